@@ -1,0 +1,46 @@
+# Convenience wrapper around CMake and CTest.
+#   make            release build into build/ (program: build/medconv)
+#   make check      build and run every test
+#   make sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build and tests in build-asan/
+#   make demo       convert the generated samples into out/
+#   make install    install the program and the data dictionary (PREFIX=/usr/local)
+#   make bench      micro-benchmarks and whole-command comparisons
+# WERROR=1 turns compiler warnings into errors.
+
+BUILD    ?= build
+ASAN     ?= build-asan
+PREFIX   ?= /usr/local
+WERROR   ?= 0
+JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_FLAGS = -DMEDCONV_WERROR=$(if $(filter 1,$(WERROR)),ON,OFF)
+
+.PHONY: all build check sanitize demo install bench clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+check: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+sanitize:
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DMEDCONV_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	./tools/demo.sh $(BUILD)/medconv out
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+bench:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMEDCONV_BENCH=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+	./tools/bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN) out
