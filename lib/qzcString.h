@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <istream>
 #include <string>
+#include <utility>
 
 class qzcString : public std::string
 {
