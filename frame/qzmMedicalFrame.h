@@ -1,0 +1,188 @@
+// One image frame taken out of a DICOM data set (or read from a BMP or RAW
+// file): its geometry, sample layout, colour tables, rescale and window, and
+// its pixel data with every image derived from them.
+//
+// Pixel buffers follow a stamp protocol: a derived buffer is up to date when
+// its Date is not less than the Date of the buffer it is computed from.
+// Building a frame only records a view on the Pixel Data element and stamps it
+// newer than Pixels, so the first pixel operation prepares the samples.
+#ifndef QZM_MEDICAL_FRAME_H
+#define QZM_MEDICAL_FRAME_H
+
+#include "lib/qzcTypes.h"
+#include "lib/qzcString.h"
+#include "lib/qzcDatedValue.h"
+#include "dicom/qzmDicomDataElementValue.h"
+#include "dicom/qzmDicomDataElementTagSet.h"
+
+class iobs;
+class qzcFileName;
+class qzmDicomDataElementSet;
+
+class qzmMedicalFrame {
+public:
+  // Geometry of a frame; also carries the --sample and --size settings.
+  struct Structure {
+    // Bit layout of one sample. A stored value is read from a sample word w
+    // as (w >> LowBit) & StoredMask.
+    struct Sample {
+      UWORD PixelRepresentation = 0;  // 0 unsigned, 1 two's complement
+      UWORD BitsAllocated = 0;
+      UWORD BitsStored = 0;
+      UWORD HighBit = 0;
+      UWORD LowBit = 0;      // derived: HighBit - BitsStored + 1
+      UWORD StoredMask = 0;  // derived: the low BitsStored bits set
+
+      // Stores the three values (clamping stored and high bit to what the
+      // allocation allows, with a warning) and the two derived fields.
+      void SetBitsAllocatedStoredHigh(const UWORD allocated, const UWORD stored, const UWORD high);
+    };
+
+    struct Sample Sample;
+    UWORD Rows = 0;
+    UWORD Columns = 0;
+    qzcString PhotometricInterpretation;
+    UWORD PlanarConfiguration = 0;  // 0 colour-by-pixel, 1 colour-by-plane
+    UWORD SamplesPerPixel = 1;
+    ULONG NumberOfPixels = 0;   // Rows x Columns
+    ULONG NumberOfSamples = 0;  // SamplesPerPixel x NumberOfPixels
+  };
+
+  // Rescale and window, in output (rescaled) units and in stored values.
+  struct Windowing {
+    bool HasWindowing = false;
+    float RescaleSlope = 1.0f;
+    SWORD RescaleIntercept = 0;
+    UWORD WindowWidth = 0;
+    SWORD WindowCenter = 0;
+    UWORD StoredWindowWidth = 0;
+    SWORD StoredWindowMin = 0;
+    SWORD StoredWindowMax = 0;
+  };
+
+  // Output options chosen by the user and read by the writers.
+  struct ConversionContext {
+    enum class CompressionLevel : UWORD { no = 0, standard = 1, fast = 2, best = 3 };
+    enum class ReSamplingMethod : UWORD { no = 0, shift = 1, near = 2, linear = 3 };
+
+    // The fields carry the names of their types: inside this record and
+    // through a qualified name the types need the enum keyword, elsewhere
+    // the frame's aliases below serve.
+    CompressionLevel Compression = CompressionLevel::standard;
+    enum ReSamplingMethod ReSamplingMethod = ReSamplingMethod::linear;
+    bool ApplyWindowing = false;
+    bool ToStandardOutput = false;
+  };
+
+  typedef enum ConversionContext::ReSamplingMethod ReSamplingMethod;
+  typedef enum ConversionContext::CompressionLevel CompressionLevel;
+
+  // Run options of the driver; the frame-related ones supply what an input
+  // lacks (RAW geometry, spacing, modality, padding).
+  struct ConversionSettings {
+    qzcString DestinationPath;
+    iobs& (*ReadSyntax)(iobs&) = nullptr;
+    UWORD AnonymizeFlags = 0;
+    qzmDicomDataElementTagSet AnonymizeTags;
+    qzcString RenamePattern;
+    struct Structure Structure;
+    bool HasPixelSpacing = false;
+    float PixelSpacing[2] = {0.0f, 0.0f};  // row spacing, column spacing
+    float SliceThickness = 0.0f;
+    qzcString Modality;
+    bool HasPixelPaddingValue = false;
+    UWORD PixelPaddingValue = 0;
+    UWORD PaddingReplacement = 0;
+  };
+
+  struct Structure Structure;
+  bool HasPixelSpacing = false;
+  float PixelSpacing[2] = {0.0f, 0.0f};
+  float SliceThickness = 0.0f;
+  bool HasPixelPaddingValue = false;
+  SWORD PixelPaddingValue = 0;
+  UWORD PaddingReplacement = 0;
+  bool HasClut = false;
+  UWORD ClutEntries = 0;
+  UWORD ClutFirstMapped = 0;
+  UWORD ClutBitsPerEntry = 0;
+  qzmDicomDataElementValue RedClut;
+  qzmDicomDataElementValue GreenClut;
+  qzmDicomDataElementValue BlueClut;
+  struct Windowing Windowing;
+  qzcString Modality;
+  qzcString TransferSyntax;
+
+  // Pixel buffers, owned by the frame; operations hand out references.
+  qzcDatedValue SourcePixels;    // view on this frame's bytes in the Pixel Data element
+  qzcDatedValue Pixels;          // native samples, colour-by-pixel, one frame
+  qzcDatedValue Resampled8;
+  qzcDatedValue Resampled16;
+  qzcDatedValue ResampledBGR24;
+  qzcDatedValue ResampledRGB24;
+  qzcDatedValue ResampledRGB48;
+  qzcDatedValue OrganizedRaw;    // samples unpacked to whole bytes or words
+  qzcDatedValue Inverted8;
+  qzcDatedValue Inverted16;
+  qzcDatedValue Fragments;       // concatenated fragment contents
+  qzcDatedValue UncompressedRle; // decoded RLE segments before reorganisation
+  qzcDatedValue MaxCache;
+  qzcDatedValue MinCache;
+  qzcDatedValue MeanCache;
+
+  // --- construction (frame model) ---
+  qzmMedicalFrame();
+  qzmMedicalFrame(const qzmDicomDataElementSet& set, const UWORD frame);
+
+  void Reset();
+  bool UpdateFrom(const qzmDicomDataElementSet& set, const UWORD frame);
+  bool UpdateFrom(const qzcFileName& file, const ConversionSettings& settings);
+  void UpdateStoredWindow();
+
+  // --- pixel data preparation ---
+  bool ArePixelsReady();
+  bool GetConcatenatedFragments(qzcDatedValue& out);
+  bool UncompressRLE();
+  bool ChangePlanarConfigurationToColorByPixel();
+  bool ChangePixelRepresentationToUnsigned(const SLONG offset);
+  bool GetOrganizedToRaw(qzcDatedValue& out);
+  bool GetInverted8(qzcDatedValue& source, qzcDatedValue& out);
+  bool GetInverted16(qzcDatedValue& source, qzcDatedValue& out);
+
+  // --- windowing and resampling ---
+  bool GetResampledTo8(qzcDatedValue& out, bool windowing, const ReSamplingMethod& method);
+  bool GetResampledTo16(qzcDatedValue& out, bool windowing, const ReSamplingMethod& method);
+  bool GetResampledToBGR24(qzcDatedValue& out);
+  bool GetResampledToRGB24(qzcDatedValue& out);
+  bool GetResampledToRGB48(qzcDatedValue& out);
+
+  // --- frame operations ---
+  bool Accumulate(const qzmMedicalFrame& frame, const qzcString& mode);
+  bool Mask(const qzmMedicalFrame& mask, const qzcString& mode);
+  bool Crop(const UWORD x, const UWORD y, const UWORD w, const UWORD h);
+  bool Halve();
+  bool Fliph();
+  bool Flipv();
+  SLONG GetMax();
+  SLONG GetMin();
+  double GetMean();
+
+  // --- image files ---
+  bool SaveAsBMP(const qzcFileName& name, const ConversionContext& context);
+  bool LoadAsBMP(const qzcFileName& name);
+  bool SaveAsTARGA(const qzcFileName& name, const ConversionContext& context);
+  bool SaveAsPNG(const qzcFileName& name, const ConversionContext& context, const qzmDicomDataElementSet* set);
+  bool SaveAsJPEG(const qzcFileName& name, const ConversionContext& context);
+  bool SaveAsRAW(const qzcFileName& name, const ConversionContext& context, UWORD mode, bool whole,
+                 qzmDicomDataElementSet& set);
+  bool LoadAsRaw(const qzcFileName& name, const ConversionSettings& settings);
+  bool SaveAsDICOM(const qzcFileName& name, const ConversionContext& context, qzmDicomDataElementSet& set,
+                   const qzcString& syntax, bool whole);
+  bool SaveFromScratchAsDicom(const qzcFileName& name, const bool toStandardOutput) const;
+
+  // True when the frame's transfer syntax is empty or one of the three
+  // native syntaxes (the pixel data are not encapsulated).
+  bool HasNativePixelData() const;
+};
+
+#endif
