@@ -9,8 +9,7 @@ class qzcError : public qzcException
 public:
     qzcError() = default;
     explicit qzcError(const char* signature) : qzcException(signature) {}
-    qzcError(const char* signature, const char* format, ...)
-        __attribute__((format(printf, 3, 4)));
+    qzcError(const char* signature, const char* format, ...);
 
     void Report() const override;
     char Kind() const override { return 'E'; }

@@ -10,8 +10,7 @@ class qzcWarning : public qzcException
 public:
     qzcWarning() = default;
     explicit qzcWarning(const char* signature) : qzcException(signature) {}
-    qzcWarning(const char* signature, const char* format, ...)
-        __attribute__((format(printf, 3, 4)));
+    qzcWarning(const char* signature, const char* format, ...);
 
     void Report() const override;
     char Kind() const override { return 'W'; }
