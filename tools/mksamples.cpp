@@ -1,0 +1,383 @@
+// Writes the project's sample DICOM files: small synthetic images that cover
+// the transfer syntaxes and pixel layouts medconv reads. The files are made
+// byte by byte here so that the samples do not depend on the code they
+// exercise.
+//
+//   mksamples <folder>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace
+{
+
+typedef std::vector<std::uint8_t> Bytes;
+typedef std::pair<std::uint16_t, std::uint16_t> Tag;
+
+const char* const ExplicitLittle = "1.2.840.10008.1.2.1";
+const char* const ImplicitLittle = "1.2.840.10008.1.2";
+const char* const ExplicitBig = "1.2.840.10008.1.2.2";
+
+// One element: VR and value bytes already in the body's byte order.
+struct Element
+{
+    std::string vr;
+    Bytes value;
+    bool isText = false;
+};
+
+// VRs whose explicit form has two reserved bytes and a 32-bit length.
+bool HasLongLength( const std::string& vr )
+{
+    return vr == "OB" || vr == "OW" || vr == "UN" || vr == "SQ" || vr == "UT";
+}
+
+class SampleSet
+{
+public:
+    explicit SampleSet( const std::string& transferSyntax )
+        : syntax_( transferSyntax ), bigEndian_( transferSyntax == ExplicitBig )
+    {
+    }
+
+    void Text( std::uint16_t group, std::uint16_t element, const std::string& vr, const std::string& text )
+    {
+        Element e;
+        e.vr = vr;
+        e.value.assign( text.begin(), text.end() );
+        e.isText = true;
+        body_[Tag( group, element )] = e;
+    }
+
+    void UnsignedShorts( std::uint16_t group, std::uint16_t element, const std::vector<std::uint16_t>& values )
+    {
+        Element e;
+        e.vr = "US";
+        for ( std::uint16_t v : values )
+            Put16( e.value, v, bigEndian_ );
+        body_[Tag( group, element )] = e;
+    }
+
+    void UnsignedShort( std::uint16_t group, std::uint16_t element, std::uint16_t value )
+    {
+        UnsignedShorts( group, element, { value } );
+    }
+
+    // 16-bit words (OW) or bytes (OB), in the body's byte order.
+    void Words( std::uint16_t group, std::uint16_t element, const std::vector<std::uint16_t>& words )
+    {
+        Element e;
+        e.vr = "OW";
+        for ( std::uint16_t w : words )
+            Put16( e.value, w, bigEndian_ );
+        body_[Tag( group, element )] = e;
+    }
+
+    void OtherBytes( std::uint16_t group, std::uint16_t element, const Bytes& bytes )
+    {
+        Element e;
+        e.vr = "OB";
+        e.value = bytes;
+        body_[Tag( group, element )] = e;
+    }
+
+    bool Save( const std::string& path ) const
+    {
+        Bytes file( 128, 0 );
+        file.insert( file.end(), { 'D', 'I', 'C', 'M' } );
+        Bytes meta = MetaGroup();
+        file.insert( file.end(), meta.begin(), meta.end() );
+        const bool implicit = syntax_ == ImplicitLittle;
+        for ( const auto& entry : body_ )
+            PutElement( file, entry.first, entry.second, !implicit, bigEndian_ );
+        std::ofstream out( path, std::ios::binary | std::ios::trunc );
+        out.write( reinterpret_cast<const char*>( file.data() ), static_cast<std::streamsize>( file.size() ) );
+        return static_cast<bool>( out );
+    }
+
+private:
+    static void Put16( Bytes& b, std::uint16_t v, bool big )
+    {
+        if ( big )
+            b.insert( b.end(), { std::uint8_t( v >> 8 ), std::uint8_t( v ) } );
+        else
+            b.insert( b.end(), { std::uint8_t( v ), std::uint8_t( v >> 8 ) } );
+    }
+
+    static void Put32( Bytes& b, std::uint32_t v, bool big )
+    {
+        if ( big )
+        {
+            Put16( b, std::uint16_t( v >> 16 ), true );
+            Put16( b, std::uint16_t( v ), true );
+        }
+        else
+        {
+            Put16( b, std::uint16_t( v ), false );
+            Put16( b, std::uint16_t( v >> 16 ), false );
+        }
+    }
+
+    // Values are padded to even length: texts with a blank (UIDs with a NUL).
+    static Bytes Padded( const Element& e )
+    {
+        Bytes value = e.value;
+        if ( value.size() % 2 )
+            value.push_back( e.isText && e.vr != "UI" ? ' ' : 0 );
+        return value;
+    }
+
+    static void PutElement( Bytes& out, const Tag& tag, const Element& e, bool explicitVr, bool big )
+    {
+        const Bytes value = Padded( e );
+        Put16( out, tag.first, big );
+        Put16( out, tag.second, big );
+        if ( !explicitVr )
+            Put32( out, std::uint32_t( value.size() ), big );
+        else
+        {
+            out.insert( out.end(), e.vr.begin(), e.vr.end() );
+            if ( HasLongLength( e.vr ) )
+            {
+                Put16( out, 0, big );
+                Put32( out, std::uint32_t( value.size() ), big );
+            }
+            else
+                Put16( out, std::uint16_t( value.size() ), big );
+        }
+        out.insert( out.end(), value.begin(), value.end() );
+    }
+
+    // The File Meta group, always explicit VR little endian, with its length.
+    Bytes MetaGroup() const
+    {
+        std::map<Tag, Element> meta;
+        auto text = [&meta]( std::uint16_t element, const std::string& vr, const std::string& value ) {
+            Element e;
+            e.vr = vr;
+            e.value.assign( value.begin(), value.end() );
+            e.isText = true;
+            meta[Tag( 0x0002, element )] = e;
+        };
+        Element version;
+        version.vr = "OB";
+        version.value = { 0, 1 };
+        meta[Tag( 0x0002, 0x0001 )] = version;
+        text( 0x0002, "UI", SopClass() );
+        text( 0x0003, "UI", Find( 0x0008, 0x0018 ) );
+        text( 0x0010, "UI", syntax_ );
+        text( 0x0012, "UI", "1.2.826.0.1.3680043.9.7777.1" );
+        text( 0x0013, "SH", "MKSAMPLES" );
+
+        Bytes elements;
+        for ( const auto& entry : meta )
+            PutElement( elements, entry.first, entry.second, true, false );
+        Bytes group;
+        Element length;
+        length.vr = "UL";
+        Put32( length.value, std::uint32_t( elements.size() ), false );
+        PutElement( group, Tag( 0x0002, 0x0000 ), length, true, false );
+        group.insert( group.end(), elements.begin(), elements.end() );
+        return group;
+    }
+
+    std::string Find( std::uint16_t group, std::uint16_t element ) const
+    {
+        auto it = body_.find( Tag( group, element ) );
+        return it == body_.end() ? std::string() : std::string( it->second.value.begin(), it->second.value.end() );
+    }
+
+    std::string SopClass() const
+    {
+        const std::string fromBody = Find( 0x0008, 0x0016 );
+        return fromBody.empty() ? "1.2.840.10008.5.1.4.1.1.7" : fromBody;
+    }
+
+    std::string syntax_;
+    bool bigEndian_;
+    std::map<Tag, Element> body_;
+};
+
+const char* const UidRoot = "1.2.826.0.1.3680043.9.7777.";
+
+// Patient, study and series elements shared by every sample; the identifying
+// ones are there so that anonymisation has something to do.
+void AddCommonElements( SampleSet& set, const std::string& modality, const std::string& number,
+                        const std::string& description )
+{
+    set.Text( 0x0008, 0x0016, "UI", modality == "CT" ? "1.2.840.10008.5.1.4.1.1.2" : "1.2.840.10008.5.1.4.1.1.7" );
+    set.Text( 0x0008, 0x0018, "UI", UidRoot + std::string( "2." ) + number );
+    set.Text( 0x0008, 0x0020, "DA", "20010720" );
+    set.Text( 0x0008, 0x0023, "DA", "20010720" );
+    set.Text( 0x0008, 0x0030, "TM", "103015" );
+    set.Text( 0x0008, 0x0033, "TM", "103015.5" );
+    set.Text( 0x0008, 0x0060, "CS", modality );
+    set.Text( 0x0008, 0x0080, "LO", "Synthetic Hospital" );
+    set.Text( 0x0008, 0x0090, "PN", "WELBY^MARCUS" );
+    set.Text( 0x0008, 0x1030, "LO", description );
+    set.Text( 0x0009, 0x0010, "LO", "MKSAMPLES PRIVATE" );
+    set.Text( 0x0009, 0x1001, "LO", "private payload" );
+    set.Text( 0x0010, 0x0010, "PN", "DOE^JOHN" );
+    set.Text( 0x0010, 0x0020, "LO", "PID-0042" );
+    set.Text( 0x0010, 0x0030, "DA", "19600101" );
+    set.Text( 0x0010, 0x0040, "CS", "M" );
+    set.Text( 0x0020, 0x000D, "UI", UidRoot + std::string( "3" ) );
+    set.Text( 0x0020, 0x000E, "UI", UidRoot + std::string( "4." ) + number );
+    set.Text( 0x0020, 0x0010, "SH", "STUDY7" );
+    set.Text( 0x0020, 0x0011, "IS", number );
+    set.Text( 0x0020, 0x0013, "IS", "1" );
+    set.Text( 0x0020, 0x4000, "LT", "synthetic sample made by mksamples" );
+}
+
+void AddImageStructure( SampleSet& set, std::uint16_t rows, std::uint16_t columns, std::uint16_t samples,
+                        const std::string& photometric, std::uint16_t bitsAllocated, std::uint16_t bitsStored,
+                        std::uint16_t representation )
+{
+    set.UnsignedShort( 0x0028, 0x0002, samples );
+    set.Text( 0x0028, 0x0004, "CS", photometric );
+    set.UnsignedShort( 0x0028, 0x0010, rows );
+    set.UnsignedShort( 0x0028, 0x0011, columns );
+    set.UnsignedShort( 0x0028, 0x0100, bitsAllocated );
+    set.UnsignedShort( 0x0028, 0x0101, bitsStored );
+    set.UnsignedShort( 0x0028, 0x0102, std::uint16_t( bitsStored - 1 ) );
+    set.UnsignedShort( 0x0028, 0x0103, representation );
+}
+
+// CT slice: a water disc with a bone ring in air, stored as HU + 1024 in 12
+// of 16 bits, with its rescale and a soft-tissue window.
+SampleSet CtSlice()
+{
+    const int size = 64;
+    SampleSet set( ExplicitLittle );
+    AddCommonElements( set, "CT", "1", "synthetic CT slice" );
+    AddImageStructure( set, size, size, 1, "MONOCHROME2", 16, 12, 0 );
+    set.Text( 0x0018, 0x0050, "DS", "2.5" );
+    set.Text( 0x0028, 0x0030, "DS", "0.8\\0.8" );
+    set.Text( 0x0028, 0x1050, "DS", "40" );
+    set.Text( 0x0028, 0x1051, "DS", "400" );
+    set.Text( 0x0028, 0x1052, "DS", "-1024" );
+    set.Text( 0x0028, 0x1053, "DS", "1" );
+    std::vector<std::uint16_t> pixels;
+    for ( int y = 0; y < size; ++y )
+        for ( int x = 0; x < size; ++x )
+        {
+            const double r = std::hypot( x - size / 2 + 0.5, y - size / 2 + 0.5 );
+            int hu = -1000;
+            if ( r < 24 )
+                hu = r > 20 ? 1000 : 40 + ( x - size / 2 );
+            pixels.push_back( std::uint16_t( hu + 1024 ) );
+        }
+    set.Words( 0x7FE0, 0x0010, pixels );
+    return set;
+}
+
+// A monochrome gradient (8 bits) in the syntax given; used for the implicit
+// VR and big endian samples.
+SampleSet Gradient( const char* syntax, const std::string& number, const std::string& description )
+{
+    const int rows = 32, columns = 48;
+    SampleSet set( syntax );
+    AddCommonElements( set, "MR", number, description );
+    AddImageStructure( set, rows, columns, 1, "MONOCHROME2", 16, 16, 0 );
+    std::vector<std::uint16_t> pixels;
+    for ( int y = 0; y < rows; ++y )
+        for ( int x = 0; x < columns; ++x )
+            pixels.push_back( std::uint16_t( x * 1000 + y * 100 ) );
+    set.Words( 0x7FE0, 0x0010, pixels );
+    return set;
+}
+
+// Three 8-bit frames of a moving bar.
+SampleSet MultiFrame()
+{
+    const int rows = 24, columns = 24, frames = 3;
+    SampleSet set( ExplicitLittle );
+    AddCommonElements( set, "US", "5", "synthetic multi-frame" );
+    AddImageStructure( set, rows, columns, 1, "MONOCHROME2", 8, 8, 0 );
+    set.Text( 0x0028, 0x0008, "IS", std::to_string( frames ) );
+    Bytes pixels;
+    for ( int f = 0; f < frames; ++f )
+        for ( int y = 0; y < rows; ++y )
+            for ( int x = 0; x < columns; ++x )
+                pixels.push_back( std::abs( x - 6 - 6 * f ) < 3 ? 255 : std::uint8_t( y * 4 ) );
+    set.OtherBytes( 0x7FE0, 0x0010, pixels );
+    return set;
+}
+
+// An RGB colour wheel, 8 bits per sample, colour by pixel.
+SampleSet Rgb()
+{
+    const int size = 32;
+    SampleSet set( ExplicitLittle );
+    AddCommonElements( set, "XC", "6", "synthetic RGB" );
+    AddImageStructure( set, size, size, 3, "RGB", 8, 8, 0 );
+    set.UnsignedShort( 0x0028, 0x0006, 0 );
+    Bytes pixels;
+    for ( int y = 0; y < size; ++y )
+        for ( int x = 0; x < size; ++x )
+            pixels.insert( pixels.end(), { std::uint8_t( x * 8 ), std::uint8_t( y * 8 ), std::uint8_t( 255 - x * 4 ) } );
+    set.OtherBytes( 0x7FE0, 0x0010, pixels );
+    return set;
+}
+
+// A palette image: 8-bit indices and three 16-bit lookup tables of 256
+// entries (a blue to red ramp).
+SampleSet Palette()
+{
+    const int size = 32;
+    SampleSet set( ExplicitLittle );
+    AddCommonElements( set, "OT", "7", "synthetic palette" );
+    AddImageStructure( set, size, size, 1, "PALETTE COLOR", 8, 8, 0 );
+    for ( std::uint16_t element : { 0x1101, 0x1102, 0x1103 } )
+        set.UnsignedShorts( 0x0028, element, { 256, 0, 16 } );
+    std::vector<std::uint16_t> red, green, blue;
+    for ( int i = 0; i < 256; ++i )
+    {
+        red.push_back( std::uint16_t( i * 257 ) );
+        green.push_back( std::uint16_t( ( 255 - std::abs( 2 * i - 255 ) ) * 257 ) );
+        blue.push_back( std::uint16_t( ( 255 - i ) * 257 ) );
+    }
+    set.Words( 0x0028, 0x1201, red );
+    set.Words( 0x0028, 0x1202, green );
+    set.Words( 0x0028, 0x1203, blue );
+    Bytes pixels;
+    for ( int y = 0; y < size; ++y )
+        for ( int x = 0; x < size; ++x )
+            pixels.push_back( std::uint8_t( ( x + y ) * 4 ) );
+    set.OtherBytes( 0x7FE0, 0x0010, pixels );
+    return set;
+}
+
+} // namespace
+
+int main( int argc, char** argv )
+{
+    if ( argc != 2 )
+    {
+        std::cerr << "usage: mksamples <folder>" << std::endl;
+        return 1;
+    }
+    const std::string folder = std::string( argv[1] ) + "/";
+    const std::pair<const char*, SampleSet> samples[] = {
+        { "ct.dcm", CtSlice() },
+        { "implicit.dcm", Gradient( ImplicitLittle, "2", "synthetic implicit VR" ) },
+        { "bigendian.dcm", Gradient( ExplicitBig, "3", "synthetic big endian" ) },
+        { "multiframe.dcm", MultiFrame() },
+        { "rgb.dcm", Rgb() },
+        { "palette.dcm", Palette() },
+    };
+    int status = 0;
+    for ( const auto& sample : samples )
+        if ( !sample.second.Save( folder + sample.first ) )
+        {
+            std::cerr << "mksamples: unable to write " << folder << sample.first << std::endl;
+            status = 1;
+        }
+    return status;
+}
