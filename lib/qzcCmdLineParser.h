@@ -46,7 +46,25 @@ public:
     int GetCount() const { return static_cast<int>(words.size()); }
 
 private:
-    std::vector<qzcString> words;
+    enum Kind { FileArgument, LongWord, MinusCluster, PlusCluster };
+
+    struct Word
+    {
+        qzcString text;
+        Kind kind;
+        // For options: the text after "--", "-" or "+", up to the first
+        // blank; option names and values stop there.
+        qzcString option;
+    };
+
+    void Append(const std::string& text);
+    // The value a word gives the option, or null when it gives none.
+    static const char* LongValue(const Word& word, const std::string& name);
+    static bool LongNameMatches(const Word& word, const std::string& name);
+    static bool ShortLetterMatches(const Word& word, char letter);
+    static const char* ShortValue(const Word& word, char letter);
+
+    std::vector<Word> words;
 };
 
 #endif
