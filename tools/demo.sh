@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Shows medconv at work on the project's generated samples.
+#   tools/demo.sh <path of medconv> <output folder>
+# The samples are made into samples/ (or a temporary folder when samples/ is
+# not writable) by mksamples, built next to medconv. Every output is left in
+# the output folder, where the demo runs so that medconv finds the data
+# dictionary copied there.
+set -euo pipefail
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 <medconv> <output folder>" >&2
+  exit 2
+fi
+medconv=$(realpath "$1")
+build=$(dirname "$medconv")
+out=$2
+source_dir=$(realpath "$(dirname "$0")/..")
+
+samples="$source_dir/samples"
+if ! mkdir -p "$samples" 2>/dev/null || [ ! -w "$samples" ]; then
+  samples=$(mktemp -d)
+fi
+"$build/mksamples" "$samples"
+
+rm -rf "$out"
+mkdir -p "$out"
+out=$(realpath "$out")
+for dictionary in dicom.dic dicom.din; do
+  if [ -f "$build/$dictionary" ]; then cp "$build/$dictionary" "$out/"; fi
+done
+cd "$out"
+
+# Shows a command line, then runs it; a failing command does not end the demo.
+run() {
+  echo
+  echo "\$ medconv ${*}"
+  "$medconv" "$@" || echo "(exit status $?)"
+}
+
+echo "Samples in $samples:"
+ls "$samples"
+
+run --version
+
+echo
+echo "== Text dumps: one <name>.txt per file, written next to the outputs"
+run -t --to=. --rank "$samples"/*.dcm
+ls ./*.txt
+
+echo
+echo "== Anonymised dump of the CT slice (default: pn_rp:rm_all)"
+run --anon -t1 "$samples/ct.dcm"
+
+echo
+echo "== Renaming the inputs (copies of the samples) from their data sets"
+mkdir -p renamed
+cp "$samples"/*.dcm renamed/
+run --rename=modal:pat_nm:ser_nb0:ren_o --name renamed/*.dcm
+ls renamed
+
+echo
+echo "== Images: BMP and PNG of every sample"
+run -w -p --to=. "$samples"/*.dcm
+ls ./*.bmp ./*.png 2>/dev/null || echo "(no image written)"
+
+echo
+echo "Outputs are in $out"
