@@ -16,7 +16,7 @@ public:
   // structured texts, 100-109 plain strings, 150-159 large byte data, 160-169
   // large word data. The lower-case codes are dictionary-only pseudo-VRs whose
   // real VR depends on the context in which an element is read.
-  enum VR {
+  enum VR : int {
     UNDEFINED = 0,
     FL = 1, FD = 2, SL = 3, SS = 4, UL = 5, US = 6,
     AS = 50, AT = 51, DA = 52, DT = 53, TM = 54, ss = 55,
@@ -67,5 +67,9 @@ std::istream& operator>>(std::istream& is, qzmDicomDataElementDescription::VM& v
 // Binary form of a VR: one byte, the low byte of the code.
 ofbstream& operator<<(ofbstream& ofs, const qzmDicomDataElementDescription::VR vr);
 ifbstream& operator>>(ifbstream& ifs, qzmDicomDataElementDescription::VR& vr);
+
+// Reads a length-prefixed string of the binary repository, after checking the
+// length against what remains of the file; a longer length fails the stream.
+ifbstream& ReadCheckedString(ifbstream& ifs, qzcString& text);
 
 #endif
