@@ -68,7 +68,8 @@ public:
 private:
     // Drops the memory block (freeing it when owned) and the file fields.
     void Release();
-    bool FailIfNotWritable(ofbstream& ofs) const;
+    // Fails the stream and reports when there is nothing to write from.
+    bool FailIfNotWritable(ofbstream& ofs, const char* signature) const;
 
     int mode_ = undefined;
     ULONG size_ = 0;

@@ -1,5 +1,5 @@
 // An arithmetic progression of indices: first, last and step. Users iterate
-// first, first + step, ... up to End(); last is reached only when
+// first, first + step, ... until End(); last is reached only when
 // (last - first) is a multiple of step.
 #ifndef QZC_INDEX_RANGE_H
 #define QZC_INDEX_RANGE_H
@@ -28,7 +28,9 @@ public:
     qzcIndex Last() const { return last_; }
     qzcIndex Step() const { return step_; }
 
-    // The index that ends an iteration: last - ((last - first) % step) + step.
+    // The index that ends an iteration, last - ((last - first) % step) + step
+    // in 16 bits: iterate while the index differs from it. A range read with
+    // step 0 ends at first, holding no index.
     qzcIndex End() const;
 
     // "[qzcIndexRange 1...10 by 3]"; the step is shown unless it is 1 or -1.
