@@ -1,0 +1,193 @@
+// The value of one DICOM data element: a VR code and storage of the matching
+// kind (text, numbers, a date, time or age record, a tag, or a data location
+// for large values that stay in their file until used).
+#ifndef QZM_DICOM_DATA_ELEMENT_VALUE_H
+#define QZM_DICOM_DATA_ELEMENT_VALUE_H
+
+#include <iosfwd>
+
+#include "dicom/qzmDicomDataElementDescription.h"
+#include "dicom/qzmDicomDataElementTag.h"
+#include "lib/iobs.h"
+#include "lib/qzcDataLocation.h"
+#include "lib/qzcObject.h"
+#include "lib/qzcString.h"
+#include "lib/qzcTypes.h"
+
+class ifbstream;
+class ofbstream;
+
+class qzmDicomDataElementValue : public virtual qzcObject {
+public:
+  typedef qzmDicomDataElementDescription::VR VR;
+
+  // AS: an age of 0-999 units.
+  struct AgeRecord {
+    enum Unit { days = 0, weeks = 1, months = 2, years = 3 };
+    UWORD number = 0;
+    UBYTE unit = days;
+  };
+  // DA.
+  struct DateRecord {
+    UBYTE day = 0;
+    UBYTE month = 0;
+    UWORD year = 0;
+  };
+  // TM; the fraction is in microseconds.
+  struct TimeRecord {
+    UBYTE hour = 0;
+    UBYTE minute = 0;
+    UBYTE second = 0;
+    ULONG fraction = 0;
+  };
+  // DT.
+  struct DateTimeRecord {
+    DateRecord date;
+    TimeRecord time;
+  };
+
+  // Multi-valued numbers are kept in an array of at least this many slots.
+  static const UWORD MinimumArraySlots = 500;
+
+  qzmDicomDataElementValue() = default;
+  qzmDicomDataElementValue(const qzmDicomDataElementValue& other);
+  qzmDicomDataElementValue& operator=(const qzmDicomDataElementValue& other);
+  virtual ~qzmDicomDataElementValue();
+
+  VR GetVR() const { return vr; }
+  // Converts the storage to the new VR: kept within the string class,
+  // within 150-159 and within 160-169, otherwise released and replaced by
+  // empty storage of the new class.
+  void SetVR(VR newVR);
+  // Number of values held (SL, SS, UL, US); 1 otherwise.
+  UWORD GetCount() const { return count; }
+  // Sizes a multi-valued number (SL, SS, UL, US) to n values, keeping the
+  // first ones; new values are 0. Does nothing for other VRs.
+  void SetCount(UWORD n);
+
+  // Typed accessors: each converts the value to its own VR first (SetVR),
+  // then gives access to the storage. Reading through the wrong accessor
+  // therefore empties the value. An index at or past the count grows the
+  // value to index + 1 values.
+  qzcString& AE() { return TextAs(qzmDicomDataElementDescription::AE); }
+  qzcString& CS() { return TextAs(qzmDicomDataElementDescription::CS); }
+  qzcString& DS() { return TextAs(qzmDicomDataElementDescription::DS); }
+  qzcString& IS() { return TextAs(qzmDicomDataElementDescription::IS); }
+  qzcString& LO() { return TextAs(qzmDicomDataElementDescription::LO); }
+  qzcString& LT() { return TextAs(qzmDicomDataElementDescription::LT); }
+  qzcString& PN() { return TextAs(qzmDicomDataElementDescription::PN); }
+  qzcString& SH() { return TextAs(qzmDicomDataElementDescription::SH); }
+  qzcString& ST() { return TextAs(qzmDicomDataElementDescription::ST); }
+  qzcString& UI() { return TextAs(qzmDicomDataElementDescription::UI); }
+  AgeRecord& AS();
+  qzmDicomDataElementTag& AT();
+  DateRecord& DA();
+  DateTimeRecord& DT();
+  TimeRecord& TM();
+  float& FL();
+  double& FD();
+  SLONG& SL(UWORD index = 0);
+  ULONG& UL(UWORD index = 0);
+  SWORD& SS(UWORD index = 0);
+  UWORD& US(UWORD index = 0);
+  qzcDataLocation<UBYTE>& OB();
+  qzcDataLocation<UBYTE>& UN();
+  qzcDataLocation<UWORD>& OW();
+
+  // Read-only forms of the accessors, for constant sets: they never convert.
+  // A value of another VR gives an empty text, a zero number or record, or
+  // an undefined location.
+  const qzcString& AE() const { return text; }
+  const qzcString& CS() const { return text; }
+  const qzcString& DS() const { return text; }
+  const qzcString& IS() const { return text; }
+  const qzcString& LO() const { return text; }
+  const qzcString& LT() const { return text; }
+  const qzcString& PN() const { return text; }
+  const qzcString& SH() const { return text; }
+  const qzcString& ST() const { return text; }
+  const qzcString& UI() const { return text; }
+  const AgeRecord& AS() const { return age; }
+  const qzmDicomDataElementTag& AT() const { return tag; }
+  const DateRecord& DA() const { return dateTime.date; }
+  const DateTimeRecord& DT() const { return dateTime; }
+  const TimeRecord& TM() const { return dateTime.time; }
+  float FL() const;
+  double FD() const;
+  SLONG SL(UWORD index = 0) const;
+  ULONG UL(UWORD index = 0) const;
+  SWORD SS(UWORD index = 0) const;
+  UWORD US(UWORD index = 0) const;
+  const qzcDataLocation<UBYTE>& OB() const { return bytes; }
+  const qzcDataLocation<UBYTE>& UN() const { return bytes; }
+  const qzcDataLocation<UWORD>& OW() const { return words; }
+
+  // What follows the tag on a stream: the explicit VR (under explicit_hint),
+  // the length and the value.
+  virtual ifbstream& Read(ifbstream& ifs) override;
+  virtual ofbstream& Write(ofbstream& ofs) const override;
+  virtual std::ostream& Print(std::ostream& os) const override;
+
+  // Reads the explicit VR (when the stream carries one) and the length.
+  ULONG ReadButValue(ifbstream& ifs);
+  // Skips the items of a sequence or of encapsulated data, stream placed
+  // after an undefined length; returns the bytes consumed (0 on failure).
+  ULONG SkipNestedElements(ifbstream& ifs) const;
+  // Bytes after the tag (VR/length header and value) when written under the
+  // policy of a stream (an ofbstream is one).
+  ULONG LengthOnStream(const iobs& policy) const;
+
+  // True for the codes this class can store and write.
+  static bool IsStorable(VR code);
+  static bool IsStringVR(VR code) { return code >= 100 && code <= 149; }
+
+private:
+  qzcString& TextAs(VR code);
+  // Storage of a number array: one inline value or the array.
+  template <typename T>
+  T& NumberAs(VR code, UWORD index);
+  void ReleaseStorage();
+  bool IsMultiValued() const { return count > 1; }
+  // Makes room for n numbers of the current VR, keeping the first ones.
+  bool ReserveNumbers(UWORD n);
+
+  // Reading of the VR classes (ifs after the length, len > 0).
+  void ReadString(ifbstream& ifs, ULONG len);
+  void ReadAge(ifbstream& ifs, ULONG len);
+  void ReadTag(ifbstream& ifs, ULONG len);
+  void ReadDate(ifbstream& ifs, ULONG len);
+  void ReadDateTime(ifbstream& ifs, ULONG len);
+  void ReadTime(ifbstream& ifs, ULONG len);
+  template <typename T>
+  void ReadFloating(ifbstream& ifs, ULONG len, T& number, const char* name);
+  template <typename T>
+  void ReadNumbers(ifbstream& ifs, ULONG len, const char* name);
+  template <typename T>
+  void ReadLargeData(ifbstream& ifs, ULONG len, qzcDataLocation<T>& location, const char* name);
+  void ReadSequence(ifbstream& ifs, ULONG len);
+
+  void WriteLargeData(ofbstream& ofs) const;
+  void WriteDateTime(ofbstream& ofs) const;
+  void WriteTime(ofbstream& ofs) const;
+
+  VR vr = qzmDicomDataElementDescription::UNDEFINED;
+  UWORD count = 1;
+  qzcString text;
+  union {
+    float fl;
+    double fd;
+    SLONG sl;
+    ULONG ul;
+    SWORD ss;
+    UWORD us;
+  } number = {};
+  AgeRecord age;
+  qzmDicomDataElementTag tag;
+  DateTimeRecord dateTime;  // DA uses the date, TM the time
+  qzcDataLocation<UBYTE> bytes;  // OB, UN
+  qzcDataLocation<UWORD> words;  // OW
+  qzcDataLocation<UWORD> shorts;  // the array of SS/US values when count > 1
+  qzcDataLocation<ULONG> longs;  // the array of SL/UL values when count > 1
+};
+
+#endif
