@@ -33,7 +33,7 @@ public:
     // "+" words), a longer one among long options ("--" words).
     int HasOption(const std::string& name) const;
     // The value text of the first matching word, or null when none matches.
-    // The text stays valid while the parser holds its words.
+    // The text stays valid until words are added or the parser is reset.
     const char* GetOptionValue(const std::string& name) const;
     bool GetBoolOption(const std::string& name, bool defaultValue) const;
     // An absent option gives -1 instead of the default when absentIsMinusOne.
