@@ -138,6 +138,13 @@ public:
   bool UpdateFrom(const qzmDicomDataElementSet& set, const UWORD frame);
   bool UpdateFrom(const qzcFileName& file, const ConversionSettings& settings);
   void UpdateStoredWindow();
+  // Sets center, width, intercept and slope (truncated and clamped to their
+  // fields) and recomputes the stored window. A zero slope or a non-finite
+  // value leaves the frame without a window, with a warning; false then.
+  bool SetWindow(double center, double width, double intercept, double slope);
+  // (0028,0008) Number of Frames of a set, read as a decimal integer; 1
+  // when the set lacks it.
+  static UWORD FrameCountOf(const qzmDicomDataElementSet& set);
 
   // --- pixel data preparation ---
   bool ArePixelsReady();

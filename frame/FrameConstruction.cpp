@@ -1,0 +1,458 @@
+// Building a frame: from a data set and a frame number (every image tag with
+// its defaults, the colour tables, the window, and a view on this frame's
+// pixel bytes), or from a BMP or RAW image file.
+#include "frame/qzmMedicalFrame.h"
+
+#include "frame/FrameNumbers.h"
+#include "dicom/qzmDicomDataElementSet.h"
+#include "lib/qzcError.h"
+#include "lib/qzcFileName.h"
+#include "lib/qzcWarning.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+typedef qzmDicomDataElementDescription VRs;
+typedef qzmDicomDataElementTag Tag;
+
+const char* const UpdateFromSetSignature = "bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet&, const UWORD)";
+
+const Tag RowsTag(0x0028, 0x0010), ColumnsTag(0x0028, 0x0011), BitsAllocatedTag(0x0028, 0x0100),
+    BitsStoredTag(0x0028, 0x0101), HighBitTag(0x0028, 0x0102), PixelRepresentationTag(0x0028, 0x0103),
+    PixelDataTag(0x7FE0, 0x0010), NumberOfFramesTag(0x0028, 0x0008), ModalityTag(0x0008, 0x0060),
+    PhotometricTag(0x0028, 0x0004), SamplesPerPixelTag(0x0028, 0x0002), PlanarConfigurationTag(0x0028, 0x0006),
+    PixelSpacingTag(0x0028, 0x0030), SliceThicknessTag(0x0018, 0x0050), PixelPaddingTag(0x0028, 0x0120),
+    WindowCenterTag(0x0028, 0x1050), WindowWidthTag(0x0028, 0x1051), RescaleInterceptTag(0x0028, 0x1052),
+    RescaleSlopeTag(0x0028, 0x1053), TransferSyntaxTag(0x0002, 0x0010);
+
+// Tag sets of the presence checks, built on first use.
+const qzmDicomDataElementTagSet& ImageTags()
+{
+  static const qzmDicomDataElementTagSet tags{RowsTag, ColumnsTag, BitsStoredTag, PixelRepresentationTag,
+                                              PixelDataTag};
+  return tags;
+}
+
+const qzmDicomDataElementTagSet& ClutTags()
+{
+  static const qzmDicomDataElementTagSet tags{Tag(0x0028, 0x1101), Tag(0x0028, 0x1102), Tag(0x0028, 0x1103),
+                                              Tag(0x0028, 0x1201), Tag(0x0028, 0x1202), Tag(0x0028, 0x1203)};
+  return tags;
+}
+
+const qzmDicomDataElementValue* Find(const qzmDicomDataElementSet& set, const Tag& tag)
+{
+  const auto found = set.find(tag);
+  return found == set.end() ? nullptr : &found->second;
+}
+
+// The text of a string element; empty when absent or not a string.
+qzcString TextOf(const qzmDicomDataElementSet& set, const Tag& tag)
+{
+  const qzmDicomDataElementValue* value = Find(set, tag);
+  return value ? value->CS() : qzcString();
+}
+
+double DecimalComponent(const qzcString& text, unsigned n)
+{
+  return std::strtod(text.GetField(n, "\\").c_str(), nullptr);
+}
+
+// The value of index of a numeric element, whether it came as a 16- or
+// 32-bit number or (from a damaged file) as decimal text; 0 when absent.
+double NumberOf(const qzmDicomDataElementValue& value, UWORD index = 0)
+{
+  if (index >= value.GetCount() && !qzmDicomDataElementValue::IsStringVR(value.GetVR()))
+    return 0;
+  switch (value.GetVR()) {
+  case VRs::US: return value.US(index);
+  case VRs::SS: return value.SS(index);
+  case VRs::UL: return value.UL(index);
+  case VRs::SL: return value.SL(index);
+  default:
+    return qzmDicomDataElementValue::IsStringVR(value.GetVR()) ? DecimalComponent(value.CS(), index + 1u) : 0;
+  }
+}
+
+
+UWORD FirstUS(const qzmDicomDataElementSet& set, const Tag& tag)
+{
+  return TruncateClamped<UWORD>(NumberOf(*Find(set, tag)));
+}
+
+// Samples per pixel that a photometric interpretation implies; 0 for an
+// interpretation the frame cannot handle.
+UWORD SamplesImpliedBy(const qzcString& photometric)
+{
+  if (photometric == "MONOCHROME2" || photometric == "MONOCHROME1" || photometric == "PALETTE COLOR")
+    return 1;
+  if (photometric == "RGB" || photometric == "HSV")
+    return 3;
+  if (photometric == "ARGB" || photometric == "CMYK")
+    return 4;
+  return 0;
+}
+
+// Element count of an OB or OW value (bytes or words); 0 otherwise.
+ULONG ElementCount(const qzmDicomDataElementValue& value)
+{
+  if (value.GetVR() == VRs::OW)
+    return value.OW().GetSize();
+  if (value.GetVR() == VRs::OB || value.GetVR() == VRs::UN)
+    return value.OB().GetSize();
+  return 0;
+}
+
+bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
+bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
+void ReadSpacingAndPadding(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
+bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
+bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
+bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n);
+bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n);
+
+// Steps 5 to 9: size, photometric interpretation, samples, planes.
+bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
+{
+  struct qzmMedicalFrame::Structure& structure = frame.Structure;
+  structure.Rows = FirstUS(set, RowsTag);
+  structure.Columns = FirstUS(set, ColumnsTag);
+  structure.NumberOfPixels = ULONG(structure.Rows) * structure.Columns;
+  if (structure.NumberOfPixels == 0) {
+    qzcError(UpdateFromSetSignature, "frame of %u rows and %u columns has no pixels!", unsigned(structure.Rows),
+             unsigned(structure.Columns)).Report();
+    return false;
+  }
+
+  structure.PhotometricInterpretation = TextOf(set, PhotometricTag);
+  if (!Find(set, PhotometricTag)) {
+    structure.PhotometricInterpretation = "MONOCHROME2";
+    qzcWarning(UpdateFromSetSignature, "missing tag: (0028,0004) Photometric Interpretation. Assuming %s.",
+               structure.PhotometricInterpretation.c_str()).Report();
+  }
+  const UWORD implied = SamplesImpliedBy(structure.PhotometricInterpretation);
+  if (!implied) {
+    qzcError(UpdateFromSetSignature, "can not handle photometric interpretation %s! (email me)",
+             structure.PhotometricInterpretation.c_str()).Report();
+    return false;
+  }
+  if (Find(set, SamplesPerPixelTag)) {
+    structure.SamplesPerPixel = FirstUS(set, SamplesPerPixelTag);
+  } else {
+    structure.SamplesPerPixel = implied;
+    qzcWarning(UpdateFromSetSignature, "missing tag: (0028,0002) Samples per Pixel. Assuming %u.",
+               unsigned(implied)).Report();
+  }
+  if (structure.SamplesPerPixel != implied) {
+    qzcError(UpdateFromSetSignature, "photometric interpretation %s does not match samples per pixel %u!",
+             structure.PhotometricInterpretation.c_str(), unsigned(structure.SamplesPerPixel)).Report();
+    return false;
+  }
+  // At most 4 samples of 65535 x 65535 pixels: the count fits 32 bits only
+  // for smaller frames.
+  const unsigned long long samples = (unsigned long long)(structure.SamplesPerPixel) * structure.NumberOfPixels;
+  if (samples > std::numeric_limits<ULONG>::max()) {
+    qzcError(UpdateFromSetSignature, "frame of %u x %u pixels with %u samples each is too large!",
+             unsigned(structure.Columns), unsigned(structure.Rows), unsigned(structure.SamplesPerPixel)).Report();
+    return false;
+  }
+  structure.NumberOfSamples = ULONG(samples);
+  if (structure.SamplesPerPixel > 1) {
+    if (!Find(set, PlanarConfigurationTag)) {
+      qzcError(UpdateFromSetSignature, "missing tag: (0028,0006) Planar Configuration!").Report();
+      return false;
+    }
+    structure.PlanarConfiguration = FirstUS(set, PlanarConfigurationTag);
+    if (structure.PlanarConfiguration > 1) {
+      qzcError(UpdateFromSetSignature, "(0028,0006) Planar Configuration %u not implemented! (email me)",
+               unsigned(structure.PlanarConfiguration)).Report();
+      return false;
+    }
+  }
+  return true;
+}
+
+// Steps 10 and 11, and the refusal of layouts the pixel code cannot address.
+bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
+{
+  struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
+  sample.PixelRepresentation = FirstUS(set, PixelRepresentationTag);
+  const UWORD stored = FirstUS(set, BitsStoredTag);
+  UWORD high = UWORD(stored - 1);
+  if (Find(set, HighBitTag)) {
+    high = FirstUS(set, HighBitTag);
+  } else {
+    qzcWarning(UpdateFromSetSignature, "missing tag: (0028,0102) High Bit. Assuming %i.", int(SWORD(high))).Report();
+  }
+  UWORD allocated;
+  if (Find(set, BitsAllocatedTag)) {
+    allocated = FirstUS(set, BitsAllocatedTag);
+  } else {
+    allocated = UWORD(8 * ((int(stored) - 1) / 8) + 8);
+    qzcWarning(UpdateFromSetSignature, "missing tag: (0028,0100) Bits Allocated. Assuming %i.", int(allocated))
+        .Report();
+  }
+  sample.SetBitsAllocatedStoredHigh(allocated, stored, high);
+  if (sample.BitsAllocated > 16)
+    qzcWarning(UpdateFromSetSignature, "bits allocated %u > 16 are not fully supported... (email me)",
+               unsigned(sample.BitsAllocated)).Report();
+  if (sample.BitsAllocated == 0 || sample.BitsStored == 0 || sample.BitsStored > 16 ||
+      sample.HighBit + 1 < sample.BitsStored) {
+    qzcError(UpdateFromSetSignature, "unsupported sample layout (Bits Allocated %u, Bits Stored %u, High Bit %u)!",
+             unsigned(sample.BitsAllocated), unsigned(sample.BitsStored), unsigned(sample.HighBit)).Report();
+    return false;
+  }
+  return true;
+}
+
+// Steps 12 to 14.
+void ReadSpacingAndPadding(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
+{
+  frame.HasPixelSpacing = Find(set, PixelSpacingTag) != nullptr;
+  if (frame.HasPixelSpacing) {
+    const qzcString spacing = TextOf(set, PixelSpacingTag);
+    frame.PixelSpacing[0] = float(DecimalComponent(spacing, 1));
+    frame.PixelSpacing[1] = float(DecimalComponent(spacing, 2));
+    if (Find(set, SliceThicknessTag))
+      frame.SliceThickness = float(std::strtod(TextOf(set, SliceThicknessTag).c_str(), nullptr));
+  }
+  frame.HasPixelPaddingValue = false;
+  if (const qzmDicomDataElementValue* padding = Find(set, PixelPaddingTag)) {
+    frame.PixelPaddingValue = SWORD(TruncateClamped<SLONG>(NumberOf(*padding)));
+    frame.HasPixelPaddingValue = frame.PixelPaddingValue != 0;
+    if (!frame.HasPixelPaddingValue)
+      qzcWarning(UpdateFromSetSignature, "Pixel padding value is 0, ignoring it.").Report();
+  }
+}
+
+// Step 15: the colour lookup tables of PALETTE COLOR and ARGB frames.
+bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
+{
+  const struct qzmMedicalFrame::Structure& structure = frame.Structure;
+  frame.HasClut = false;
+  if (structure.PhotometricInterpretation != "PALETTE COLOR" && structure.PhotometricInterpretation != "ARGB")
+    return true;
+  if (structure.Sample.BitsAllocated > 8) {
+    qzcError(UpdateFromSetSignature,
+             "can not handle Bits Allocated %u > 8 for Photometric Interpretation %s! (email me)",
+             unsigned(structure.Sample.BitsAllocated), structure.PhotometricInterpretation.c_str()).Report();
+    return false;
+  }
+  if (set.CountOf(ClutTags()) != ClutTags().size()) {
+    qzcError(UpdateFromSetSignature, "missing CLUT mandatory tags in set!").Report();
+    return false;
+  }
+  const qzmDicomDataElementValue& red = *Find(set, Tag(0x0028, 0x1101));
+  if (red.GetVR() != VRs::US || Find(set, Tag(0x0028, 0x1102))->GetVR() != VRs::US ||
+      Find(set, Tag(0x0028, 0x1103))->GetVR() != VRs::US) {
+    qzcError(UpdateFromSetSignature, "invalid CLUT descriptors! shall use VR = US! (email me)").Report();
+    return false;
+  }
+  frame.HasClut = true;
+  frame.ClutEntries = TruncateClamped<UWORD>(NumberOf(red, 0));
+  frame.ClutFirstMapped = TruncateClamped<UWORD>(NumberOf(red, 1));
+  frame.ClutBitsPerEntry = TruncateClamped<UWORD>(NumberOf(red, 2));
+  frame.RedClut = *Find(set, Tag(0x0028, 0x1201));
+  frame.GreenClut = *Find(set, Tag(0x0028, 0x1202));
+  frame.BlueClut = *Find(set, Tag(0x0028, 0x1203));
+  const VRs::VR vr = frame.RedClut.GetVR();
+  if (frame.GreenClut.GetVR() != vr || frame.BlueClut.GetVR() != vr) {
+    qzcError(UpdateFromSetSignature, "CLUTs with different binary structures (OW|OB) not supported!").Report();
+    return false;
+  }
+  if (vr == VRs::OB) {
+    qzcWarning(UpdateFromSetSignature, "CLUTs encoded with VR = OB are prohibited, but let's try!").Report();
+  } else if (vr != VRs::OW) {
+    qzcError(UpdateFromSetSignature, "can not handle CLUTs when VR is not OW!").Report();
+    return false;
+  }
+  for (const qzmDicomDataElementValue* table : {&frame.RedClut, &frame.GreenClut, &frame.BlueClut})
+    if (ElementCount(*table) != frame.ClutEntries) {
+      qzcError(UpdateFromSetSignature, "%u CLUT entries were attended, %u were found (check VR shall be OW)!",
+               unsigned(frame.ClutEntries), unsigned(ElementCount(frame.RedClut))).Report();
+      return false;
+    }
+  return true;
+}
+
+// Steps 16 to 18: window, rescale and their defaults.
+bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
+{
+  struct qzmMedicalFrame::Windowing& windowing = frame.Windowing;
+  windowing.HasWindowing = false;
+  if (!Find(set, WindowCenterTag))
+    return true;
+  if (!Find(set, WindowWidthTag)) {
+    qzcError(UpdateFromSetSignature, "missing Windowing mandatory tags in set!").Report();
+    return false;
+  }
+  const double width = DecimalComponent(TextOf(set, WindowWidthTag), 1);
+  const double center = DecimalComponent(TextOf(set, WindowCenterTag), 1);
+  double intercept = frame.Modality == "CT" ? -1024 : 0;
+  if (Find(set, RescaleInterceptTag)) {
+    intercept = std::strtod(TextOf(set, RescaleInterceptTag).c_str(), nullptr);
+  } else {
+    qzcWarning(UpdateFromSetSignature, "missing tag: (0028,1052) Rescale Intercept. Modality is %s. Assuming %i.",
+               frame.Modality.c_str(), int(intercept)).Report();
+  }
+  double slope = 1.0;
+  if (Find(set, RescaleSlopeTag)) {
+    slope = float(std::strtod(TextOf(set, RescaleSlopeTag).c_str(), nullptr));
+  } else {
+    qzcWarning(UpdateFromSetSignature, "missing tag: (0028,1053) Rescale Slope. Modality is %s. Assuming %f.",
+               frame.Modality.c_str(), slope).Report();
+  }
+  frame.SetWindow(center, width, intercept, slope);
+  return true;
+}
+
+// Step 20: the frame's fragments, located through the Basic Offset Table.
+// Only the item header and the table are read; every offset is checked
+// against the element before the view is made.
+bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n)
+{
+  if (pixelData.GetVR() != VRs::OB) {
+    qzcError(UpdateFromSetSignature, "Encapsulated/compressed data should be OB!").Report();
+    return false;
+  }
+  qzmDicomDataElementValue head(pixelData);
+  const ULONG size = head.OB().GetSize();
+  // Reads the first count bytes of the element into memory.
+  const auto readHead = [&pixelData, &head](ULONG count) -> const UBYTE* {
+    head = pixelData;
+    head.OB().SetSize(count);
+    return head.OB().GetMemoryLocation();
+  };
+  const auto little32 = [](const UBYTE* p) { return ULONG(p[0]) | ULONG(p[1]) << 8 | ULONG(p[2]) << 16 | ULONG(p[3]) << 24; };
+  const UBYTE* item = size >= 16 ? readHead(8) : nullptr;
+  if (!item || item[0] != 0xFE || item[1] != 0xFF || item[2] != 0x00 || item[3] != 0xE0) {
+    qzcError(UpdateFromSetSignature, "Item tag not found!").Report();
+    return false;
+  }
+  const ULONG tableLength = little32(item + 4);
+  ULONG start = 8, length = size - 16;
+  if (tableLength > 0) {
+    const ULONG entries = tableLength / 4;
+    // Frames before the last need the next entry too.
+    if (tableLength > size - 16 || entries < f || (f < n && entries < ULONG(f) + 1)) {
+      qzcError(UpdateFromSetSignature, "The Basic Offset Table does not describe frame %u!", unsigned(f)).Report();
+      return false;
+    }
+    const UBYTE* table = readHead(8 + tableLength);
+    if (!table) {
+      qzcError(UpdateFromSetSignature, "unable to read the Basic Offset Table!").Report();
+      return false;
+    }
+    const unsigned long long content = size - 16ULL - tableLength;
+    const ULONG first = little32(table + 8 + 4 * (f - 1));
+    const unsigned long long end = f < n ? little32(table + 8 + 4 * f) : content;
+    if (first > end || end > content) {
+      qzcError(UpdateFromSetSignature, "The Basic Offset Table points outside the pixel data for frame %u!",
+               unsigned(f)).Report();
+      return false;
+    }
+    start = 8 + tableLength + first;
+    length = ULONG(end - first);
+  }
+  frame.SourcePixels.Value = pixelData;
+  frame.SourcePixels.Value.OB().AddOffset(start).SetSize(length);
+  return true;
+}
+
+// Step 21: a view on the frame's bytes or words, which must lie within the
+// element.
+bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n)
+{
+  const struct qzmMedicalFrame::Structure& structure = frame.Structure;
+  const bool words = pixelData.GetVR() == VRs::OW;
+  const unsigned unitBits = words ? 16 : 8;
+  const unsigned long long bits = (unsigned long long)(structure.NumberOfSamples) * structure.Sample.BitsAllocated;
+  const unsigned long long perFrame = (bits + unitBits - 1) / unitBits;
+  const unsigned long long needed = perFrame * f;
+  const ULONG found = ElementCount(pixelData);
+  if (needed > found) {
+    qzcError(UpdateFromSetSignature,
+             words ? "missing pixel data (%lu words at least expected, %lu found)!"
+                   : "missing pixel data (%lu bytes at least expected, %lu found)!",
+             (unsigned long)(needed), (unsigned long)(found)).Report();
+    return false;
+  }
+  if (n > 1 && (structure.Sample.BitsAllocated % 8 != 0 || perFrame % 2 != 0))
+    qzcWarning(UpdateFromSetSignature, "%u frames, %u bits allocated, %lu bytes in frame... offset to frames pb ? (email me)",
+               unsigned(n), unsigned(structure.Sample.BitsAllocated), (unsigned long)(perFrame)).Report();
+  frame.SourcePixels.Value = pixelData;
+  if (words) {
+    frame.SourcePixels.Value.OW().AddOffset(ULONG(perFrame * (f - 1))).SetSize(ULONG(perFrame));
+  } else {
+    frame.SourcePixels.Value.SetVR(VRs::OB);
+    frame.SourcePixels.Value.OB().AddOffset(ULONG(perFrame * (f - 1))).SetSize(ULONG(perFrame));
+  }
+  return true;
+}
+
+}  // namespace
+
+qzmMedicalFrame::qzmMedicalFrame(const qzmDicomDataElementSet& set, const UWORD frame)
+{
+  Reset();
+  if (!UpdateFrom(set, frame)) {
+    qzcError("qzmMedicalFrame::qzmMedicalFrame( const qzmDicomDataElementSet&, const UWORD )",
+             "unable to build frame %u from set!", unsigned(frame)).Report();
+    Reset();
+  }
+}
+
+UWORD qzmMedicalFrame::FrameCountOf(const qzmDicomDataElementSet& set)
+{
+  const qzmDicomDataElementValue* frames = Find(set, NumberOfFramesTag);
+  return frames ? UWORD(std::strtol(frames->IS().c_str(), nullptr, 10)) : 1;
+}
+
+bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD frame)
+{
+  Reset();
+  if (set.CountOf(ImageTags()) != ImageTags().size()) {
+    qzcError(UpdateFromSetSignature, "missing image mandatory tags in set!").Report();
+    return false;
+  }
+  const UWORD frames = FrameCountOf(set);
+  if (frame > frames || frame == 0) {
+    qzcError(UpdateFromSetSignature, "selected frame %u does not exist! There are %u frames in the set!",
+             unsigned(frame), unsigned(frames)).Report();
+    return false;
+  }
+  if (Find(set, ModalityTag)) {
+    Modality = TextOf(set, ModalityTag);
+  } else {
+    qzcWarning(UpdateFromSetSignature, "modality is unknown!").Report();
+  }
+  if (!ReadGeometry(*this, set) || !ReadSampleLayout(*this, set))
+    return false;
+  ReadSpacingAndPadding(*this, set);
+  if (!ReadClut(*this, set) || !ReadWindow(*this, set))
+    return false;
+  TransferSyntax = TextOf(set, TransferSyntaxTag);
+  const qzmDicomDataElementValue& pixelData = *Find(set, PixelDataTag);
+  const bool viewed = HasNativePixelData() ? ViewNativeFrame(*this, pixelData, frame, frames)
+                                           : ViewEncapsulatedFrame(*this, pixelData, frame, frames);
+  if (!viewed)
+    return false;
+  SourcePixels.Date = Pixels.Date + 1;
+  return true;
+}
+
+bool qzmMedicalFrame::UpdateFrom(const qzcFileName& file, const ConversionSettings& settings)
+{
+  const std::size_t dot = file.rfind('.');
+  const qzcString extension = dot == std::string::npos ? qzcString() : qzcString(file.substr(dot + 1));
+  if (extension == "bmp")
+    return LoadAsBMP(file);
+  if (extension == "raw")
+    return LoadAsRaw(file, settings);
+  qzcError("bool qzmMedicalFrame::UpdateFrom(const qzcFileName&, const ConversionSettings&)",
+           "sorry, this format is not supported (%s)!", extension.c_str()).Report();
+  return false;
+}

@@ -1,0 +1,87 @@
+// Random access to the samples of a pixel buffer: byte units (OB) holding
+// samples of up to 8 bits, or word units (OW) holding samples of up to 16
+// bits. 8-bit bytes and 16-bit words are addressed directly, every other
+// width through the bit mapper. Callers keep indices below Capacity().
+#ifndef QZM_PIXEL_SAMPLES_H
+#define QZM_PIXEL_SAMPLES_H
+
+#include "lib/qzcBitMapper.h"
+#include "lib/qzcTypes.h"
+
+class qzmPixelSamples {
+public:
+  // An empty view: capacity 0.
+  qzmPixelSamples() : byteMapper(8, nullptr), wordMapper(16, nullptr) {}
+
+  // bits must lie within 1 and the unit width.
+  qzmPixelSamples(UBYTE* bytes, ULONG count, UWORD bits)
+      : bytes(bytes), units(count), bits(bits), byteMapper(bits, bytes), wordMapper(16, nullptr) {}
+  qzmPixelSamples(UWORD* words, ULONG count, UWORD bits)
+      : words(words), units(count), bits(bits), byteMapper(8, nullptr), wordMapper(bits, words) {}
+
+  // Number of whole samples the buffer holds.
+  ULONG Capacity() const {
+    if (!bits || (!bytes && !words))
+      return 0;
+    return ULONG((unsigned long long)(units) * UnitBits() / bits);
+  }
+
+  UWORD Bits() const { return bits; }
+  bool IsBytes() const { return bytes != nullptr; }
+
+  // The sample's bits, zero-extended.
+  UWORD Get(ULONG k) const {
+    if (bytes) {
+      if (bits == 8)
+        return bytes[k];
+      byteMapper.MoveTo(k);
+      return byteMapper.Get();
+    }
+    if (bits == 16)
+      return words[k];
+    wordMapper.MoveTo(k);
+    return wordMapper.Get();
+  }
+
+  // The sample sign-extended from its unit when it fills the unit; other
+  // widths come back as they are (their stored values are then masked
+  // below the sign anyway).
+  SLONG GetSigned(ULONG k) const {
+    if (bytes && bits == 8)
+      return SBYTE(bytes[k]);
+    if (words && bits == 16)
+      return SWORD(words[k]);
+    return Get(k);
+  }
+
+  // Stores v cut to the sample's width, leaving the neighbours untouched.
+  void Set(ULONG k, ULONG v) {
+    if (bytes) {
+      if (bits == 8) {
+        bytes[k] = UBYTE(v);
+        return;
+      }
+      byteMapper.MoveTo(k);
+      byteMapper.Set(UBYTE(v & ((1u << bits) - 1)));
+      return;
+    }
+    if (bits == 16) {
+      words[k] = UWORD(v);
+      return;
+    }
+    wordMapper.MoveTo(k);
+    wordMapper.Set(UWORD(v & ((1u << bits) - 1)));
+  }
+
+private:
+  unsigned UnitBits() const { return bytes ? 8 : 16; }
+
+  UBYTE* bytes = nullptr;
+  UWORD* words = nullptr;
+  ULONG units = 0;
+  UWORD bits = 0;
+  mutable qzcBitMapper<UBYTE> byteMapper;
+  mutable qzcBitMapper<UWORD> wordMapper;
+};
+
+#endif
