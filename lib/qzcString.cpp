@@ -77,17 +77,11 @@ qzcString& qzcString::SetField(unsigned n, double number, const std::string& sep
 
 unsigned qzcString::FindField(const std::string& target, const std::string& sep) const
 {
-    const char separator = SeparatorOf(sep);
-    size_type begin = 0;
-    for (unsigned field = 1;; ++field) {
-        size_type end = find(separator, begin);
-        const size_type length = (end == npos ? size() : end) - begin;
-        if (compare(begin, length, target) == 0)
-            return field;
-        if (end == npos)
-            return 0;
-        begin = end + 1;
-    }
+    const unsigned count = CountFields(sep);
+    for (unsigned n = 1; n <= count; ++n)
+        if (GetField(n, sep) == target)
+            return n;
+    return 0;
 }
 
 qzcString qzcString::Justified(std::size_t width, int type, char fill) const

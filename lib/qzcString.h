@@ -19,7 +19,7 @@ public:
     qzcString(std::string&& text) : std::string(std::move(text)) {}
 
     // Fields are numbered from 1 and separated by the first character of
-    // sep; an empty text has one empty field.
+    // sep (":" when sep is empty); an empty text has one empty field.
     unsigned CountFields(const std::string& sep = ":") const;
     qzcString GetField(unsigned n, const std::string& sep = ":") const;
     qzcString& SetField(unsigned n, const std::string& value, const std::string& sep = ":");
