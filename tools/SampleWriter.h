@@ -84,15 +84,26 @@ public:
         body_[Tag( group, element )] = e;
     }
 
+    // The data set alone, in the set's transfer syntax: what follows the
+    // File Meta group in a file.
+    Bytes Body() const
+    {
+        Bytes body;
+        const bool implicit = syntax_ == ImplicitLittle;
+        for ( const auto& entry : body_ )
+            PutElement( body, entry.first, entry.second, !implicit, bigEndian_ );
+        return body;
+    }
+
+    // A Part-10 file: preamble, "DICM", the File Meta group and the body.
     bool Save( const std::string& path ) const
     {
         Bytes file( 128, 0 );
         file.insert( file.end(), { 'D', 'I', 'C', 'M' } );
-        Bytes meta = MetaGroup();
+        const Bytes meta = MetaGroup();
         file.insert( file.end(), meta.begin(), meta.end() );
-        const bool implicit = syntax_ == ImplicitLittle;
-        for ( const auto& entry : body_ )
-            PutElement( file, entry.first, entry.second, !implicit, bigEndian_ );
+        const Bytes body = Body();
+        file.insert( file.end(), body.begin(), body.end() );
         std::ofstream out( path, std::ios::binary | std::ios::trunc );
         out.write( reinterpret_cast<const char*>( file.data() ), static_cast<std::streamsize>( file.size() ) );
         return static_cast<bool>( out );
