@@ -174,23 +174,6 @@ ifbstream& operator>>(ifbstream& ifs, Description::VR& vr) {
   return ifs;
 }
 
-ifbstream& ReadCheckedString(ifbstream& ifs, qzcString& text) {
-  ULONG length = 0;
-  if (ifs.HasBFlags(iobs::str_size_4_bit)) {
-    ifs >> length;
-  } else {
-    UWORD shortLength = 0;
-    ifs >> shortLength;
-    length = shortLength;
-  }
-  if (!ifs) return ifs;
-  if (length > ifs.BytesLeft()) {
-    ifs.setstate(std::ios::failbit);
-    return ifs;
-  }
-  return ifs.ReadString(text, length);
-}
-
 std::ostream& Description::Print(std::ostream& os) const {
   os << (retired ? "! " : "  ") << vr << ' ' << vm << ' ' << name;
   if (os.fail())
@@ -268,7 +251,8 @@ ifbstream& Description::Read(ifbstream& ifs) {
   qzcString text;
   UWORD retiredFlag = 0;
   if (ifs >> code) multiplicity.Read(ifs);
-  if (ifs) ReadCheckedString(ifs, text);
+  // The stream refuses a length longer than what remains of the file.
+  if (ifs) ifs >> text;
   if (ifs) ifs >> retiredFlag;
   if (ifs) {
     vr = code;

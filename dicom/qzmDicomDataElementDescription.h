@@ -68,8 +68,4 @@ std::istream& operator>>(std::istream& is, qzmDicomDataElementDescription::VM& v
 ofbstream& operator<<(ofbstream& ofs, const qzmDicomDataElementDescription::VR vr);
 ifbstream& operator>>(ifbstream& ifs, qzmDicomDataElementDescription::VR& vr);
 
-// Reads a length-prefixed string of the binary repository, after checking the
-// length against what remains of the file; a longer length fails the stream.
-ifbstream& ReadCheckedString(ifbstream& ifs, qzcString& text);
-
 #endif

@@ -11,6 +11,7 @@
 #include <istream>
 #include <limits>
 #include <ostream>
+#include <utility>
 
 #include "lib/ifbstream.h"
 #include "lib/ofbstream.h"
@@ -151,7 +152,8 @@ ifbstream& Dictionary::Read(ifbstream& ifs) {
   static const char* const signature = "ifbstream& qzmDicomDataElementDictionary::Read( ifbstream& )";
   qzcString newLabel;
   UWORD count = 0;
-  if (ReadCheckedString(ifs, newLabel)) ifs >> count;
+  // The stream refuses a length longer than what remains of the file.
+  if (ifs >> newLabel) ifs >> count;
   if (ifs) label = newLabel;
   for (UWORD n = 0; n < count && ifs; ++n) {
     qzmDicomDataElementTag tag;
@@ -167,7 +169,7 @@ ifbstream& Dictionary::Read(ifbstream& ifs) {
       break;
     }
     // The entries come in tag order: inserting at the end is the usual case.
-    insert_or_assign(end(), tag, description);
+    insert_or_assign(end(), tag, std::move(description));
   }
   if (ifs.fail()) qzcError(signature, "while getting instance from binary file stream!").Report();
   return ifs;

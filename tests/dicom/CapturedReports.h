@@ -1,0 +1,43 @@
+// Collects the reports of the error and warning channels for the lifetime of
+// the object, with the error limit raised so that a test goes on after the
+// reports it provokes; both channels are put back afterwards.
+#ifndef MEDCONV_TESTS_DICOM_CAPTURED_REPORTS_H
+#define MEDCONV_TESTS_DICOM_CAPTURED_REPORTS_H
+
+#include <sstream>
+#include <string>
+
+#include "lib/qzcException.h"
+
+class CapturedReports {
+public:
+  CapturedReports() : savedErrors_(qzcException::errorChannel), savedWarnings_(qzcException::warningChannel) {
+    Redirect(qzcException::errorChannel, errors_);
+    Redirect(qzcException::warningChannel, warnings_);
+  }
+  ~CapturedReports() {
+    qzcException::errorChannel = savedErrors_;
+    qzcException::warningChannel = savedWarnings_;
+  }
+  CapturedReports(const CapturedReports&) = delete;
+  CapturedReports& operator=(const CapturedReports&) = delete;
+
+  std::string Errors() const { return errors_.str(); }
+  std::string Warnings() const { return warnings_.str(); }
+  bool None() const { return errors_.str().empty() && warnings_.str().empty(); }
+
+private:
+  static void Redirect(qzcReportChannel& channel, std::ostringstream& text) {
+    channel.stream = &text;
+    channel.enabled = true;
+    channel.count = 0;
+    channel.limit = 65535;
+  }
+
+  qzcReportChannel savedErrors_;
+  qzcReportChannel savedWarnings_;
+  std::ostringstream errors_;
+  std::ostringstream warnings_;
+};
+
+#endif
