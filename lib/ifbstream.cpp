@@ -22,6 +22,11 @@ void ifbstream::open(const char* name, std::ios::openmode mode)
     }
     fileName_ = name;
     std::ifstream::open(name, mode | std::ios::in | std::ios::binary);
+    // The file stays unchanged while it is read, so its size is taken once.
+    const std::streampos start = tellg();
+    seekg(0, std::ios::end);
+    fileSize_ = tellg();
+    seekg(start);
 }
 
 ULONG ifbstream::BytesLeft()
@@ -29,14 +34,11 @@ ULONG ifbstream::BytesLeft()
     if (fail()) {
         return 0;
     }
-    const std::streampos here = tellg();
-    seekg(0, std::ios::end);
-    const std::streampos end = tellg();
-    seekg(here);
-    if (here < 0 || end < here) {
+    const std::streamoff here = tellg();
+    if (here < 0 || fileSize_ < here) {
         return 0;
     }
-    const std::streamoff left = end - here;
+    const std::streamoff left = fileSize_ - here;
     return static_cast<ULONG>(std::min<std::streamoff>(left, std::numeric_limits<ULONG>::max()));
 }
 

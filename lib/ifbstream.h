@@ -70,6 +70,7 @@ private:
     void TrimString(std::string& text) const;
 
     qzcFileName fileName_;
+    std::streamoff fileSize_ = 0;
 };
 
 #endif

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,8 +22,8 @@ protected:
     // A file of 6 bytes of header followed by the given data bytes.
     std::string FileWith(const Bytes& data)
     {
-        Bytes bytes = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
-        bytes.insert(bytes.end(), data.begin(), data.end());
+        Bytes bytes(6 + data.size(), 0xEE);
+        std::copy(data.begin(), data.end(), bytes.begin() + 6);
         const std::string path = dir_.file("data.bin");
         testsupport::WriteBytes(path, bytes);
         return path;
