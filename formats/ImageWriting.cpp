@@ -1,0 +1,97 @@
+#include "formats/ImageWriting.h"
+
+#include "lib/qzcError.h"
+
+#include <algorithm>
+
+namespace {
+
+// Samples per pixel an image writer expects for an interpretation; 0 when
+// no writer converts it.
+unsigned ExpectedSamples(const qzcString& interpretation) {
+  if (interpretation == "MONOCHROME1" || interpretation == "MONOCHROME2" || interpretation == "PALETTE COLOR")
+    return 1;
+  if (interpretation == "RGB")
+    return 3;
+  return 0;
+}
+
+// One colour table as bytes: the high byte of 16-bit entries.
+bool TableBytes(qzmDicomDataElementValue& table, std::size_t entries, std::vector<UBYTE>& bytes) {
+  bytes.resize(entries);
+  if (table.GetVR() == qzmDicomDataElementDescription::OW) {
+    const UWORD* words = table.OW().GetMemoryLocation();
+    if (!words || table.OW().GetSize() < entries)
+      return false;
+    std::transform(words, words + entries, bytes.begin(), [](UWORD w) { return UBYTE(w >> 8); });
+    return true;
+  }
+  if (table.GetVR() != qzmDicomDataElementDescription::OB)
+    return false;
+  const UBYTE* data = table.OB().GetMemoryLocation();
+  if (!data || table.OB().GetSize() < entries)
+    return false;
+  std::copy(data, data + entries, bytes.begin());
+  return true;
+}
+
+const char* DestinationName(const qzcFileName& name, const qzmMedicalFrame::ConversionContext& context) {
+  return context.ToStandardOutput ? "stdout" : name.c_str();
+}
+
+}  // namespace
+
+bool SamplesFitInterpretation(const qzmMedicalFrame& frame, const char* signature) {
+  const unsigned expected = ExpectedSamples(frame.Structure.PhotometricInterpretation);
+  if (expected == 0 || expected == frame.Structure.SamplesPerPixel)
+    return true;
+  qzcError(signature, "Photometric Interpretation %s does not fit %u samples per pixel!",
+           frame.Structure.PhotometricInterpretation.c_str(), unsigned(frame.Structure.SamplesPerPixel))
+      .Report();
+  return false;
+}
+
+const UBYTE* ImageBytes(qzcDatedValue& image, std::uint64_t needed, const char* signature) {
+  const UBYTE* bytes = nullptr;
+  std::uint64_t held = 0;
+  qzmDicomDataElementValue& value = image.Value;
+  if (value.GetVR() == qzmDicomDataElementDescription::OB) {
+    bytes = value.OB().GetMemoryLocation();
+    held = value.OB().GetSize();
+  } else if (value.GetVR() == qzmDicomDataElementDescription::OW) {
+    bytes = reinterpret_cast<const UBYTE*>(value.OW().GetMemoryLocation());
+    held = 2 * std::uint64_t(value.OW().GetSize());
+  }
+  if (bytes && held >= needed)
+    return bytes;
+  qzcError(signature, "image holds %llu bytes, %llu needed!", (unsigned long long)(bytes ? held : 0),
+           (unsigned long long)needed).Report();
+  return nullptr;
+}
+
+bool LoadPalette(qzmMedicalFrame& frame, std::size_t maxEntries, Palette& palette, const char* signature) {
+  const std::size_t entries = std::min<std::size_t>(frame.ClutEntries, maxEntries);
+  if (TableBytes(frame.RedClut, entries, palette.red) && TableBytes(frame.GreenClut, entries, palette.green) &&
+      TableBytes(frame.BlueClut, entries, palette.blue))
+    return true;
+  qzcError(signature, "colour lookup tables hold fewer than %u entries!", unsigned(entries)).Report();
+  return false;
+}
+
+bool OpenDestination(ofbstream& ofs, const qzcFileName& name, const qzmMedicalFrame::ConversionContext& context,
+                     const char* signature) {
+  ofs.open(context.ToStandardOutput ? "cout" : name.c_str(), std::ios::out | std::ios::binary);
+  if (!ofs.fail())
+    return true;
+  qzcError(signature, "unable to open destination file %s!", DestinationName(name, context)).Report();
+  return false;
+}
+
+bool CloseDestination(ofbstream& ofs, const qzcFileName& name, const qzmMedicalFrame::ConversionContext& context,
+                      const char* signature) {
+  ofs.close();
+  if (!ofs.fail())
+    return true;
+  qzcError(signature, "unable to write to destination file %s!", DestinationName(name, context)).Report();
+  return false;
+}

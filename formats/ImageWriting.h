@@ -1,0 +1,46 @@
+// Pieces shared by the image writers: the checks that keep a writer inside
+// the buffers it is given, the palette of a frame, and the destination
+// stream.
+#ifndef QZG_IMAGE_WRITING_H
+#define QZG_IMAGE_WRITING_H
+
+#include "frame/qzmMedicalFrame.h"
+#include "lib/ofbstream.h"
+#include "lib/qzcTypes.h"
+
+#include <cstdint>
+#include <vector>
+
+// Refuses (with an error under signature) a frame whose samples per pixel
+// do not fit its photometric interpretation: one sample for grey and
+// palette images, three for RGB.
+bool SamplesFitInterpretation(const qzmMedicalFrame& frame, const char* signature);
+
+// The bytes of an image buffer (OB or OW) when it holds at least needed
+// bytes; otherwise null, with an error under signature.
+const UBYTE* ImageBytes(qzcDatedValue& image, std::uint64_t needed, const char* signature);
+
+// The colour lookup tables of a frame as bytes, at most maxEntries entries;
+// each component is the high byte of a 16-bit entry or the byte itself.
+struct Palette {
+  std::vector<UBYTE> red;
+  std::vector<UBYTE> green;
+  std::vector<UBYTE> blue;
+
+  std::size_t Entries() const { return red.size(); }
+};
+
+// Fills palette from the frame's tables; false (with an error under
+// signature) when a table holds fewer entries than the frame announces.
+bool LoadPalette(qzmMedicalFrame& frame, std::size_t maxEntries, Palette& palette, const char* signature);
+
+// Opens the destination of a writer: "cout" (which the binary stream
+// refuses) for standard output, else the file; reports the failure.
+bool OpenDestination(ofbstream& ofs, const qzcFileName& name,
+                     const qzmMedicalFrame::ConversionContext& context, const char* signature);
+
+// Closes a written destination; reports a failed stream.
+bool CloseDestination(ofbstream& ofs, const qzcFileName& name,
+                      const qzmMedicalFrame::ConversionContext& context, const char* signature);
+
+#endif

@@ -1,0 +1,48 @@
+// Already compressed JPEG data of a frame written as a file any viewer
+// opens: the fragments joined, with a JFIF header when they carry none.
+#include "formats/ImageWriting.h"
+#include "formats/qzgJfifHeader.h"
+#include "frame/qzmMedicalFrame.h"
+
+#include "lib/ofbstream.h"
+#include "lib/qzcError.h"
+
+namespace {
+
+const char* const saveSignature =
+    "bool qzmMedicalFrame::SaveAsJPEG( const qzcFileName&, const qzmMedicalFrame::ConversionContext& )";
+
+// Transfer syntaxes of the JPEG family share this prefix.
+const char JpegFamily[] = "1.2.840.10008.1.2.4.";
+
+bool IsJpegFamily(const qzcString& syntax) {
+  return syntax.compare(0, sizeof JpegFamily - 1, JpegFamily) == 0;
+}
+
+}  // namespace
+
+bool qzmMedicalFrame::SaveAsJPEG(const qzcFileName& name, const ConversionContext& context) {
+  if (!IsJpegFamily(TransferSyntax)) {
+    qzcError(saveSignature, "original encapsulated/compressed DICOM data are not in JPEG format!").Report();
+    return false;
+  }
+  if (!GetConcatenatedFragments(Fragments)) {
+    qzcError(saveSignature, "unable to concatenate fragments!").Report();
+    return false;
+  }
+  qzcDataLocation<UBYTE>& location = Fragments.Value.OB();
+  const UBYTE* data = location.GetMemoryLocation();
+  ULONG size = data ? location.GetSize() : 0;
+  ofbstream ofs;
+  if (!OpenDestination(ofs, name, context, saveSignature))
+    return false;
+  if (!qzgJfifHeader::IsJfif(data, size)) {
+    qzgJfifHeader().Write(ofs);
+    if (qzgJfifHeader::StartsWithSoi(data, size)) {  // the header has written the start-of-image marker
+      data += 2;
+      size -= 2;
+    }
+  }
+  ofs.WriteBlock(data, size);
+  return CloseDestination(ofs, name, context, saveSignature);
+}
