@@ -164,12 +164,6 @@ TEST(VMToken, FaultsFailTheStreamWithTheirMessage) {
 
 // ---------------------------------------------------------------- descriptions
 
-TEST(DescriptionText, PrintsMarkTokenVMAndName) {
-  EXPECT_EQ("  PN 1    Patient's Name", Printed(Description(Description::PN, {1, 1, 1}, "Patient's Name")));
-  EXPECT_EQ("! US 1-n  Zonal Map", Printed(Description(Description::US, {1, n, 1}, "Zonal Map", true)));
-  EXPECT_EQ("  UNDEFINED 1    x", Printed(Description(Description::UNDEFINED, {1, 1, 1}, "x")));
-}
-
 TEST(DescriptionText, NameRunsToTheEndOfTheLineAndAnEmptyNameStaysOnItsLine) {
   CapturedReports reports;
   std::istringstream in(" ! DS 3 Image  Position \r\n  DS 1 \nLO 1 Next\n");
@@ -501,10 +495,6 @@ TEST(DictionaryData, TheBuildFolderRepositoryAutoLoadsAndMatchesTheText) {
   ASSERT_TRUE(text.Load(qzcFileName(std::string(MEDCONV_SOURCE_DIR) + "/data/dicom.dic")));
   EXPECT_EQ(Printed(text), Printed(repository));
   EXPECT_TRUE(reports.None());
-}
-
-TEST(ProcessWideDictionary, IsOneObjectForTheWholeRun) {
-  EXPECT_EQ(&Dictionary::ProcessWide(), &Dictionary::ProcessWide());
 }
 
 }  // namespace
