@@ -19,6 +19,8 @@ public:
     // refused.
     explicit ifbstream(const char* name, std::ios::openmode mode = std::ios::in);
     void open(const char* name, std::ios::openmode mode = std::ios::in);
+    explicit ifbstream(const std::string& name, std::ios::openmode mode = std::ios::in) : ifbstream(name.c_str(), mode) {}
+    void open(const std::string& name, std::ios::openmode mode = std::ios::in) { open(name.c_str(), mode); }
 
     // The name the stream was opened with (empty when never opened).
     const qzcFileName& GetFileName() const { return fileName_; }

@@ -18,6 +18,8 @@ public:
     // file gets the permissions 0664. "cout" and "cerr" are refused.
     explicit ofbstream(const char* name, std::ios::openmode mode = std::ios::out);
     void open(const char* name, std::ios::openmode mode = std::ios::out);
+    explicit ofbstream(const std::string& name, std::ios::openmode mode = std::ios::out) : ofbstream(name.c_str(), mode) {}
+    void open(const std::string& name, std::ios::openmode mode = std::ios::out) { open(name.c_str(), mode); }
 
     // The name the stream was opened with (empty when never opened).
     const qzcFileName& GetFileName() const { return fileName_; }

@@ -294,7 +294,7 @@ TEST_F(StreamsTest, StreamsKeepTheirNameAndCreateFilesWritableByTheGroup)
     struct stat status;
     ASSERT_EQ(stat(path.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0664u);
-    EXPECT_EQ(ifbstream(path.c_str()).GetFileName(), path);
+    EXPECT_EQ(ifbstream(path).GetFileName(), path);
 }
 
 TEST(Policy, ManipulatorsReplaceTheirGroupOnly)
