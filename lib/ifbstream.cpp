@@ -31,7 +31,8 @@ void ifbstream::open(const char* name, std::ios::openmode mode)
 
 ULONG ifbstream::BytesLeft()
 {
-    if (fail()) {
+    // At the end of the file tellg would fail the stream: nothing is left.
+    if (fail() || eof()) {
         return 0;
     }
     const std::streamoff here = tellg();
