@@ -199,8 +199,7 @@ bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
   if (sample.BitsAllocated > 16)
     qzcWarning(UpdateFromSetSignature, "bits allocated %u > 16 are not fully supported... (email me)",
                unsigned(sample.BitsAllocated)).Report();
-  if (sample.BitsAllocated == 0 || sample.BitsStored == 0 || sample.BitsStored > 16 ||
-      sample.HighBit + 1 < sample.BitsStored) {
+  if (!sample.IsAddressable()) {
     qzcError(UpdateFromSetSignature, "unsupported sample layout (Bits Allocated %u, Bits Stored %u, High Bit %u)!",
              unsigned(sample.BitsAllocated), unsigned(sample.BitsStored), unsigned(sample.HighBit)).Report();
     return false;

@@ -30,6 +30,12 @@ void qzmMedicalFrame::Structure::Sample::SetBitsAllocatedStoredHigh(const UWORD 
   StoredMask = UWORD(stored >= 16 ? 0xFFFF : (1u << stored) - 1);
 }
 
+bool qzmMedicalFrame::Structure::Sample::IsAddressable() const
+{
+  return BitsAllocated != 0 && BitsStored != 0 && BitsStored <= 16 && HighBit + 1 >= BitsStored &&
+         HighBit < BitsAllocated;
+}
+
 qzmMedicalFrame::qzmMedicalFrame()
 {
   Reset();

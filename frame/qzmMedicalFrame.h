@@ -36,6 +36,9 @@ public:
       // Stores the three values (clamping stored and high bit to what the
       // allocation allows, with a warning) and the two derived fields.
       void SetBitsAllocatedStoredHigh(const UWORD allocated, const UWORD stored, const UWORD high);
+      // True when the pixel code can address the layout: 1 to 16 stored
+      // bits lying inside the allocated bits.
+      bool IsAddressable() const;
     };
 
     struct Sample Sample;

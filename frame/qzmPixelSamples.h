@@ -5,8 +5,11 @@
 #ifndef QZM_PIXEL_SAMPLES_H
 #define QZM_PIXEL_SAMPLES_H
 
+#include "dicom/qzmDicomDataElementValue.h"
 #include "lib/qzcBitMapper.h"
 #include "lib/qzcTypes.h"
+
+#include <new>
 
 class qzmPixelSamples {
 public:
@@ -18,6 +21,28 @@ public:
       : bytes(bytes), units(count), bits(bits), byteMapper(bits, bytes), wordMapper(16, nullptr) {}
   qzmPixelSamples(UWORD* words, ULONG count, UWORD bits)
       : words(words), units(count), bits(bits), byteMapper(8, nullptr), wordMapper(bits, words) {}
+
+  // The samples of an OB buffer of up to 8-bit samples or an OW buffer of
+  // up to 16-bit samples, file data loaded on first use; an empty view when
+  // the data cannot be had or the width does not fit the unit.
+  static qzmPixelSamples Of(qzmDicomDataElementValue& value, UWORD bits) {
+    const qzmDicomDataElementValue::VR vr = value.GetVR();
+    if (vr == qzmDicomDataElementDescription::OB && bits >= 1 && bits <= 8)
+      return OfLocation(value.OB(), bits);
+    if (vr == qzmDicomDataElementDescription::OW && bits >= 1 && bits <= 16)
+      return OfLocation(value.OW(), bits);
+    return qzmPixelSamples();
+  }
+
+  // Makes value an OB or OW buffer that owns a memory block of count units.
+  // An owned block of that size is kept; a shared or file one is never
+  // written to but replaced. False (reported by the location) when the
+  // block cannot be allocated.
+  static bool ReserveOwned(qzmDicomDataElementValue& value, qzmDicomDataElementValue::VR vr, ULONG count) {
+    value.SetVR(vr);
+    return vr == qzmDicomDataElementDescription::OW ? ReserveOwnedLocation(value.OW(), count)
+                                                    : ReserveOwnedLocation(value.OB(), count);
+  }
 
   // Number of whole samples the buffer holds.
   ULONG Capacity() const {
@@ -74,6 +99,23 @@ public:
   }
 
 private:
+  template <typename T>
+  static qzmPixelSamples OfLocation(qzcDataLocation<T>& location, UWORD bits) {
+    if (location.GetMode() == qzcDataLocation<T>::undefined)
+      return qzmPixelSamples();
+    T* units = location.GetMemoryLocation();
+    return units ? qzmPixelSamples(units, location.GetSize(), bits) : qzmPixelSamples();
+  }
+
+  template <typename T>
+  static bool ReserveOwnedLocation(qzcDataLocation<T>& location, ULONG count) {
+    if (location.IsOwned() && location.GetSize() == count)
+      return true;
+    location.Clear();
+    location.SetSize(count);
+    return location.AllocateMemory();
+  }
+
   unsigned UnitBits() const { return bytes ? 8 : 16; }
 
   UBYTE* bytes = nullptr;

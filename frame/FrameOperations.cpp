@@ -1,0 +1,334 @@
+// Frame operations on the prepared pixels: accumulation across frames,
+// masking, cropping, halving, flips (all in place, each advancing the stamp
+// of Pixels so that derived images are recomputed) and the statistics, which
+// are cached by stamp.
+#include "frame/qzmMedicalFrame.h"
+
+#include "frame/qzmPixelSamples.h"
+#include "lib/qzcError.h"
+#include "lib/qzcWarning.h"
+
+#include <algorithm>
+
+namespace {
+
+typedef qzmDicomDataElementDescription VRs;
+
+const char* const AccumulateSignature = "bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame&, const qzcString&)";
+const char* const MaskSignature = "bool qzmMedicalFrame::Mask(const qzmMedicalFrame&, const qzcString&)";
+const char* const CropSignature = "bool qzmMedicalFrame::Crop( const UWORD, const UWORD, const UWORD, const UWORD )";
+const char* const HalveSignature = "bool qzmMedicalFrame::Halve()";
+
+qzmPixelSamples SamplesOf(qzmMedicalFrame& frame)
+{
+  return qzmPixelSamples::Of(frame.Pixels.Value, frame.Structure.Sample.BitsAllocated);
+}
+
+// Prepares the frame's pixels; false, with the warning, when they cannot be
+// had or do not hold every sample of the frame.
+bool PixelsUsable(qzmMedicalFrame& frame, const char* signature)
+{
+  if (frame.ArePixelsReady() && SamplesOf(frame).Capacity() >= frame.Structure.NumberOfSamples)
+    return true;
+  qzcWarning(signature, "pixels format is not supported.").Report();
+  return false;
+}
+
+// The stored value of a sample word.
+UWORD Stored(const struct qzmMedicalFrame::Structure::Sample& sample, UWORD word)
+{
+  return UWORD((word >> sample.LowBit) & sample.StoredMask);
+}
+
+bool IsPadding(const qzmMedicalFrame& frame, UWORD stored)
+{
+  return frame.HasPixelPaddingValue && stored == UWORD(frame.PixelPaddingValue);
+}
+
+// Cuts Pixels to the units that samples of the frame's width need.
+void CutPixels(qzmMedicalFrame& frame, ULONG samples)
+{
+  const unsigned long long bits = (unsigned long long)(samples) * frame.Structure.Sample.BitsAllocated;
+  if (frame.Pixels.Value.GetVR() == VRs::OW)
+    frame.Pixels.Value.OW().SetSize(ULONG((bits + 15) / 16));
+  else
+    frame.Pixels.Value.OB().SetSize(ULONG((bits + 7) / 8));
+}
+
+void SetGeometry(qzmMedicalFrame& frame, UWORD rows, UWORD columns)
+{
+  struct qzmMedicalFrame::Structure& structure = frame.Structure;
+  structure.Rows = rows;
+  structure.Columns = columns;
+  structure.NumberOfPixels = ULONG(rows) * columns;
+  structure.NumberOfSamples = structure.NumberOfPixels * structure.SamplesPerPixel;
+}
+
+bool SameStructure(const qzmMedicalFrame& a, const qzmMedicalFrame& b)
+{
+  const struct qzmMedicalFrame::Structure &x = a.Structure, &y = b.Structure;
+  return a.Pixels.Value.GetVR() == b.Pixels.Value.GetVR() && x.Rows == y.Rows && x.Columns == y.Columns &&
+         x.PhotometricInterpretation == y.PhotometricInterpretation &&
+         x.Sample.PixelRepresentation == y.Sample.PixelRepresentation &&
+         x.Sample.BitsAllocated == y.Sample.BitsAllocated && x.Sample.BitsStored == y.Sample.BitsStored &&
+         x.Sample.HighBit == y.Sample.HighBit;
+}
+
+// Every buffer but Pixels is dropped: a copied frame shares the memory of
+// its original's buffers, which the original may release.
+void KeepOnlyPixels(qzmMedicalFrame& frame)
+{
+  for (qzcDatedValue* buffer :
+       {&frame.SourcePixels, &frame.Resampled8, &frame.Resampled16, &frame.ResampledBGR24, &frame.ResampledRGB24,
+        &frame.ResampledRGB48, &frame.OrganizedRaw, &frame.Inverted8, &frame.Inverted16, &frame.Fragments,
+        &frame.UncompressedRle, &frame.MaxCache, &frame.MinCache, &frame.MeanCache})
+    *buffer = qzcDatedValue();
+}
+
+}  // namespace
+
+bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame& frame, const qzcString& mode)
+{
+  // The frame is read through a copy so that its pixels can be prepared.
+  qzmMedicalFrame source(frame);
+  if (!PixelsUsable(*this, AccumulateSignature) || !PixelsUsable(source, AccumulateSignature))
+    return false;
+  if (source.Structure.SamplesPerPixel != 1) {
+    qzcError(AccumulateSignature, "accumulating not supported for Samples per Pixel = %u! (email me)",
+             unsigned(source.Structure.SamplesPerPixel)).Report();
+    return false;
+  }
+  const bool max = mode == "max";
+  if (!max && mode != "min") {
+    qzcError(AccumulateSignature, "unknown accumulating mode %s!", mode.c_str()).Report();
+    return false;
+  }
+  if (Structure.PhotometricInterpretation.empty()) {
+    // The copy shares the frame's pixel memory; the buffer gets its own.
+    *this = source;
+    KeepOnlyPixels(*this);
+    const bool words = Pixels.Value.GetVR() == VRs::OW;
+    const ULONG units = words ? Pixels.Value.OW().GetSize() : Pixels.Value.OB().GetSize();
+    if (!qzmPixelSamples::ReserveOwned(Pixels.Value, words ? VRs::OW : VRs::OB, units)) {
+      qzcError(AccumulateSignature, "unable to allocate memory for accumulation buffer!").Report();
+      *this = qzmMedicalFrame();
+      return false;
+    }
+    if (words)
+      std::fill_n(Pixels.Value.OW().GetMemoryLocation(), units, UWORD(max ? 0 : 0xFFFF));
+    else
+      std::fill_n(Pixels.Value.OB().GetMemoryLocation(), units, UBYTE(max ? 0 : 0xFF));
+  } else if (!SameStructure(*this, source)) {
+    qzcError(AccumulateSignature, "frame to accumulate and accumulation buffer should have the same structure!")
+        .Report();
+    return false;
+  }
+  const qzmPixelSamples in = SamplesOf(source);
+  qzmPixelSamples out = SamplesOf(*this);
+  const struct Structure::Sample &inSample = source.Structure.Sample, &outSample = Structure.Sample;
+  for (ULONG k = 0; k < source.Structure.NumberOfPixels; ++k) {
+    const UWORD f = Stored(inSample, in.Get(k));
+    if (IsPadding(source, f))
+      continue;
+    const UWORD b = Stored(outSample, out.Get(k));
+    if (max ? b < f : f < b)
+      out.Set(k, ULONG(f) << outSample.LowBit);
+  }
+  ++Pixels.Date;
+  return true;
+}
+
+bool qzmMedicalFrame::Mask(const qzmMedicalFrame& mask, const qzcString& mode)
+{
+  if (!PixelsUsable(*this, MaskSignature))
+    return false;
+  if (Structure.Rows != mask.Structure.Rows || Structure.Columns != mask.Structure.Columns) {
+    qzcError(MaskSignature, "frame and mask do not fit!").Report();
+    return false;
+  }
+  qzmDicomDataElementValue maskPixels(mask.Pixels.Value);
+  const struct Structure::Sample& maskSample = mask.Structure.Sample;
+  const qzmPixelSamples maskBytes = qzmPixelSamples::Of(maskPixels, 8);
+  if (maskPixels.GetVR() != VRs::OB || mask.Structure.SamplesPerPixel != 1 || maskSample.BitsAllocated != 8 ||
+      maskSample.BitsStored != 8 || maskBytes.Capacity() < mask.Structure.NumberOfPixels) {
+    qzcError(MaskSignature, "mask VR <> OB, or Samples per Pixel %u <> 1, or Bits Allocated %u <> 8, or Bits Stored %u <> 8.",
+             unsigned(mask.Structure.SamplesPerPixel), unsigned(maskSample.BitsAllocated),
+             unsigned(maskSample.BitsStored)).Report();
+    return false;
+  }
+  if (mode != "zero") {
+    qzcError(MaskSignature, "unknown masking mode %s!", mode.c_str()).Report();
+    return false;
+  }
+  qzmPixelSamples pixels = SamplesOf(*this);
+  const ULONG samplesPerPixel = Structure.SamplesPerPixel;
+  for (ULONG k = 0; k < Structure.NumberOfPixels; ++k)
+    if (maskBytes.Get(k) != 0)
+      for (ULONG s = 0; s < samplesPerPixel; ++s)
+        pixels.Set(k * samplesPerPixel + s, 0);
+  ++Pixels.Date;
+  return true;
+}
+
+bool qzmMedicalFrame::Crop(const UWORD x, const UWORD y, const UWORD w, const UWORD h)
+{
+  if (!PixelsUsable(*this, CropSignature))
+    return false;
+  if (ULONG(y) + h > Structure.Rows || ULONG(x) + w > Structure.Columns || w == 0 || h == 0) {
+    qzcError(CropSignature, "wrong cropping coordinates x:%u y:%u w:%u h:%u, frame has %u rows and %u columns!",
+             unsigned(x), unsigned(y), unsigned(w), unsigned(h), unsigned(Structure.Rows),
+             unsigned(Structure.Columns)).Report();
+    return false;
+  }
+  qzmPixelSamples pixels = SamplesOf(*this);
+  const ULONG spp = Structure.SamplesPerPixel, rowSamples = ULONG(w) * spp;
+  for (ULONG r = 0; r < h; ++r) {
+    const ULONG from = (ULONG(y) + r) * Structure.Columns * spp + ULONG(x) * spp, to = r * rowSamples;
+    for (ULONG c = 0; c < rowSamples; ++c)
+      pixels.Set(to + c, pixels.Get(from + c));
+  }
+  SetGeometry(*this, h, w);
+  CutPixels(*this, Structure.NumberOfSamples);
+  ++Pixels.Date;
+  return true;
+}
+
+bool qzmMedicalFrame::Halve()
+{
+  if (!PixelsUsable(*this, HalveSignature))
+    return false;
+  if (Structure.Rows % 2 || Structure.Columns % 2) {
+    qzcError(HalveSignature, "frame dimensions (rows: %u, cols: %u) should be even!", unsigned(Structure.Rows),
+             unsigned(Structure.Columns)).Report();
+    return false;
+  }
+  qzmPixelSamples pixels = SamplesOf(*this);
+  const struct Structure::Sample& sample = Structure.Sample;
+  const bool averaged = Structure.PhotometricInterpretation == "MONOCHROME1" ||
+                        Structure.PhotometricInterpretation == "MONOCHROME2";
+  const ULONG columns = Structure.Columns, spp = Structure.SamplesPerPixel;
+  const UWORD rows = UWORD(Structure.Rows / 2), halfColumns = UWORD(columns / 2);
+  for (ULONG i = 0; i < rows; ++i)
+    for (ULONG j = 0; j < halfColumns; ++j) {
+      const ULONG topLeft = 2 * i * columns + 2 * j, out = i * halfColumns + j;
+      if (!averaged) {
+        for (ULONG s = 0; s < spp; ++s)
+          pixels.Set(out * spp + s, pixels.Get(topLeft * spp + s));
+        continue;
+      }
+      ULONG sum = 0, kept = 0;
+      for (const ULONG k : {topLeft, topLeft + 1, topLeft + columns, topLeft + columns + 1}) {
+        const UWORD v = Stored(sample, pixels.Get(k));
+        if (!IsPadding(*this, v)) {
+          sum += v;
+          ++kept;
+        }
+      }
+      // Without padding kept is 4 and the division is the shift by 2.
+      const ULONG value = kept >= 2 ? sum / kept : UWORD(PixelPaddingValue);
+      pixels.Set(out, value << sample.LowBit);
+    }
+  SetGeometry(*this, rows, halfColumns);
+  CutPixels(*this, Structure.NumberOfSamples);
+  if (HasPixelSpacing) {
+    PixelSpacing[0] *= 2;
+    PixelSpacing[1] *= 2;
+  }
+  ++Pixels.Date;
+  return true;
+}
+
+bool qzmMedicalFrame::Fliph()
+{
+  if (!PixelsUsable(*this, "bool qzmMedicalFrame::Fliph()"))
+    return false;
+  qzmPixelSamples pixels = SamplesOf(*this);
+  const ULONG columns = Structure.Columns, spp = Structure.SamplesPerPixel;
+  for (ULONG r = 0; r < Structure.Rows; ++r)
+    for (ULONG left = 0; 2 * left + 1 < columns; ++left)
+      for (ULONG s = 0; s < spp; ++s) {
+        const ULONG a = (r * columns + left) * spp + s, b = (r * columns + columns - 1 - left) * spp + s;
+        const UWORD kept = pixels.Get(a);
+        pixels.Set(a, pixels.Get(b));
+        pixels.Set(b, kept);
+      }
+  ++Pixels.Date;
+  return true;
+}
+
+bool qzmMedicalFrame::Flipv()
+{
+  if (!PixelsUsable(*this, "bool qzmMedicalFrame::Flipv()"))
+    return false;
+  qzmPixelSamples pixels = SamplesOf(*this);
+  const ULONG rowSamples = ULONG(Structure.Columns) * Structure.SamplesPerPixel;
+  for (ULONG top = 0; 2 * top + 1 < Structure.Rows; ++top)
+    for (ULONG c = 0, bottom = Structure.Rows - 1ul - top; c < rowSamples; ++c) {
+      const UWORD kept = pixels.Get(top * rowSamples + c);
+      pixels.Set(top * rowSamples + c, pixels.Get(bottom * rowSamples + c));
+      pixels.Set(bottom * rowSamples + c, kept);
+    }
+  ++Pixels.Date;
+  return true;
+}
+
+namespace {
+
+// Maximum, minimum and mean of the stored values in one pass, padding
+// skipped (it still counts in the mean's divisor); the three caches are
+// stamped with Pixels' Date.
+void ScanStatistics(qzmMedicalFrame& frame)
+{
+  const qzmPixelSamples pixels = SamplesOf(frame);
+  const struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
+  const bool isSigned = sample.PixelRepresentation == 1;
+  SLONG max = isSigned ? -32768 : 0, min = isSigned ? 32767 : 65535;
+  double sum = 0;
+  for (ULONG k = 0; k < frame.Structure.NumberOfPixels; ++k) {
+    const UWORD v = UWORD((pixels.GetSigned(k) >> sample.LowBit) & sample.StoredMask);
+    if (IsPadding(frame, v))
+      continue;
+    const SLONG value = isSigned ? SLONG(SWORD(v)) : SLONG(v);
+    max = value > max ? value : max;
+    min = value < min ? value : min;
+    sum += value;
+  }
+  frame.MaxCache.Value.SL() = max;
+  frame.MinCache.Value.SL() = min;
+  frame.MeanCache.Value.FD() = sum / frame.Structure.NumberOfPixels;
+  frame.MaxCache.Date = frame.MinCache.Date = frame.MeanCache.Date = frame.Pixels.Date;
+}
+
+// The shared steps of the statistics: preparation, the cache, the sample
+// count check. False when the result is 0 without a scan.
+bool StatisticReady(qzmMedicalFrame& frame, const qzcDatedValue& cache, const char* signature, const char* name)
+{
+  if (!PixelsUsable(frame, signature))
+    return false;
+  if (cache.Date >= frame.Pixels.Date && cache.Date != 0)
+    return true;
+  if (frame.Structure.SamplesPerPixel > 1) {
+    qzcWarning(signature, "unable to get %s from frame when Samples per Pixel = %u!", name,
+               unsigned(frame.Structure.SamplesPerPixel)).Report();
+    return false;
+  }
+  ScanStatistics(frame);
+  return true;
+}
+
+}  // namespace
+
+SLONG qzmMedicalFrame::GetMax()
+{
+  return StatisticReady(*this, MaxCache, "SLONG qzmMedicalFrame::GetMax()", "max") ? MaxCache.Value.SL() : 0;
+}
+
+SLONG qzmMedicalFrame::GetMin()
+{
+  return StatisticReady(*this, MinCache, "SLONG qzmMedicalFrame::GetMin()", "min") ? MinCache.Value.SL() : 0;
+}
+
+double qzmMedicalFrame::GetMean()
+{
+  return StatisticReady(*this, MeanCache, "double qzmMedicalFrame::GetMean()", "mean") ? MeanCache.Value.FD() : 0;
+}

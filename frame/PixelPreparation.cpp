@@ -1,0 +1,415 @@
+// Pixel data preparation: a frame's view on its stored bytes becomes native,
+// colour-by-pixel samples (RLE decoded here), plus the in-place conversions
+// and the derived raw and inverted images. Every length taken from the data
+// (fragment items, RLE segment offsets, runs) is checked against the buffer
+// it addresses before it is used.
+#include "frame/qzmMedicalFrame.h"
+
+#include "dicom/qzmDicomDataElementSet.h"
+#include "frame/qzmPixelSamples.h"
+#include "lib/qzcError.h"
+#include "lib/qzcWarning.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+typedef qzmDicomDataElementDescription VRs;
+
+const char* const ArePixelsReadySignature = "bool qzmMedicalFrame::ArePixelsReady()";
+const char* const ConcatenateSignature = "bool qzmMedicalFrame::GetConcatenatedFragments( qzcDatedValue& )";
+const char* const UncompressSignature = "bool qzmMedicalFrame::UncompressRLE()";
+const char* const PlanarSignature = "bool qzmMedicalFrame::ChangePlanarConfigurationToColorByPixel()";
+const char* const RepresentationSignature = "bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG)";
+const char* const RawSignature = "bool qzmMedicalFrame::GetOrganizedToRaw( qzcDatedValue& )";
+
+// The RLE segment header of the frame being decoded: segment count, then the
+// offsets of segments 1 to 15.
+ULONG RleHeader[16];
+
+ULONG Little32(const UBYTE* p)
+{
+  return ULONG(p[0]) | ULONG(p[1]) << 8 | ULONG(p[2]) << 16 | ULONG(p[3]) << 24;
+}
+
+bool IsItemTag(const UBYTE* p)
+{
+  return p[0] == 0xFE && p[1] == 0xFF && p[2] == 0x00 && p[3] == 0xE0;
+}
+
+// Walks the fragment items of size bytes; calls visit(content, length) for
+// each. False, reported, when an item tag is missing or an item runs past
+// the end.
+template <typename Visit>
+bool ForEachFragment(const UBYTE* data, ULONG size, Visit visit)
+{
+  ULONG position = 0;
+  while (position < size) {
+    if (size - position < 8 || !IsItemTag(data + position)) {
+      qzcError(ConcatenateSignature, "Item tag not found!").Report();
+      return false;
+    }
+    const ULONG length = Little32(data + position + 4);
+    if (length > size - position - 8) {
+      qzcError(ConcatenateSignature, "fragment item of %lu bytes runs past the end of the pixel data (0x%lx)!",
+               (unsigned long)(length), (unsigned long)(position)).Report();
+      return false;
+    }
+    visit(data + position + 8, length);
+    position += 8 + length;
+  }
+  return true;
+}
+
+// Decodes the PackBits runs of one segment into out[position, end); returns
+// the position reached. Runs stop at end (the end of the whole output) and
+// at the end of the segment's input.
+ULONG DecodePackBits(const UBYTE* in, const UBYTE* inEnd, UBYTE* out, ULONG position, ULONG target, ULONG end)
+{
+  while (position < target && in < inEnd) {
+    const SBYTE control = SBYTE(*in++);
+    if (control >= 0) {
+      ULONG count = ULONG(control) + 1;
+      count = std::min<ULONG>({count, ULONG(inEnd - in), end - position});
+      std::memcpy(out + position, in, count);
+      in += count;
+      position += count;
+    } else if (control != -128 && in < inEnd) {
+      const ULONG count = std::min<ULONG>(ULONG(1 - control), end - position);
+      std::memset(out + position, *in++, count);
+      position += count;
+    }
+  }
+  return position;
+}
+
+// A private copy of a buffer's units, for reorganisations that read the old
+// layout while writing the new one.
+class UnitCopy {
+public:
+  // False when the memory cannot be had.
+  bool Take(qzmDicomDataElementValue& value, UWORD bits)
+  {
+    const qzmPixelSamples source = qzmPixelSamples::Of(value, bits);
+    if (value.GetVR() == VRs::OW) {
+      const ULONG count = value.OW().GetSize();
+      words.reset(new (std::nothrow) UWORD[count ? count : 1]);
+      if (!words || !source.Capacity())
+        return false;
+      std::memcpy(words.get(), value.OW().GetMemoryLocation(), count * sizeof(UWORD));
+      samples = qzmPixelSamples(words.get(), count, bits);
+    } else {
+      const ULONG count = value.OB().GetSize();
+      bytes.reset(new (std::nothrow) UBYTE[count ? count : 1]);
+      if (!bytes || !source.Capacity())
+        return false;
+      std::memcpy(bytes.get(), value.OB().GetMemoryLocation(), count);
+      samples = qzmPixelSamples(bytes.get(), count, bits);
+    }
+    return true;
+  }
+  const qzmPixelSamples& Samples() const { return samples; }
+
+private:
+  std::unique_ptr<UBYTE[]> bytes;
+  std::unique_ptr<UWORD[]> words;
+  qzmPixelSamples samples;
+};
+
+// OB data of more than 8 bits per sample become little-endian words, the
+// unit the pixel code addresses such samples in.
+bool WidenBytesToWords(qzmDicomDataElementValue& pixels)
+{
+  const ULONG count = pixels.OB().GetSize();
+  const UBYTE* source = pixels.OB().GetMemoryLocation();
+  std::unique_ptr<UBYTE[]> bytes(new (std::nothrow) UBYTE[count ? count : 1]);
+  if (!source || !bytes)
+    return false;
+  std::memcpy(bytes.get(), source, count);
+  if (!qzmPixelSamples::ReserveOwned(pixels, VRs::OW, (count + 1) / 2))
+    return false;
+  UWORD* words = pixels.OW().GetMemoryLocation();
+  for (ULONG k = 0; k + 1 < count; k += 2)
+    words[k / 2] = UWORD(bytes[k] | bytes[k + 1] << 8);
+  if (count % 2)
+    words[count / 2] = bytes[count - 1];
+  return true;
+}
+
+}  // namespace
+
+bool qzmMedicalFrame::ArePixelsReady()
+{
+  if (Pixels.Date >= SourcePixels.Date)
+    return true;
+  if (HasNativePixelData()) {
+    Pixels.Value = SourcePixels.Value;
+  } else if (TransferSyntax == qzmDicomDataElementSet::RLELossless) {
+    if (!UncompressRLE()) {
+      qzcError(ArePixelsReadySignature, "unable to uncompress RLE encoded frame, sorry!").Report();
+      return false;
+    }
+  } else {
+    qzcWarning(ArePixelsReadySignature, "encapsulated/compressed pixels/data are not supported, sorry! (syntax is %s)",
+               TransferSyntax.c_str()).Report();
+    return false;
+  }
+  const struct Structure::Sample& sample = Structure.Sample;
+  if (sample.BitsAllocated > 16) {
+    qzcError(ArePixelsReadySignature, "samples of %u bits allocated can not be processed, sorry!",
+             unsigned(sample.BitsAllocated)).Report();
+    return false;
+  }
+  if (Pixels.Value.GetVR() != VRs::OW && sample.BitsAllocated > 8 && !WidenBytesToWords(Pixels.Value)) {
+    qzcError(ArePixelsReadySignature, "unable to load pixel data as words!").Report();
+    return false;
+  }
+  const ULONG found = qzmPixelSamples::Of(Pixels.Value, sample.BitsAllocated).Capacity();
+  if (found < Structure.NumberOfSamples) {
+    qzcError(ArePixelsReadySignature, "missing pixel data (%lu samples expected, %lu found)!",
+             (unsigned long)(Structure.NumberOfSamples), (unsigned long)(found)).Report();
+    return false;
+  }
+  if (Structure.SamplesPerPixel >= 2 && Structure.PlanarConfiguration != 0) {
+    if (!ChangePlanarConfigurationToColorByPixel()) {
+      qzcError(ArePixelsReadySignature, "unable to change the Planar Configuration of the frame!").Report();
+      return false;
+    }
+    qzcWarning(ArePixelsReadySignature, "Planar Configuration changed to color-by-pixel (0).").Report();
+  }
+  Pixels.Date = SourcePixels.Date;
+  return true;
+}
+
+bool qzmMedicalFrame::GetConcatenatedFragments(qzcDatedValue& out)
+{
+  if (out.Date >= SourcePixels.Date)
+    return true;
+  if (HasNativePixelData()) {
+    qzcError(ConcatenateSignature, "can not concatenate fragments for native data!").Report();
+    return false;
+  }
+  qzcDataLocation<UBYTE>& source = SourcePixels.Value.OB();
+  const UBYTE* data = source.GetMemoryLocation();
+  const ULONG size = source.GetSize();
+  ULONG total = 0;
+  if (!data || !ForEachFragment(data, size, [&total](const UBYTE*, ULONG length) { total += length; }))
+    return false;
+  if (total == 0 || !qzmPixelSamples::ReserveOwned(out.Value, VRs::OB, total)) {
+    qzcError(ConcatenateSignature, "unable to allocate memory for concatenated fragments!").Report();
+    return false;
+  }
+  UBYTE* target = out.Value.OB().GetMemoryLocation();
+  ForEachFragment(data, size, [&target](const UBYTE* content, ULONG length) {
+    std::memcpy(target, content, length);
+    target += length;
+  });
+  out.Date = SourcePixels.Date;
+  return true;
+}
+
+bool qzmMedicalFrame::UncompressRLE()
+{
+  if (TransferSyntax != qzmDicomDataElementSet::RLELossless) {
+    qzcError(UncompressSignature, "original data are not RLE encoded!").Report();
+    return false;
+  }
+  if (Pixels.Date >= SourcePixels.Date)
+    return true;
+  if (!GetConcatenatedFragments(Fragments)) {
+    qzcError(UncompressSignature, "unable to concatenate fragments!").Report();
+    return false;
+  }
+  const ULONG expected = (ULONG(Structure.Sample.BitsAllocated) * Structure.SamplesPerPixel + 7) / 8;
+  if (UncompressedRle.Date < Fragments.Date) {
+    const UBYTE* data = Fragments.Value.OB().GetMemoryLocation();
+    const ULONG size = Fragments.Value.OB().GetSize();
+    if (size < 64) {
+      qzcError(UncompressSignature, "RLE header of %lu bytes is truncated!", (unsigned long)(size)).Report();
+      return false;
+    }
+    for (int k = 0; k < 16; ++k)
+      RleHeader[k] = Little32(data + 4 * k);
+    const ULONG segments = RleHeader[0];
+    if (segments < 1 || segments > 15 || segments != expected) {
+      qzcError(UncompressSignature, "ooops, the RLE header is wrong (%lu segments attended, %lu specified)!",
+               (unsigned long)(expected), (unsigned long)(segments)).Report();
+      return false;
+    }
+    for (ULONG s = 1; s <= segments; ++s) {
+      const ULONG end = s < segments ? RleHeader[s + 1] : size;
+      if (RleHeader[s] < 64 || RleHeader[s] > end || end > size) {
+        qzcError(UncompressSignature, "RLE segment %lu lies outside the data (offset %lu, %lu bytes)!",
+                 (unsigned long)(s), (unsigned long)(RleHeader[s]), (unsigned long)(size)).Report();
+        return false;
+      }
+    }
+    const unsigned long long outputSize = (unsigned long long)(Structure.NumberOfPixels) * segments;
+    if (outputSize > 0xFFFFFFFFull || !qzmPixelSamples::ReserveOwned(UncompressedRle.Value, VRs::OB, ULONG(outputSize))) {
+      qzcError(UncompressSignature, "unable to allocate memory for uncompresse RLE pixels!").Report();
+      return false;
+    }
+    UBYTE* out = UncompressedRle.Value.OB().GetMemoryLocation();
+    ULONG position = 0;
+    for (ULONG s = 1; s <= segments; ++s) {
+      const ULONG target = position + Structure.NumberOfPixels;
+      const UBYTE* segmentEnd = data + (s < segments ? RleHeader[s + 1] : size);
+      position = DecodePackBits(data + RleHeader[s], segmentEnd, out, position, target, ULONG(outputSize));
+      if (position != target)
+        qzcWarning(UncompressSignature, "ooops, RLE uncompression was problematic!").Report();
+    }
+    UncompressedRle.Date = Fragments.Date;
+  }
+  if (Structure.Sample.BitsAllocated != 8) {
+    qzcError(UncompressSignature, "unsupported structure!").Report();
+    return false;
+  }
+  if (!qzmPixelSamples::ReserveOwned(Pixels.Value, VRs::OB, Structure.NumberOfSamples)) {
+    qzcError(UncompressSignature, "unable to allocate memory for reorganized RLE pixels!").Report();
+    return false;
+  }
+  std::memcpy(Pixels.Value.OB().GetMemoryLocation(), UncompressedRle.Value.OB().GetMemoryLocation(),
+              Structure.NumberOfSamples);
+  if (Structure.SamplesPerPixel > 1) {
+    Structure.PlanarConfiguration = 1;
+    if (!ChangePlanarConfigurationToColorByPixel()) {
+      qzcError(UncompressSignature, "unable to change the Planar Configuration of the frame!").Report();
+      return false;
+    }
+  }
+  Pixels.Date = SourcePixels.Date;
+  return true;
+}
+
+bool qzmMedicalFrame::ChangePlanarConfigurationToColorByPixel()
+{
+  if (Structure.PlanarConfiguration != 1) {
+    qzcError(PlanarSignature, "can not change planar configuration %u other than 1 (color-by-plane)!",
+             unsigned(Structure.PlanarConfiguration)).Report();
+    return false;
+  }
+  if (Structure.SamplesPerPixel == 1) {
+    qzcWarning(PlanarSignature, "it is useless to change planar configuration when samples per pixel = 1!").Report();
+    return true;
+  }
+  const UWORD bits = Structure.Sample.BitsAllocated;
+  const bool words = Pixels.Value.GetVR() == VRs::OW;
+  UnitCopy old;
+  const ULONG units = words ? Pixels.Value.OW().GetSize() : Pixels.Value.OB().GetSize();
+  if (!old.Take(Pixels.Value, bits) || !qzmPixelSamples::ReserveOwned(Pixels.Value, words ? VRs::OW : VRs::OB, units)) {
+    qzcError(PlanarSignature, words ? "unable to allocate memory (16 bits) for new planar configuration!"
+                                    : "unable to allocate memory (8 bits) for new planar configuration!").Report();
+    return false;
+  }
+  qzmPixelSamples target = qzmPixelSamples::Of(Pixels.Value, bits);
+  const ULONG pixels = Structure.NumberOfPixels, planes = Structure.SamplesPerPixel;
+  for (ULONG p = 0; p < planes; ++p)
+    for (ULONG i = 0; i < pixels; ++i)
+      target.Set(i * planes + p, old.Samples().Get(p * pixels + i));
+  Structure.PlanarConfiguration = 0;
+  return true;
+}
+
+bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG offset)
+{
+  if (!ArePixelsReady()) {
+    qzcWarning(RepresentationSignature, "pixels format is not supported.").Report();
+    return false;
+  }
+  const struct Structure::Sample& sample = Structure.Sample;
+  if (sample.PixelRepresentation != 1) {
+    qzcWarning(RepresentationSignature, "can not change Pixel Representation %u other than 1 (unsigned)!",
+               unsigned(sample.PixelRepresentation)).Report();
+    return false;
+  }
+  if (Structure.SamplesPerPixel != 1) {
+    qzcWarning(RepresentationSignature, "unable to change Pixel Representation when Samples per Pixel = %u! (email me)",
+               unsigned(Structure.SamplesPerPixel)).Report();
+    return false;
+  }
+  qzmPixelSamples pixels = qzmPixelSamples::Of(Pixels.Value, sample.BitsAllocated);
+  for (ULONG k = 0; k < Structure.NumberOfPixels; ++k) {
+    const UWORD v = UWORD((pixels.GetSigned(k) >> sample.LowBit) & sample.StoredMask);
+    const ULONG n = HasPixelPaddingValue && v == UWORD(PixelPaddingValue) ? 0x8000 : ULONG(v + offset) & 0xFFFF;
+    pixels.Set(k, n << sample.LowBit);
+  }
+  if (HasPixelPaddingValue)
+    PixelPaddingValue = SWORD(-32768);
+  Structure.Sample.PixelRepresentation = 0;
+  return true;
+}
+
+bool qzmMedicalFrame::GetOrganizedToRaw(qzcDatedValue& out)
+{
+  if (!ArePixelsReady()) {
+    qzcWarning(RawSignature, "pixels format is not supported.").Report();
+    return false;
+  }
+  if (out.Date >= Pixels.Date)
+    return true;
+  const struct Structure::Sample& sample = Structure.Sample;
+  const bool words = sample.BitsStored > 8;
+  const VRs::VR vr = words ? VRs::OW : VRs::OB;
+  const UWORD unitBits = words ? 16 : 8;
+  if (Pixels.Value.GetVR() == vr && sample.BitsAllocated == unitBits && sample.BitsStored == unitBits &&
+      !HasPixelPaddingValue) {
+    out.Value = Pixels.Value;
+  } else {
+    if (!qzmPixelSamples::ReserveOwned(out.Value, vr, Structure.NumberOfSamples)) {
+      qzcError(RawSignature, words ? "unable to allocate memory (16 bits) for cleaned RAW frame!"
+                                   : "unable to allocate memory (8 bits) for cleaned RAW frame!").Report();
+      return false;
+    }
+    const qzmPixelSamples pixels = qzmPixelSamples::Of(Pixels.Value, sample.BitsAllocated);
+    qzmPixelSamples raw = qzmPixelSamples::Of(out.Value, unitBits);
+    for (ULONG k = 0; k < Structure.NumberOfSamples; ++k) {
+      const UWORD v = UWORD((pixels.Get(k) >> sample.LowBit) & sample.StoredMask);
+      raw.Set(k, HasPixelPaddingValue && v == UWORD(PixelPaddingValue) ? PaddingReplacement : v);
+    }
+  }
+  out.Date = Pixels.Date;
+  return true;
+}
+
+namespace {
+
+// The inversion shared by the 8- and 16-bit images: every element
+// complemented, except padding values, which pass unchanged.
+template <typename Unit>
+bool Invert(const qzmMedicalFrame& frame, qzcDatedValue& source, qzcDatedValue& out, const char* signature)
+{
+  if (out.Date >= source.Date)
+    return true;
+  const bool words = sizeof(Unit) == 2;
+  const ULONG count = words ? source.Value.OW().GetSize() : source.Value.OB().GetSize();
+  const qzmPixelSamples in = qzmPixelSamples::Of(source.Value, words ? 16 : 8);
+  if (in.Capacity() < count || !qzmPixelSamples::ReserveOwned(out.Value, words ? VRs::OW : VRs::OB, count)) {
+    qzcError(signature, words ? "unable to allocate memory for 16-bit data!"
+                              : "unable to allocate memory for 8-bit data!").Report();
+    return false;
+  }
+  qzmPixelSamples inverted = qzmPixelSamples::Of(out.Value, words ? 16 : 8);
+  const struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
+  for (ULONG k = 0; k < count; ++k) {
+    const UWORD x = in.Get(k);
+    const bool padding = frame.HasPixelPaddingValue &&
+                         UWORD((x >> sample.LowBit) & sample.StoredMask) == UWORD(frame.PixelPaddingValue);
+    inverted.Set(k, padding ? x : Unit(~x));
+  }
+  out.Date = source.Date;
+  return true;
+}
+
+}  // namespace
+
+bool qzmMedicalFrame::GetInverted8(qzcDatedValue& source, qzcDatedValue& out)
+{
+  return Invert<UBYTE>(*this, source, out, "bool qzmMedicalFrame::GetInverted8(qzcDatedValue&, qzcDatedValue&)");
+}
+
+bool qzmMedicalFrame::GetInverted16(qzcDatedValue& source, qzcDatedValue& out)
+{
+  return Invert<UWORD>(*this, source, out, "bool qzmMedicalFrame::GetInverted16(qzcDatedValue&, qzcDatedValue&)");
+}
