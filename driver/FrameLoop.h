@@ -19,4 +19,15 @@ bool convert_frames( const qzcFileName& file, qzmDicomDataElementSet& set,
                      const qzmMedicalFrame::ConversionSettings& settings,
                      const qzcString& outputDirectory, const qzcString& inputName );
 
+// The accumulation buffer of --acc, filled across all frames and files, and
+// the mask image of --mask, loaded once by main.
+extern qzmMedicalFrame AccumulatedFrame;
+extern qzmMedicalFrame MaskFrame;
+
+// After the file loop: saves the accumulation buffer as DICOM when --acc
+// asked for it and a frame was accumulated ("acc-mode.dcm" under --to by
+// default). Failures are warnings; false when nothing could be saved.
+bool SaveAccumulatedFrame( const qzcCmdLineParser& parser,
+                           const qzmMedicalFrame::ConversionSettings& settings );
+
 #endif

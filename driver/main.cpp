@@ -3,6 +3,7 @@
 // the ordered file list, one pass of the per-file pipeline over it, and the
 // closing progress output.
 #include "driver/ConvertFile.h"
+#include "driver/FrameLoop.h"
 #include "driver/DriverState.h"
 #include "driver/Reports.h"
 #include "driver/RunOptions.h"
@@ -119,6 +120,7 @@ int main( const int argc, const char** argv )
         *progress << "About to process " << files.size() << " file(s)..." << std::endl;
 
     ProcessFiles( parser, files, step, settings );
+    SaveAccumulatedFrame( parser, settings );
 
     FinishProgress( parser, start );
     return 0;
