@@ -97,8 +97,10 @@ private:
   // The current dictionary, loaded automatically on first need; null when
   // none can be found or it is empty.
   static const qzmDicomDataElementDictionary* NeededDictionary();
-  // Applies the body policy of the set's (0002,0010) to a stream.
+  // Gives a stream the policy of a transfer syntax (the bits of
+  // iobs::syntax_bits), or applies the manipulator when there is one.
   static void SetSyntaxPolicy(iobs& stream, const qzcString& transferSyntaxUID);
+  static void ApplySyntax(iobs& stream, iobsManipulator manipulator, const char* defaultSyntax);
 
   static qzmDicomDataElementDictionary* currentDictionary;
 };

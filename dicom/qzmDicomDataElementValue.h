@@ -137,22 +137,35 @@ public:
   // policy of a stream (an ofbstream is one).
   ULONG LengthOnStream(const iobs& policy) const;
 
-  // True for the codes this class can store and write.
+  // The length that marks a sequence or encapsulated data of undefined size.
+  static const ULONG UndefinedLength = 0xFFFFFFFF;
+  // Skips a value of len bytes, or its nested items when len is undefined;
+  // false, with the stream failed and an error reported, when the stream
+  // ends first.
+  static bool SkipValue(ifbstream& ifs, ULONG len);
+  // The read position for reports, also on a failed stream.
+  static unsigned long PositionOf(ifbstream& ifs);
+
+  // True for the codes a value can hold: 0, the binary numbers, the
+  // structured texts, the strings, OB, SQ, UN and OW (not the pseudo-VRs).
   static bool IsStorable(VR code);
   static bool IsStringVR(VR code) { return code >= 100 && code <= 149; }
 
 private:
   qzcString& TextAs(VR code);
-  // Storage of a number array: one inline value or the array.
+  // The index-th number of a number VR, growing the value to reach it.
   template <typename T>
   T& NumberAs(VR code, UWORD index);
   void ReleaseStorage();
   bool IsMultiValued() const { return count > 1; }
+  // The i-th of the 32-bit or 16-bit numbers held, 0 past the count.
+  ULONG LongAt(UWORD index) const;
+  UWORD WordAt(UWORD index) const;
   // Makes room for n numbers of the current VR, keeping the first ones.
   bool ReserveNumbers(UWORD n);
 
   // Reading of the VR classes (ifs after the length, len > 0).
-  void ReadString(ifbstream& ifs, ULONG len);
+  void DropValue(ifbstream& ifs, ULONG len);
   void ReadAge(ifbstream& ifs, ULONG len);
   void ReadTag(ifbstream& ifs, ULONG len);
   void ReadDate(ifbstream& ifs, ULONG len);
@@ -161,14 +174,21 @@ private:
   template <typename T>
   void ReadFloating(ifbstream& ifs, ULONG len, T& number, const char* name);
   template <typename T>
-  void ReadNumbers(ifbstream& ifs, ULONG len, const char* name);
+  void ReadNumbers(ifbstream& ifs, ULONG len, qzcDataLocation<T>& array, T& single, const char* name);
   template <typename T>
   void ReadLargeData(ifbstream& ifs, ULONG len, qzcDataLocation<T>& location, const char* name);
-  void ReadSequence(ifbstream& ifs, ULONG len);
 
-  void WriteLargeData(ofbstream& ofs) const;
+  // Writing: the length field (2 bytes under explicit VR, 4 under
+  // implicit) and the values of the VR classes.
+  bool WriteLength(ofbstream& ofs, ULONG length) const;
+  void WriteText(ofbstream& ofs, const std::string& value, char pad) const;
+  void WriteAge(ofbstream& ofs) const;
+  void WriteDate(ofbstream& ofs) const;
   void WriteDateTime(ofbstream& ofs) const;
   void WriteTime(ofbstream& ofs) const;
+  template <typename T>
+  void WriteNumbers(ofbstream& ofs, const qzcDataLocation<T>& array, const T& single) const;
+  void WriteLargeData(ofbstream& ofs) const;
 
   VR vr = qzmDicomDataElementDescription::UNDEFINED;
   UWORD count = 1;

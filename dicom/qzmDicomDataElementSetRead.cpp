@@ -1,0 +1,200 @@
+// Reading of data element sets: element by element with an optional tag
+// filter, and whole files with their preamble, meta group and transfer
+// syntax.
+#include "dicom/qzmDicomDataElementSet.h"
+
+#include "dicom/qzmDicomDataElementDictionary.h"
+#include "lib/ifbstream.h"
+#include "lib/qzcError.h"
+#include "lib/qzcFileName.h"
+#include "lib/qzcIoFunctions.h"
+#include "lib/qzcWarning.h"
+
+typedef qzmDicomDataElementDescription Description;
+
+namespace {
+
+const char* const ReadFilteredSignature =
+    "ifbstream& qzmDicomDataElementSet::ReadFiltered( ifbstream&, const qzmDicomDataElementTagSet* )";
+const char* const ReadAsFileSignature =
+    "ifbstream& qzmDicomDataElementSet::ReadAsFile( ifbstream&, const qzmDicomDataElementTagSet*, iobs& (*)(iobs&) )";
+
+const qzmDicomDataElementTag ItemDelimitation(0xFFFE, 0xE00D);
+const qzmDicomDataElementTag TransferSyntaxUID(0x0002, 0x0010);
+const qzmDicomDataElementTag PixelRepresentation(0x0028, 0x0103);
+
+bool IsGroupLength(const qzmDicomDataElementTag& tag) { return tag.element == 0 && tag.group % 2 == 0; }
+
+// The VR that the dictionary gives an element read in implicit VR, with the
+// pseudo-VRs resolved.
+Description::VR ImplicitVR(Description::VR dictionaryVR, const qzmDicomDataElementSet& set) {
+  switch (dictionaryVR) {
+    case Description::ss: return Description::US;
+    case Description::os:
+    case Description::ox: return Description::OW;
+    case Description::xs: {
+      const auto representation = set.find(PixelRepresentation);
+      const bool isSigned = representation != set.end() && representation->second.US() == 1;
+      return isSigned ? Description::SS : Description::US;
+    }
+    default: return dictionaryVR;
+  }
+}
+
+// Skips an element that the filter does not want: a group length of a group
+// below the wanted one takes the whole group with it.
+void SkipUnwanted(ifbstream& ifs, const qzmDicomDataElementTag& tag, const qzmDicomDataElementTag& wanted) {
+  qzmDicomDataElementValue header;
+  const ULONG len = header.ReadButValue(ifs);
+  if (ifs.fail()) return;
+  if (tag.group < wanted.group && IsGroupLength(tag) && len == 4) {
+    ULONG groupLength = 0;
+    if (ifs >> groupLength) qzmDicomDataElementValue::SkipValue(ifs, groupLength);
+    return;
+  }
+  qzmDicomDataElementValue::SkipValue(ifs, len);
+}
+
+}  // namespace
+
+const qzmDicomDataElementDictionary* qzmDicomDataElementSet::NeededDictionary() {
+  if (currentDictionary == nullptr) {
+    qzmDicomDataElementDictionary& processWide = qzmDicomDataElementDictionary::ProcessWide();
+    if (processWide.AutoLoad()) currentDictionary = &processWide;
+  }
+  return currentDictionary != nullptr && !currentDictionary->empty() ? currentDictionary : nullptr;
+}
+
+ifbstream& qzmDicomDataElementSet::ReadFiltered(ifbstream& ifs, const qzmDicomDataElementTagSet* filter) {
+  const qzmDicomDataElementDictionary* dictionary = nullptr;
+  if (ifs.HasBFlags(iobs::implicit_hint)) {
+    dictionary = NeededDictionary();
+    if (dictionary == nullptr) {
+      ifs.setstate(std::ios::failbit);
+      qzcError(ReadFilteredSignature, "mandatory DICOM dictionary not found or empty ! (even the default one)")
+          .Report();
+      return ifs;
+    }
+  }
+  unsigned droppedEmpty = 0, droppedUnknown = 0;
+  qzmDicomDataElementTagSet::const_iterator wanted;
+  if (filter != nullptr) wanted = filter->begin();
+  while (ifs.good() && ifs.peek() != std::char_traits<char>::eof()) {
+    qzmDicomDataElementTag tag;
+    if (!(ifs >> tag)) {
+      qzcError(ReadFilteredSignature, "while getting Data Element Tag from stream! (0x%lx)",
+               qzmDicomDataElementValue::PositionOf(ifs))
+          .Report();
+      break;
+    }
+    if (tag == ItemDelimitation) {
+      ULONG len = 0;
+      ifs >> len;
+      break;
+    }
+    if (filter != nullptr) {
+      while (wanted != filter->end() && *wanted < tag) ++wanted;
+      if (wanted == filter->end()) {
+        // Left on the stream for the next reader.
+        ifs.seekg(-4, std::ios::cur);
+        break;
+      }
+      if (tag < *wanted) {
+        SkipUnwanted(ifs, tag, *wanted);
+        continue;
+      }
+    }
+    const iterator element = emplace(tag, qzmDicomDataElementValue()).first;
+    qzmDicomDataElementValue& value = element->second;
+    if (dictionary != nullptr) {
+      const auto entry = dictionary->find(tag);
+      if (entry == dictionary->end()) {
+        ++droppedUnknown;
+        erase(element);
+        ULONG len = 0;
+        if (ifs >> len) qzmDicomDataElementValue::SkipValue(ifs, len);
+        if (ifs.fail()) {
+          qzcError(ReadFilteredSignature, "while getting value of element (%04hX,%04hX)! (0x%lx)", tag.group,
+                   tag.element, qzmDicomDataElementValue::PositionOf(ifs))
+              .Report();
+          break;
+        }
+        continue;
+      }
+      value.SetVR(ImplicitVR(entry->second.vr, *this));
+    }
+    value.Read(ifs);
+    if (ifs.fail()) {
+      erase(element);
+      qzcError(ReadFilteredSignature, "while getting value of element (%04hX,%04hX)! (0x%lx)", tag.group,
+               tag.element, qzmDicomDataElementValue::PositionOf(ifs))
+          .Report();
+      break;
+    }
+    if (value.GetVR() == Description::UNDEFINED) {
+      erase(element);
+      ++droppedEmpty;
+    }
+  }
+  if (ifs.fail() || ifs.bad())
+    qzcError(ReadFilteredSignature, "while getting instance from binary file stream!").Report();
+  if (droppedEmpty + droppedUnknown > 0)
+    qzcWarning(ReadFilteredSignature, "Skipped : %u data elements (%u SQ/length = 0, %u not found in dic.)",
+               droppedEmpty + droppedUnknown, droppedEmpty, droppedUnknown)
+        .Report();
+  return ifs;
+}
+
+ifbstream& qzmDicomDataElementSet::ReadAsFile(ifbstream& ifs, const qzmDicomDataElementTagSet* filter,
+                                              iobsManipulator manipulator) {
+  if (!qzcIoFunctions::HasSignature(ifs, PreambleLength, Signature, 4, true)) {
+    // A bare data set.
+    ApplySyntax(ifs, manipulator, ImplicitVRLittleEndian);
+    ReadFiltered(ifs, filter);
+    if (ifs.fail()) qzcError(ReadAsFileSignature, "while reading instance from binary file stream!").Report();
+    return ifs;
+  }
+  ApplySyntax(ifs, manipulator, ExplicitVRLittleEndian);
+  const std::streampos metaStart = ifs.tellg();
+  for (int attempt = 1;; ++attempt) {
+    ReadFiltered(ifs, &qzmDicomDataElementTagSet::FileMetaFilter());
+    if (ifs.fail()) {
+      qzcError(ReadAsFileSignature, "while reading File Meta Elements on stream! (check syntax)").Report();
+      return ifs;
+    }
+    const const_iterator syntax = find(TransferSyntaxUID);
+    if (syntax != end()) {
+      SetSyntaxPolicy(ifs, syntax->second.UI());
+      ReadFiltered(ifs, filter);
+      if (ifs.fail()) qzcError(ReadAsFileSignature, "while reading instance from binary file stream!").Report();
+      return ifs;
+    }
+    qzcError(ReadAsFileSignature, "Transfer Syntax UID not found in File Meta Information header on stream!")
+        .Report();
+    if (manipulator != nullptr || attempt == 2) {
+      ifs.setstate(std::ios::failbit);
+      return ifs;
+    }
+    qzcWarning(ReadAsFileSignature, "Trying with Implicit VR Little Endian syntax...").Report();
+    ifs.clear();
+    ifs.seekg(metaStart);
+    SetSyntaxPolicy(ifs, ImplicitVRLittleEndian);
+  }
+}
+
+bool qzmDicomDataElementSet::Load(const qzcFileName& name, const qzmDicomDataElementTagSet* filter,
+                                  iobsManipulator manipulator) {
+  static const char* const signature =
+      "bool qzmDicomDataElementSet::Load( const qzcFileName&, const qzmDicomDataElementTagSet*, iobs& (*)(iobs&) )";
+  ifbstream ifs(name.c_str(), std::ios::in | std::ios::binary);
+  if (!ifs) {
+    qzcError(signature, "while opening file %s!", name.c_str()).Report();
+    return false;
+  }
+  ReadAsFile(ifs, filter, manipulator);
+  if (ifs.fail() || ifs.bad()) {
+    qzcError(signature, "while reading instance from %s!", name.c_str()).Report();
+    return false;
+  }
+  return true;
+}

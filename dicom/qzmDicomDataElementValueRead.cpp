@@ -1,0 +1,479 @@
+// Reading of a data element value from a DICOM stream: explicit VR and
+// length, nested items, and every VR with the corrections applied to damaged
+// or old-style files.
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "dicom/qzmDicomDataElementSet.h"
+#include "dicom/qzmDicomDataElementValue.h"
+#include "lib/ifbstream.h"
+#include "lib/qzcError.h"
+#include "lib/qzcWarning.h"
+
+typedef qzmDicomDataElementDescription Description;
+
+namespace {
+
+const char* const ReadSignature = "ifbstream& qzmDicomDataElementValue::Read( ifbstream& )";
+const char* const SkipNestedSignature = "ULONG qzmDicomDataElementValue::SkipNestedElements( ifbstream& ) const";
+
+// Sequences nested deeper than this are taken as a damaged file.
+const int MaximumNesting = 64;
+int nesting = 0;
+
+// Counts one level of nesting for as long as it lives.
+struct NestingLevel {
+  NestingLevel() { ++nesting; }
+  ~NestingLevel() { --nesting; }
+  bool TooDeep() const { return nesting > MaximumNesting; }
+};
+
+const qzmDicomDataElementTag SequenceDelimitation(0xFFFE, 0xE0DD);
+
+// True when n more bytes can be read. Bytes already buffered answer without
+// moving the stream.
+bool HasBytesLeft(ifbstream& ifs, ULONG n) {
+  const std::streamsize buffered = ifs.rdbuf()->in_avail();
+  return (buffered >= 0 && ULONG(buffered) >= n) || ifs.BytesLeft() >= n;
+}
+
+// Fails the stream unless n more bytes can be read.
+bool CheckLength(ifbstream& ifs, ULONG n, const char* signature) {
+  if (HasBytesLeft(ifs, n)) return true;
+  const unsigned long position = qzmDicomDataElementValue::PositionOf(ifs);
+  ifs.setstate(std::ios::failbit);
+  qzcError(signature, "length %lu runs past the end of the stream! (0x%lx)", (unsigned long)n, position).Report();
+  return false;
+}
+
+// Explicit VR tokens outside the program's VR set that use the long header
+// (2 reserved bytes and a 32-bit length); their values are kept as UN.
+bool IsLongHeaderToken(const char first, const char second) {
+  static const char* const tokens[] = {"OD", "OF", "OL", "OV", "SV", "UC", "UR", "UT", "UV"};
+  for (const char* token : tokens)
+    if (token[0] == first && token[1] == second) return true;
+  return false;
+}
+
+bool HasLongHeader(Description::VR code) { return code >= 150 && code <= 169; }
+
+// The decimal number of at most width digits that starts at offset; 0 when
+// the text is shorter or holds no digit there.
+ULONG DecimalAt(const std::string& text, std::size_t offset, std::size_t width) {
+  ULONG value = 0;
+  for (std::size_t i = offset; i < text.size() && i < offset + width && std::isdigit(UBYTE(text[i])); ++i)
+    value = value * 10 + ULONG(text[i] - '0');
+  return value;
+}
+
+// A fraction written as digits at offset, scaled by 10^exponent to
+// microseconds and truncated.
+ULONG FractionAt(const std::string& text, std::size_t offset, int exponent) {
+  double digits = 0;
+  for (std::size_t i = offset; i < text.size() && std::isdigit(UBYTE(text[i])); ++i)
+    digits = digits * 10 + (text[i] - '0');
+  const double scaled = digits * std::pow(10.0, exponent);
+  return scaled >= 999999.0 ? 999999 : ULONG(scaled);
+}
+
+bool StartsLikeANumber(const std::string& text) {
+  return (!text.empty() && std::isdigit(UBYTE(text[0]))) || (text.size() > 1 && std::isdigit(UBYTE(text[1])));
+}
+
+// Reads n characters under the given trimming and padding bits, leaving the
+// stream's own policy as it was.
+void ReadCharacters(ifbstream& ifs, std::string& text, ULONG n, ULONG bits) {
+  const ULONG saved = ifs.GetBFlags();
+  ifs.RemoveBFlags(iobs::trimming_bits | iobs::padding_bits);
+  ifs.AddBFlags(bits);
+  ifs.ReadString(text, n);
+  ifs.SetBFlags(saved);
+}
+
+// Date and time texts: trailing space padding removed, and only the first
+// of several values kept.
+std::string FirstValueOf(ifbstream& ifs, ULONG n) {
+  std::string text;
+  ReadCharacters(ifs, text, n, iobs::str_rmv_ts_bit);
+  const std::size_t backslash = text.find('\\');
+  if (backslash != std::string::npos) text.erase(backslash);
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+unsigned long qzmDicomDataElementValue::PositionOf(ifbstream& ifs) {
+  const std::ios::iostate state = ifs.rdstate();
+  ifs.clear();
+  const std::streamoff position = ifs.tellg();
+  ifs.clear(state);
+  return position < 0 ? 0 : (unsigned long)position;
+}
+
+bool qzmDicomDataElementValue::SkipValue(ifbstream& ifs, ULONG len) {
+  static const char* const signature = "bool qzmDicomDataElementValue::SkipValue( ifbstream&, ULONG )";
+  if (len == UndefinedLength) return qzmDicomDataElementValue().SkipNestedElements(ifs) != 0 && !ifs.fail();
+  if (!CheckLength(ifs, len, signature)) return false;
+  ifs.seekg(std::streamoff(len), std::ios::cur);
+  return !ifs.fail();
+}
+
+ULONG qzmDicomDataElementValue::ReadButValue(ifbstream& ifs) {
+  static const char* const signature = "ULONG qzmDicomDataElementValue::ReadButValue( ifbstream& )";
+  const bool isExplicit = ifs.HasBFlags(iobs::explicit_hint);
+  bool longHeader = false;
+  if (isExplicit) {
+    ABYTE first = 0, second = 0;
+    if (!(ifs >> first >> second)) {
+      qzcError(signature, "while reading explicit VR of value! (0x%lx)", PositionOf(ifs)).Report();
+      return 0;
+    }
+    VR code;
+    if (IsLongHeaderToken(first, second)) {
+      code = Description::UN;
+    } else {
+      code = Description::TranslateVR(first, second);
+      if (code == Description::UNDEFINED)
+        qzcWarning(signature, "explicit VR of value is unknown! (0x%lx)", PositionOf(ifs)).Report();
+    }
+    SetVR(code);
+    longHeader = HasLongHeader(code);
+  }
+  ULONG len = 0;
+  if (isExplicit && !longHeader) {
+    UWORD shortLength = 0;
+    ifs >> shortLength;
+    len = shortLength;
+  } else {
+    if (isExplicit) {
+      UWORD reserved = 0;
+      ifs >> reserved;
+    }
+    ifs >> len;
+  }
+  if (ifs.fail()) {
+    qzcError(signature, "while reading length of value! (0x%lx)", PositionOf(ifs)).Report();
+    return 0;
+  }
+  return len;
+}
+
+ULONG qzmDicomDataElementValue::SkipNestedElements(ifbstream& ifs) const {
+  const NestingLevel level;
+  const std::streamoff start = ifs.tellg();
+  bool delimited = false;
+  if (level.TooDeep()) {
+    ifs.setstate(std::ios::failbit);
+    qzcError(SkipNestedSignature, "sequences nested deeper than %d levels! (0x%lx)", MaximumNesting, PositionOf(ifs))
+        .Report();
+  }
+  while (!delimited && ifs.good()) {
+    qzmDicomDataElementTag itemTag;
+    ULONG len = 0;
+    if (!(ifs >> itemTag >> len)) break;
+    if (itemTag == SequenceDelimitation) {
+      delimited = true;
+    } else if (len != UndefinedLength) {
+      if (CheckLength(ifs, len, SkipNestedSignature)) ifs.seekg(std::streamoff(len), std::ios::cur);
+    } else {
+      // An item of undefined length ends with its item delimitation.
+      qzmDicomDataElementSet item;
+      item.ReadFiltered(ifs, nullptr);
+    }
+  }
+  if (!delimited || ifs.fail()) {
+    ifs.setstate(std::ios::failbit);
+    qzcError(SkipNestedSignature, "while skipping nested elements! (0x%lx)", PositionOf(ifs)).Report();
+    return 0;
+  }
+  return ULONG(std::streamoff(ifs.tellg()) - start);
+}
+
+ifbstream& qzmDicomDataElementValue::Read(ifbstream& ifs) {
+  const ULONG len = ReadButValue(ifs);
+  if (ifs.fail()) {
+    qzcError(ReadSignature, "while reading (optional) explicit VR and length of value! (0x%lx)", PositionOf(ifs))
+        .Report();
+    return ifs;
+  }
+  if (len == 0) {
+    SetVR(Description::UNDEFINED);
+    return ifs;
+  }
+  if (len != UndefinedLength && !CheckLength(ifs, len, ReadSignature)) return ifs;
+  switch (vr) {
+    case Description::UNDEFINED:
+      qzcWarning(ReadSignature, "unknow VR element will be skipped! (0x%lx)", PositionOf(ifs)).Report();
+      SkipValue(ifs, len);
+      break;
+    case Description::AE:
+    case Description::CS:
+    case Description::DS:
+    case Description::IS:
+    case Description::LO:
+    case Description::SH: ReadCharacters(ifs, text, len, iobs::trimming_bits); break;
+    case Description::LT:
+    case Description::PN:
+    case Description::ST: ReadCharacters(ifs, text, len, iobs::str_rmv_ts_bit); break;
+    case Description::UI: ReadCharacters(ifs, text, len, iobs::pad_null_bit); break;
+    case Description::AS: ReadAge(ifs, len); break;
+    case Description::AT: ReadTag(ifs, len); break;
+    case Description::DA: ReadDate(ifs, len); break;
+    case Description::DT: ReadDateTime(ifs, len); break;
+    case Description::TM: ReadTime(ifs, len); break;
+    case Description::FL: ReadFloating(ifs, len, number.fl, "FL"); break;
+    case Description::FD: ReadFloating(ifs, len, number.fd, "FD"); break;
+    case Description::SL: ReadNumbers(ifs, len, longs, number.ul, "SL"); break;
+    case Description::UL: ReadNumbers(ifs, len, longs, number.ul, "UL"); break;
+    case Description::SS: ReadNumbers(ifs, len, shorts, number.us, "SS"); break;
+    case Description::US: ReadNumbers(ifs, len, shorts, number.us, "US"); break;
+    case Description::OB: ReadLargeData(ifs, len, bytes, "OB"); break;
+    case Description::UN: ReadLargeData(ifs, len, bytes, "UN"); break;
+    case Description::OW: ReadLargeData(ifs, len, words, "OW"); break;
+    case Description::SQ:
+      SkipValue(ifs, len);
+      SetVR(Description::UNDEFINED);
+      break;
+    default:
+      ifs.setstate(std::ios::failbit);
+      qzcError(ReadSignature, "sorry, that VR (%d) is unknown ! (0x%lx) Is the dictionary up-to-date ?", int(vr),
+               PositionOf(ifs))
+          .Report();
+  }
+  return ifs;
+}
+
+// Drops the value (the set reader removes it) and skips its bytes so that
+// the stream stays in step.
+void qzmDicomDataElementValue::DropValue(ifbstream& ifs, ULONG len) {
+  SetVR(Description::UNDEFINED);
+  SkipValue(ifs, len);
+}
+
+void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
+  if (len != 4) {
+    qzcWarning(ReadSignature, "AS length = 4, current = %lu, skipped... (0x%lx)", (unsigned long)len,
+               PositionOf(ifs))
+        .Report();
+    DropValue(ifs, len);
+    return;
+  }
+  std::string chars;
+  ReadCharacters(ifs, chars, len, 0);
+  if (ifs.fail()) return;
+  static const char units[] = "DWMY";
+  const char* unit = std::strchr(units, chars[3]);
+  if (chars[3] == '\0' || unit == nullptr) {
+    qzcWarning(ReadSignature, "AS unit specification %c is not D, W, M or Y! (0x%lx)", chars[3], PositionOf(ifs))
+        .Report();
+    SetVR(Description::UNDEFINED);
+    return;
+  }
+  const std::string digits = chars.substr(0, 3);
+  const ULONG years = DecimalAt(digits, 0, 3);
+  if (years == 0) {
+    qzcWarning(ReadSignature, "AS field could not be converted from string %s ! (0x%lx)", digits.c_str(),
+               PositionOf(ifs))
+        .Report();
+    SetVR(Description::UNDEFINED);
+    return;
+  }
+  age.number = UWORD(years);
+  age.unit = UBYTE(unit - units);
+}
+
+void qzmDicomDataElementValue::ReadTag(ifbstream& ifs, ULONG len) {
+  if (len < 4) {
+    qzcWarning(ReadSignature, "AT length = %d < current = %lu, not enough data (0x%lx)", 4, (unsigned long)len,
+               PositionOf(ifs))
+        .Report();
+    DropValue(ifs, len);
+    return;
+  }
+  if (len > 4)
+    qzcWarning(ReadSignature,
+               "AT length = %d > current = %lu, multiple values not implemented, storing first (0x%lx)", 4,
+               (unsigned long)len, PositionOf(ifs))
+        .Report();
+  ifs >> tag;
+  if (len > 4) SkipValue(ifs, len - 4);
+}
+
+template <typename T>
+void qzmDicomDataElementValue::ReadFloating(ifbstream& ifs, ULONG len, T& value, const char* name) {
+  const ULONG size = sizeof(T);
+  if (len < size) {
+    qzcWarning(ReadSignature, "%s length = %d < current = %lu, not enough data (0x%lx)", name, int(size),
+               (unsigned long)len, PositionOf(ifs))
+        .Report();
+    DropValue(ifs, len);
+    return;
+  }
+  if (len > size)
+    qzcWarning(ReadSignature,
+               "%s length = %d > current = %lu, multiple values not implemented, storing first (0x%lx)", name,
+               int(size), (unsigned long)len, PositionOf(ifs))
+        .Report();
+  if (ifs.IsBigEndian())
+    ifs.ReadReversed(&value, size);
+  else
+    ifs.ReadBlock(&value, size);
+  if (len > size) SkipValue(ifs, len - size);
+}
+
+template <typename T>
+void qzmDicomDataElementValue::ReadNumbers(ifbstream& ifs, ULONG len, qzcDataLocation<T>& array, T& single,
+                                          const char* name) {
+  const ULONG size = sizeof(T);
+  if (len < size) {
+    qzcWarning(ReadSignature, "%s length = %d < current = %lu, not enough data (0x%lx)", name, int(size),
+               (unsigned long)len, PositionOf(ifs))
+        .Report();
+    DropValue(ifs, len);
+    return;
+  }
+  const UWORD n = UWORD(std::min<ULONG>(len / size, 0xFFFF));
+  if (!ReserveNumbers(n)) {
+    DropValue(ifs, len);
+    return;
+  }
+  T* values = n > 1 ? array.GetMemoryLocation() : &single;
+  ifs.ReadArray(values, n);
+  if (ifs.fail()) return;
+  const ULONG bytesRead = ULONG(count) * size;
+  if (bytesRead < len) {
+    qzcWarning(ReadSignature, "%s length = %d, length = %lu, read = %lu, skipping the rest. (0x%lx)", name, int(size),
+               (unsigned long)len, (unsigned long)bytesRead, PositionOf(ifs))
+        .Report();
+    SkipValue(ifs, len - bytesRead);
+  }
+}
+
+void qzmDicomDataElementValue::ReadDate(ifbstream& ifs, ULONG len) {
+  if (len != 8 && len != 10) {
+    qzcWarning(ReadSignature, "DA length = 8 or 10, current = %lu, skipped... (0x%lx)", (unsigned long)len,
+               PositionOf(ifs))
+        .Report();
+    DropValue(ifs, len);
+    return;
+  }
+  std::string chars;
+  ReadCharacters(ifs, chars, len, 0);
+  if (ifs.fail()) return;
+  if (!StartsLikeANumber(chars)) {
+    qzcWarning(ReadSignature, "DA field does not seem to hold a date (=%s)! (0x%lx)", chars.c_str(), PositionOf(ifs))
+        .Report();
+    SetVR(Description::UNDEFINED);
+    return;
+  }
+  DateRecord& date = dateTime.date;
+  const bool oldForm = chars[4] == '.';  // YYYY.MM.DD rather than YYYYMMDD
+  date.year = UWORD(DecimalAt(chars, 0, 4));
+  date.month = UBYTE(DecimalAt(chars, oldForm ? 5 : 4, 2));
+  date.day = UBYTE(DecimalAt(chars, oldForm ? 8 : 6, 2));
+  if (date.day == 0 || date.month == 0 || date.year == 0) {
+    qzcWarning(ReadSignature, "DA could not be converted correctly (%04u:%02u:%02u)! (0x%lx)", unsigned(date.year),
+               unsigned(date.month), unsigned(date.day), PositionOf(ifs))
+        .Report();
+    SetVR(Description::UNDEFINED);
+    return;
+  }
+  if (date.month > 12 && date.day <= 12) {
+    qzcWarning(ReadSignature, "Invalid date, but DA month %u > 12, day %u <= 12, let's swap! (0x%lx)",
+               unsigned(date.month), unsigned(date.day), PositionOf(ifs))
+        .Report();
+    std::swap(date.day, date.month);
+  }
+}
+
+void qzmDicomDataElementValue::ReadDateTime(ifbstream& ifs, ULONG len) {
+  const std::string chars = FirstValueOf(ifs, len);
+  if (ifs.fail()) return;
+  const std::size_t length = chars.size();
+  if (length > 21) {
+    qzcWarning(ReadSignature, "offset from CUT in DT field not implemented! skipped... (0x%lx)", PositionOf(ifs))
+        .Report();
+    SetVR(Description::UNDEFINED);
+    return;
+  }
+  // YYYYMMDDHHMMSS.FFFFFF, each field present only if the text reaches it.
+  DateRecord& date = dateTime.date;
+  TimeRecord& time = dateTime.time;
+  time.fraction = length > 14 ? FractionAt(chars, 15, 21 - int(length)) : 0;
+  time.second = UBYTE(length > 12 ? DecimalAt(chars, 12, 2) : 0);
+  time.minute = UBYTE(length > 10 ? DecimalAt(chars, 10, 2) : 0);
+  time.hour = UBYTE(length > 8 ? DecimalAt(chars, 8, 2) : 0);
+  date.day = UBYTE(length > 6 ? DecimalAt(chars, 6, 2) : 0);
+  date.month = UBYTE(length > 4 ? DecimalAt(chars, 4, 2) : 0);
+  date.year = UWORD(DecimalAt(chars, 0, 4));
+}
+
+void qzmDicomDataElementValue::ReadTime(ifbstream& ifs, ULONG len) {
+  std::string chars = FirstValueOf(ifs, len);
+  if (ifs.fail()) return;
+  if (!StartsLikeANumber(chars)) {
+    qzcWarning(ReadSignature, "TM field does not seem to hold a time (=%s)! (0x%lx)", chars.c_str(), PositionOf(ifs))
+        .Report();
+    SetVR(Description::UNDEFINED);
+    return;
+  }
+  const int length = int(chars.size());
+  TimeRecord& time = dateTime.time;
+  if (length > 2 && chars[2] == ':') {  // HH:MM:SS.FFFFFF
+    if (length > 8 && std::isdigit(UBYTE(chars[8]))) {
+      // The fraction without its dot: HH:MM:SSFFF.
+      qzcWarning(ReadSignature, "TM field %s does not respect the standard. correcting... (0x%lx)", chars.c_str(),
+                 PositionOf(ifs))
+          .Report();
+      time.fraction = FractionAt(chars, 8, 14 - length);
+      chars[8] = '.';
+    } else {
+      time.fraction = length > 8 ? FractionAt(chars, 9, 15 - length) : 0;
+    }
+    time.second = UBYTE(DecimalAt(chars, 6, 2));
+    time.minute = UBYTE(DecimalAt(chars, 3, 2));
+  } else {  // HHMMSS.FFFFFF
+    time.fraction = length > 6 ? FractionAt(chars, 7, 13 - length) : 0;
+    time.second = UBYTE(length > 4 ? DecimalAt(chars, 4, 2) : 0);
+    time.minute = UBYTE(length > 2 ? DecimalAt(chars, 2, 2) : 0);
+  }
+  time.hour = UBYTE(DecimalAt(chars, 0, 2));
+}
+
+template <typename T>
+void qzmDicomDataElementValue::ReadLargeData(ifbstream& ifs, ULONG len, qzcDataLocation<T>& location,
+                                             const char* name) {
+  const ULONG bflags = ifs.GetBFlags();
+  const ULONG offset = ULONG(PositionOf(ifs));
+  if (len == UndefinedLength) {
+    // Encapsulated data, or an unknown sequence, whose items are implicit VR
+    // little endian whatever the stream's syntax.
+    if (vr == Description::UN) implicit_little_endian(ifs);
+    const ULONG consumed = SkipNestedElements(ifs);
+    ifs.SetBFlags(bflags);
+    if (ifs.fail()) return;
+    location.SwitchToFileMode(ifs.GetFileName(), offset, bflags);
+    location.SetSize(consumed / sizeof(T));
+    return;
+  }
+  const ULONG size = len / sizeof(T);
+  if (!ifs.GetFileName().empty()) {
+    location.SwitchToFileMode(ifs.GetFileName(), offset, bflags);
+    location.SetSize(size);
+    SkipValue(ifs, len);
+    return;
+  }
+  location.SetSize(size);
+  if (!location.AllocateMemory()) {
+    qzcWarning(ReadSignature, "%s unable to allocate memory to store %lu * %u bytes (0x%lx)", name,
+               (unsigned long)size, unsigned(sizeof(T)), PositionOf(ifs))
+        .Report();
+    DropValue(ifs, len);
+    return;
+  }
+  ifs.ReadArray(location.GetMemoryLocation(), size);
+  if (len > size * sizeof(T)) SkipValue(ifs, len - size * sizeof(T));
+}
