@@ -274,7 +274,20 @@ bool WriteOutputs(const Output& output, qzmMedicalFrame& frame)
 {
     const qzcCmdLineParser& parser = output.parser;
 
-    // --- image writers (-a, -w, -p) go here, in this order ---
+    if (parser.HasOption("a") && !frame.SaveAsTARGA(output.Name("tga"), output.context))
+        qzcError(Signature, "unable to save as TARGA!").Report();
+    if (parser.HasOption("w") && !frame.SaveAsBMP(output.Name("bmp"), output.context))
+        qzcError(Signature, "unable to save as BMP!").Report();
+    if (parser.HasOption("p")) {
+        // -p0 (the default) writes every element of the set as a text chunk, -p1 none.
+        const SLONG mode = parser.GetIntOption("p", 0);
+        if (mode < 0 || mode > 1) {
+            qzcError(Signature, "wrong parameters for -p!").Report();
+            return false;
+        }
+        if (!frame.SaveAsPNG(output.Name("png"), output.context, mode == 0 ? &output.set : nullptr))
+            qzcError(Signature, "unable to save as PNG!").Report();
+    }
 
     if (parser.HasOption("d")) {
         const bool written = output.set.empty()
@@ -293,8 +306,8 @@ bool WriteOutputs(const Output& output, qzmMedicalFrame& frame)
         if (!frame.SaveAsRAW(output.Name("raw"), output.context, UWORD(mode), output.whole, output.set))
             qzcError(Signature, "unable to save as RAW!").Report();
     }
-
-    // --- the JPEG writer (-j) goes here ---
+    if (parser.HasOption("j") && !frame.SaveAsJPEG(output.Name("jpg"), output.context))
+        qzcError(Signature, "unable to save as JPEG/JFIF!").Report();
 
     return true;
 }

@@ -2,9 +2,11 @@
 
 #include "driver/Anonymize.h"
 #include "driver/DriverState.h"
+#include "driver/FrameLoop.h"
 #include "lib/iobs.h"
 #include "lib/qzcCmdLineParser.h"
 #include "lib/qzcError.h"
+#include "lib/qzcFileName.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -172,6 +174,29 @@ bool ReadSample( const qzcCmdLineParser& parser, qzmMedicalFrame::ConversionSett
     return true;
 }
 
+// --mask=mode[:file]: the mask image, "mask-mode.bmp" in the working
+// directory unless a file is named.
+bool LoadMask( const qzcCmdLineParser& parser )
+{
+    qzcString value;
+    if ( !GetPresentOption( parser, "mask", value ) )
+        return true;
+    if ( value.empty() )
+    {
+        qzcError( MainSignature, "missing argument(s) to --mask!" ).Report();
+        return false;
+    }
+    qzcString file = value.GetField( 2 );
+    if ( file.empty() )
+        file = "mask-" + value.GetField( 1 ) + ".bmp";
+    if ( !MaskFrame.LoadAsBMP( qzcFileName( file ) ) )
+    {
+        qzcError( MainSignature, "unable to load mask %s!", file.c_str() ).Report();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool GetPresentOption( const qzcCmdLineParser& parser, const char* name, qzcString& value )
@@ -194,6 +219,9 @@ bool ReadRunOptions( const qzcCmdLineParser& parser, qzmMedicalFrame::Conversion
     ReadModality( parser, settings );
     // These refusals end the run with status 0.
     exitStatus = 0;
-    return ReadSize( parser, settings ) && ReadSpacing( parser, settings ) && ReadPadding( parser, settings ) &&
-           ReadSample( parser, settings );
+    if ( !ReadSize( parser, settings ) || !ReadSpacing( parser, settings ) || !ReadPadding( parser, settings ) ||
+         !ReadSample( parser, settings ) )
+        return false;
+    exitStatus = 1;
+    return LoadMask( parser );
 }

@@ -18,7 +18,8 @@ extern const char* const MainSignature;
 bool GetPresentOption( const qzcCmdLineParser& parser, const char* name, qzcString& value );
 
 // Fills settings from --to, --syntax, --anon, --rename, --modality, --size,
-// --spacing, --padding and --sample. The first faulty option is reported and
+// --spacing, --padding and --sample, then loads the --mask image into
+// MaskFrame. The first faulty option is reported and
 // ends the reading with false; exitStatus is then the status the run ends
 // with.
 bool ReadRunOptions( const qzcCmdLineParser& parser, qzmMedicalFrame::ConversionSettings& settings,
