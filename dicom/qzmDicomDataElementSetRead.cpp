@@ -78,6 +78,8 @@ ifbstream& qzmDicomDataElementSet::ReadFiltered(ifbstream& ifs, const qzmDicomDa
   }
   unsigned droppedEmpty = 0, droppedUnknown = 0;
   qzmDicomDataElementTagSet::const_iterator wanted;
+  qzmDicomDataElementTag previous;
+  bool readAny = false;
   if (filter != nullptr) wanted = filter->begin();
   while (ifs.good() && ifs.peek() != std::char_traits<char>::eof()) {
     qzmDicomDataElementTag tag;
@@ -94,11 +96,14 @@ ifbstream& qzmDicomDataElementSet::ReadFiltered(ifbstream& ifs, const qzmDicomDa
     }
     if (filter != nullptr) {
       while (wanted != filter->end() && *wanted < tag) ++wanted;
-      if (wanted == filter->end()) {
-        // Left on the stream for the next reader.
+      // Past the last wanted tag, or back in tag order (the next group has
+      // begun): left on the stream for the next reader.
+      if (wanted == filter->end() || (readAny && tag < previous)) {
         ifs.seekg(-4, std::ios::cur);
         break;
       }
+      readAny = true;
+      previous = tag;
       if (tag < *wanted) {
         SkipUnwanted(ifs, tag, *wanted);
         continue;
