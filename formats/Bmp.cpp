@@ -83,7 +83,10 @@ bool BuildHeader(const qzmMedicalFrame& frame, qzgBmp& header) {
     header.BitsPerPixel = 8;
     header.OffsetToData = qzgBmp::HeaderSize + qzgBmp::ColorTableSize;
   } else if (interpretation == "RGB") {
+    // No colour table follows: a count would announce one, and readers
+    // would take the first pixels for it.
     header.BitsPerPixel = 24;
+    header.ColorsUsed = header.ColorsImportant = 0;
   } else {
     qzcWarning(saveSignature, "can not convert Photometric Interpretation %s to BMP format! (email me)",
                interpretation.c_str()).Report();

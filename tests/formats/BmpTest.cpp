@@ -108,6 +108,8 @@ TEST(BmpWriter, RgbIsWrittenAsBgrWithoutTable) {
   ASSERT_EQ(54u + 8u, file.size());
   EXPECT_EQ(54u, Little32(file, 10));
   EXPECT_EQ(24u, Little16(file, 28));
+  EXPECT_EQ(0u, Little32(file, 46));  // no colour table announced
+  EXPECT_EQ(0u, Little32(file, 50));
   EXPECT_EQ((Bytes{6, 5, 4, 0, 3, 2, 1, 0}), Slice(file, 54, 8));
 }
 

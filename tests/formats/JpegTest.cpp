@@ -1,0 +1,136 @@
+// JPEG extraction: the JFIF header record and the three ways compressed
+// data reach the file.
+#include "formats/qzgJfifHeader.h"
+#include "frame/TestFrames.h"
+#include "lib/ReportCapture.h"
+#include "support/TestSupport.h"
+
+#include "lib/ifbstream.h"
+#include "lib/ofbstream.h"
+#include "lib/qzcFileName.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+using testsupport::ReadBytes;
+using testsupport::TempDir;
+
+typedef std::vector<UBYTE> Bytes;
+
+const Bytes DefaultHeader = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00,
+                             0x01, 0x02, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00};
+
+// A frame of a JPEG baseline set whose compressed data are the fragments.
+void MakeJpegFrame(qzmMedicalFrame& frame, const std::vector<Bytes>& fragments) {
+  testframes::Make(frame, 1, 1, 8, 8, {0});
+  frame.TransferSyntax = "1.2.840.10008.1.2.4.50";
+  Bytes items;
+  for (const Bytes& fragment : fragments) {
+    const ULONG length = ULONG(fragment.size());
+    items.insert(items.end(), {0xFE, 0xFF, 0x00, 0xE0, UBYTE(length), UBYTE(length >> 8), UBYTE(length >> 16),
+                               UBYTE(length >> 24)});
+    items.insert(items.end(), fragment.begin(), fragment.end());
+  }
+  qzcDataLocation<UBYTE>& source = frame.SourcePixels.Value.OB();
+  source.SetSize(ULONG(items.size()));
+  source.AllocateMemory();
+  std::copy(items.begin(), items.end(), source.GetMemoryLocation());
+  frame.SourcePixels.Date = frame.Pixels.Date;
+}
+
+Bytes SaveJpeg(qzmMedicalFrame& frame, const TempDir& dir) {
+  qzmMedicalFrame::ConversionContext context;
+  EXPECT_TRUE(frame.SaveAsJPEG(qzcFileName(dir.file("image.jpg")), context));
+  return ReadBytes(dir.file("image.jpg"));
+}
+
+Bytes Join(const Bytes& a, const Bytes& b) {
+  Bytes joined = a;
+  joined.insert(joined.end(), b.begin(), b.end());
+  return joined;
+}
+
+TEST(JfifHeader, DefaultRecordWritesTheTwentyBytesAndReadsThemBack) {
+  TempDir dir;
+  {
+    ofbstream ofs(dir.file("header").c_str());
+    qzgJfifHeader().Write(ofs);
+    EXPECT_TRUE(ofs.IsLittleEndian());  // the stream's policy is put back
+  }
+  EXPECT_EQ(DefaultHeader, ReadBytes(dir.file("header")));
+  EXPECT_TRUE(qzgJfifHeader::IsJfif(DefaultHeader.data(), ULONG(DefaultHeader.size())));
+  EXPECT_FALSE(qzgJfifHeader::IsJfif(DefaultHeader.data(), 10));
+
+  ifbstream ifs(dir.file("header").c_str());
+  qzgJfifHeader header;
+  header.VersionMinor = 0;
+  ASSERT_FALSE(header.Read(ifs).fail());
+  std::ostringstream text;
+  header.Print(text);
+  EXPECT_EQ("   Length : 16\n  Version : 1.2\nDensities : 0/1/1\nThumbnail : 0x0\n", text.str());
+}
+
+TEST(JfifHeader, ReadRefusesOtherData) {
+  ReportCapture reports;
+  TempDir dir;
+  Bytes noApp0 = DefaultHeader;
+  noApp0[3] = 0xC4;
+  testsupport::WriteBytes(dir.file("a"), noApp0);
+  ifbstream a(dir.file("a").c_str());
+  qzgJfifHeader header;
+  header.Read(a);
+  EXPECT_NE(std::string::npos, reports.Errors().find("could not find APP0!"));
+  Bytes shortLength = DefaultHeader;
+  shortLength[5] = 8;
+  testsupport::WriteBytes(dir.file("b"), shortLength);
+  ifbstream b(dir.file("b").c_str());
+  header.Read(b);
+  EXPECT_NE(std::string::npos, reports.Errors().find("length 8 is < 16!"));
+}
+
+TEST(JpegExtraction, JfifDataAreWrittenByteForByte) {
+  TempDir dir;
+  qzmMedicalFrame frame;
+  const Bytes first = Join(DefaultHeader, {0xFF, 0xDB});
+  MakeJpegFrame(frame, {first, {0x01, 0x02, 0xFF, 0xD9}});
+  EXPECT_EQ(Join(first, {0x01, 0x02, 0xFF, 0xD9}), SaveJpeg(frame, dir));
+}
+
+TEST(JpegExtraction, HeaderIsAddedWithOneStartOfImage) {
+  TempDir dir;
+  qzmMedicalFrame frame;
+  MakeJpegFrame(frame, {{0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9}});
+  EXPECT_EQ(Join(DefaultHeader, {0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9}), SaveJpeg(frame, dir));
+}
+
+TEST(JpegExtraction, DataWithoutStartOfImageFollowTheHeaderWhole) {
+  TempDir dir;
+  qzmMedicalFrame frame;
+  const Bytes codeStream = {0xFF, 0x4F, 0xFF, 0x51, 0x00, 0x00};  // a JPEG 2000 code stream
+  MakeJpegFrame(frame, {codeStream});
+  frame.TransferSyntax = "1.2.840.10008.1.2.4.90";
+  EXPECT_EQ(Join(DefaultHeader, codeStream), SaveJpeg(frame, dir));
+}
+
+TEST(JpegExtraction, RefusesNativeDataAndStandardOutput) {
+  ReportCapture reports;
+  TempDir dir;
+  qzmMedicalFrame::ConversionContext context;
+  qzmMedicalFrame native;
+  testframes::Make(native, 1, 1, 8, 8, {0});
+  native.TransferSyntax = "1.2.840.10008.1.2.1";
+  EXPECT_FALSE(native.SaveAsJPEG(qzcFileName(dir.file("a.jpg")), context));
+  EXPECT_NE(std::string::npos,
+            reports.Errors().find("original encapsulated/compressed DICOM data are not in JPEG format!"));
+
+  qzmMedicalFrame frame;
+  MakeJpegFrame(frame, {{0xFF, 0xD8, 0xFF, 0xD9}});
+  context.ToStandardOutput = true;
+  EXPECT_FALSE(frame.SaveAsJPEG(qzcFileName(dir.file("b.jpg")), context));
+  EXPECT_NE(std::string::npos, reports.Errors().find("unable to open destination file stdout!"));
+}
+
+}  // namespace
