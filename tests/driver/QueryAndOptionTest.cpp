@@ -77,7 +77,8 @@ TEST_F( MedconvTest, VersionWithoutDictionaryStillSucceeds )
     testsupport::TempDir empty;
     const auto run = testsupport::Run( "HOME='" + empty.path() + "' '" + MEDCONV_BINARY + "' --version", empty.path() );
     EXPECT_EQ( 0, run.status );
-    EXPECT_NE( std::string::npos, run.out.find( "  - DICOM dictionary (not found)\n" ) ) << run.out;
+    // The dictionary search warns before the line is written.
+    EXPECT_NE( std::string::npos, run.out.find( "\n  - DICOM dictionary (not found)\n" ) ) << run.out;
 }
 
 TEST_F( MedconvTest, ConfigurationAlignsColonsAndListsEnvironment )
@@ -139,14 +140,13 @@ TEST_F( MedconvTest, OptionErrorsEndTheRunBeforeAnyFile )
 TEST_F( MedconvTest, WellFormedRunOptionsAreAccepted )
 {
     Write( "x.dcm" );
+    testsupport::Run( "mkdir sub", dir.path() );
     const auto run = Medconv( "--size=512:256 --spacing=0.5:0.7:2 --padding=0 --sample=16:12 --syntax=el "
                               "--modality=OT '--anon=(0008,0080):rm_priv' --to=sub -t x.dcm" );
     EXPECT_EQ( 0, run.status ) << run.err;
     EXPECT_EQ( "", run.err );
     // --to=sub and --to=sub/ name the same folder.
     EXPECT_FALSE( Exists( "x.dcm.txt" ) );
-    testsupport::Run( "mkdir sub", dir.path() );
-    EXPECT_EQ( 0, Medconv( "--to=sub -t x.dcm" ).status );
     EXPECT_TRUE( Exists( "sub/x.dcm.txt" ) );
     std::remove( dir.file( "sub/x.dcm.txt" ).c_str() );
     EXPECT_EQ( 0, Medconv( "--to=sub/ -t x.dcm" ).status );
