@@ -2,7 +2,7 @@
 # Shows medconv at work on the project's generated samples.
 #   tools/demo.sh <path of medconv> <output folder>
 # The samples are made into samples/ (or a temporary folder when samples/ is
-# not writable) by mksamples, built next to medconv. Every output is left in
+# not writable) by mksamples, built with medconv. Every output is left in
 # the output folder, where the demo runs so that medconv finds the data
 # dictionary copied there.
 set -euo pipefail
@@ -20,7 +20,9 @@ samples="$source_dir/samples"
 if ! mkdir -p "$samples" 2>/dev/null || [ ! -w "$samples" ]; then
   samples=$(mktemp -d)
 fi
-"$build/mksamples" "$samples"
+mksamples="$build/tools/mksamples"
+[ -x "$mksamples" ] || mksamples="$build/mksamples"
+"$mksamples" "$samples"
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -29,22 +31,25 @@ for dictionary in dicom.dic dicom.din; do
   if [ -f "$build/$dictionary" ]; then cp "$build/$dictionary" "$out/"; fi
 done
 cd "$out"
+# Shown relative to the output folder, to keep the command lines short.
+samples=$(realpath --relative-to="$out" "$samples")
 
 # Shows a command line, then runs it; a failing command does not end the demo.
+# Patterns are passed quoted: medconv expands them itself.
 run() {
   echo
   echo "\$ medconv ${*}"
   "$medconv" "$@" || echo "(exit status $?)"
 }
 
-echo "Samples in $samples:"
+echo "Samples in $(realpath "$samples"):"
 ls "$samples"
 
 run --version
 
 echo
 echo "== Text dumps: one <name>.txt per file, written next to the outputs"
-run -t --to=. --rank "$samples"/*.dcm
+run -t --to=. --rank "$samples/*.dcm"
 ls ./*.txt
 
 echo
@@ -55,12 +60,12 @@ echo
 echo "== Renaming the inputs (copies of the samples) from their data sets"
 mkdir -p renamed
 cp "$samples"/*.dcm renamed/
-run --rename=modal:pat_nm:ser_nb0:ren_o --name renamed/*.dcm
+run --rename=modal:pat_nm:ser_nb0:ren_o --name --sort "renamed/*.dcm"
 ls renamed
 
 echo
 echo "== Images: BMP and PNG of every sample"
-run -w -p --to=. "$samples"/*.dcm
+run -w -p --to=. "$samples/*.dcm"
 ls ./*.bmp ./*.png 2>/dev/null || echo "(no image written)"
 
 echo
