@@ -147,6 +147,6 @@ bool qzmMedicalFrame::LoadAsRaw(const qzcFileName& name, const ConversionSetting
     SourcePixels.Value.OW().SwitchToFileMode(name, 0, iobs::default_bflags);
     SourcePixels.Value.OW().SetSize(ULONG(needed / 2));
   }
-  SourcePixels.Date = Pixels.Date + 1;
+  MarkNewSource();
   return true;
 }

@@ -439,7 +439,7 @@ bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD 
                                            : ViewEncapsulatedFrame(*this, pixelData, frame, frames);
   if (!viewed)
     return false;
-  SourcePixels.Date = Pixels.Date + 1;
+  MarkNewSource();
   return true;
 }
 

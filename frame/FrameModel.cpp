@@ -95,6 +95,11 @@ void qzmMedicalFrame::UpdateStoredWindow()
   Windowing.HasWindowing = Windowing.StoredWindowWidth != 0;
 }
 
+void qzmMedicalFrame::MarkNewSource()
+{
+  SourcePixels.Date = (Pixels.Date > SourcePixels.Date ? Pixels.Date : SourcePixels.Date) + 1;
+}
+
 bool qzmMedicalFrame::HasNativePixelData() const
 {
   return TransferSyntax.empty() || qzmDicomDataElementSet::IsNativeSyntax(TransferSyntax);

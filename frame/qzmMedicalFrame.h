@@ -190,6 +190,11 @@ public:
                    const qzcString& syntax, bool whole);
   bool SaveFromScratchAsDicom(const qzcFileName& name, const bool toStandardOutput) const;
 
+  // Stamps a newly recorded SourcePixels: newer than Pixels, and newer than
+  // the source of the previous build, whose derived buffers (fragments,
+  // decoded RLE) must not be taken for this one's.
+  void MarkNewSource();
+
   // True when the frame's transfer syntax is empty or one of the three
   // native syntaxes (the pixel data are not encapsulated).
   bool HasNativePixelData() const;

@@ -1,0 +1,172 @@
+// Frame operations on prepared pixels: accumulation, masking, cropping,
+// halving, flips and the cached statistics; every in-place change advances
+// the stamp of Pixels.
+#include "frame/TestFrames.h"
+#include "lib/ReportCapture.h"
+
+#include <gtest/gtest.h>
+
+using testframes::Make;
+
+namespace {
+
+std::vector<UWORD> Values(qzmMedicalFrame& frame) {
+  if (frame.Pixels.Value.GetVR() == qzmDicomDataElementDescription::OW)
+    return testframes::Words(frame.Pixels);
+  const std::vector<UBYTE> bytes = testframes::Bytes(frame.Pixels);
+  return std::vector<UWORD>(bytes.begin(), bytes.end());
+}
+
+TEST(FrameOperations, AccumulationKeepsTheMaximumOrMinimum) {
+  ReportCapture reports;
+  qzmMedicalFrame first, second, max, min;
+  Make(first, 1, 2, 8, 8, {10, 200});
+  Make(second, 1, 2, 8, 8, {50, 100});
+  for (qzmMedicalFrame* frame : {&first, &second}) {
+    ASSERT_TRUE(max.Accumulate(*frame, "max"));
+    ASSERT_TRUE(min.Accumulate(*frame, "min"));
+  }
+  EXPECT_EQ(Values(max), (std::vector<UWORD>{50, 200}));
+  EXPECT_EQ(Values(min), (std::vector<UWORD>{10, 100}));
+  // The buffer owns its memory: the frames are untouched.
+  EXPECT_EQ(Values(first), (std::vector<UWORD>{10, 200}));
+
+  qzmMedicalFrame larger;
+  Make(larger, 2, 2, 8, 8, {1, 2, 3, 4});
+  const ULONG date = max.Pixels.Date;
+  EXPECT_FALSE(max.Accumulate(larger, "max"));
+  EXPECT_NE(reports.Errors().find("should have the same structure!"), std::string::npos);
+  EXPECT_EQ(Values(max), (std::vector<UWORD>{50, 200}));
+  EXPECT_EQ(max.Pixels.Date, date);
+  EXPECT_FALSE(qzmMedicalFrame().Accumulate(first, "avg"));
+  EXPECT_NE(reports.Errors().find("unknown accumulating mode avg!"), std::string::npos);
+}
+
+TEST(FrameOperations, AccumulationSkipsPaddingAndColour) {
+  ReportCapture reports;
+  qzmMedicalFrame frame, buffer;
+  Make(frame, 1, 2, 16, 12, {1000, 4000});
+  frame.HasPixelPaddingValue = true;
+  frame.PixelPaddingValue = 4000;
+  ASSERT_TRUE(buffer.Accumulate(frame, "max"));
+  EXPECT_EQ(Values(buffer), (std::vector<UWORD>{1000, 0}));
+  qzmMedicalFrame rgb;
+  Make(rgb, 1, 1, 8, 8, {1, 2, 3}, "RGB", 3);
+  EXPECT_FALSE(buffer.Accumulate(rgb, "max"));
+  EXPECT_NE(reports.Errors().find("accumulating not supported for Samples per Pixel = 3!"), std::string::npos);
+}
+
+TEST(FrameOperations, MaskZeroesMarkedPixels) {
+  ReportCapture reports;
+  qzmMedicalFrame frame, mask;
+  Make(frame, 1, 3, 16, 16, {7, 8, 9});
+  Make(mask, 1, 3, 8, 8, {0, 0, 0});
+  ULONG date = frame.Pixels.Date;
+  ASSERT_TRUE(frame.Mask(mask, "zero"));
+  EXPECT_EQ(Values(frame), (std::vector<UWORD>{7, 8, 9}));
+  EXPECT_GT(frame.Pixels.Date, date);
+  Make(mask, 1, 3, 8, 8, {0, 255, 1});
+  ASSERT_TRUE(frame.Mask(mask, "zero"));
+  EXPECT_EQ(Values(frame), (std::vector<UWORD>{7, 0, 0}));
+  EXPECT_FALSE(frame.Mask(mask, "one"));
+  Make(mask, 3, 1, 8, 8, {0, 0, 0});
+  EXPECT_FALSE(frame.Mask(mask, "zero"));
+  EXPECT_NE(reports.Errors().find("frame and mask do not fit!"), std::string::npos);
+}
+
+TEST(FrameOperations, CropKeepsTheRectangle) {
+  ReportCapture reports;
+  std::vector<UWORD> values(24);
+  for (UWORD k = 0; k < 24; ++k)
+    values[k] = k;
+  qzmMedicalFrame frame;
+  Make(frame, 4, 6, 8, 8, values);
+  ULONG date = frame.Pixels.Date;
+  ASSERT_TRUE(frame.Crop(2, 1, 3, 2));
+  EXPECT_EQ(Values(frame), (std::vector<UWORD>{8, 9, 10, 14, 15, 16}));
+  EXPECT_EQ(frame.Structure.Rows, 2);
+  EXPECT_EQ(frame.Structure.Columns, 3);
+  EXPECT_EQ(frame.Structure.NumberOfSamples, 6u);
+  EXPECT_GT(frame.Pixels.Date, date);
+
+  Make(frame, 4, 6, 8, 8, values);
+  EXPECT_TRUE(frame.Crop(3, 0, 3, 4));
+  Make(frame, 4, 6, 8, 8, values);
+  EXPECT_FALSE(frame.Crop(3, 0, 4, 4));
+  EXPECT_NE(reports.Errors().find("wrong cropping coordinates x:3 y:0 w:4 h:4, frame has 4 rows and 6 columns!"),
+            std::string::npos);
+}
+
+TEST(FrameOperations, HalveAveragesBlocks) {
+  ReportCapture reports;
+  qzmMedicalFrame frame;
+  Make(frame, 2, 2, 16, 16, {10, 11, 12, 14});
+  frame.HasPixelSpacing = true;
+  frame.PixelSpacing[0] = 0.5f;
+  frame.PixelSpacing[1] = 0.25f;
+  ASSERT_TRUE(frame.Halve());
+  EXPECT_EQ(Values(frame), (std::vector<UWORD>{11}));
+  EXPECT_EQ(frame.Structure.NumberOfPixels, 1u);
+  EXPECT_FLOAT_EQ(frame.PixelSpacing[1], 0.5f);
+
+  Make(frame, 2, 2, 16, 16, {1000, 10, 1000, 15});
+  frame.HasPixelPaddingValue = true;
+  frame.PixelPaddingValue = 1000;
+  ASSERT_TRUE(frame.Halve());
+  EXPECT_EQ(Values(frame), (std::vector<UWORD>{12}));
+  Make(frame, 2, 2, 16, 16, {1000, 10, 1000, 1000});
+  frame.HasPixelPaddingValue = true;
+  ASSERT_TRUE(frame.Halve());
+  EXPECT_EQ(Values(frame), (std::vector<UWORD>{1000}));
+
+  // Colour keeps the top-left pixel of each block.
+  Make(frame, 2, 2, 8, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "RGB", 3);
+  ASSERT_TRUE(frame.Halve());
+  EXPECT_EQ(Values(frame), (std::vector<UWORD>{1, 2, 3}));
+
+  Make(frame, 5, 4, 8, 8, std::vector<UWORD>(20));
+  EXPECT_FALSE(frame.Halve());
+  EXPECT_NE(reports.Errors().find("frame dimensions (rows: 5, cols: 4) should be even!"), std::string::npos);
+}
+
+TEST(FrameOperations, Flips) {
+  ReportCapture reports;
+  qzmMedicalFrame frame;
+  Make(frame, 2, 2, 8, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "RGB", 3);
+  ULONG date = frame.Pixels.Date;
+  ASSERT_TRUE(frame.Fliph());
+  EXPECT_EQ(Values(frame), (std::vector<UWORD>{4, 5, 6, 1, 2, 3, 10, 11, 12, 7, 8, 9}));
+  ASSERT_TRUE(frame.Flipv());
+  EXPECT_EQ(Values(frame), (std::vector<UWORD>{10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3}));
+  EXPECT_EQ(frame.Pixels.Date, date + 2);
+
+  Make(frame, 3, 1, 16, 12, {1, 2, 3});
+  ASSERT_TRUE(frame.Fliph());
+  EXPECT_EQ(Values(frame), (std::vector<UWORD>{1, 2, 3}));
+  Make(frame, 1, 3, 16, 12, {1, 2, 3});
+  ASSERT_TRUE(frame.Flipv());
+  EXPECT_EQ(Values(frame), (std::vector<UWORD>{1, 2, 3}));
+}
+
+TEST(FrameOperations, StatisticsSkipPaddingAndFollowTheStamp) {
+  ReportCapture reports;
+  qzmMedicalFrame frame;
+  Make(frame, 2, 2, 16, 12, {2, 4, 999, 999});
+  frame.HasPixelPaddingValue = true;
+  frame.PixelPaddingValue = 999;
+  EXPECT_DOUBLE_EQ(frame.GetMean(), 1.5);
+  EXPECT_EQ(frame.GetMax(), 4);
+  EXPECT_EQ(frame.GetMin(), 2);
+  // The cache answers until the pixels change.
+  frame.Pixels.Value.OW().GetMemoryLocation()[0] = 3000;
+  EXPECT_EQ(frame.GetMax(), 4);
+  ASSERT_TRUE(frame.Fliph());
+  EXPECT_EQ(frame.GetMax(), 3000);
+
+  qzmMedicalFrame rgb;
+  Make(rgb, 1, 2, 8, 8, {1, 2, 3, 4, 5, 6}, "RGB", 3);
+  EXPECT_EQ(rgb.GetMax(), 0);
+  EXPECT_NE(reports.Warnings().find("unable to get max from frame when Samples per Pixel = 3!"), std::string::npos);
+}
+
+}  // namespace
