@@ -204,8 +204,8 @@ bool WriteThroughLibpng(png_structp png, png_infop info, FILE* file, PngImage& i
   if (setjmp(png_jmpbuf(png)))
     return false;
   png_init_io(png, file);
-  if (!image.filtered)
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_NO_FILTERS);
+  if (!image.filtered)  // libpng 1.6 takes an empty filter set (0) for its default set
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
   if (image.compressionLevel >= 0)
     png_set_compression_level(png, image.compressionLevel);
   png_set_IHDR(png, info, image.width, image.height, image.bitDepth, image.colorType, PNG_INTERLACE_ADAM7,
