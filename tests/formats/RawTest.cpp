@@ -1,0 +1,165 @@
+// RAW files: the three writing modes on 8-, 12- and 16-bit frames,
+// encapsulated fragments, whole-set extraction, and RAW input whose size and
+// bits come from the settings or the file size.
+#include "frame/FrameSets.h"
+#include "lib/ReportCapture.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace framesets;
+using testsupport::ReadBytes;
+using testsupport::TempDir;
+using testsupport::WriteBytes;
+
+namespace {
+
+typedef std::vector<UBYTE> Bytes;
+
+// Builds frame 1 (or number) of set and writes it in mode; the file's bytes.
+Bytes SaveRaw(qzmDicomDataElementSet& set, UWORD mode, UWORD number = 1, bool whole = false) {
+  TempDir folder;
+  qzmMedicalFrame frame;
+  EXPECT_TRUE(frame.UpdateFrom(set, number));
+  const qzcFileName name(folder.file("out.raw"));
+  if (!frame.SaveAsRAW(name, qzmMedicalFrame::ConversionContext(), mode, whole, set))
+    return Bytes{0xDE, 0xAD};
+  return ReadBytes(name);
+}
+
+TEST(RawFiles, ModesOnEightBitFrames) {
+  ReportCapture reports;
+  Layout layout;
+  qzmDicomDataElementSet set;
+  ByteSet(set, layout, {1, 2, 3, 4});
+  EXPECT_EQ(SaveRaw(set, 0), (Bytes{1, 2, 3, 4}));
+  EXPECT_EQ(SaveRaw(set, 1), (Bytes{1, 2, 3, 4}));
+  EXPECT_EQ(SaveRaw(set, 2), (Bytes{1, 2, 3, 4}));
+}
+
+TEST(RawFiles, ModesOnWordFrames) {
+  ReportCapture reports;
+  Layout layout;
+  layout.rows = 1;
+  layout.allocated = 16;
+  layout.stored = 12;
+  layout.high = 15;
+  qzmDicomDataElementSet set;
+  WordSet(set, layout, {0x123F, 0xABC0});
+  // Stored values unpacked, in both byte orders; extraction keeps the words.
+  EXPECT_EQ(SaveRaw(set, 0), (Bytes{0x23, 0x01, 0xBC, 0x0A}));
+  EXPECT_EQ(SaveRaw(set, 1), (Bytes{0x01, 0x23, 0x0A, 0xBC}));
+  EXPECT_EQ(SaveRaw(set, 2), (Bytes{0x3F, 0x12, 0xC0, 0xAB}));
+  layout.stored = 16;
+  WordSet(set, layout, {0x1234, 0xFEDC});
+  EXPECT_EQ(SaveRaw(set, 1), (Bytes{0x12, 0x34, 0xFE, 0xDC}));
+}
+
+TEST(RawFiles, BigEndianSourcesAreExtractedLittleEndian) {
+  ReportCapture reports;
+  TempDir folder;
+  Layout layout;
+  layout.rows = 1;
+  layout.allocated = layout.stored = 16;
+  layout.high = 15;
+  qzmDicomDataElementSet written, set;
+  WordSet(written, layout, {0x1234, 0x5678});
+  written[Tag(0x0002, 0x0010)].UI() = "1.2.840.10008.1.2.2";
+  ASSERT_TRUE(written.Save(qzcFileName(folder.file("big.dcm"))));
+  ASSERT_TRUE(set.Load(qzcFileName(folder.file("big.dcm"))));
+  EXPECT_EQ(SaveRaw(set, 2), (Bytes{0x34, 0x12, 0x78, 0x56}));
+  EXPECT_EQ(SaveRaw(set, 1), (Bytes{0x12, 0x34, 0x56, 0x78}));
+}
+
+TEST(RawFiles, EncapsulatedFramesGiveTheirFragments) {
+  ReportCapture reports;
+  Layout layout;
+  layout.frames = 2;
+  const Bytes first{0xFF, 0xD8, 1, 2}, second{0xFF, 0xD8, 3, 4, 5, 6};
+  qzmDicomDataElementSet set;
+  EncapsulatedSet(set, layout, JpegSyntax, Encapsulated({0, 12}, {first, second}));
+  EXPECT_EQ(SaveRaw(set, 0, 1), first);
+  // One frame object visiting both frames, as the frame loop does.
+  TempDir folder;
+  qzmMedicalFrame frame;
+  for (UWORD number : {1, 2}) {
+    ASSERT_TRUE(frame.UpdateFrom(set, number));
+    const qzcFileName name(folder.file("f" + std::to_string(number)));
+    ASSERT_TRUE(frame.SaveAsRAW(name, qzmMedicalFrame::ConversionContext(), 0, false, set));
+    EXPECT_EQ(ReadBytes(name), number == 1 ? first : second);
+  }
+  // A whole multi-frame selection is refused; extraction takes the element.
+  EXPECT_EQ(SaveRaw(set, 0, 1, true), (Bytes{0xDE, 0xAD}));
+  EXPECT_EQ(SaveRaw(set, 2, 1, true), Encapsulated({0, 12}, {first, second}));
+  EXPECT_NE(reports.Warnings().find("using original Pixel Data."), std::string::npos);
+}
+
+TEST(RawFiles, RefusedDestinations) {
+  ReportCapture reports;
+  qzmDicomDataElementSet set;
+  ByteSet(set, Layout(), {1, 2, 3, 4});
+  qzmMedicalFrame frame;
+  ASSERT_TRUE(frame.UpdateFrom(set, 1));
+  qzmMedicalFrame::ConversionContext toOut;
+  toOut.ToStandardOutput = true;
+  EXPECT_FALSE(frame.SaveAsRAW(qzcFileName("x.raw"), toOut, 0, false, set));
+  EXPECT_NE(reports.Errors().find("unable to open destination file stdout!"), std::string::npos);
+  // Extracting the whole Pixel Data of a set that has none.
+  TempDir folder;
+  qzmDicomDataElementSet empty;
+  EXPECT_FALSE(frame.SaveAsRAW(qzcFileName(folder.file("y.raw")), qzmMedicalFrame::ConversionContext(), 2, true,
+                               empty));
+  EXPECT_FALSE(testsupport::FileExists(folder.file("y.raw")));
+}
+
+qzmMedicalFrame::ConversionSettings Size(UWORD columns, UWORD rows) {
+  qzmMedicalFrame::ConversionSettings settings;
+  settings.Structure.Columns = columns;
+  settings.Structure.Rows = rows;
+  settings.Structure.NumberOfPixels = ULONG(rows) * columns;
+  return settings;
+}
+
+TEST(RawFiles, RawInputTakesItsBitsFromTheFileSize) {
+  ReportCapture reports;
+  TempDir folder;
+  const std::string name = folder.file("in.raw");
+  qzmMedicalFrame frame;
+  WriteBytes(name, Bytes(524288, 1));
+  ASSERT_TRUE(frame.UpdateFrom(qzcFileName(name), Size(512, 512)));
+  EXPECT_EQ(frame.Structure.Sample.BitsStored, 16);
+  EXPECT_EQ(frame.Structure.Sample.BitsAllocated, 16);
+  EXPECT_EQ(frame.Structure.Sample.HighBit, 15);
+  // Nothing is read until the pixels are used.
+  EXPECT_EQ(frame.SourcePixels.Value.OW().GetMode(), qzcDataLocation<UWORD>::file);
+  EXPECT_EQ(frame.GetMax(), 0x0101);
+
+  WriteBytes(name, Bytes(262144, 2));
+  ASSERT_TRUE(frame.UpdateFrom(qzcFileName(name), Size(512, 512)));
+  EXPECT_EQ(frame.Structure.Sample.BitsStored, 8);
+  EXPECT_EQ(frame.Structure.Sample.BitsAllocated, 8);
+  EXPECT_EQ(frame.Structure.Sample.HighBit, 7);
+  EXPECT_EQ(frame.GetMax(), 2);
+
+  qzmMedicalFrame::ConversionSettings settings = Size(512, 512);
+  settings.Structure.Sample.SetBitsAllocatedStoredHigh(16, 12, 11);
+  WriteBytes(name, Bytes(524287, 0));
+  EXPECT_FALSE(frame.UpdateFrom(qzcFileName(name), settings));
+  EXPECT_NE(reports.Errors().find("missing pixel data (524288 words at least expected, 524287 found)!"),
+            std::string::npos);
+}
+
+TEST(RawFiles, RawInputNeedsASizeAndAFile) {
+  ReportCapture reports;
+  TempDir folder;
+  const std::string name = folder.file("in.raw");
+  WriteBytes(name, Bytes(16, 0));
+  qzmMedicalFrame frame;
+  EXPECT_FALSE(frame.UpdateFrom(qzcFileName(name), Size(0, 0)));
+  EXPECT_FALSE(frame.UpdateFrom(qzcFileName(name), Size(4, 0)));
+  EXPECT_NE(reports.Errors().find("missing size information (use --size)!"), std::string::npos);
+  EXPECT_FALSE(frame.UpdateFrom(qzcFileName(folder.file("none.raw")), Size(4, 4)));
+  EXPECT_NE(reports.Errors().find("unable to read the size of file"), std::string::npos);
+}
+
+}  // namespace
