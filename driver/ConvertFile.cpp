@@ -33,6 +33,14 @@ bool IsImageFileExtension( const qzcString& extension )
     return false;
 }
 
+// True when both names lead to one existing file.
+bool IsSameFile( const qzcString& a, const qzcString& b )
+{
+    struct stat first, second;
+    return ::stat( a.c_str(), &first ) == 0 && ::stat( b.c_str(), &second ) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 // Writes all of text to a new file (permissions 0664, before the umask).
 // False with errno set when the file cannot be opened; openFailed tells
 // which of the two steps failed.
@@ -56,7 +64,7 @@ bool WriteTextFile( const qzcString& name, const std::string& text, bool& openFa
 
 // The text dump of -t: mode 0 into "<dir><name>.txt", mode 1 (or mode 0
 // with --out) to standard output. Its failures do not stop the pipeline.
-void DumpSet( const qzmDicomDataElementSet& set, const qzcCmdLineParser& parser,
+void DumpSet( const qzcFileName& file, const qzmDicomDataElementSet& set, const qzcCmdLineParser& parser,
               const qzmMedicalFrame::ConversionSettings& settings, const qzcString& outputDirectory,
               const qzcString& inputName )
 {
@@ -74,6 +82,13 @@ void DumpSet( const qzmDicomDataElementSet& set, const qzcCmdLineParser& parser,
     const qzcString name = outputDirectory +
                            BuildOutputName( settings.RenamePattern, set, FileRank, FileCount, inputName, 0 ) +
                            "." + ExtensionNames[ExtTxt];
+    // A pattern can name the dump like a .txt input: that input is kept.
+    if ( IsSameFile( name, file ) )
+    {
+        qzcError( Signature, "the text file %s would replace the input file!", name.c_str() ).Report();
+        qzcError( Signature, "while opening text file %s!", name.c_str() ).Report();
+        return;
+    }
     std::ostringstream text;
     set.Print( text );
     bool openFailed = false;
@@ -104,7 +119,7 @@ bool RenameInput( const qzcFileName& file, const qzmDicomDataElementSet& set,
         return true;
     const qzcString newName =
         outputDirectory + BuildOutputName( settings.RenamePattern, set, FileRank, FileCount, inputName, 0 );
-    if ( newName == file )
+    if ( newName == file || IsSameFile( newName, file ) )
         return true;
     struct stat existing;
     if ( ::lstat( newName.c_str(), &existing ) == 0 )
@@ -141,7 +156,7 @@ bool convert_file( const qzcFileName& file, const qzcCmdLineParser& parser,
     }
 
     if ( parser.HasOption( "t" ) )
-        DumpSet( set, parser, settings, outputDirectory, inputName );
+        DumpSet( file, set, parser, settings, outputDirectory, inputName );
 
     if ( AsksForFrames( parser ) &&
          !convert_frames( file, set, parser, settings, outputDirectory, inputName ) )

@@ -54,6 +54,15 @@ TEST_F( MedconvTest, ImageFileInputsAreNotReadAsSets )
     EXPECT_EQ( "", testsupport::ReadText( dir.file( "x.bmp.txt" ) ) );
 }
 
+TEST_F( MedconvTest, TextDumpNeverReplacesTheInput )
+{
+    testsupport::WriteText( dir.file( "notes.txt" ), "precious" );
+    const auto run = Medconv( "-t --rename=cur_we notes.txt" );
+    EXPECT_EQ( 0, run.status );
+    EXPECT_NE( std::string::npos, run.err.find( "   while opening text file notes.txt!\n" ) ) << run.err;
+    EXPECT_EQ( "precious", testsupport::ReadText( dir.file( "notes.txt" ) ) );
+}
+
 TEST_F( MedconvTest, SyntaxOptionDecidesHowABareSetIsRead )
 {
     // A bare explicit VR data set (no preamble): the reader's default is
@@ -78,6 +87,12 @@ TEST_F( MedconvTest, RenamingTheInput )
     run = Medconv( "--to=dest --rename=cur_nm:ren_o x.dcm" );
     EXPECT_EQ( 0, run.status ) << run.err;
     EXPECT_FALSE( Exists( "x.dcm" ) );
+    EXPECT_TRUE( Exists( "dest/x.dcm" ) );
+
+    // A new name that leads to the same file leaves it alone.
+    run = Medconv( "--to=./dest --rename=cur_nm:ren_o dest/x.dcm" );
+    EXPECT_EQ( 0, run.status );
+    EXPECT_EQ( "", run.err );
     EXPECT_TRUE( Exists( "dest/x.dcm" ) );
 
     // Without "ren_o" the pattern only names outputs.
