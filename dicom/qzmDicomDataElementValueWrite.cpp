@@ -54,6 +54,38 @@ void PrintNumbers(std::ostream& os, const T* values, UWORD count) {
   if (count > 10) os << "... (and more, total " << count << ")";
 }
 
+bool BeginsWithItemTag(const UBYTE* data) {
+  static const UBYTE itemTag[] = {0xFE, 0xFF, 0x00, 0xE0};
+  return std::memcmp(data, itemTag, 4) == 0;
+}
+
+// Words loaded from a little-endian encapsulated stream, in host order.
+bool BeginsWithItemTag(const UWORD* data) { return data[0] == 0xFFFE && data[1] == 0xE000; }
+
+// The length and data of a location: items of encapsulated data keep their
+// undefined length and go out unchanged; other data get a 32-bit length,
+// odd byte data a NUL pad counted in it. The data are loaded once.
+template <typename T>
+void WriteLocation(ofbstream& ofs, const qzcDataLocation<T>& location, bool mayBeEncapsulated) {
+  qzcDataLocation<T> data(location);
+  if (mayBeEncapsulated && data.GetSize() * sizeof(T) >= 4) {
+    const T* loaded = data.GetMemoryLocation();
+    if (loaded == nullptr) {
+      ofs.setstate(std::ios::failbit);
+      return;
+    }
+    if (BeginsWithItemTag(loaded)) {
+      ofs << ULONG(qzmDicomDataElementValue::UndefinedLength);
+      ofs.WriteArray(loaded, data.GetSize());
+      return;
+    }
+  }
+  const ULONG saved = ofs.GetBFlags();
+  pad_null(ofs);
+  data.Write(ofs);
+  ofs.SetBFlags(saved);
+}
+
 }  // namespace
 
 bool qzmDicomDataElementValue::WriteLength(ofbstream& ofs, ULONG length) const {
@@ -143,30 +175,12 @@ void qzmDicomDataElementValue::WriteNumbers(ofbstream& ofs, const qzcDataLocatio
 
 void qzmDicomDataElementValue::WriteLargeData(ofbstream& ofs) const {
   if (ofs.HasBFlags(iobs::explicit_hint)) ofs << UWORD(0);
-  if (vr == Description::OW) {
-    words.Write(ofs);
-    return;
-  }
-  // Loaded once, both to look for encapsulated items and to be written.
-  qzcDataLocation<UBYTE> data(bytes);
-  if (vr == Description::OB && ofs.HasBFlags(iobs::encapsulated_hint) && data.GetSize() >= 4) {
-    static const UBYTE itemTag[] = {0xFE, 0xFF, 0x00, 0xE0};
-    const UBYTE* loaded = data.GetMemoryLocation();
-    if (loaded == nullptr) {
-      ofs.setstate(std::ios::failbit);
-      return;
-    }
-    if (std::memcmp(loaded, itemTag, 4) == 0) {
-      ofs << ULONG(UndefinedLength);
-      ofs.WriteBlock(loaded, data.GetSize());
-      return;
-    }
-  }
-  // Odd byte data get a NUL pad, counted in the length.
-  const ULONG saved = ofs.GetBFlags();
-  pad_null(ofs);
-  data.Write(ofs);
-  ofs.SetBFlags(saved);
+  // Encapsulated pixel data may be held as OB or OW.
+  const bool mayBeEncapsulated = ofs.HasBFlags(iobs::encapsulated_hint) && vr != Description::UN;
+  if (vr == Description::OW)
+    WriteLocation(ofs, words, mayBeEncapsulated);
+  else
+    WriteLocation(ofs, bytes, mayBeEncapsulated);
 }
 
 ofbstream& qzmDicomDataElementValue::Write(ofbstream& ofs) const {
