@@ -103,6 +103,23 @@ TEST(SetRead, BareSetsAreImplicitLittleEndianUnlessToldOtherwise) {
   EXPECT_EQ(told.find(0x0010, 0x0010)->second.PN(), PatientName);
 }
 
+TEST(SetRead, ImplicitPseudoVRsFollowThePixelRepresentation) {
+  testsupport::TempDir dir;
+  for (const UWORD representation : {0, 1}) {
+    Builder file;
+    file.Preamble().Meta(Set::ImplicitVRLittleEndian)
+        .Implicit(0x0028, 0x0103, U16Bytes(representation))
+        .Implicit(0x0028, 0x0106, U16Bytes(0xFFFB))
+        .Implicit(0x7FE0, 0x0010, Builder().U16(1).U16(2).bytes());
+    Set set;
+    ASSERT_TRUE(dicombytes::LoadBytes(dir, file, set));
+    const qzmDicomDataElementValue& smallest = set.find(0x0028, 0x0106)->second;
+    EXPECT_EQ(smallest.GetVR(), representation ? D::SS : D::US);
+    EXPECT_EQ(representation ? smallest.SS() : smallest.US(), representation ? -5 : 0xFFFB);
+    EXPECT_EQ(set.find(0x7FE0, 0x0010)->second.GetVR(), D::OW);
+  }
+}
+
 TEST(SetRead, PrivateTagsInImplicitVRAreCountedAsNotFound) {
   CapturedReports reports;
   testsupport::TempDir dir;
