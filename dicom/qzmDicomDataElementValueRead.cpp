@@ -96,7 +96,7 @@ void ReadCharacters(ifbstream& ifs, std::string& text, ULONG n, ULONG bits) {
 // of several values kept.
 std::string FirstValueOf(ifbstream& ifs, ULONG n) {
   std::string text;
-  ReadCharacters(ifs, text, n, iobs::str_rmv_ts_bit);
+  ReadCharacters(ifs, text, n, 0);
   const std::size_t backslash = text.find('\\');
   if (backslash != std::string::npos) text.erase(backslash);
   while (!text.empty() && text.back() == ' ') text.pop_back();
