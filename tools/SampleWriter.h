@@ -71,9 +71,10 @@ public:
     {
         Element e;
         e.vr = "OW";
+        e.value.reserve( 2 * words.size() );
         for ( std::uint16_t w : words )
             Put16( e.value, w, bigEndian_ );
-        body_[Tag( group, element )] = e;
+        body_[Tag( group, element )] = std::move( e );
     }
 
     void OtherBytes( std::uint16_t group, std::uint16_t element, const Bytes& bytes )
@@ -89,23 +90,31 @@ public:
     Bytes Body() const
     {
         Bytes body;
-        const bool implicit = syntax_ == ImplicitLittle;
         for ( const auto& entry : body_ )
-            PutElement( body, entry.first, entry.second, !implicit, bigEndian_ );
+            PutElement( body, entry.first, entry.second, ExplicitVr(), bigEndian_ );
         return body;
     }
 
     // A Part-10 file: preamble, "DICM", the File Meta group and the body.
+    // Elements go to the file one by one, so that a large pixel value is
+    // never copied whole.
     bool Save( const std::string& path ) const
     {
-        Bytes file( 128, 0 );
-        file.insert( file.end(), { 'D', 'I', 'C', 'M' } );
-        const Bytes meta = MetaGroup();
-        file.insert( file.end(), meta.begin(), meta.end() );
-        const Bytes body = Body();
-        file.insert( file.end(), body.begin(), body.end() );
         std::ofstream out( path, std::ios::binary | std::ios::trunc );
-        out.write( reinterpret_cast<const char*>( file.data() ), static_cast<std::streamsize>( file.size() ) );
+        Bytes head( 128, 0 );
+        head.insert( head.end(), { 'D', 'I', 'C', 'M' } );
+        const Bytes meta = MetaGroup();
+        head.insert( head.end(), meta.begin(), meta.end() );
+        Write( out, head );
+        for ( const auto& entry : body_ )
+        {
+            Bytes header;
+            PutHeader( header, entry.first, entry.second, ExplicitVr(), bigEndian_ );
+            Write( out, header );
+            Write( out, entry.second.value );
+            if ( entry.second.value.size() % 2 )
+                Write( out, Bytes( 1, PadByte( entry.second ) ) );
+        }
         return static_cast<bool>( out );
     }
 
@@ -132,34 +141,45 @@ private:
         }
     }
 
-    // Values are padded to even length: texts with a blank (UIDs with a NUL).
-    static Bytes Padded( const Element& e )
+    bool ExplicitVr() const { return syntax_ != ImplicitLittle; }
+
+    static void Write( std::ofstream& out, const Bytes& bytes )
     {
-        Bytes value = e.value;
-        if ( value.size() % 2 )
-            value.push_back( e.isText && e.vr != "UI" ? ' ' : 0 );
-        return value;
+        out.write( reinterpret_cast<const char*>( bytes.data() ), static_cast<std::streamsize>( bytes.size() ) );
     }
 
-    static void PutElement( Bytes& out, const Tag& tag, const Element& e, bool explicitVr, bool big )
+    // Values are padded to even length: texts with a blank (UIDs with a NUL).
+    static std::uint8_t PadByte( const Element& e ) { return e.isText && e.vr != "UI" ? ' ' : 0; }
+
+    static std::uint32_t PaddedLength( const Element& e ) { return std::uint32_t( ( e.value.size() + 1 ) & ~std::size_t( 1 ) ); }
+
+    // Tag, VR and length of an element whose value follows.
+    static void PutHeader( Bytes& out, const Tag& tag, const Element& e, bool explicitVr, bool big )
     {
-        const Bytes value = Padded( e );
+        const std::uint32_t length = PaddedLength( e );
         Put16( out, tag.first, big );
         Put16( out, tag.second, big );
         if ( !explicitVr )
-            Put32( out, std::uint32_t( value.size() ), big );
+            Put32( out, length, big );
         else
         {
             out.insert( out.end(), e.vr.begin(), e.vr.end() );
             if ( HasLongLength( e.vr ) )
             {
                 Put16( out, 0, big );
-                Put32( out, std::uint32_t( value.size() ), big );
+                Put32( out, length, big );
             }
             else
-                Put16( out, std::uint16_t( value.size() ), big );
+                Put16( out, std::uint16_t( length ), big );
         }
-        out.insert( out.end(), value.begin(), value.end() );
+    }
+
+    static void PutElement( Bytes& out, const Tag& tag, const Element& e, bool explicitVr, bool big )
+    {
+        PutHeader( out, tag, e, explicitVr, big );
+        out.insert( out.end(), e.value.begin(), e.value.end() );
+        if ( e.value.size() % 2 )
+            out.push_back( PadByte( e ) );
     }
 
     // The File Meta group, always explicit VR little endian, with its length.

@@ -3,12 +3,16 @@
 // byte by byte here so that the samples do not depend on the code they
 // exercise.
 //
-//   mksamples <folder>
+//   mksamples <folder>                     the samples of the demo and tests
+//   mksamples --series <count> <folder>    a CT series of 512 x 512 slices
+//   mksamples --multiframe <count> <file>  one file of 512 x 512 CT frames
+// The last two make the inputs of the benchmarks (tools/bench/run.sh).
 #include "tools/SampleWriter.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -66,31 +70,47 @@ void AddImageStructure( SampleSet& set, std::uint16_t rows, std::uint16_t column
     set.UnsignedShort( 0x0028, 0x0103, representation );
 }
 
-// CT slice: a water disc with a bone ring in air, stored as HU + 1024 in 12
-// of 16 bits, with its rescale and a soft-tissue window.
-SampleSet CtSlice()
+// CT pixels: a water disc with a bone ring in air, stored as HU + 1024 in 12
+// of 16 bits; the water is lifted by `shift` HU, so that slices and frames
+// differ.
+std::vector<std::uint16_t> CtPixels( int size, int shift )
 {
-    const int size = 64;
+    const double disc = 24.0 * size / 64, ring = 20.0 * size / 64;
+    std::vector<std::uint16_t> pixels;
+    pixels.reserve( std::size_t( size ) * size );
+    for ( int y = 0; y < size; ++y )
+        for ( int x = 0; x < size; ++x )
+        {
+            const double r = std::hypot( x - size / 2 + 0.5, y - size / 2 + 0.5 );
+            int hu = -1000;
+            if ( r < disc )
+                hu = r > ring ? 1000 : 40 + shift + ( x - size / 2 ) * 64 / size;
+            pixels.push_back( std::uint16_t( hu + 1024 ) );
+        }
+    return pixels;
+}
+
+// A CT set without its pixel data: square frames of `size`, with rescale and
+// a soft-tissue window.
+SampleSet CtSet( int size, const std::string& number, const std::string& description )
+{
     SampleSet set( ExplicitLittle );
-    AddCommonElements( set, "CT", "1", "synthetic CT slice" );
-    AddImageStructure( set, size, size, 1, "MONOCHROME2", 16, 12, 0 );
+    AddCommonElements( set, "CT", number, description );
+    AddImageStructure( set, std::uint16_t( size ), std::uint16_t( size ), 1, "MONOCHROME2", 16, 12, 0 );
     set.Text( 0x0018, 0x0050, "DS", "2.5" );
     set.Text( 0x0028, 0x0030, "DS", "0.8\\0.8" );
     set.Text( 0x0028, 0x1050, "DS", "40" );
     set.Text( 0x0028, 0x1051, "DS", "400" );
     set.Text( 0x0028, 0x1052, "DS", "-1024" );
     set.Text( 0x0028, 0x1053, "DS", "1" );
-    std::vector<std::uint16_t> pixels;
-    for ( int y = 0; y < size; ++y )
-        for ( int x = 0; x < size; ++x )
-        {
-            const double r = std::hypot( x - size / 2 + 0.5, y - size / 2 + 0.5 );
-            int hu = -1000;
-            if ( r < 24 )
-                hu = r > 20 ? 1000 : 40 + ( x - size / 2 );
-            pixels.push_back( std::uint16_t( hu + 1024 ) );
-        }
-    set.Words( 0x7FE0, 0x0010, pixels );
+    return set;
+}
+
+SampleSet CtSlice()
+{
+    const int size = 64;
+    SampleSet set = CtSet( size, "1", "synthetic CT slice" );
+    set.Words( 0x7FE0, 0x0010, CtPixels( size, 0 ) );
     return set;
 }
 
@@ -171,16 +191,55 @@ SampleSet Palette()
     return set;
 }
 
-} // namespace
+const int BenchSide = 512;
 
-int main( int argc, char** argv )
+bool Report( bool saved, const std::string& path )
 {
-    if ( argc != 2 )
+    if ( !saved )
+        std::cerr << "mksamples: unable to write " << path << std::endl;
+    return saved;
+}
+
+// Slice k of a series: its own instance UID, number and position, 2.5 mm
+// apart; named slice001.dcm, slice002.dcm... so that names sort in order.
+bool SaveSeries( int count, const std::string& folder )
+{
+    bool saved = true;
+    for ( int k = 1; k <= count; ++k )
     {
-        std::cerr << "usage: mksamples <folder>" << std::endl;
-        return 1;
+        const std::string number = std::to_string( k );
+        SampleSet set = CtSet( BenchSide, "8", "synthetic CT series" );
+        set.Text( 0x0008, 0x0018, "UI", UidRoot + std::string( "8." ) + number );
+        set.Text( 0x0020, 0x0013, "IS", number );
+        char location[16];
+        std::snprintf( location, sizeof location, "%.1f", 2.5 * k );
+        set.Text( 0x0020, 0x1041, "DS", location );
+        set.Words( 0x7FE0, 0x0010, CtPixels( BenchSide, k ) );
+        char name[32];
+        std::snprintf( name, sizeof name, "slice%03d.dcm", k );
+        saved = Report( set.Save( folder + name ), folder + name ) && saved;
     }
-    const std::string folder = std::string( argv[1] ) + "/";
+    return saved;
+}
+
+// One file of `count` frames, frame f lifted by f HU.
+bool SaveMultiFrame( int count, const std::string& path )
+{
+    SampleSet set = CtSet( BenchSide, "9", "synthetic CT multi-frame" );
+    set.Text( 0x0028, 0x0008, "IS", std::to_string( count ) );
+    std::vector<std::uint16_t> words;
+    words.reserve( std::size_t( BenchSide ) * BenchSide * count );
+    for ( int f = 1; f <= count; ++f )
+    {
+        const std::vector<std::uint16_t> frame = CtPixels( BenchSide, f );
+        words.insert( words.end(), frame.begin(), frame.end() );
+    }
+    set.Words( 0x7FE0, 0x0010, words );
+    return Report( set.Save( path ), path );
+}
+
+bool SaveSamples( const std::string& folder )
+{
     const std::pair<const char*, SampleSet> samples[] = {
         { "ct.dcm", CtSlice() },
         { "implicit.dcm", Gradient( ImplicitLittle, "2", "synthetic implicit VR" ) },
@@ -189,12 +248,42 @@ int main( int argc, char** argv )
         { "rgb.dcm", Rgb() },
         { "palette.dcm", Palette() },
     };
-    int status = 0;
+    bool saved = true;
     for ( const auto& sample : samples )
-        if ( !sample.second.Save( folder + sample.first ) )
-        {
-            std::cerr << "mksamples: unable to write " << folder << sample.first << std::endl;
-            status = 1;
-        }
-    return status;
+        saved = Report( sample.second.Save( folder + sample.first ), folder + sample.first ) && saved;
+    return saved;
+}
+
+// A count of 1 to 9999: the series names have three digits and more would
+// be a mistake on the command line anyway.
+int Count( const char* text )
+{
+    char* end = nullptr;
+    const long count = std::strtol( text, &end, 10 );
+    return *text && !*end && count >= 1 && count <= 9999 ? int( count ) : 0;
+}
+
+int Usage()
+{
+    std::cerr << "usage: mksamples <folder>\n"
+                 "       mksamples --series <count> <folder>\n"
+                 "       mksamples --multiframe <count> <file>"
+              << std::endl;
+    return 1;
+}
+
+} // namespace
+
+int main( int argc, char** argv )
+{
+    if ( argc == 2 && argv[1][0] != '-' )
+        return SaveSamples( std::string( argv[1] ) + "/" ) ? 0 : 1;
+    if ( argc != 4 || !Count( argv[2] ) )
+        return Usage();
+    const std::string mode = argv[1];
+    if ( mode == "--series" )
+        return SaveSeries( Count( argv[2] ), std::string( argv[3] ) + "/" ) ? 0 : 1;
+    if ( mode == "--multiframe" )
+        return SaveMultiFrame( Count( argv[2] ), argv[3] ) ? 0 : 1;
+    return Usage();
 }
