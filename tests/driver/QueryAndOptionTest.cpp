@@ -117,6 +117,9 @@ TEST_F( MedconvTest, OptionErrorsEndTheRunBeforeAnyFile )
         { "--anon=0008,0080", "wrong argument 0008,0080 to --anon!", 1 },
         { "'--anon=(zzzz,0010)'", "wrong argument (zzzz,0010) to --anon!", 1 },
         { "--rename=7", "renaming pattern alias 7 is not set!", 1 },
+        { "--mask", "missing argument(s) to --mask!", 1 },
+        { "--mask=zero", "unable to load mask mask-zero.bmp!", 1 },
+        { "--mask=zero:none.bmp", "unable to load mask none.bmp!", 1 },
         { "--size=512", "missing/wrong arguments to --size!", 0 },
         { "--spacing=0.5", "missing/wrong arguments to --spacing!", 0 },
         { "--padding", "missing/wrong arguments to --padding!", 0 },
@@ -151,6 +154,36 @@ TEST_F( MedconvTest, WellFormedRunOptionsAreAccepted )
     std::remove( dir.file( "sub/x.dcm.txt" ).c_str() );
     EXPECT_EQ( 0, Medconv( "--to=sub/ -t x.dcm" ).status );
     EXPECT_TRUE( Exists( "sub/x.dcm.txt" ) );
+}
+
+TEST_F( MedconvTest, MaskIsReadFromTheWorkingFolderWhateverTheDestination )
+{
+    samplewriter::SampleSet image( samplewriter::ExplicitLittle );
+    image.UnsignedShort( 0x0028, 0x0002, 1 );
+    image.Text( 0x0028, 0x0004, "CS", "MONOCHROME2" );
+    image.UnsignedShort( 0x0028, 0x0010, 4 );
+    image.UnsignedShort( 0x0028, 0x0011, 4 );
+    image.UnsignedShort( 0x0028, 0x0100, 8 );
+    image.UnsignedShort( 0x0028, 0x0101, 8 );
+    image.UnsignedShort( 0x0028, 0x0102, 7 );
+    image.UnsignedShort( 0x0028, 0x0103, 0 );
+    image.OtherBytes( 0x7FE0, 0x0010, samplewriter::Bytes( 16, 200 ) );
+    Write( "x.dcm", image );
+    ASSERT_EQ( 0, Medconv( "-w x.dcm" ).status );
+    ASSERT_TRUE( Exists( "x.dcm.bmp" ) );
+    testsupport::Run( "mkdir sub && cp x.dcm.bmp sub/mask-zero.bmp", dir.path() );
+
+    // The destination folder is not where the mask is looked for.
+    auto run = Medconv( "--mask=zero --to=sub -w x.dcm" );
+    EXPECT_EQ( 1, run.status );
+    EXPECT_NE( std::string::npos, run.err.find( "   unable to load mask mask-zero.bmp!\n" ) ) << run.err;
+    EXPECT_FALSE( Exists( "sub/x.dcm.bmp" ) );
+
+    testsupport::Run( "cp x.dcm.bmp mask-zero.bmp", dir.path() );
+    run = Medconv( "--mask=zero --to=sub -w x.dcm" );
+    EXPECT_EQ( 0, run.status ) << run.err;
+    EXPECT_EQ( std::string::npos, run.err.find( "unable to load mask" ) ) << run.err;
+    EXPECT_TRUE( Exists( "sub/x.dcm.bmp" ) );
 }
 
 TEST_F( MedconvTest, RenameAliasDigitSelectsTheAlias )
