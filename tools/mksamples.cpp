@@ -114,7 +114,7 @@ SampleSet CtSlice()
     return set;
 }
 
-// A monochrome gradient (8 bits) in the syntax given; used for the implicit
+// A monochrome gradient (16 bits) in the syntax given; used for the implicit
 // VR and big endian samples.
 SampleSet Gradient( const char* syntax, const std::string& number, const std::string& description )
 {
