@@ -40,6 +40,17 @@ UWORD Stored(const struct qzmMedicalFrame::Structure::Sample& sample, UWORD word
   return UWORD((word >> sample.LowBit) & sample.StoredMask);
 }
 
+// A stored value as the number it stands for: for signed frames, a two's
+// complement number of BitsStored bits. Taking the sign from the word or
+// byte instead would read 12-bit -1024 stored in 16 bits as 3072.
+SLONG StoredNumber(const struct qzmMedicalFrame::Structure::Sample& sample, UWORD stored)
+{
+  if (sample.PixelRepresentation != 1 || sample.BitsStored == 0)
+    return stored;
+  const SLONG sign = SLONG(1) << (sample.BitsStored - 1);
+  return SLONG(stored ^ sign) - sign;
+}
+
 bool IsPadding(const qzmMedicalFrame& frame, UWORD stored)
 {
   return frame.HasPixelPaddingValue && stored == UWORD(frame.PixelPaddingValue);
@@ -216,17 +227,19 @@ bool qzmMedicalFrame::Halve()
           pixels.Set(out * spp + s, pixels.Get(topLeft * spp + s));
         continue;
       }
-      ULONG sum = 0, kept = 0;
+      // Signed samples are averaged as the numbers they stand for: as
+      // unsigned words, -2 and 2 would average to -32768.
+      SLONG sum = 0, kept = 0;
       for (const ULONG k : {topLeft, topLeft + 1, topLeft + columns, topLeft + columns + 1}) {
         const UWORD v = Stored(sample, pixels.Get(k));
         if (!IsPadding(*this, v)) {
-          sum += v;
+          sum += StoredNumber(sample, v);
           ++kept;
         }
       }
-      // Without padding kept is 4 and the division is the shift by 2.
-      const ULONG value = kept >= 2 ? sum / kept : UWORD(PixelPaddingValue);
-      pixels.Set(out, value << sample.LowBit);
+      // Without padding kept is 4: the integer average, fractions dropped.
+      const SLONG value = kept >= 2 ? sum / kept : UWORD(PixelPaddingValue);
+      pixels.Set(out, ULONG(value) << sample.LowBit);
     }
   SetGeometry(*this, rows, halfColumns);
   CutPixels(*this, Structure.NumberOfSamples);
@@ -276,7 +289,8 @@ namespace {
 
 // Maximum, minimum and mean of the stored values in one pass, padding
 // skipped (it still counts in the mean's divisor); the three caches are
-// stamped with Pixels' Date.
+// stamped with Pixels' Date. Signed values carry the sign of their stored
+// bits, so that 12-bit signed data have their negative minimum.
 void ScanStatistics(qzmMedicalFrame& frame)
 {
   const qzmPixelSamples pixels = SamplesOf(frame);
@@ -285,10 +299,10 @@ void ScanStatistics(qzmMedicalFrame& frame)
   SLONG max = isSigned ? -32768 : 0, min = isSigned ? 32767 : 65535;
   double sum = 0;
   for (ULONG k = 0; k < frame.Structure.NumberOfPixels; ++k) {
-    const UWORD v = UWORD((pixels.GetSigned(k) >> sample.LowBit) & sample.StoredMask);
+    const UWORD v = Stored(sample, pixels.Get(k));
     if (IsPadding(frame, v))
       continue;
-    const SLONG value = isSigned ? SLONG(SWORD(v)) : SLONG(v);
+    const SLONG value = StoredNumber(sample, v);
     max = value > max ? value : max;
     min = value < min ? value : min;
     sum += value;

@@ -110,14 +110,18 @@ TEST(FrameLoopOptions, StatisticsAndRepresentation) {
     return values[k];
   });
   RunResult result = Medconv("--get=max:mean:foo signed.dcm", folder);
-  EXPECT_NE(result.out.find("[max: 4095] [mean: "), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("[max: 2047] [mean: -0.5] "), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("wrong argument foo to --get!"), std::string::npos);
   EXPECT_NE(result.out.find("You might consider --changepr"), std::string::npos);
 
-  result = Medconv("--changepr=bin -r0 signed.dcm", folder);
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(testsupport::ReadBytes(folder.file("signed.dcm.raw")),
-            (std::vector<UBYTE>{0x00, 0x00, 0xFF, 0x07, 0x00, 0x08, 0xFF, 0x0F}));
+  // "bin" shifts by 2048; "min", the default, by minus the minimum -2048.
+  for (const char* mode : {"--changepr=bin", "--changepr"}) {
+    result = Medconv(std::string(mode) + " -r0 signed.dcm", folder);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(testsupport::ReadBytes(folder.file("signed.dcm.raw")),
+              (std::vector<UBYTE>{0x00, 0x00, 0xFF, 0x07, 0x00, 0x08, 0xFF, 0x0F}))
+        << mode;
+  }
   EXPECT_NE(Medconv("--changepr=xyz -r0 signed.dcm", folder).err.find("wrong argument xyz to --changepr!"),
             std::string::npos);
 }

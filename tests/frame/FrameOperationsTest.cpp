@@ -124,6 +124,17 @@ TEST(FrameOperations, HalveAveragesBlocks) {
   ASSERT_TRUE(frame.Halve());
   EXPECT_EQ(Values(frame), (std::vector<UWORD>{1, 2, 3}));
 
+  // Signed samples average as numbers: -2, 2, -2, 2 give 0 and -1, -2,
+  // -2, -2 give -1 (fractions dropped), also with 12 bits stored in 16.
+  Make(frame, 2, 4, 16, 16, {UWORD(-2), 2, UWORD(-1), UWORD(-2), UWORD(-2), 2, UWORD(-2), UWORD(-2)});
+  frame.Structure.Sample.PixelRepresentation = 1;
+  ASSERT_TRUE(frame.Halve());
+  EXPECT_EQ(Values(frame), (std::vector<UWORD>{0, UWORD(-1)}));
+  Make(frame, 2, 2, 16, 12, {0xC00, 0xC00, 0x400, 0x400});
+  frame.Structure.Sample.PixelRepresentation = 1;
+  ASSERT_TRUE(frame.Halve());
+  EXPECT_EQ(Values(frame)[0] & 0xFFF, 0);
+
   Make(frame, 5, 4, 8, 8, std::vector<UWORD>(20));
   EXPECT_FALSE(frame.Halve());
   EXPECT_NE(reports.Errors().find("frame dimensions (rows: 5, cols: 4) should be even!"), std::string::npos);
@@ -162,6 +173,19 @@ TEST(FrameOperations, StatisticsSkipPaddingAndFollowTheStamp) {
   EXPECT_EQ(frame.GetMax(), 4);
   ASSERT_TRUE(frame.Fliph());
   EXPECT_EQ(frame.GetMax(), 3000);
+
+  // Signed values take the sign of their stored bits, whatever the unit
+  // holds above them: -1024 stored in 12 of 16 bits, -1 in 8 of 8.
+  qzmMedicalFrame ct, bytes;
+  Make(ct, 1, 4, 16, 12, {0x0C00, 0xFC00, 0x07FF, 0});
+  ct.Structure.Sample.PixelRepresentation = 1;
+  EXPECT_EQ(ct.GetMin(), -1024);
+  EXPECT_EQ(ct.GetMax(), 2047);
+  EXPECT_DOUBLE_EQ(ct.GetMean(), (-1024 - 1024 + 2047) / 4.0);
+  Make(bytes, 1, 2, 8, 8, {0xFF, 0x7F});
+  bytes.Structure.Sample.PixelRepresentation = 1;
+  EXPECT_EQ(bytes.GetMin(), -1);
+  EXPECT_EQ(bytes.GetMax(), 127);
 
   qzmMedicalFrame rgb;
   Make(rgb, 1, 2, 8, 8, {1, 2, 3, 4, 5, 6}, "RGB", 3);
