@@ -115,6 +115,8 @@ TEST_F( OutputNameTest, TagFieldGivesTheValueTextEvenWhenEmpty )
     Element( 0x0008, 0x0060 ).CS() = "MR";
     EXPECT_EQ( "MR", Name( "(0008,0060)" ) );
     EXPECT_EQ( "(8,60)", Name( "(8,60)" ) );
+    // The shape without hexadecimal fields names no element: kept as written.
+    EXPECT_EQ( "(zzzz,0060)", Name( "(zzzz,0060)" ) );
     Element( 0x0008, 0x0080 ).LO() = "";
     EXPECT_EQ( "x.dcm-", Name( "cur_nm:(0008,0080)" ) );
     EXPECT_EQ( "x.dcm", Name( "cur_nm:(0008,0090)" ) ); // absent
