@@ -208,7 +208,9 @@ void AddElementField( NameBuilder& name, const ElementField& field, const qzmDic
         name.Add( field.prefix + ValueText( value ) );
         break;
     case FieldFormat::Number4:
-        name.Add( field.prefix + Format( "%04lu", static_cast<unsigned long>( ValueNumber( value ) ) ) );
+        // "%04u" of the number: a negative one shows as its 32-bit unsigned
+        // form, as in the names this field has always given.
+        name.Add( field.prefix + Format( "%04lu", static_cast<unsigned>( ValueNumber( value ) ) ) );
         break;
     }
 }

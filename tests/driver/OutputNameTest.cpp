@@ -108,6 +108,9 @@ TEST_F( OutputNameTest, NumberFieldsCarryTheirPrefix )
     Element( 0x0020, 0x0013 ).IS() = "42";
     EXPECT_EQ( "s7-s0007-i42-i0042", Name( "ser_nb:ser_nb0:img_nb:img_nb0" ) );
     EXPECT_EQ( "x.dcm", Name( "cur_nm:acq_nb:acq_nb0" ) );
+    // Numbers are unsigned 32-bit ("%04u"), whatever the width of long.
+    Element( 0x0020, 0x0012 ).IS() = "-1";
+    EXPECT_EQ( "a4294967295", Name( "acq_nb0" ) );
 }
 
 TEST_F( OutputNameTest, TagFieldGivesTheValueTextEvenWhenEmpty )
