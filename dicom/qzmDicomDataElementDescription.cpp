@@ -7,6 +7,7 @@
 #include <limits>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "lib/ifbstream.h"
 #include "lib/ofbstream.h"
@@ -257,7 +258,7 @@ ifbstream& Description::Read(ifbstream& ifs) {
   if (ifs) {
     vr = code;
     vm = multiplicity;
-    name = text;
+    name = std::move(text);
     retired = retiredFlag != 0;
   } else {
     qzcError("ifbstream& qzmDicomDataElementDescription::Read( ifbstream& )",
