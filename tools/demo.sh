@@ -64,9 +64,15 @@ run --rename=modal:pat_nm:ser_nb0:ren_o --name --sort "renamed/*.dcm"
 ls renamed
 
 echo
-echo "== Images: BMP and PNG of every sample"
-run -w -p --to=. "$samples/*.dcm"
-ls ./*.bmp ./*.png 2>/dev/null || echo "(no image written)"
+echo "== Images: BMP, PNG and TARGA of every sample"
+run -w -p -a --to=. "$samples/*.dcm"
+ls ./*.bmp ./*.png ./*.tga 2>/dev/null || echo "(no image written)"
+
+echo
+echo "== The CT slice through the soft-tissue window (--win=40:400), as BMP and PNG"
+mkdir -p windowed
+run -w -p1 --win=40:400 --to=windowed "$samples/ct.dcm"
+ls windowed
 
 echo
 echo "Outputs are in $out"
