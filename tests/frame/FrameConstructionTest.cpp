@@ -120,6 +120,70 @@ TEST(FrameConstruction, MissingTagsGetDefaultsWithWarnings) {
   EXPECT_EQ(frame.Structure.Sample.BitsAllocated, 8);
 }
 
+TEST(FrameConstruction, SpacingThicknessAndPadding) {
+  ReportCapture reports;
+  qzmDicomDataElementSet set;
+  ByteSet(set, Layout(), Ramp(4));
+  SetText(set, 0x0028, 0x0030, "0.5\\0.25");
+  SetText(set, 0x0018, 0x0050, "2.5");
+  set[Tag(0x0028, 0x0120)].SS() = -2000;
+  qzmMedicalFrame frame;
+  ASSERT_TRUE(frame.UpdateFrom(set, 1));
+  EXPECT_TRUE(frame.HasPixelSpacing);
+  EXPECT_FLOAT_EQ(frame.PixelSpacing[0], 0.5f);
+  EXPECT_FLOAT_EQ(frame.PixelSpacing[1], 0.25f);
+  EXPECT_FLOAT_EQ(frame.SliceThickness, 2.5f);
+  EXPECT_TRUE(frame.HasPixelPaddingValue);
+  EXPECT_EQ(frame.PixelPaddingValue, -2000);
+
+  // One spacing component: the second is 0. Without spacing the thickness
+  // is not read. A padding value of 0 is ignored with a warning.
+  SetText(set, 0x0028, 0x0030, "0.7");
+  set[Tag(0x0028, 0x0120)].SS() = 0;
+  ASSERT_TRUE(frame.UpdateFrom(set, 1));
+  EXPECT_FLOAT_EQ(frame.PixelSpacing[0], 0.7f);
+  EXPECT_FLOAT_EQ(frame.PixelSpacing[1], 0.0f);
+  EXPECT_FALSE(frame.HasPixelPaddingValue);
+  EXPECT_NE(reports.Warnings().find("Pixel padding value is 0, ignoring it."), std::string::npos);
+  set.erase(Tag(0x0028, 0x0030));
+  ASSERT_TRUE(frame.UpdateFrom(set, 1));
+  EXPECT_FALSE(frame.HasPixelSpacing);
+  EXPECT_EQ(frame.SliceThickness, 0.0f);
+}
+
+TEST(FrameConstruction, MissingTagsAndOddLayoutsAreReported) {
+  ReportCapture reports;
+  qzmDicomDataElementSet set;
+  ByteSet(set, Layout(), Ramp(4));
+  set.erase(Tag(0x0028, 0x0101));
+  qzmMedicalFrame frame;
+  EXPECT_FALSE(frame.UpdateFrom(set, 1));
+  EXPECT_NE(reports.Errors().find("missing image mandatory tags in set!"), std::string::npos);
+
+  ByteSet(set, Layout(), Ramp(4));
+  SetText(set, 0x0028, 0x1050, "40");
+  EXPECT_FALSE(frame.UpdateFrom(set, 1));
+  EXPECT_NE(reports.Errors().find("missing Windowing mandatory tags in set!"), std::string::npos);
+
+  Layout layout;
+  layout.rows = 1;
+  layout.columns = 3;
+  layout.frames = 3;
+  ByteSet(set, layout, Ramp(9));
+  EXPECT_TRUE(frame.UpdateFrom(set, 2));
+  EXPECT_NE(reports.Warnings().find("3 frames, 8 bits allocated, 3 bytes in frame... offset to frames pb ? (email me)"),
+            std::string::npos);
+
+  layout = Layout();
+  layout.allocated = 32;
+  layout.stored = 16;
+  layout.high = 15;
+  ByteSet(set, layout, Ramp(16));
+  EXPECT_TRUE(frame.UpdateFrom(set, 1));
+  EXPECT_NE(reports.Warnings().find("bits allocated 32 > 16 are not fully supported... (email me)"),
+            std::string::npos);
+}
+
 TEST(FrameConstruction, BitLayoutsAreClampedOrRefused) {
   ReportCapture reports;
   struct qzmMedicalFrame::Structure::Sample sample;
@@ -296,6 +360,17 @@ TEST(FrameConstruction, EncapsulatedFramesThroughTheOffsetTable) {
   EncapsulatedSet(set, layout, JpegSyntax, Encapsulated({0, 5000}, {first, second}));
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
   EXPECT_NE(reports.Errors().find("points outside the pixel data"), std::string::npos);
+
+  // The element must be OB and start with an item.
+  std::vector<UBYTE> data = Encapsulated({}, {first, second});
+  data[0] = 0;
+  EncapsulatedSet(set, layout, JpegSyntax, data);
+  EXPECT_FALSE(frame.UpdateFrom(set, 1));
+  EXPECT_NE(reports.Errors().find("Item tag not found!"), std::string::npos);
+  set[Tag(0x7FE0, 0x0010)].OW().SetSize(4);
+  set[Tag(0x7FE0, 0x0010)].OW().AllocateMemory();
+  EXPECT_FALSE(frame.UpdateFrom(set, 1));
+  EXPECT_NE(reports.Errors().find("Encapsulated/compressed data should be OB!"), std::string::npos);
 
   // Without a table, the frame is everything between table and delimiter.
   layout.frames = 0;
