@@ -52,6 +52,22 @@ protected:
         return set;
     }
 
+    // A 4 x 4 monochrome image of 8-bit pixels, all of the value given.
+    static samplewriter::SampleSet SmallImageSet( std::uint8_t pixel = 200 )
+    {
+        samplewriter::SampleSet set( samplewriter::ExplicitLittle );
+        set.UnsignedShort( 0x0028, 0x0002, 1 );
+        set.Text( 0x0028, 0x0004, "CS", "MONOCHROME2" );
+        set.UnsignedShort( 0x0028, 0x0010, 4 );
+        set.UnsignedShort( 0x0028, 0x0011, 4 );
+        set.UnsignedShort( 0x0028, 0x0100, 8 );
+        set.UnsignedShort( 0x0028, 0x0101, 8 );
+        set.UnsignedShort( 0x0028, 0x0102, 7 );
+        set.UnsignedShort( 0x0028, 0x0103, 0 );
+        set.OtherBytes( 0x7FE0, 0x0010, samplewriter::Bytes( 16, pixel ) );
+        return set;
+    }
+
     void Write( const std::string& name, const samplewriter::SampleSet& set = PatientSet() ) const
     {
         ASSERT_TRUE( set.Save( dir.file( name ) ) ) << name;

@@ -158,17 +158,7 @@ TEST_F( MedconvTest, WellFormedRunOptionsAreAccepted )
 
 TEST_F( MedconvTest, MaskIsReadFromTheWorkingFolderWhateverTheDestination )
 {
-    samplewriter::SampleSet image( samplewriter::ExplicitLittle );
-    image.UnsignedShort( 0x0028, 0x0002, 1 );
-    image.Text( 0x0028, 0x0004, "CS", "MONOCHROME2" );
-    image.UnsignedShort( 0x0028, 0x0010, 4 );
-    image.UnsignedShort( 0x0028, 0x0011, 4 );
-    image.UnsignedShort( 0x0028, 0x0100, 8 );
-    image.UnsignedShort( 0x0028, 0x0101, 8 );
-    image.UnsignedShort( 0x0028, 0x0102, 7 );
-    image.UnsignedShort( 0x0028, 0x0103, 0 );
-    image.OtherBytes( 0x7FE0, 0x0010, samplewriter::Bytes( 16, 200 ) );
-    Write( "x.dcm", image );
+    Write( "x.dcm", SmallImageSet() );
     ASSERT_EQ( 0, Medconv( "-w x.dcm" ).status );
     ASSERT_TRUE( Exists( "x.dcm.bmp" ) );
     testsupport::Run( "mkdir sub && cp x.dcm.bmp sub/mask-zero.bmp", dir.path() );
@@ -184,6 +174,24 @@ TEST_F( MedconvTest, MaskIsReadFromTheWorkingFolderWhateverTheDestination )
     EXPECT_EQ( 0, run.status ) << run.err;
     EXPECT_EQ( std::string::npos, run.err.find( "unable to load mask" ) ) << run.err;
     EXPECT_TRUE( Exists( "sub/x.dcm.bmp" ) );
+}
+
+TEST_F( MedconvTest, AccumulationBufferIsSavedAfterTheLoop )
+{
+    Write( "a.dcm", SmallImageSet( 10 ) );
+    Write( "b.dcm", SmallImageSet( 30 ) );
+    testsupport::Run( "mkdir sub", dir.path() );
+    // A file named in the value is taken as it is, without the destination.
+    auto run = Medconv( "--acc=max:sum.dcm --to=sub a.dcm b.dcm" );
+    EXPECT_EQ( 0, run.status ) << run.err;
+    EXPECT_TRUE( Exists( "sum.dcm" ) );
+    EXPECT_FALSE( Exists( "sub/sum.dcm" ) );
+
+    // A buffer that cannot be saved is a warning; the run still succeeds.
+    run = Medconv( "--acc=max:no/such/folder/sum.dcm a.dcm" );
+    EXPECT_EQ( 0, run.status );
+    EXPECT_NE( std::string::npos, run.out.find( ">> [W] [" ) );
+    EXPECT_NE( std::string::npos, run.out.find( "   unable to save accumulated buffer!\n" ) ) << run.out;
 }
 
 TEST_F( MedconvTest, RenameAliasDigitSelectsTheAlias )
