@@ -115,6 +115,8 @@ TEST_F( MedconvTest, RenamingNeverReplacesAnExistingFile )
     // Both files share the patient: the second keeps its name.
     EXPECT_TRUE( Exists( "b.dcm" ) );
     EXPECT_EQ( before, testsupport::ReadBytes( dir.file( "b.dcm" ) ) );
+    EXPECT_NE( std::string::npos, run.err.find( "   file DOE_JOHN already exists, it is not replaced!\n" ) )
+        << run.err;
     EXPECT_NE( std::string::npos, run.err.find( "   while renaming original file b.dcm to DOE_JOHN!\n" ) )
         << run.err;
     EXPECT_NE( std::string::npos, run.err.find( "   while processing file b.dcm!\n" ) );
