@@ -7,7 +7,6 @@
 #include <limits>
 #include <ostream>
 #include <string>
-#include <utility>
 
 #include "lib/ifbstream.h"
 #include "lib/ofbstream.h"
@@ -258,7 +257,7 @@ ifbstream& Description::Read(ifbstream& ifs) {
   if (ifs) {
     vr = code;
     vm = multiplicity;
-    name = std::move(text);
+    name = text;
     retired = retiredFlag != 0;
   } else {
     qzcError("ifbstream& qzmDicomDataElementDescription::Read( ifbstream& )",

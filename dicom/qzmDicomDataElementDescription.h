@@ -39,11 +39,6 @@ public:
   qzmDicomDataElementDescription() = default;
   qzmDicomDataElementDescription(VR vr_, const VM& vm_, const qzcString& name_, bool retired_ = false)
       : vr(vr_), vm(vm_), name(name_), retired(retired_) {}
-  // Moved rather than copied into the dictionary when it loads.
-  qzmDicomDataElementDescription(const qzmDicomDataElementDescription&) = default;
-  qzmDicomDataElementDescription(qzmDicomDataElementDescription&&) = default;
-  qzmDicomDataElementDescription& operator=(const qzmDicomDataElementDescription&) = default;
-  qzmDicomDataElementDescription& operator=(qzmDicomDataElementDescription&&) = default;
   virtual ~qzmDicomDataElementDescription() {}
 
   virtual std::ostream& Print(std::ostream& os) const override;

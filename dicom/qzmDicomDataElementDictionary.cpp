@@ -110,7 +110,7 @@ std::istream& Dictionary::Parse(std::istream& is) {
     }
     if (description.vr != qzmDicomDataElementDescription::UNDEFINED) {
       // Later lines, and later files, win.
-      insert_or_assign(tag, std::move(description));
+      insert_or_assign(tag, description);
       continue;
     }
     // A "RET" line retires an entry defined earlier.
