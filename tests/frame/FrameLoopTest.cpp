@@ -71,6 +71,9 @@ TEST_F(FrameLoop, Selections) {
   EXPECT_EQ(Select("--frame=5:1"), (std::vector<int>{1, 2, 3, 4, 5}));
   EXPECT_EQ(Select("--frame=all:2"), (std::vector<int>{1, 3, 5, 7, 9}));
   EXPECT_EQ(Select("--frame=7"), (std::vector<int>{7}));
+  // Backwards ranges visit their frames in that order.
+  const RunResult ranks = Medconv("-r0 --rank --frame=3:1 s.dcm", folder);
+  EXPECT_NE(ranks.out.find("3 2 1 "), std::string::npos) << ranks.out;
   EXPECT_EQ(Select(""), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
   // Frame 7's file holds frame 7's samples only.
   TempDir out;
