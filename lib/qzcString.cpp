@@ -87,12 +87,13 @@ unsigned qzcString::FindField(const std::string& target, const std::string& sep)
 qzcString qzcString::Justified(std::size_t width, int type, char fill) const
 {
     const std::size_t length = size();
+    // A text that already fits is kept whatever the type.
+    if (length == width)
+        return *this;
     if (type != Left && type != Centre && type != Right) {
         std::cerr << "Error qzcString::Justified: wrong justifying type!" << std::endl;
         return *this;
     }
-    if (length == width)
-        return *this;
     if (length < width) {
         const std::size_t padding = width - length;
         const std::size_t before = type == Left ? 0 : type == Right ? padding : padding / 2;

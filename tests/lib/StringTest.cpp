@@ -90,6 +90,11 @@ TEST(StringJustified, WrongTypeComplainsAndKeepsTheText)
     EXPECT_EQ("Error qzcString::Justified: wrong justifying type!\n",
               testing::internal::GetCapturedStderr());
     EXPECT_EQ("abcdefgh", result);
+
+    // A text that already has the width is returned without a complaint.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ("abcd", qzcString("abcd").Justified(4, 3, ' '));
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
 }
 
 TEST(StringCase, ToLowerLeavesTheOriginal)
