@@ -92,6 +92,16 @@ TEST_F(DataLocationTest, DataPastTheEndOfTheFileFailAndStayInTheFile)
     EXPECT_EQ(beyond.GetMode(), qzcDataLocation<UBYTE>::file);
     EXPECT_NE(reports_.Errors().find("while reading 4 objects from file " + path + "!"), std::string::npos);
 
+    // An offset past the end of the file leaves nothing to read, not a
+    // negative (so enormous) number of bytes.
+    qzcDataLocation<UWORD> past;
+    past.SetSize(2);
+    past.SwitchToFileMode(path, 1000, 0x0101);
+    EXPECT_FALSE(past.LoadData());
+    EXPECT_EQ(past.GetMode(), qzcDataLocation<UWORD>::file);
+    EXPECT_EQ(past.GetFileOffset(), 1000u);
+    EXPECT_NE(reports_.Errors().find("while reading 2 objects from file " + path + "!"), std::string::npos);
+
     // An enormous size from a damaged file is refused before any memory is
     // asked for (16 GB here).
     qzcDataLocation<ULONG> enormous;
