@@ -25,6 +25,10 @@ const char* const PlanarSignature = "bool qzmMedicalFrame::ChangePlanarConfigura
 const char* const RepresentationSignature = "bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG)";
 const char* const RawSignature = "bool qzmMedicalFrame::GetOrganizedToRaw( qzcDatedValue& )";
 
+// Output bytes per input byte that PackBits gives at most: a run of two
+// bytes writes 128.
+const unsigned long long MaximumPackBitsExpansion = 64;
+
 // The RLE segment header of the frame being decoded: segment count, then the
 // offsets of segments 1 to 15.
 ULONG RleHeader[16];
@@ -247,6 +251,15 @@ bool qzmMedicalFrame::UncompressRLE()
       }
     }
     const unsigned long long outputSize = (unsigned long long)(Structure.NumberOfPixels) * segments;
+    // Segments that could not fill the frame even at the densest PackBits
+    // runs belong to a damaged file, whose sizes must not make the buffer
+    // huge.
+    if (outputSize > MaximumPackBitsExpansion * (size - 64)) {
+      qzcError(UncompressSignature, "RLE data of %lu bytes can not fill %lu segments of %lu pixels!",
+               (unsigned long)(size - 64), (unsigned long)(segments),
+               (unsigned long)(Structure.NumberOfPixels)).Report();
+      return false;
+    }
     if (outputSize > 0xFFFFFFFFull || !qzmPixelSamples::ReserveOwned(UncompressedRle.Value, VRs::OB, ULONG(outputSize))) {
       qzcError(UncompressSignature, "unable to allocate memory for uncompresse RLE pixels!").Report();
       return false;

@@ -101,6 +101,25 @@ TEST(PixelPreparation, RleDataThatDoNotFitAreRefused) {
   ASSERT_TRUE(frame.ArePixelsReady());
   EXPECT_EQ(PixelValues(frame), (std::vector<UWORD>{9, 9, 9, 9}));
 
+  // Two bytes give at most 128 samples: a frame of 129 pixels, or of
+  // 65535 x 65535 pixels from a damaged size, is refused before its buffer
+  // is allocated.
+  layout.rows = 1;
+  layout.columns = 128;
+  EncapsulatedSet(set, layout, RleSyntax, Encapsulated({}, {RleFrame({{0x81, 9}})}));
+  ASSERT_TRUE(frame.UpdateFrom(set, 1));
+  EXPECT_TRUE(frame.ArePixelsReady());
+  for (UWORD side : {129, 65535}) {
+    layout.columns = side;
+    layout.rows = side == 129 ? 1 : side;
+    EncapsulatedSet(set, layout, RleSyntax, Encapsulated({}, {RleFrame({{0x81, 9}})}));
+    ASSERT_TRUE(frame.UpdateFrom(set, 1));
+    EXPECT_FALSE(frame.ArePixelsReady());
+  }
+  EXPECT_NE(reports.Errors().find("RLE data of 2 bytes can not fill 1 segments of 4294836225 pixels!"),
+            std::string::npos);
+  layout = Layout();
+
   std::vector<UBYTE> items = Encapsulated({}, {RleFrame({{0x03, 1, 2, 3, 4}})});
   items[12] = 0xFF;
   EncapsulatedSet(set, layout, RleSyntax, items);
