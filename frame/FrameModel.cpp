@@ -91,8 +91,8 @@ void qzmMedicalFrame::UpdateStoredWindow()
   Windowing.StoredWindowWidth = UWORD(width & 0xFFFF);
   Windowing.StoredWindowMin = SWORD(center - (Windowing.StoredWindowWidth >> 1));
   Windowing.StoredWindowMax = SWORD(Windowing.StoredWindowMin + Windowing.StoredWindowWidth - 1);
-  // A window without width would divide by zero when it maps samples.
-  Windowing.HasWindowing = Windowing.StoredWindowWidth != 0;
+  // A window of width 0 maps samples as a threshold at its minimum.
+  Windowing.HasWindowing = true;
 }
 
 void qzmMedicalFrame::MarkNewSource()

@@ -75,6 +75,15 @@ TEST_F(ImageCommand, MaskZeroesTheMaskedPixels) {
   EXPECT_EQ(0, Medconv("-w --resample=no --mask=zero --to=out/ mr.dcm").status);
 }
 
+TEST_F(ImageCommand, ZeroWidthWindowIsAThreshold) {
+  WriteDicom("mr.dcm", {10, 20, 30, 40});
+  const testsupport::RunResult result = Medconv("-w --win=20:0 mr.dcm");
+  EXPECT_EQ(0, result.status) << result.err;
+  const Bytes file = ReadBytes(dir.file("mr.dcm.bmp"));
+  ASSERT_EQ(1078u + 8u, file.size());
+  EXPECT_EQ((Bytes{255, 255, 0, 0, 0, 0, 0, 0}), Bytes(file.begin() + 1078, file.end()));
+}
+
 TEST_F(ImageCommand, TwentyFourBitMaskIsRefused) {
   WriteDicom("mr.dcm", {10, 20, 30, 40});
   WriteBmp("rgb.bmp", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "RGB", 3);
