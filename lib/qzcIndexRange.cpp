@@ -77,8 +77,10 @@ qzcIndex qzcIndexRange::End() const
     if (step_ == 0) {
         return first_;
     }
-    // The remainder is taken toward zero; the end itself wraps in 16 bits,
-    // so iterate while the index differs from End().
+    // The remainder is taken toward zero on the true difference: in 16 bits
+    // a range wider than 32767 would get an end that no index ever meets.
+    // The end itself wraps in 16 bits, so iterate while the index differs
+    // from End().
     const int remainder = (last_ - first_) % step_;
     return static_cast<qzcIndex>(last_ - remainder + step_);
 }

@@ -54,6 +54,10 @@ TEST_F(IndexRangeTest, IterationStopsBeforePassingLast)
     EXPECT_EQ(Indices(range), (std::vector<int>{4}));
     ASSERT_TRUE(range.Set(32760, 32767, 5));
     EXPECT_EQ(Indices(range), (std::vector<int>{32760, 32765}));
+    // last - first beyond 16 bits: the remainder is taken on the true
+    // difference, so the end is still the index after the last one.
+    ASSERT_TRUE(range.Set(-30000, 30000, 7000));
+    EXPECT_EQ(Indices(range), (std::vector<int>{-30000, -23000, -16000, -9000, -2000, 5000, 12000, 19000, 26000}));
     EXPECT_EQ(reports_.ErrorCount(), 0u);
 }
 
