@@ -156,6 +156,23 @@ TEST(Corpus, CommonValuesAgreeWithDcmdump) {
   EXPECT_GT(compared, 600);
 }
 
+// The bare explicit VR sets that the automatic reading takes for implicit VR
+// read in full once their syntax is given, in either byte order.
+TEST(Corpus, BareExplicitSetsReadWithTheirSyntaxGiven) {
+  if (!HaveCorpus() || !testsupport::HaveProgram("dcmdump")) GTEST_SKIP() << "pydicom's files or dcmdump missing";
+  CapturedReports reports;
+  const std::pair<const char*, iobsManipulator> files[] = {{"ExplVR_LitEndNoMeta.dcm", explicit_little_endian},
+                                                           {"ExplVR_BigEndNoMeta.dcm", explicit_big_endian}};
+  for (const auto& file : files) {
+    const std::string path = std::string(CorpusFolder) + "/" + file.first;
+    if (!testsupport::FileExists(path)) continue;
+    Set set;
+    ASSERT_TRUE(set.Load(path, nullptr, file.second)) << file.first << reports.Errors();
+    EXPECT_EQ(set.find(0x0008, 0x0060)->second.CS(), "RTPLAN") << file.first;
+    EXPECT_GT(ExpectAgreement(set, DcmdumpValues(path), file.first), 8) << file.first;
+  }
+}
+
 TEST(Corpus, SetsWrittenBackAreReadByDcmdump) {
   if (!HaveCorpus() || !testsupport::HaveProgram("dcmdump")) GTEST_SKIP() << "pydicom's files or dcmdump missing";
   CapturedReports reports;
