@@ -197,10 +197,29 @@ TEST(ValueRead, BigEndianNumbers) {
 }
 
 TEST(ValueRead, EmptyUnknownAndForeignValuesKeepTheStreamInStep) {
+  {
+    // Zero-length values of every VR class are dropped without a warning,
+    // whichever header carries the length.
+    CapturedReports quiet;
+    for (const char* vr : {"PN", "UI", "DA", "TM", "DT", "AS", "AT", "FL", "FD", "US", "SL"}) {
+      const ReadOutcome empty = ReadOne(Builder().Text(vr).U16(0));
+      EXPECT_EQ(empty.value.GetVR(), D::UNDEFINED) << vr;
+      EXPECT_EQ(empty.next, 77) << vr;
+    }
+    for (const char* vr : {"OB", "OW", "UN", "SQ", "UT"}) {
+      const ReadOutcome empty = ReadOne(Builder().Text(vr).U16(0).U32(0));
+      EXPECT_EQ(empty.value.GetVR(), D::UNDEFINED) << vr;
+      EXPECT_EQ(empty.next, 77) << vr;
+    }
+    for (D::VR vr : {D::DA, D::US, D::OW, D::SQ}) {
+      const ReadOutcome empty = ReadOne(Builder().U32(0), implicit_little_endian, vr);
+      EXPECT_EQ(empty.value.GetVR(), D::UNDEFINED) << D::TokenOf(vr);
+      EXPECT_EQ(empty.next, 77) << D::TokenOf(vr);
+    }
+    EXPECT_TRUE(quiet.None()) << quiet.Errors() << quiet.Warnings();
+  }
+
   CapturedReports reports;
-  const ReadOutcome empty = ReadOne(Builder().Text("PN").U16(0));
-  EXPECT_EQ(empty.value.GetVR(), D::UNDEFINED);
-  EXPECT_EQ(empty.next, 77);
 
   const ReadOutcome unknown = ReadOne(Builder().Text("ZZ").U16(3).Text("abc"));
   EXPECT_EQ(unknown.value.GetVR(), D::UNDEFINED);
