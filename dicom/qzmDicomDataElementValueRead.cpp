@@ -402,6 +402,8 @@ void qzmDicomDataElementValue::ReadDateTime(ifbstream& ifs, ULONG len) {
   // YYYYMMDDHHMMSS.FFFFFF, each field present only if the text reaches it.
   DateRecord& date = dateTime.date;
   TimeRecord& time = dateTime.time;
+  // The fraction is scaled to microseconds as TM's is: taken as written, a
+  // ".5" would be written back as ".000005".
   time.fraction = length > 14 ? FractionAt(chars, 15, 21 - int(length)) : 0;
   time.second = UBYTE(length > 12 ? DecimalAt(chars, 12, 2) : 0);
   time.minute = UBYTE(length > 10 ? DecimalAt(chars, 10, 2) : 0);
