@@ -89,7 +89,14 @@ ifbstream& ifbstream::ReadWord(Word& value)
     }
     // Bytes missing at the end of the file read as 0xFF.
     std::memset(&value, 0xFF, sizeof value);
-    read(reinterpret_cast<char*>(&value), sizeof value);
+    // A buffered word is taken from the buffer directly: the stream's sentry
+    // would cost more than the copy, and a data set is mostly small words.
+    char* bytes = reinterpret_cast<char*>(&value);
+    if (good() && rdbuf()->in_avail() >= static_cast<std::streamsize>(sizeof value)) {
+        rdbuf()->sgetn(bytes, sizeof value);
+    } else {
+        read(bytes, sizeof value);
+    }
     if (qzcByteOrder::NeedsSwap(*this)) {
         value = qzcByteOrder::Swapped(value);
     }
@@ -178,8 +185,11 @@ ifbstream& ifbstream::ReadBlock(void* bytes, ULONG n)
 
 ifbstream& ifbstream::ReadString(std::string& text, ULONG n)
 {
-    // Never more than the file holds, whatever length the file claims.
-    const ULONG available = std::min(n, BytesLeft());
+    // Never more than the file holds, whatever length the file claims. Bytes
+    // already buffered are there for sure; asking the file's position costs
+    // a system call, too much for the many short strings of a dictionary.
+    const bool buffered = rdbuf()->in_avail() >= static_cast<std::streamsize>(n);
+    const ULONG available = buffered ? n : std::min(n, BytesLeft());
     text.resize(available);
     if (available > 0) {
         read(&text[0], available);

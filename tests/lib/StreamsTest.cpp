@@ -189,6 +189,38 @@ TEST_F(StreamsTest, BytesLeftCountsFromTheReadPosition)
     EXPECT_EQ(in.BytesLeft(), 0u);
 }
 
+// Words and strings are taken from the stream's buffer when they are there
+// whole; a file of several buffers, read from an odd offset, puts some of
+// them across a buffer's end.
+TEST_F(StreamsTest, WordsAndStringsAcrossBufferEndsReadBack)
+{
+    const int count = 5000;
+    const Bytes bytes = Written([](ofbstream& ofs) {
+        ofs << UBYTE(7);
+        for (int k = 0; k < count; ++k)
+            ofs << ULONG(0x01000000u * (k % 200) + k) << UWORD(k) << std::string(k % 5 ? "abc" : "");
+    });
+    ASSERT_GT(bytes.size(), 3u * 8192u);
+
+    ifbstream& in = Reading(bytes);
+    UBYTE first = 0;
+    in >> first;
+    int read = 0;
+    for (; read < count && in; ++read) {
+        ULONG value = 0;
+        UWORD word = 0;
+        std::string text;
+        in >> value >> word >> text;
+        if (value != 0x01000000u * (read % 200) + read || word != UWORD(read) || text != (read % 5 ? "abc" : ""))
+            break;
+    }
+    EXPECT_EQ(read, count);
+    EXPECT_EQ(in.BytesLeft(), 0u);
+    ULONG past = 0;
+    in >> past;
+    EXPECT_TRUE(in.fail());
+}
+
 TEST_F(StreamsTest, NulTerminatedStringsNeedTheirTerminator)
 {
     std::string longText(3000, 'q');
