@@ -11,9 +11,18 @@ medconv=$build/medconv
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# The tools are built into the tools folder of the build.
+tool() {
+  if [ -x "$build/tools/$1" ]; then echo "$build/tools/$1"; else echo "$build/$1"; fi
+}
+
 echo "== micro-benchmarks"
-if [ -x "$build/medconv_bench" ]; then
-  (cd "$build" && ./medconv_bench --benchmark_min_time=0.2)
+bench=$(tool medconv_bench)
+if [ -x "$bench" ]; then
+  # From the build folder, which holds the dictionaries the benchmarks load.
+  (cd "$build" && "$bench" --benchmark_min_time=0.2)
+else
+  echo "(medconv_bench not built: configure with -DMEDCONV_BENCH=ON)"
 fi
 
 if ! command -v hyperfine >/dev/null; then
@@ -22,54 +31,73 @@ if ! command -v hyperfine >/dev/null; then
 fi
 
 echo "== generating a series of 100 slices and a 200-frame file"
-series=$work/series
-mkdir -p "$series"
-"$build/mksamples" --series 100 "$series"
-"$build/mksamples" --multiframe 200 "$work/multi.dcm"
-first=$series/$(ls "$series" | head -n 1)
-files=("$series"/*.dcm)
+cd "$work"
+mkdir -p series out
+"$(tool mksamples)" --series 100 series
+"$(tool mksamples)" --multiframe 200 multi.dcm
+first=series/$(ls series | head -n 1)
+# medconv finds its dictionary in the working folder, as an installed one
+# would be found in the library folders.
+for dictionary in dicom.din dicom.dic; do
+  if [ -f "$build/$dictionary" ]; then cp "$build/$dictionary" .; fi
+done
 
 have() { command -v "$1" >/dev/null; }
 per_file() { # a command run once per file of the series, as a user's script would
-  printf 'for f in %s/*.dcm; do %s; done' "$series" "$1"
+  printf 'for f in series/*.dcm; do %s; done' "$1"
 }
-out=$work/out
-mkdir -p "$out"
-cd "$work"
 
 # Runs hyperfine on medconv's command and, when the peer tool is installed, on
-# the peer's command, in the same run so that the ratio is meaningful.
+# the peer's command, in the same run so that the ratio is meaningful. A
+# failing command ends this comparison only.
 compare() { # title, medconv command, peer program, peer command
   echo "== $1"
-  local commands=("$2")
-  if have "$3"; then commands+=("$4"); else echo "($3 not installed: no peer)"; fi
-  hyperfine --warmup 1 --runs 5 --style basic "${commands[@]}"
+  local commands=(-n medconv "$2")
+  if have "$3"; then commands+=(-n "$3" "$4"); else echo "($3 not installed: no peer)"; fi
+  hyperfine --warmup 1 --runs 5 --style basic "${commands[@]}" || echo "(comparison failed)"
+}
+
+# Peak resident memory of a command, in KiB, by GNU time.
+peak_memory() { # title, command...
+  local title=$1
+  shift
+  if [ ! -x /usr/bin/time ]; then
+    echo "$title: /usr/bin/time is not installed"
+  elif have "$1"; then
+    /usr/bin/time -f "$title: peak memory %M KiB" "$@" >/dev/null 2>"$work/time.txt" || true
+    tail -n 1 "$work/time.txt"
+  fi
 }
 
 compare "read and dump 100 files" \
-  "$medconv -t1 --nowarn ${files[*]} >/dev/null" \
+  "$medconv -t1 --nowarn series/*.dcm >/dev/null" \
   dcmdump "$(per_file 'dcmdump "$f" >/dev/null')"
 
 compare "100 files to RAW" \
-  "$medconv -r0 --to=$out/ --nowarn ${files[*]}" \
-  gdcmraw "$(per_file "gdcmraw -i \"\$f\" -o $out/x.raw")"
+  "$medconv -r0 --to=out/ --nowarn series/*.dcm" \
+  gdcmraw "$(per_file "gdcmraw -i \"\$f\" -o out/x.raw")"
 
 compare "100 files to implicit VR little endian" \
-  "$medconv -d=il --to=$out/ --nowarn ${files[*]}" \
-  dcmconv "$(per_file "dcmconv +ti \"\$f\" $out/x.dcm")"
+  "$medconv -d=il --to=out/ --nowarn series/*.dcm" \
+  dcmconv "$(per_file "dcmconv +ti \"\$f\" out/x.dcm")"
 
 compare "frame 7 of a 200-frame file to RAW" \
-  "$medconv -r0 --frame=7:7 --to=$out/ --nowarn $work/multi.dcm" \
-  dcm2pnm "dcm2pnm +F 7 $work/multi.dcm $out/f7.pgm"
+  "$medconv -r0 --frame=7:7 --to=out/ --nowarn multi.dcm" \
+  dcm2pnm "dcm2pnm +F 7 multi.dcm out/f7.pgm"
+
+echo "== peak memory of frame 7 of the 200-frame file (one frame is 512 KiB)"
+peak_memory "medconv -r0 --frame=7:7" "$medconv" -r0 --frame=7:7 --to=out/ --nowarn multi.dcm
+peak_memory "medconv --version (start-up alone)" "$medconv" --version
+peak_memory "dcm2pnm +F 7" dcm2pnm +F 7 multi.dcm out/f7.pgm
 
 compare "100 files to windowed 8-bit BMP" \
-  "$medconv -w --win=40:400 --to=$out/ --nowarn ${files[*]}" \
-  dcm2pnm "$(per_file "dcm2pnm +Ww 40 400 +ob \"\$f\" $out/x.bmp")"
+  "$medconv -w --win=40:400 --to=out/ --nowarn series/*.dcm" \
+  dcm2pnm "$(per_file "dcm2pnm +Ww 40 400 +ob \"\$f\" out/x.bmp")"
 
 compare "100 files to 8-bit PNG" \
-  "$medconv -p1 --to=$out/ --nowarn ${files[*]}" \
-  dcm2pnm "$(per_file "dcm2pnm +on \"\$f\" $out/x.png")"
+  "$medconv -p1 --to=out/ --nowarn series/*.dcm" \
+  dcm2pnm "$(per_file "dcm2pnm +on \"\$f\" out/x.png")"
 
 compare "one file to windowed 8-bit BMP" \
-  "$medconv -w --win=40:400 --to=$out/ --nowarn $first" \
-  dcm2pnm "dcm2pnm +Ww 40 400 +ob $first $out/y.bmp"
+  "$medconv -w --win=40:400 --to=out/ --nowarn $first" \
+  dcm2pnm "dcm2pnm +Ww 40 400 +ob $first out/y.bmp"
