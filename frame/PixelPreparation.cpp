@@ -351,6 +351,10 @@ bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG offset)
   if (HasPixelPaddingValue)
     PixelPaddingValue = SWORD(-32768);
   Structure.Sample.PixelRepresentation = 0;
+  // The samples changed: statistics already taken (the "min" offset scans
+  // them all) and images made from the signed samples are out of date. A
+  // stale maximum would wrap the linear resampling of the shifted values.
+  ++Pixels.Date;
   return true;
 }
 

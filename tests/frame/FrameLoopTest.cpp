@@ -125,6 +125,10 @@ TEST(FrameLoopOptions, StatisticsAndRepresentation) {
               (std::vector<UBYTE>{0x00, 0x00, 0xFF, 0x07, 0x00, 0x08, 0xFF, 0x0F}))
         << mode;
   }
+  // Statistics after the change are those of the shifted samples, although
+  // the "min" offset took them before.
+  result = Medconv("--changepr --get=min:max signed.dcm", folder);
+  EXPECT_NE(result.out.find("[min: 0] [max: 4095] "), std::string::npos) << result.out;
   EXPECT_NE(Medconv("--changepr=xyz -r0 signed.dcm", folder).err.find("wrong argument xyz to --changepr!"),
             std::string::npos);
 }
