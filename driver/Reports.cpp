@@ -4,6 +4,7 @@
 
 #include "dicom/qzmDicomDataElementDictionary.h"
 #include "driver/DriverState.h"
+#include "lib/qzcProgramVersion.h"
 #include "lib/qzcTypes.h"
 
 #include <cstdlib>
@@ -14,8 +15,8 @@
 namespace
 {
 
-const char* const ProgramName = "medconv";
-const char* const ProgramVersion = "1.9i";
+const char* const ProgramName = QZC_PROGRAM_NAME;
+const char* const ProgramVersion = QZC_PROGRAM_VERSION;
 const char* const AuthorName = "The medconv developers";
 const char* const MaintainerAddress = "medconv-maintainers@example.org";
 const char* const ProjectPage = "https://example.org/medconv";

@@ -7,6 +7,7 @@
 #include "dicom/qzmDicomDataElementDictionary.h"
 #include "dicom/qzmDicomDataElementSet.h"
 #include "lib/qzcError.h"
+#include "lib/qzcProgramVersion.h"
 
 #include <png.h>
 
@@ -24,7 +25,7 @@ const char* const saveSignature =
     "qzmDicomDataElementSet* )";
 
 const char* const SoftwareKeyword = "Software";
-const char* const SoftwareText = "medconv 1.9i";
+const char* const SoftwareText = QZC_PROGRAM_NAME " " QZC_PROGRAM_VERSION;
 
 // Everything libpng is given, prepared before it is called: libpng leaves
 // the writing function by longjmp, past any destructor.
