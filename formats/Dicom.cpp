@@ -101,15 +101,19 @@ private:
 };
 
 // The elements that describe the frame's geometry, spacing, representation
-// and padding.
-void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame)
+// and padding. When the set's own Pixel Data are written, the elements that
+// lay them out stay as the set has them: a frame cropped, halved, made
+// unsigned or reorganised to colour-by-pixel no longer describes them.
+void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool originalPixelData)
 {
   const struct qzmMedicalFrame::Structure& structure = frame.Structure;
-  if (structure.SamplesPerPixel > 1)
-    editor.Replace(PlanarConfigurationTag).US() = structure.PlanarConfiguration;
-  editor.Replace(PixelRepresentationTag).US() = structure.Sample.PixelRepresentation;
-  editor.Replace(RowsTag).US() = structure.Rows;
-  editor.Replace(ColumnsTag).US() = structure.Columns;
+  if (!originalPixelData) {
+    if (structure.SamplesPerPixel > 1)
+      editor.Replace(PlanarConfigurationTag).US() = structure.PlanarConfiguration;
+    editor.Replace(PixelRepresentationTag).US() = structure.Sample.PixelRepresentation;
+    editor.Replace(RowsTag).US() = structure.Rows;
+    editor.Replace(ColumnsTag).US() = structure.Columns;
+  }
   if (frame.HasPixelSpacing) {
     editor.Replace(PixelSpacingTag).DS() = Decimal(frame.PixelSpacing[0]) + "\\" + Decimal(frame.PixelSpacing[1]);
     if (frame.SliceThickness != 0)
@@ -187,7 +191,7 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
         qzcWarning(SaveSignature, "you are trying to change an encapsulated/compressed syntax to a native one!").Report();
       editor.Replace(TransferSyntaxTag).UI() = target->uid;
     }
-    SetImageElements(editor, *this);
+    SetImageElements(editor, *this, whole);
     if (whole) {
       qzcWarning(SaveSignature, "using original Pixel Data.").Report();
     } else {

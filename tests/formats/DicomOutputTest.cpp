@@ -118,6 +118,43 @@ TEST(DicomOutput, ASelectedFrameAndTheProcessedGeometry) {
   EXPECT_EQ(PixelWords(back), (std::vector<UWORD>{(701 + 801 + 1001 + 1101) / 4}));
 }
 
+TEST(DicomOutput, AWholeSetKeepsTheLayoutOfItsPixelData) {
+  ReportCapture reports;
+  TempDir folder;
+  qzmDicomDataElementSet set;
+  CtSet(set, 3);
+  const std::vector<UWORD> pixels = PixelWords(set);
+  const qzcFileName name(folder.file("whole.dcm"));
+  qzmMedicalFrame frame;
+  ASSERT_TRUE(frame.UpdateFrom(set, 1));
+  ASSERT_TRUE(frame.Crop(1, 0, 2, 2));
+  ASSERT_TRUE(frame.SaveAsDICOM(name, Context, set, "el", true));
+  qzmDicomDataElementSet back;
+  ASSERT_TRUE(back.Load(name));
+  EXPECT_EQ(back[Tag(0x0028, 0x0008)].IS(), "3");
+  EXPECT_EQ(back[Tag(0x0028, 0x0010)].US(), 2);
+  EXPECT_EQ(back[Tag(0x0028, 0x0011)].US(), 3);
+  EXPECT_EQ(PixelWords(back).size(), pixels.size());
+
+  // Colour-by-plane pixels prepared for other outputs stay by plane in the
+  // set's own Pixel Data.
+  Layout layout;
+  layout.rows = 1;
+  layout.photometric = "RGB";
+  layout.samples = 3;
+  layout.planar = 1;
+  ByteSet(set, layout, {'R', 'R', 'G', 'G', 'B', 'B'});
+  set[Tag(0x0002, 0x0010)].UI() = "1.2.840.10008.1.2.1";
+  ASSERT_TRUE(frame.UpdateFrom(set, 1));
+  ASSERT_TRUE(frame.ArePixelsReady());
+  ASSERT_TRUE(frame.SaveAsDICOM(name, Context, set, "", true));
+  ASSERT_TRUE(back.Load(name));
+  EXPECT_EQ(back[Tag(0x0028, 0x0006)].US(), 1);
+  const UBYTE* bytes = back[Tag(0x7FE0, 0x0010)].OB().GetMemoryLocation();
+  ASSERT_NE(bytes, nullptr);
+  EXPECT_EQ(std::string(bytes, bytes + 6), "RRGGBB");
+}
+
 TEST(DicomOutput, TheSetIsLeftAsItWas) {
   ReportCapture reports;
   TempDir folder;
