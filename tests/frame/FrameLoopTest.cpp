@@ -105,6 +105,13 @@ TEST_F(FrameLoop, WholeSetOutputs) {
   EXPECT_EQ(back[Tag(0x0028, 0x0008)].IS(), "10");
 }
 
+TEST_F(FrameLoop, UnsignedFramesKeepTheirRepresentation) {
+  const RunResult result = Medconv("--changepr=bin -r0 --frame=2 s.dcm", folder);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.find("Pixel Representation"), std::string::npos) << result.out;
+  EXPECT_EQ(testsupport::ReadBytes(folder.file("s.dcm-002.raw")), (std::vector<UBYTE>{2, 0, 2, 0, 2, 0, 2, 0}));
+}
+
 TEST(FrameLoopOptions, StatisticsAndRepresentation) {
   TempDir folder;
   // Signed 12-bit samples -2048, -1, 0, 2047 in every frame.
