@@ -129,6 +129,14 @@ bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame& frame, const qzcString& 
       std::fill_n(Pixels.Value.OW().GetMemoryLocation(), units, UWORD(max ? 0 : 0xFFFF));
     else
       std::fill_n(Pixels.Value.OB().GetMemoryLocation(), units, UBYTE(max ? 0 : 0xFF));
+    // Signed samples start from their own extreme: 0 and -1 are not.
+    const struct Structure::Sample& sample = Structure.Sample;
+    if (sample.PixelRepresentation == 1 && sample.BitsStored != 0) {
+      const SLONG lowest = -(SLONG(1) << (sample.BitsStored - 1));
+      qzmPixelSamples buffer = SamplesOf(*this);
+      for (ULONG k = 0; k < Structure.NumberOfPixels; ++k)
+        buffer.Set(k, ULONG(max ? lowest : -lowest - 1) << sample.LowBit);
+    }
   } else if (!SameStructure(*this, source)) {
     qzcError(AccumulateSignature, "frame to accumulate and accumulation buffer should have the same structure!")
         .Report();
@@ -137,13 +145,14 @@ bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame& frame, const qzcString& 
   const qzmPixelSamples in = SamplesOf(source);
   qzmPixelSamples out = SamplesOf(*this);
   const struct Structure::Sample &inSample = source.Structure.Sample, &outSample = Structure.Sample;
+  // Signed samples compare as the numbers they stand for.
   for (ULONG k = 0; k < source.Structure.NumberOfPixels; ++k) {
     const UWORD f = Stored(inSample, in.Get(k));
     if (IsPadding(source, f))
       continue;
-    const UWORD b = Stored(outSample, out.Get(k));
-    if (max ? b < f : f < b)
-      out.Set(k, ULONG(f) << outSample.LowBit);
+    const SLONG number = StoredNumber(inSample, f), b = StoredNumber(outSample, Stored(outSample, out.Get(k)));
+    if (max ? b < number : number < b)
+      out.Set(k, ULONG(number) << outSample.LowBit);
   }
   ++Pixels.Date;
   return true;

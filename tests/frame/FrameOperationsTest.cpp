@@ -42,6 +42,29 @@ TEST(FrameOperations, AccumulationKeepsTheMaximumOrMinimum) {
   EXPECT_NE(reports.Errors().find("unknown accumulating mode avg!"), std::string::npos);
 }
 
+TEST(FrameOperations, SignedFramesAccumulateAsNumbers) {
+  ReportCapture reports;
+  qzmMedicalFrame first, second, max, min;
+  Make(first, 1, 3, 16, 12, {0xFC18, 500, 0x0C18});  // -1000, 500, -1000 (12 bits)
+  Make(second, 1, 3, 16, 12, {200, 0xFF38, 0xFF38});  // 200, -200, -200
+  for (qzmMedicalFrame* frame : {&first, &second}) {
+    frame->Structure.Sample.PixelRepresentation = 1;
+    ASSERT_TRUE(max.Accumulate(*frame, "max"));
+    ASSERT_TRUE(min.Accumulate(*frame, "min"));
+  }
+  EXPECT_EQ(Values(max), (std::vector<UWORD>{200, 500, 0xFF38}));
+  EXPECT_EQ(Values(min), (std::vector<UWORD>{0xFC18, 0xFF38, 0xFC18}));
+
+  // Pixels that are padding in every frame keep the buffer's extreme.
+  qzmMedicalFrame padded, buffer;
+  Make(padded, 1, 2, 8, 8, {0x80, 0x05});
+  padded.Structure.Sample.PixelRepresentation = 1;
+  padded.HasPixelPaddingValue = true;
+  padded.PixelPaddingValue = SWORD(0x80);
+  ASSERT_TRUE(buffer.Accumulate(padded, "min"));
+  EXPECT_EQ(Values(buffer), (std::vector<UWORD>{0x7F, 0x05}));
+}
+
 TEST(FrameOperations, AccumulationSkipsPaddingAndColour) {
   ReportCapture reports;
   qzmMedicalFrame frame, buffer;
