@@ -47,14 +47,20 @@ per_file() { # a command run once per file of the series, as a user's script wou
   printf 'for f in series/*.dcm; do %s; done' "$1"
 }
 
-# Runs hyperfine on medconv's command and, when the peer tool is installed, on
-# the peer's command, in the same run so that the ratio is meaningful. A
-# failing command ends this comparison only.
-compare() { # title, medconv command, peer program, peer command
+# Runs hyperfine on medconv's command and on the peers' commands that are
+# installed, in the same run so that the ratios are meaningful. A failing
+# command ends this comparison only. Commands of a few milliseconds are run
+# without a shell and more often (COMPARE_OPTIONS="-N --runs 30").
+compare() { # title, medconv command, then per peer: name, program, command
   echo "== $1"
   local commands=(-n medconv "$2")
-  if have "$3"; then commands+=(-n "$3" "$4"); else echo "($3 not installed: no peer)"; fi
-  hyperfine --warmup 1 --runs 5 --style basic "${commands[@]}" || echo "(comparison failed)"
+  shift 2
+  while [ $# -ge 3 ]; do
+    if have "$2"; then commands+=(-n "$1" "$3"); else echo "($2 not installed: no peer)"; fi
+    shift 3
+  done
+  # shellcheck disable=SC2086
+  hyperfine --warmup 1 ${COMPARE_OPTIONS:---runs 5} --style basic "${commands[@]}" || echo "(comparison failed)"
 }
 
 # Peak resident memory of a command, in KiB, by GNU time.
@@ -71,19 +77,19 @@ peak_memory() { # title, command...
 
 compare "read and dump 100 files" \
   "$medconv -t1 --nowarn series/*.dcm >/dev/null" \
-  dcmdump "$(per_file 'dcmdump "$f" >/dev/null')"
+  dcmdump dcmdump "$(per_file 'dcmdump "$f" >/dev/null')"
 
 compare "100 files to RAW" \
   "$medconv -r0 --to=out/ --nowarn series/*.dcm" \
-  gdcmraw "$(per_file "gdcmraw -i \"\$f\" -o out/x.raw")"
+  gdcmraw gdcmraw "$(per_file "gdcmraw -i \"\$f\" -o out/x.raw")"
 
 compare "100 files to implicit VR little endian" \
   "$medconv -d=il --to=out/ --nowarn series/*.dcm" \
-  dcmconv "$(per_file "dcmconv +ti \"\$f\" out/x.dcm")"
+  dcmconv dcmconv "$(per_file "dcmconv +ti \"\$f\" out/x.dcm")"
 
-compare "frame 7 of a 200-frame file to RAW" \
+COMPARE_OPTIONS="-N --runs 30" compare "frame 7 of a 200-frame file to RAW" \
   "$medconv -r0 --frame=7:7 --to=out/ --nowarn multi.dcm" \
-  dcm2pnm "dcm2pnm +F 7 multi.dcm out/f7.pgm"
+  dcm2pnm dcm2pnm "dcm2pnm +F 7 multi.dcm out/f7.pgm"
 
 echo "== peak memory of frame 7 of the 200-frame file (one frame is 512 KiB)"
 peak_memory "medconv -r0 --frame=7:7" "$medconv" -r0 --frame=7:7 --to=out/ --nowarn multi.dcm
@@ -92,12 +98,15 @@ peak_memory "dcm2pnm +F 7" dcm2pnm +F 7 multi.dcm out/f7.pgm
 
 compare "100 files to windowed 8-bit BMP" \
   "$medconv -w --win=40:400 --to=out/ --nowarn series/*.dcm" \
-  dcm2pnm "$(per_file "dcm2pnm +Ww 40 400 +ob \"\$f\" out/x.bmp")"
+  dcm2pnm dcm2pnm "$(per_file "dcm2pnm +Ww 40 400 +ob \"\$f\" out/x.bmp")"
 
-compare "100 files to 8-bit PNG" \
+# medconv keeps the 12 stored bits of the slices: its PNG has 16-bit samples,
+# like dcm2pnm's +on2; +on is dcm2pnm's 8-bit PNG.
+compare "100 files to PNG without element texts" \
   "$medconv -p1 --to=out/ --nowarn series/*.dcm" \
-  dcm2pnm "$(per_file "dcm2pnm +on \"\$f\" out/x.png")"
+  "dcm2pnm +on" dcm2pnm "$(per_file "dcm2pnm +on \"\$f\" out/x.png")" \
+  "dcm2pnm +on2" dcm2pnm "$(per_file "dcm2pnm +on2 \"\$f\" out/x.png")"
 
-compare "one file to windowed 8-bit BMP" \
+COMPARE_OPTIONS="-N --runs 30" compare "one file to windowed 8-bit BMP" \
   "$medconv -w --win=40:400 --to=out/ --nowarn $first" \
-  dcm2pnm "dcm2pnm +Ww 40 400 +ob $first out/y.bmp"
+  dcm2pnm dcm2pnm "dcm2pnm +Ww 40 400 +ob $first out/y.bmp"
