@@ -1,5 +1,6 @@
 // Already compressed JPEG data of a frame written as a file any viewer
-// opens: the fragments joined, with a JFIF header when they carry none.
+// opens: the fragments joined, with a JFIF header when they carry none (an
+// Adobe segment that keeps the colours for RGB data).
 #include "formats/ImageWriting.h"
 #include "formats/qzgJfifHeader.h"
 #include "frame/qzmMedicalFrame.h"
@@ -17,6 +18,21 @@ const char JpegFamily[] = "1.2.840.10008.1.2.4.";
 
 bool IsJpegFamily(const qzcString& syntax) {
   return syntax.compare(0, sizeof JpegFamily - 1, JpegFamily) == 0;
+}
+
+// The start of image and an Adobe APP14 segment (version 100, no flags)
+// whose transform code 0 says the three components are red, green and blue
+// themselves. A JFIF header would make every decoder take them for YCbCr
+// and convert RGB data to wrong colours.
+const UBYTE RgbStart[] = {0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x0E, 'A',  'd',  'o',
+                          'b',  'e',  0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00};
+
+// The start of the file in front of data that carry no JFIF header.
+void WriteStart(ofbstream& ofs, bool rgb, const UBYTE* data, ULONG size) {
+  if (rgb && qzgJfifHeader::StartsWithSoi(data, size))
+    ofs.WriteBlock(RgbStart, sizeof RgbStart);
+  else
+    qzgJfifHeader().Write(ofs);
 }
 
 }  // namespace
@@ -37,8 +53,8 @@ bool qzmMedicalFrame::SaveAsJPEG(const qzcFileName& name, const ConversionContex
   if (!OpenDestination(ofs, name, context, saveSignature))
     return false;
   if (!qzgJfifHeader::IsJfif(data, size)) {
-    qzgJfifHeader().Write(ofs);
-    if (qzgJfifHeader::StartsWithSoi(data, size)) {  // the header has written the start-of-image marker
+    WriteStart(ofs, Structure.PhotometricInterpretation == "RGB", data, size);
+    if (qzgJfifHeader::StartsWithSoi(data, size)) {  // the start has written the start-of-image marker
       data += 2;
       size -= 2;
     }

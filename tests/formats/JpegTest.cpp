@@ -115,6 +115,28 @@ TEST(JpegExtraction, DataWithoutStartOfImageFollowTheHeaderWhole) {
   EXPECT_EQ(Join(DefaultHeader, codeStream), SaveJpeg(frame, dir));
 }
 
+// JFIF means YCbCr to decoders: RGB data get an Adobe segment saying "no
+// colour transform" instead, unless they carry their own JFIF header.
+TEST(JpegExtraction, RgbDataAreMarkedAsUntransformed) {
+  const Bytes adobeStart = {0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x0E, 'A', 'd', 'o',
+                            'b', 'e', 0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00};
+  TempDir dir;
+  qzmMedicalFrame frame;
+  MakeJpegFrame(frame, {{0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9}});
+  frame.Structure.PhotometricInterpretation = "RGB";
+  EXPECT_EQ(Join(adobeStart, {0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9}), SaveJpeg(frame, dir));
+
+  const Bytes jfif = Join(DefaultHeader, {0xFF, 0xD9});
+  MakeJpegFrame(frame, {jfif});
+  frame.Structure.PhotometricInterpretation = "RGB";
+  EXPECT_EQ(jfif, SaveJpeg(frame, dir));
+
+  const Bytes codeStream = {0xFF, 0x4F, 0xFF, 0x51, 0x00, 0x00};
+  MakeJpegFrame(frame, {codeStream});
+  frame.Structure.PhotometricInterpretation = "RGB";
+  EXPECT_EQ(Join(DefaultHeader, codeStream), SaveJpeg(frame, dir));
+}
+
 TEST(JpegExtraction, RefusesNativeDataAndStandardOutput) {
   ReportCapture reports;
   TempDir dir;
