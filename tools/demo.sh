@@ -74,5 +74,20 @@ mkdir -p windowed
 run -w -p1 --win=40:400 --to=windowed "$samples/ct.dcm"
 ls windowed
 
+# -j extracts JPEG data already in a set; DCMTK's dcmcjpeg, when installed,
+# makes such sets from the samples: the grey frames in baseline JPEG, and the
+# colour wheel kept in RGB (+cr) rather than converted to YCbCr.
+if command -v dcmcjpeg >/dev/null 2>&1; then
+  echo
+  echo "== JPEG streams of JPEG-encoded copies of the samples (made with dcmcjpeg +eb)"
+  mkdir -p jpeg
+  if dcmcjpeg +eb "$samples/multiframe.dcm" jpeg/multiframe.dcm &&
+     dcmcjpeg +eb +cr "$samples/rgb.dcm" jpeg/rgb.dcm; then
+    run -j --frame=1:3 jpeg/multiframe.dcm
+    run -j jpeg/rgb.dcm
+    ls jpeg/*.jpg 2>/dev/null || echo "(no JPEG written)"
+  fi
+fi
+
 echo
 echo "Outputs are in $out"
