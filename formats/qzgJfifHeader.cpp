@@ -78,7 +78,12 @@ ifbstream& qzgJfifHeader::Read(ifbstream& ifs)
             ThumbnailHeight;
         if (ifs.fail())
             qzcError(signature, "while getting header from binary file stream!").Report();
+        ifs.SetBFlags(policy);
+        return ifs;
     }
+    // Data that are not a JFIF header leave the stream failed, as a short
+    // file does, so that callers see the refusal.
+    ifs.setstate(std::ios::failbit);
     ifs.SetBFlags(policy);
     return ifs;
 }

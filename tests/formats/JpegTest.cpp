@@ -81,14 +81,21 @@ TEST(JfifHeader, ReadRefusesOtherData) {
   testsupport::WriteBytes(dir.file("a"), noApp0);
   ifbstream a(dir.file("a").c_str());
   qzgJfifHeader header;
-  header.Read(a);
+  EXPECT_TRUE(header.Read(a).fail());  // the refusal reaches callers that test the stream
   EXPECT_NE(std::string::npos, reports.Errors().find("could not find APP0!"));
   Bytes shortLength = DefaultHeader;
   shortLength[5] = 8;
   testsupport::WriteBytes(dir.file("b"), shortLength);
   ifbstream b(dir.file("b").c_str());
-  header.Read(b);
+  EXPECT_TRUE(header.Read(b).fail());
   EXPECT_NE(std::string::npos, reports.Errors().find("length 8 is < 16!"));
+  Bytes otherSignature = DefaultHeader;
+  otherSignature[6] = 'E';
+  testsupport::WriteBytes(dir.file("c"), otherSignature);
+  ifbstream c(dir.file("c").c_str());
+  EXPECT_TRUE(header.Read(c).fail());
+  EXPECT_NE(std::string::npos, reports.Errors().find("JFIF signature not found!"));
+  EXPECT_TRUE(c.IsLittleEndian());  // the stream's policy is put back
 }
 
 TEST(JpegExtraction, JfifDataAreWrittenByteForByte) {
