@@ -100,6 +100,8 @@ TEST(Resampling, NearUsesTheSignificantBitsOfTheMaximum) {
 TEST(Resampling, NoMethodAndPaletteKeepTheLowBits) {
   qzmMedicalFrame frame;
   testframes::Make(frame, 1, 2, 16, 12, {0x123, 0x0FF});
+  frame.HasPixelPaddingValue = true;  // padding pixels are kept too
+  frame.PixelPaddingValue = 0x0FF;
   EXPECT_EQ((std::vector<UBYTE>{0x23, 0xFF}), To8(frame, false, Method::no));
   qzmMedicalFrame palette;
   testframes::Make(palette, 1, 2, 16, 12, {0x123, 7}, "PALETTE COLOR");
@@ -122,6 +124,14 @@ TEST(Resampling, EightBitFramesArePassedThrough) {
   EXPECT_EQ((std::vector<UBYTE>{1, 2, 3, 200}), To8(frame, false, Method::near));
   EXPECT_EQ(frame.Pixels.Value.OB().GetMemoryLocation(), frame.Resampled8.Value.OB().GetMemoryLocation());
   EXPECT_FALSE(frame.Resampled8.Value.OB().IsOwned());
+
+  // A padding value is mapped to 0, so the pixels are not passed through.
+  qzmMedicalFrame padded;
+  testframes::Make(padded, 1, 2, 8, 8, {10, 200});
+  padded.HasPixelPaddingValue = true;
+  padded.PixelPaddingValue = 200;
+  EXPECT_EQ((std::vector<UBYTE>{10, 0}), To8(padded, false, Method::shift));
+  EXPECT_EQ(200, padded.Pixels.Value.OB().GetMemoryLocation()[1]);
 }
 
 TEST(Resampling, PassThroughImageIsNeverWrittenLater) {
