@@ -345,7 +345,9 @@ bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG offset)
   qzmPixelSamples pixels = qzmPixelSamples::Of(Pixels.Value, sample.BitsAllocated);
   for (ULONG k = 0; k < Structure.NumberOfPixels; ++k) {
     const UWORD v = UWORD((pixels.GetSigned(k) >> sample.LowBit) & sample.StoredMask);
-    const ULONG n = HasPixelPaddingValue && v == UWORD(PixelPaddingValue) ? 0x8000 : ULONG(v + offset) & 0xFFFF;
+    // Added as unsigned numbers: only the low 16 bits are kept, and the
+    // offset may be a user's number near the end of its range.
+    const ULONG n = HasPixelPaddingValue && v == UWORD(PixelPaddingValue) ? 0x8000 : (v + ULONG(offset)) & 0xFFFF;
     pixels.Set(k, n << sample.LowBit);
   }
   if (HasPixelPaddingValue)

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace framesets;
 
 namespace {
@@ -155,6 +157,13 @@ TEST(PixelPreparation, SignedSamplesBecomeUnsigned) {
   EXPECT_EQ(PixelValues(frame), (std::vector<UWORD>{0, 1024, 4095}));
   EXPECT_EQ(frame.Structure.Sample.PixelRepresentation, 0);
   EXPECT_FALSE(frame.ChangePixelRepresentationToUnsigned(1024));
+
+  // An offset at the end of its range (a user's --changepr value) adds
+  // modulo 2^16 like any other: 0x7FFFFFFF is -1 there.
+  WordSet(set, layout, {UWORD(-1024), 0, 3071});
+  ASSERT_TRUE(frame.UpdateFrom(set, 1));
+  ASSERT_TRUE(frame.ChangePixelRepresentationToUnsigned(std::numeric_limits<SLONG>::max()));
+  EXPECT_EQ(PixelValues(frame), (std::vector<UWORD>{UWORD(-1025), 0xFFFF, 3070}));
 
   // 12 signed bits in 16: the offset works modulo the stored bits.
   layout.stored = 12;
