@@ -5,82 +5,61 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <vector>
 
-TEST(StringFields, CountFieldsCountsEverySeparator)
+TEST(StringFields, CountGetAndFind)
 {
-    EXPECT_EQ(1u, qzcString("").CountFields(":"));
-    EXPECT_EQ(2u, qzcString("40:400").CountFields(":"));
-    EXPECT_EQ(2u, qzcString(":").CountFields(":"));
-    EXPECT_EQ(3u, qzcString("a::b").CountFields(":"));
-    EXPECT_EQ(3u, qzcString("x|y|z").CountFields("|"));
-}
-
-TEST(StringFields, GetFieldReturnsEmptyBeyondTheLastField)
-{
-    EXPECT_EQ("", qzcString("max").GetField(2, ":"));
-    EXPECT_EQ("acc.dcm", qzcString("max:acc.dcm").GetField(2, ":"));
-    EXPECT_EQ("max", qzcString("max:acc.dcm").GetField(1, ":"));
-    EXPECT_EQ("", qzcString("a::b").GetField(2, ":"));
-    EXPECT_EQ("b", qzcString("a::b").GetField(3, ":"));
-    EXPECT_EQ("", qzcString("a:b").GetField(0, ":"));
-    EXPECT_EQ("", qzcString("").GetField(1, ":"));
-    EXPECT_EQ("y", qzcString("x|y").GetField(2, "|"));
+    const struct { const char* text; const char* sep; unsigned count; unsigned field; const char* got; } rows[] = {
+        {"", ":", 1, 1, ""},           {"40:400", ":", 2, 0, ""},     {":", ":", 2, 1, ""},
+        {"a::b", ":", 3, 2, ""},       {"a::b", ":", 3, 3, "b"},      {"x|y|z", "|", 3, 2, "y"},
+        {"max", ":", 1, 2, ""},        {"max:acc.dcm", ":", 2, 2, "acc.dcm"},
+        {"max:acc.dcm", ":", 2, 1, "max"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.text) + " field " + std::to_string(r.field));
+        EXPECT_EQ(r.count, qzcString(r.text).CountFields(r.sep));
+        EXPECT_EQ(r.got, qzcString(r.text).GetField(r.field, r.sep));
+    }
+    const struct { const char* text; const char* field; unsigned index; } finds[] = {
+        {"cur_nm:ren_o", "ren_o", 2}, {"cur_nm:ren_ox", "ren_o", 0}, {"cur_nm:ren_o", "cur_nm", 1},
+        {"a::b", "", 2},              {"", "", 1},                   {"ab", "a", 0},
+    };
+    for (const auto& f : finds)
+        EXPECT_EQ(f.index, qzcString(f.text).FindField(f.field, ":")) << f.text << " / " << f.field;
 }
 
 TEST(StringFields, SetFieldReplacesOrAppendsSeparators)
 {
-    qzcString shortText("a");
-    EXPECT_EQ("a::x", shortText.SetField(3, "x", ":"));
-    qzcString longText("a:b:c:d");
-    EXPECT_EQ("a:b:x:d", longText.SetField(3, "x", ":"));
-    qzcString first("old:keep");
-    EXPECT_EQ("new:keep", first.SetField(1, "new", ":"));
-    qzcString last("a:b");
-    EXPECT_EQ("a:longer", last.SetField(2, "longer", ":"));
-    qzcString empty;
-    EXPECT_EQ("|v", empty.SetField(2, "v", "|"));
-}
-
-TEST(StringFields, SetFieldFormatsNumbersAsPercentG)
-{
+    const struct { const char* text; unsigned field; const char* value; const char* sep; const char* result; } rows[] = {
+        {"a", 3, "x", ":", "a::x"},         {"a:b:c:d", 3, "x", ":", "a:b:x:d"},
+        {"old:keep", 1, "new", ":", "new:keep"}, {"a:b", 2, "longer", ":", "a:longer"},
+        {"", 2, "v", "|", "|v"},
+    };
+    for (const auto& r : rows) {
+        qzcString text(r.text);
+        EXPECT_EQ(r.result, text.SetField(r.field, r.value, r.sep)) << r.text;
+    }
+    // Numbers are formatted as %g.
     qzcString window("40:400");
     EXPECT_EQ("40:2.5", window.SetField(2, 2.5, ":"));
     EXPECT_EQ("1e+06:2.5", window.SetField(1, 1e6, ":"));
     EXPECT_EQ("1e+06:2.5:-3", window.SetField(3, -3, ":"));
 }
 
-TEST(StringFields, FindFieldNeedsAnExactMatch)
+TEST(StringJustified, CutsWithDotsOrPadsWithTheFill)
 {
-    EXPECT_EQ(2u, qzcString("cur_nm:ren_o").FindField("ren_o", ":"));
-    EXPECT_EQ(0u, qzcString("cur_nm:ren_ox").FindField("ren_o", ":"));
-    EXPECT_EQ(1u, qzcString("cur_nm:ren_o").FindField("cur_nm", ":"));
-    EXPECT_EQ(2u, qzcString("a::b").FindField("", ":"));
-    EXPECT_EQ(1u, qzcString("").FindField("", ":"));
-    EXPECT_EQ(0u, qzcString("ab").FindField("a", ":"));
-}
-
-TEST(StringJustified, CutsLongTextWithDots)
-{
-    const qzcString letters("abcdefgh");
-    EXPECT_EQ("abc...", letters.Justified(6, qzcString::Left, ' '));
-    EXPECT_EQ("...fgh", letters.Justified(6, qzcString::Right, ' '));
-    EXPECT_EQ("ab...h", letters.Justified(6, qzcString::Centre, ' '));
-    EXPECT_EQ("abcd", letters.Justified(4, qzcString::Left, ' '));
-    EXPECT_EQ("efgh", letters.Justified(4, qzcString::Right, ' '));
-    EXPECT_EQ("abgh", letters.Justified(4, qzcString::Centre, ' '));
-    EXPECT_EQ("ab...gh", letters.Justified(7, qzcString::Centre, ' '));
-    EXPECT_EQ("", letters.Justified(0, qzcString::Centre, ' '));
-    EXPECT_EQ("h", letters.Justified(1, qzcString::Centre, ' '));
-}
-
-TEST(StringJustified, PadsShortTextWithTheFill)
-{
-    const qzcString letters("abc");
-    EXPECT_EQ("abc---", letters.Justified(6, qzcString::Left, '-'));
-    EXPECT_EQ("---abc", letters.Justified(6, qzcString::Right, '-'));
-    EXPECT_EQ("-abc--", letters.Justified(6, qzcString::Centre, '-'));
-    EXPECT_EQ("abc", letters.Justified(3, qzcString::Centre, '-'));
-    EXPECT_EQ(76u, letters.Justified(76, qzcString::Left, ' ').size());
+    const auto L = qzcString::Left, R = qzcString::Right, C = qzcString::Centre;
+    const struct { const char* text; unsigned width; int type; char fill; const char* result; } rows[] = {
+        {"abcdefgh", 6, L, ' ', "abc..."}, {"abcdefgh", 6, R, ' ', "...fgh"}, {"abcdefgh", 6, C, ' ', "ab...h"},
+        {"abcdefgh", 4, L, ' ', "abcd"},   {"abcdefgh", 4, R, ' ', "efgh"},   {"abcdefgh", 4, C, ' ', "abgh"},
+        {"abcdefgh", 7, C, ' ', "ab...gh"}, {"abcdefgh", 0, C, ' ', ""},     {"abcdefgh", 1, C, ' ', "h"},
+        {"abc", 6, L, '-', "abc---"},      {"abc", 6, R, '-', "---abc"},      {"abc", 6, C, '-', "-abc--"},
+        {"abc", 3, C, '-', "abc"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(r.result, qzcString(r.text).Justified(r.width, r.type, r.fill))
+            << r.text << " width " << r.width << " type " << r.type;
+    EXPECT_EQ(76u, qzcString("abc").Justified(76, L, ' ').size());
 }
 
 TEST(StringJustified, WrongTypeComplainsAndKeepsTheText)
@@ -104,51 +83,31 @@ TEST(StringCase, ToLowerLeavesTheOriginal)
     EXPECT_EQ("CT.Image-01.DCM", name);
 }
 
-TEST(StringReaders, WordReaderSkipsWhiteSpaceAndFailsAtTheEnd)
+TEST(StringReaders, WordsSkipWhiteSpaceAndLinesDropEveryCarriageReturn)
 {
-    std::istringstream in("  (0008,0016)\tUI\n\v 1 \"SOP Class\"");
+    std::istringstream words("  (0008,0016)\tUI\n\v 1 \"SOP Class\"");
     qzcString word;
-    ASSERT_TRUE(word.ReadWord(in));
-    EXPECT_EQ("(0008,0016)", word);
-    ASSERT_TRUE(word.ReadWord(in));
-    EXPECT_EQ("UI", word);
-    ASSERT_TRUE(word.ReadWord(in));
-    EXPECT_EQ("1", word);
-    ASSERT_TRUE(word.ReadWord(in));
-    EXPECT_EQ("\"SOP", word);
-    ASSERT_TRUE(word.ReadWord(in));
-    EXPECT_EQ("Class\"", word);
-    EXPECT_FALSE(word.ReadWord(in));
+    for (const char* expected : {"(0008,0016)", "UI", "1", "\"SOP", "Class\""}) {
+        ASSERT_TRUE(word.ReadWord(words));
+        EXPECT_EQ(expected, word);
+    }
+    EXPECT_FALSE(word.ReadWord(words));
     EXPECT_EQ("", word);
-
     std::istringstream blanks(" \t\n ");
     EXPECT_FALSE(word.ReadWord(blanks));
-}
 
-TEST(StringReaders, LineReaderDropsEveryCarriageReturn)
-{
-    std::istringstream in("one\r\ntw\ro\n\n  spaced  \nlast");
+    std::istringstream lines("one\r\ntw\ro\n\n  spaced  \nlast");
     qzcString line;
-    ASSERT_TRUE(line.ReadLine(in));
-    EXPECT_EQ("one", line);
-    ASSERT_TRUE(line.ReadLine(in));
-    EXPECT_EQ("two", line);
-    ASSERT_TRUE(line.ReadLine(in));
-    EXPECT_EQ("", line);
-    ASSERT_TRUE(line.ReadLine(in));
-    EXPECT_EQ("  spaced  ", line);
-    ASSERT_TRUE(line.ReadLine(in));
-    EXPECT_EQ("last", line);
-    EXPECT_FALSE(line.ReadLine(in));
-}
+    for (const char* expected : {"one", "two", "", "  spaced  ", "last"}) {
+        ASSERT_TRUE(line.ReadLine(lines));
+        EXPECT_EQ(expected, line);
+    }
+    EXPECT_FALSE(line.ReadLine(lines));
 
-TEST(StringReaders, LineReaderFailsOnAnEmptyOrFailedStream)
-{
-    qzcString line("stale");
+    line = std::string("stale");
     std::istringstream empty("");
     EXPECT_FALSE(line.ReadLine(empty));
     EXPECT_EQ("", line);
-
     std::istringstream failed("text\n");
     failed.setstate(std::ios::failbit);
     EXPECT_FALSE(line.ReadLine(failed));
