@@ -7,55 +7,32 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using testsupport::TempDir;
 using testsupport::WriteText;
 
-TEST(FileNamePieces, AllPiecesOfADottedPath)
+TEST(FileNamePieces, DirectoryNameAndExtension)
 {
-    const qzcFileName name("dir/sub/name.ext.gz");
-    EXPECT_EQ("dir/sub/", name.GetDirectory());
-    EXPECT_EQ("name.ext.gz", name.GetName());
-    EXPECT_EQ("gz", name.GetExtension());
-    EXPECT_EQ("name.ext", name.GetNameWithoutExtension());
-}
-
-TEST(FileNamePieces, ColonAndBackslashSeparateDirectories)
-{
-    const qzcFileName dos("C:\\images\\ct.dcm");
-    EXPECT_EQ("C:\\images\\", dos.GetDirectory());
-    EXPECT_EQ("ct.dcm", dos.GetName());
-    const qzcFileName volume("disk:ct");
-    EXPECT_EQ("disk:", volume.GetDirectory());
-    EXPECT_EQ("ct", volume.GetName());
-    EXPECT_EQ("", volume.GetExtension());
-}
-
-TEST(FileNamePieces, NamesWithoutDirectoryOrExtension)
-{
-    const qzcFileName bare("ct");
-    EXPECT_EQ("", bare.GetDirectory());
-    EXPECT_EQ("ct", bare.GetName());
-    EXPECT_EQ("", bare.GetExtension());
-    EXPECT_EQ("ct", bare.GetNameWithoutExtension());
-
-    const qzcFileName folder("out/");
-    EXPECT_EQ("out/", folder.GetDirectory());
-    EXPECT_EQ("", folder.GetName());
-
-    const qzcFileName hidden(".profile");
-    EXPECT_EQ("profile", hidden.GetExtension());
-    EXPECT_EQ("", hidden.GetNameWithoutExtension());
-}
-
-TEST(FileNamePieces, DotOfADirectoryIsNoExtension)
-{
-    const qzcFileName name("series.1/image");
-    EXPECT_EQ("", name.GetExtension());
-    EXPECT_EQ("image", name.GetNameWithoutExtension());
-    EXPECT_EQ("series.1/", name.GetDirectory());
+    const struct { const char* path; const char* directory; const char* name; const char* extension; const char* stem; } rows[] = {
+        {"dir/sub/name.ext.gz", "dir/sub/", "name.ext.gz", "gz", "name.ext"},
+        {"C:\\images\\ct.dcm", "C:\\images\\", "ct.dcm", "dcm", "ct"},
+        {"disk:ct", "disk:", "ct", "", "ct"},
+        {"ct", "", "ct", "", "ct"},
+        {"out/", "out/", "", "", ""},
+        {".profile", "", ".profile", "profile", ""},
+        {"series.1/image", "series.1/", "image", "", "image"},  // a directory's dot is no extension
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.path);
+        const qzcFileName name(r.path);
+        EXPECT_EQ(r.directory, name.GetDirectory());
+        EXPECT_EQ(r.name, name.GetName());
+        EXPECT_EQ(r.extension, name.GetExtension());
+        EXPECT_EQ(r.stem, name.GetNameWithoutExtension());
+    }
 }
 
 namespace {
@@ -105,61 +82,40 @@ const char* const dictionaryName = "medconv-library-search-test.din";
 
 } // namespace
 
-class LibrarySearch : public testing::Test
+// Each row puts copies of the file in some of the candidate folders ("work"
+// is the current folder, "lib" and "share/dicom" are under HOME) and looks
+// it up; the first candidate in order that holds it wins.
+TEST(LibrarySearch, CandidatesInOrder)
 {
-protected:
-    void SetUp() override
-    {
+    const std::string name = dictionaryName;
+    const struct { std::vector<const char*> holders; bool home; const char* lookedUp; const char* subdirectory; const char* found; } rows[] = {
+        // the current folder comes first and the directory given is ignored
+        {{"work", "lib"}, true, "/nowhere/at/all/", "dicom", "./"},
+        {{"lib", "share/dicom"}, true, "", "dicom", "HOME/lib/"},
+        // home's share folder needs a subdirectory of that name
+        {{"share/dicom"}, true, "", "dicom", "HOME/share/dicom/"},
+        {{"share/dicom"}, true, "", "", nullptr},
+        {{"share/dicom"}, true, "", "other", nullptr},
+        {{}, true, "", "dicom", nullptr},
+        // without HOME the other candidates are still searched
+        {{"work"}, false, "", "dicom", "./"},
+        {{}, false, "", "dicom", nullptr},
+    };
+    for (const auto& r : rows) {
+        TempDir home, work;
         MakeFolder(home.file("lib"));
         MakeFolder(home.file("share"));
         MakeFolder(home.file("share/dicom"));
-        MakeFolder(work.file("sub"));
+        std::string trace;
+        for (const std::string holder : r.holders) {
+            WriteText((holder == "work" ? work.path() : home.path() + "/" + holder) + "/" + name, holder);
+            trace += holder + " ";
+        }
+        SCOPED_TRACE(trace + (r.home ? "HOME " : "no HOME ") + r.subdirectory);
+        LibrarySearchScope scope(r.home ? home.path().c_str() : nullptr, work.path());
+        std::string expected = r.found ? r.found + name : "";
+        if (expected.rfind("HOME", 0) == 0)
+            expected = home.path() + expected.substr(4);
+        EXPECT_EQ(expected, FindInLibraryDirectories(qzcFileName(r.lookedUp + name), r.subdirectory));
     }
-
-    TempDir home;
-    TempDir work;
-};
-
-TEST_F(LibrarySearch, CurrentFolderComesFirstAndDirectoryIsIgnored)
-{
-    WriteText(work.file(dictionaryName), "current");
-    WriteText(home.file(std::string("lib/") + dictionaryName), "home lib");
-    LibrarySearchScope scope(home.path().c_str(), work.path());
-    EXPECT_EQ(std::string("./") + dictionaryName,
-              FindInLibraryDirectories(qzcFileName("/nowhere/at/all/") + dictionaryName,
-                                       "dicom"));
-}
-
-TEST_F(LibrarySearch, HomeLibComesBeforeHomeShare)
-{
-    WriteText(home.file(std::string("lib/") + dictionaryName), "home lib");
-    WriteText(home.file(std::string("share/dicom/") + dictionaryName), "home share");
-    LibrarySearchScope scope(home.path().c_str(), work.path());
-    EXPECT_EQ(home.path() + "/lib/" + dictionaryName,
-              FindInLibraryDirectories(qzcFileName(dictionaryName), "dicom"));
-}
-
-TEST_F(LibrarySearch, HomeShareNeedsASubdirectory)
-{
-    WriteText(home.file(std::string("share/dicom/") + dictionaryName), "home share");
-    LibrarySearchScope scope(home.path().c_str(), work.path());
-    EXPECT_EQ(home.path() + "/share/dicom/" + dictionaryName,
-              FindInLibraryDirectories(qzcFileName(dictionaryName), "dicom"));
-    EXPECT_EQ("", FindInLibraryDirectories(qzcFileName(dictionaryName), ""));
-    EXPECT_EQ("", FindInLibraryDirectories(qzcFileName(dictionaryName), "other"));
-}
-
-TEST_F(LibrarySearch, MissingEverywhereGivesAnEmptyName)
-{
-    LibrarySearchScope scope(home.path().c_str(), work.path());
-    EXPECT_EQ("", FindInLibraryDirectories(qzcFileName(dictionaryName), "dicom"));
-}
-
-TEST_F(LibrarySearch, UnsetHomeStillSearchesTheOtherCandidates)
-{
-    WriteText(work.file(dictionaryName), "current");
-    LibrarySearchScope scope(nullptr, work.path());
-    EXPECT_EQ(std::string("./") + dictionaryName,
-              FindInLibraryDirectories(qzcFileName(dictionaryName), "dicom"));
-    EXPECT_EQ("", FindInLibraryDirectories(qzcFileName("missing-") + dictionaryName, "dicom"));
 }
