@@ -1,7 +1,7 @@
 // qzcFileNameList: pattern expansion, its complaints and printing.
 #include "lib/qzcFileNameList.h"
 
-#include "lib/qzcError.h"
+#include "ReportCapture.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -79,54 +79,33 @@ TEST_F(FileNameListGlob, MatchesGoBeforeTheIteratorGiven)
     EXPECT_EQ(folder.file("a.dcm"), list.back());
 }
 
-TEST_F(FileNameListGlob, NoMatchComplainsAndAddsNothing)
+TEST_F(FileNameListGlob, NoMatchOrEmptyPatternComplainsAndAddsNothing)
 {
-    qzcFileNameList list;
-    list.push_back(qzcFileName("kept"));
-    testing::internal::CaptureStderr();
-    list.glob(list.end(), qzcFileName(folder.file("*.png")));
-    EXPECT_EQ(globComplaint, testing::internal::GetCapturedStderr());
-    EXPECT_EQ(std::vector<std::string>{"kept"}, NamesOf(list));
+    for (const std::string& pattern : {folder.file("*.png"), std::string()}) {
+        qzcFileNameList list;
+        list.push_back(qzcFileName("kept"));
+        testing::internal::CaptureStderr();
+        list.glob(list.end(), qzcFileName(pattern));
+        EXPECT_EQ(globComplaint, testing::internal::GetCapturedStderr()) << pattern;
+        EXPECT_EQ(std::vector<std::string>{"kept"}, NamesOf(list)) << pattern;
+    }
 }
 
-TEST_F(FileNameListGlob, EmptyPatternComplains)
+TEST(FileNameListPrint, OneNamePerLineAndAFailedStreamIsReported)
 {
-    qzcFileNameList list;
-    testing::internal::CaptureStderr();
-    list.glob(list.end(), qzcFileName(""));
-    EXPECT_EQ(globComplaint, testing::internal::GetCapturedStderr());
-    EXPECT_TRUE(list.empty());
-}
-
-TEST(FileNameListPrint, OneNamePerLine)
-{
+    ReportCapture reports;
     qzcFileNameList list;
     list.push_back(qzcFileName("b.dcm"));
     list.push_back(qzcFileName("dir/a.dcm"));
     std::ostringstream out;
     list.Print(out);
     EXPECT_EQ("b.dcm\ndir/a.dcm\n", out.str());
-}
+    EXPECT_EQ(0u, reports.ErrorCount());
 
-TEST(FileNameListPrint, FailedStreamIsReported)
-{
-    qzcReportChannel saved = qzcException::errorChannel;
-    std::ostringstream reports;
-    qzcException::errorChannel.stream = &reports;
-    qzcException::errorChannel.enabled = true;
-    qzcException::errorChannel.limit = 65535;
-    const UWORD countBefore = qzcException::errorChannel.count;
-
-    qzcFileNameList list;
-    list.push_back(qzcFileName("a.dcm"));
-    std::ostringstream out;
-    out.setstate(std::ios::badbit);
-    list.Print(out);
-    const UWORD countAfter = qzcException::errorChannel.count;
-    qzcException::errorChannel = saved;
-
-    EXPECT_EQ(countBefore + 1, countAfter);
-    EXPECT_NE(std::string::npos,
-              reports.str().find("ostream& qzcFileNameList::Print( ostream& ) const"));
-    EXPECT_NE(std::string::npos, reports.str().find("   while sending instance to ostream!\n"));
+    std::ostringstream failed;
+    failed.setstate(std::ios::badbit);
+    list.Print(failed);
+    EXPECT_EQ(1u, reports.ErrorCount());
+    EXPECT_NE(std::string::npos, reports.Errors().find("ostream& qzcFileNameList::Print( ostream& ) const"));
+    EXPECT_NE(std::string::npos, reports.Errors().find("   while sending instance to ostream!\n"));
 }
