@@ -4,6 +4,8 @@
 #ifndef MEDCONV_TESTS_DICOM_CAPTURED_REPORTS_H
 #define MEDCONV_TESTS_DICOM_CAPTURED_REPORTS_H
 
+#include <gtest/gtest.h>
+
 #include <sstream>
 #include <string>
 
@@ -19,12 +21,13 @@ public:
     qzcException::errorChannel = savedErrors_;
     qzcException::warningChannel = savedWarnings_;
   }
-  CapturedReports(const CapturedReports&) = delete;
-  CapturedReports& operator=(const CapturedReports&) = delete;
 
   std::string Errors() const { return errors_.str(); }
   std::string Warnings() const { return warnings_.str(); }
   bool None() const { return errors_.str().empty() && warnings_.str().empty(); }
+  // Whether a report holds the text; a failure shows what was reported.
+  ::testing::AssertionResult Error(const std::string& text) const { return Holds(Errors(), text); }
+  ::testing::AssertionResult Warning(const std::string& text) const { return Holds(Warnings(), text); }
 
 private:
   static void Redirect(qzcReportChannel& channel, std::ostringstream& text) {
@@ -32,6 +35,10 @@ private:
     channel.enabled = true;
     channel.count = 0;
     channel.limit = 65535;
+  }
+  static ::testing::AssertionResult Holds(const std::string& reports, const std::string& text) {
+    if (reports.find(text) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no \"" << text << "\" in:\n" << reports;
   }
 
   qzcReportChannel savedErrors_;
