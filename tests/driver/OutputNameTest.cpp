@@ -38,6 +38,13 @@ protected:
         return BuildOutputName( pattern, set, rank, count, "x.dcm", frame );
     }
 
+    // Each pattern against the set as it is now.
+    void ExpectNames( std::initializer_list<std::pair<const char*, const char*>> rows )
+    {
+        for ( const auto& row : rows )
+            EXPECT_EQ( row.second, Name( row.first ) ) << "pattern " << row.first;
+    }
+
     qzmDicomDataElementSet set;
 };
 
@@ -51,6 +58,8 @@ TEST_F( OutputNameTest, EmptyPatternKeepsInputNameAndNumbersFramesOfMultiFrameSe
     EXPECT_EQ( "x.dcm-002", Name( "", 2 ) );
     EXPECT_EQ( "x.dcm", Name( "", 0 ) );
     EXPECT_EQ( "x.dcm-2-002", Name( "cur_nm:cur_fr:cur_fr0", 2 ) );
+    EXPECT_EQ( "0005-0003", Name( "cur_rk0:cur_cn0", 0, 5, 3 ) );
+    EXPECT_EQ( "5-3", Name( "cur_rk:cur_cn", 0, 5, 3 ) );
 }
 
 TEST_F( OutputNameTest, PatientNameDatesAndTimes )
@@ -58,12 +67,10 @@ TEST_F( OutputNameTest, PatientNameDatesAndTimes )
     Element( 0x0010, 0x0010 ).PN() = "DOE^JOHN";
     SetDate( 0x0008, 0x0023, 20, 7, 2001 );
     SetTime( 0x0008, 0x0033, 10, 30, 15, 0 );
-    EXPECT_EQ( "DOE_JOHN-i20.07.101-i10.30.15", Name( "pat_nm:img_da:img_tm" ) );
-
     SetDate( 0x0008, 0x0020, 31, 12, 1999 );
     SetTime( 0x0008, 0x0030, 8, 5, 0, 500000 );
-    EXPECT_EQ( "u31.12.99-u08.05.00.500000", Name( "stu_da:stu_tm" ) );
-
+    ExpectNames( { { "pat_nm:img_da:img_tm", "DOE_JOHN-i20.07.101-i10.30.15" },
+                   { "stu_da:stu_tm", "u31.12.99-u08.05.00.500000" } } );
     // A single component has no "_"; missing dates add nothing.
     Element( 0x0010, 0x0010 ).PN() = "SMITH";
     EXPECT_EQ( "SMITH", Name( "pat_nm:acq_da:ser_tm" ) );
@@ -71,71 +78,54 @@ TEST_F( OutputNameTest, PatientNameDatesAndTimes )
     EXPECT_EQ( "Van_Gogh", Name( "pat_nm" ) );
 }
 
-TEST_F( OutputNameTest, InputNamePiecesAndLiterals )
+TEST_F( OutputNameTest, InputNamePiecesLiteralsAndTagFields )
 {
-    EXPECT_EQ( "xdcm", Name( "cur_we:cur_ext" ) );
-    EXPECT_EQ( "x.dcm", Name( "cur_we:.dcm" ) );
-    EXPECT_EQ( "study-x", Name( "study:cur_we" ) );
-    EXPECT_EQ( "stu_nb", Name( "stu_nb" ) );
-    EXPECT_EQ( "x.dcm", Name( "cur_nm:ren_o" ) );
-    EXPECT_EQ( "0005-0003", Name( "cur_rk0:cur_cn0", 0, 5, 3 ) );
-    EXPECT_EQ( "5-3", Name( "cur_rk:cur_cn", 0, 5, 3 ) );
+    Element( 0x0008, 0x0080 ).LO() = "";
+    ExpectNames( { { "cur_we:cur_ext", "xdcm" },
+                   { "cur_we:.dcm", "x.dcm" },
+                   { "study:cur_we", "study-x" },
+                   { "stu_nb", "stu_nb" },
+                   { "cur_nm:ren_o", "x.dcm" },
+                   { "(8,60)", "(8,60)" },
+                   // the shape without hexadecimal fields names no element: kept as written
+                   { "(zzzz,0060)", "(zzzz,0060)" },
+                   // an empty value gives an empty piece, an absent one nothing
+                   { "cur_nm:(0008,0080)", "x.dcm-" },
+                   { "cur_nm:(0008,0090)", "x.dcm" } } );
+    Element( 0x0008, 0x0060 ).CS() = "MR";
+    EXPECT_EQ( "MR", Name( "(0008,0060)" ) );
 }
 
-TEST_F( OutputNameTest, ImageStructureAndTextFields )
+TEST_F( OutputNameTest, ImageStructureTextAndNumberFields )
 {
     Element( 0x0028, 0x0010 ).US() = 512;
     Element( 0x0028, 0x0011 ).US() = 512;
-    EXPECT_EQ( "512-512", Name( "modal:rows:cols" ) );
-    Element( 0x0008, 0x0060 ).CS() = "CT";
-    EXPECT_EQ( "CT-512-512", Name( "modal:rows:cols" ) );
-
     Element( 0x0028, 0x0004 ).CS() = "MONOCHROME2";
-    EXPECT_EQ( "MONOCHROME2-MONO2", Name( "photo_i:photo_is" ) );
-    Element( 0x0028, 0x0004 ).CS() = "PALETTE COLOR";
-    EXPECT_EQ( "PAL", Name( "photo_is" ) );
-    Element( 0x0028, 0x0004 ).CS() = "RGB";
-    EXPECT_EQ( "RGB", Name( "photo_is" ) );
-
-    // Text fields that are empty or begin with a blank add nothing.
-    Element( 0x0008, 0x1030 ).LO() = " leading blank";
-    EXPECT_EQ( "CT", Name( "stu_des:modal" ) );
-}
-
-TEST_F( OutputNameTest, NumberFieldsCarryTheirPrefix )
-{
     Element( 0x0020, 0x0011 ).IS() = "7";
     Element( 0x0020, 0x0013 ).IS() = "42";
-    EXPECT_EQ( "s7-s0007-i42-i0042", Name( "ser_nb:ser_nb0:img_nb:img_nb0" ) );
-    EXPECT_EQ( "x.dcm", Name( "cur_nm:acq_nb:acq_nb0" ) );
+    ExpectNames( { { "modal:rows:cols", "512-512" },
+                   { "photo_i:photo_is", "MONOCHROME2-MONO2" },
+                   { "ser_nb:ser_nb0:img_nb:img_nb0", "s7-s0007-i42-i0042" },
+                   { "cur_nm:acq_nb:acq_nb0", "x.dcm" } } );
+    Element( 0x0008, 0x0060 ).CS() = "CT";
+    // Text fields that are empty or begin with a blank add nothing.
+    Element( 0x0008, 0x1030 ).LO() = " leading blank";
     // Numbers are unsigned 32-bit ("%04u"), whatever the width of long.
     Element( 0x0020, 0x0012 ).IS() = "-1";
-    EXPECT_EQ( "a4294967295", Name( "acq_nb0" ) );
+    ExpectNames( { { "modal:rows:cols", "CT-512-512" }, { "stu_des:modal", "CT" }, { "acq_nb0", "a4294967295" } } );
+    for ( const auto& photometric : { std::make_pair( "PALETTE COLOR", "PAL" ), std::make_pair( "RGB", "RGB" ) } )
+    {
+        Element( 0x0028, 0x0004 ).CS() = photometric.first;
+        EXPECT_EQ( photometric.second, Name( "photo_is" ) );
+    }
 }
 
-TEST_F( OutputNameTest, TagFieldGivesTheValueTextEvenWhenEmpty )
-{
-    Element( 0x0008, 0x0060 ).CS() = "MR";
-    EXPECT_EQ( "MR", Name( "(0008,0060)" ) );
-    EXPECT_EQ( "(8,60)", Name( "(8,60)" ) );
-    // The shape without hexadecimal fields names no element: kept as written.
-    EXPECT_EQ( "(zzzz,0060)", Name( "(zzzz,0060)" ) );
-    Element( 0x0008, 0x0080 ).LO() = "";
-    EXPECT_EQ( "x.dcm-", Name( "cur_nm:(0008,0080)" ) );
-    EXPECT_EQ( "x.dcm", Name( "cur_nm:(0008,0090)" ) ); // absent
-}
-
-TEST_F( OutputNameTest, SlashesFromTheSetBecomeUnderscores )
+TEST_F( OutputNameTest, SlashesFromTheSetBecomeUnderscoresAndLongValuesAreCut )
 {
     Element( 0x0008, 0x1030 ).LO() = "../../etc/passwd";
     Element( 0x0008, 0x0080 ).LO() = "a/b";
-    EXPECT_EQ( ".._.._etc_passwd-a_b", Name( "stu_des:(0008,0080)" ) );
     // What the user wrote is kept.
-    EXPECT_EQ( "sub/y-x.dcm", Name( "sub/y:cur_nm" ) );
-}
-
-TEST_F( OutputNameTest, LongValuesAreCut )
-{
+    ExpectNames( { { "stu_des:(0008,0080)", ".._.._etc_passwd-a_b" }, { "sub/y:cur_nm", "sub/y-x.dcm" } } );
     Element( 0x0008, 0x1030 ).LO() = std::string( 1500, 'd' );
     EXPECT_EQ( 1000u, Name( "stu_des" ).size() );
 }
