@@ -37,46 +37,26 @@ TEST_F( FileListTest, PatternsExpandAndUnmatchedWordsAddNothing )
 
 TEST_F( FileListTest, StepKeepsEveryNthFileCountedAfterReversing )
 {
-    std::vector<std::string> names;
-    for ( int i = 1; i <= 7; ++i )
-        names.push_back( "f" + std::to_string( i ) + ".dcm" );
-    WriteAll( names );
-
-    auto run = Medconv( "--rank --step=3 --sort 'f*.dcm'" );
-    EXPECT_EQ( 0, run.status );
-    EXPECT_EQ( "About to process 7 file(s)...\n[1] [4] [7] \n", run.out );
+    WriteAll( { "f1.dcm", "f2.dcm", "f3.dcm", "f4.dcm", "f5.dcm", "f6.dcm", "f7.dcm" } );
+    EXPECT_EQ( "About to process 7 file(s)...\n[1] [4] [7] \n", Medconv( "--rank --step=3 --sort 'f*.dcm'" ).out );
+    EXPECT_EQ( "f7.dcm \nf4.dcm \nf1.dcm \n", Medconv( "--name --reverse --step=3 --sort 'f*.dcm'" ).out );
 
     // The counters seen by the naming: rank 7 is the third file processed.
-    run = Medconv( "--step=3 --sort --rename=cur_rk0:cur_cn0:ren_o 'f*.dcm'" );
+    const auto run = Medconv( "--step=3 --sort --rename=cur_rk0:cur_cn0:ren_o 'f*.dcm'" );
     EXPECT_EQ( 0, run.status ) << run.err;
-    EXPECT_TRUE( Exists( "0001-0001" ) );
-    EXPECT_TRUE( Exists( "0004-0002" ) );
-    EXPECT_TRUE( Exists( "0007-0003" ) );
-    EXPECT_TRUE( Exists( "f2.dcm" ) );
+    for ( const char* name : { "0001-0001", "0004-0002", "0007-0003", "f2.dcm" } )
+        EXPECT_TRUE( Exists( name ) ) << name;
 }
 
-TEST_F( FileListTest, ReverseComesAfterSorting )
-{
-    std::vector<std::string> names;
-    for ( int i = 1; i <= 7; ++i )
-        names.push_back( "f" + std::to_string( i ) + ".dcm" );
-    WriteAll( names );
-    EXPECT_EQ( "f7.dcm \nf4.dcm \nf1.dcm \n", Medconv( "--name --reverse --step=3 --sort 'f*.dcm'" ).out );
-}
-
-TEST_F( FileListTest, RankAndNameShowEachFile )
+TEST_F( FileListTest, RankNameAndTimerShowProgress )
 {
     WriteAll( { "a.dcm", "b.dcm" } );
-    const auto run = Medconv( "--rank --name a.dcm b.dcm" );
+    auto run = Medconv( "--rank --name a.dcm b.dcm" );
     EXPECT_EQ( 0, run.status );
     EXPECT_EQ( "About to process 2 file(s)...\n[1] a.dcm \n[2] b.dcm \n", run.out );
     EXPECT_EQ( "", run.err );
-}
 
-TEST_F( FileListTest, TimerPrintsElapsedTime )
-{
-    Write( "a.dcm" );
-    const auto run = Medconv( "--timer a.dcm" );
+    run = Medconv( "--timer a.dcm" );
     EXPECT_EQ( 0, run.status );
     const auto lines = Lines( run.out );
     ASSERT_EQ( 2u, lines.size() ) << run.out;
@@ -85,7 +65,7 @@ TEST_F( FileListTest, TimerPrintsElapsedTime )
     EXPECT_EQ( " s.", lines[1].substr( lines[1].size() - 3 ) );
 }
 
-TEST_F( FileListTest, OutMovesProgressAndWarningsToStandardError )
+TEST_F( FileListTest, OutMovesProgressAndWarningsToStandardErrorAndWarnSilencesThem )
 {
     Write( "a.dcm" );
     const auto run = Medconv( "--out --rank --name -t1 a.dcm" );
@@ -99,18 +79,14 @@ TEST_F( FileListTest, OutMovesProgressAndWarningsToStandardError )
     EXPECT_EQ( "", warned.out );
     EXPECT_NE( std::string::npos, warned.err.find( ">> [W] [" ) );
     EXPECT_NE( std::string::npos, warned.err.find( "   wrong parameters for -t!\n" ) );
-}
 
-TEST_F( FileListTest, WarningsCanBeSilenced )
-{
-    Write( "a.dcm" );
+    EXPECT_NE( std::string::npos, Medconv( "-t7 a.dcm" ).out.find( "wrong parameters for -t!" ) );
     for ( const char* option : { "--warn=n", "--nowarn" } )
     {
-        const auto run = Medconv( std::string( option ) + " -t7 a.dcm" );
-        EXPECT_EQ( 0, run.status );
-        EXPECT_EQ( "", run.out ) << option;
+        const auto silent = Medconv( std::string( option ) + " -t7 a.dcm" );
+        EXPECT_EQ( 0, silent.status ) << option;
+        EXPECT_EQ( "", silent.out ) << option;
     }
-    EXPECT_NE( std::string::npos, Medconv( "-t7 a.dcm" ).out.find( "wrong parameters for -t!" ) );
 }
 
 TEST_F( FileListTest, FailingFileIsReportedAndTheNextOneStillProcessed )
