@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+// Checks that a report text holds a message, printing the text otherwise.
+#define EXPECT_HAS(text, part) EXPECT_NE(std::string(text).find(part), std::string::npos) << (text)
+
 namespace testframes {
 
 // Makes frame an image of rows x columns pixels whose samples are values
@@ -41,6 +44,12 @@ inline void Make(qzmMedicalFrame& frame, UWORD rows, UWORD columns, UWORD bitsAl
   frame.Pixels.Date = frame.SourcePixels.Date + 1;
 }
 
+// Gives the frame a padding value.
+inline void Pad(qzmMedicalFrame& frame, SWORD padding) {
+  frame.HasPixelPaddingValue = true;
+  frame.PixelPaddingValue = padding;
+}
+
 // Gives frame a palette of entries 16-bit (OW) colour lookup entries; entry
 // k is (red(k), green(k), blue(k)).
 typedef UWORD (*Colour)(UWORD);
@@ -71,6 +80,14 @@ inline std::vector<UWORD> Words(qzcDatedValue& image) {
   qzcDataLocation<UWORD>& words = image.Value.OW();
   const UWORD* data = words.GetMemoryLocation();
   return data ? std::vector<UWORD>(data, data + words.GetSize()) : std::vector<UWORD>();
+}
+
+// The prepared pixels of a frame as numbers.
+inline std::vector<UWORD> Values(qzmMedicalFrame& frame) {
+  if (frame.Pixels.Value.GetVR() == qzmDicomDataElementDescription::OW)
+    return Words(frame.Pixels);
+  const std::vector<UBYTE> bytes = Bytes(frame.Pixels);
+  return std::vector<UWORD>(bytes.begin(), bytes.end());
 }
 
 }  // namespace testframes
