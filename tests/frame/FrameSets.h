@@ -5,6 +5,7 @@
 #define MEDCONV_TESTS_FRAME_FRAME_SETS_H
 
 #include "dicom/qzmDicomDataElementSet.h"
+#include "frame/TestFrames.h"
 #include "frame/qzmMedicalFrame.h"
 
 #include <algorithm>
@@ -125,17 +126,7 @@ inline const char* const RleSyntax = "1.2.840.10008.1.2.5";
 inline const char* const JpegSyntax = "1.2.840.10008.1.2.4.50";
 
 // The prepared pixels of a frame as numbers.
-inline std::vector<UWORD> PixelValues(qzmMedicalFrame& frame) {
-  std::vector<UWORD> values;
-  if (frame.Pixels.Value.GetVR() == qzmDicomDataElementDescription::OW) {
-    const UWORD* words = frame.Pixels.Value.OW().GetMemoryLocation();
-    values.assign(words, words + frame.Pixels.Value.OW().GetSize());
-  } else {
-    const UBYTE* bytes = frame.Pixels.Value.OB().GetMemoryLocation();
-    values.assign(bytes, bytes + frame.Pixels.Value.OB().GetSize());
-  }
-  return values;
-}
+inline std::vector<UWORD> PixelValues(qzmMedicalFrame& frame) { return testframes::Values(frame); }
 
 }  // namespace framesets
 
