@@ -7,14 +7,20 @@
 #include <gtest/gtest.h>
 
 using testframes::Make;
+using testframes::Pad;
+using testframes::Values;
+typedef std::vector<UWORD> V;
 
 namespace {
 
-std::vector<UWORD> Values(qzmMedicalFrame& frame) {
-  if (frame.Pixels.Value.GetVR() == qzmDicomDataElementDescription::OW)
-    return testframes::Words(frame.Pixels);
-  const std::vector<UBYTE> bytes = testframes::Bytes(frame.Pixels);
-  return std::vector<UWORD>(bytes.begin(), bytes.end());
+// Accumulates the frames (signed when asked) into a maximum and a minimum.
+void Accumulate(std::initializer_list<qzmMedicalFrame*> frames, bool isSigned, qzmMedicalFrame& max,
+                qzmMedicalFrame& min) {
+  for (qzmMedicalFrame* frame : frames) {
+    frame->Structure.Sample.PixelRepresentation = isSigned;
+    ASSERT_TRUE(max.Accumulate(*frame, "max"));
+    ASSERT_TRUE(min.Accumulate(*frame, "min"));
+  }
 }
 
 TEST(FrameOperations, AccumulationKeepsTheMaximumOrMinimum) {
@@ -22,61 +28,50 @@ TEST(FrameOperations, AccumulationKeepsTheMaximumOrMinimum) {
   qzmMedicalFrame first, second, max, min;
   Make(first, 1, 2, 8, 8, {10, 200});
   Make(second, 1, 2, 8, 8, {50, 100});
-  for (qzmMedicalFrame* frame : {&first, &second}) {
-    ASSERT_TRUE(max.Accumulate(*frame, "max"));
-    ASSERT_TRUE(min.Accumulate(*frame, "min"));
-  }
-  EXPECT_EQ(Values(max), (std::vector<UWORD>{50, 200}));
-  EXPECT_EQ(Values(min), (std::vector<UWORD>{10, 100}));
-  // The buffer owns its memory: the frames are untouched.
-  EXPECT_EQ(Values(first), (std::vector<UWORD>{10, 200}));
+  Accumulate({&first, &second}, false, max, min);
+  EXPECT_EQ(Values(max), (V{50, 200}));
+  EXPECT_EQ(Values(min), (V{10, 100}));
+  EXPECT_EQ(Values(first), (V{10, 200}));  // the buffer owns its memory
 
   qzmMedicalFrame larger;
   Make(larger, 2, 2, 8, 8, {1, 2, 3, 4});
   const ULONG date = max.Pixels.Date;
   EXPECT_FALSE(max.Accumulate(larger, "max"));
-  EXPECT_NE(reports.Errors().find("should have the same structure!"), std::string::npos);
-  EXPECT_EQ(Values(max), (std::vector<UWORD>{50, 200}));
+  EXPECT_HAS(reports.Errors(), "should have the same structure!");
+  EXPECT_EQ(Values(max), (V{50, 200}));
   EXPECT_EQ(max.Pixels.Date, date);
   EXPECT_FALSE(qzmMedicalFrame().Accumulate(first, "avg"));
-  EXPECT_NE(reports.Errors().find("unknown accumulating mode avg!"), std::string::npos);
-}
+  EXPECT_HAS(reports.Errors(), "unknown accumulating mode avg!");
 
-TEST(FrameOperations, SignedFramesAccumulateAsNumbers) {
-  ReportCapture reports;
-  qzmMedicalFrame first, second, max, min;
-  Make(first, 1, 3, 16, 12, {0xFC18, 500, 0x0C18});  // -1000, 500, -1000 (12 bits)
-  Make(second, 1, 3, 16, 12, {200, 0xFF38, 0xFF38});  // 200, -200, -200
-  for (qzmMedicalFrame* frame : {&first, &second}) {
-    frame->Structure.Sample.PixelRepresentation = 1;
-    ASSERT_TRUE(max.Accumulate(*frame, "max"));
-    ASSERT_TRUE(min.Accumulate(*frame, "min"));
-  }
-  EXPECT_EQ(Values(max), (std::vector<UWORD>{200, 500, 0xFF38}));
-  EXPECT_EQ(Values(min), (std::vector<UWORD>{0xFC18, 0xFF38, 0xFC18}));
-
-  // Pixels that are padding in every frame keep the buffer's extreme.
-  qzmMedicalFrame padded, buffer;
-  Make(padded, 1, 2, 8, 8, {0x80, 0x05});
-  padded.Structure.Sample.PixelRepresentation = 1;
-  padded.HasPixelPaddingValue = true;
-  padded.PixelPaddingValue = SWORD(0x80);
-  ASSERT_TRUE(buffer.Accumulate(padded, "min"));
-  EXPECT_EQ(Values(buffer), (std::vector<UWORD>{0x7F, 0x05}));
+  // Signed frames compare as numbers: -1000, 500, -1000 (12 bits) and 200,
+  // -200, -200.
+  qzmMedicalFrame a, b, signedMax, signedMin;
+  Make(a, 1, 3, 16, 12, {0xFC18, 500, 0x0C18});
+  Make(b, 1, 3, 16, 12, {200, 0xFF38, 0xFF38});
+  Accumulate({&a, &b}, true, signedMax, signedMin);
+  EXPECT_EQ(Values(signedMax), (V{200, 500, 0xFF38}));
+  EXPECT_EQ(Values(signedMin), (V{0xFC18, 0xFF38, 0xFC18}));
 }
 
 TEST(FrameOperations, AccumulationSkipsPaddingAndColour) {
   ReportCapture reports;
-  qzmMedicalFrame frame, buffer;
+  // Pixels that are padding in every frame keep the buffer's extreme.
+  qzmMedicalFrame padded, buffer;
+  Make(padded, 1, 2, 8, 8, {0x80, 0x05});
+  padded.Structure.Sample.PixelRepresentation = 1;
+  Pad(padded, SWORD(0x80));
+  ASSERT_TRUE(buffer.Accumulate(padded, "min"));
+  EXPECT_EQ(Values(buffer), (V{0x7F, 0x05}));
+  qzmMedicalFrame frame, unsignedBuffer;
   Make(frame, 1, 2, 16, 12, {1000, 4000});
-  frame.HasPixelPaddingValue = true;
-  frame.PixelPaddingValue = 4000;
-  ASSERT_TRUE(buffer.Accumulate(frame, "max"));
-  EXPECT_EQ(Values(buffer), (std::vector<UWORD>{1000, 0}));
+  Pad(frame, 4000);
+  ASSERT_TRUE(unsignedBuffer.Accumulate(frame, "max"));
+  EXPECT_EQ(Values(unsignedBuffer), (V{1000, 0}));
+
   qzmMedicalFrame rgb;
   Make(rgb, 1, 1, 8, 8, {1, 2, 3}, "RGB", 3);
-  EXPECT_FALSE(buffer.Accumulate(rgb, "max"));
-  EXPECT_NE(reports.Errors().find("accumulating not supported for Samples per Pixel = 3!"), std::string::npos);
+  EXPECT_FALSE(unsignedBuffer.Accumulate(rgb, "max"));
+  EXPECT_HAS(reports.Errors(), "accumulating not supported for Samples per Pixel = 3!");
 }
 
 TEST(FrameOperations, MaskZeroesMarkedPixels) {
@@ -84,29 +79,29 @@ TEST(FrameOperations, MaskZeroesMarkedPixels) {
   qzmMedicalFrame frame, mask;
   Make(frame, 1, 3, 16, 16, {7, 8, 9});
   Make(mask, 1, 3, 8, 8, {0, 0, 0});
-  ULONG date = frame.Pixels.Date;
+  const ULONG date = frame.Pixels.Date;
   ASSERT_TRUE(frame.Mask(mask, "zero"));
-  EXPECT_EQ(Values(frame), (std::vector<UWORD>{7, 8, 9}));
+  EXPECT_EQ(Values(frame), (V{7, 8, 9}));
   EXPECT_GT(frame.Pixels.Date, date);
   Make(mask, 1, 3, 8, 8, {0, 255, 1});
   ASSERT_TRUE(frame.Mask(mask, "zero"));
-  EXPECT_EQ(Values(frame), (std::vector<UWORD>{7, 0, 0}));
+  EXPECT_EQ(Values(frame), (V{7, 0, 0}));
   EXPECT_FALSE(frame.Mask(mask, "one"));
   Make(mask, 3, 1, 8, 8, {0, 0, 0});
   EXPECT_FALSE(frame.Mask(mask, "zero"));
-  EXPECT_NE(reports.Errors().find("frame and mask do not fit!"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "frame and mask do not fit!");
 }
 
 TEST(FrameOperations, CropKeepsTheRectangle) {
   ReportCapture reports;
-  std::vector<UWORD> values(24);
+  V values(24);
   for (UWORD k = 0; k < 24; ++k)
     values[k] = k;
   qzmMedicalFrame frame;
   Make(frame, 4, 6, 8, 8, values);
-  ULONG date = frame.Pixels.Date;
+  const ULONG date = frame.Pixels.Date;
   ASSERT_TRUE(frame.Crop(2, 1, 3, 2));
-  EXPECT_EQ(Values(frame), (std::vector<UWORD>{8, 9, 10, 14, 15, 16}));
+  EXPECT_EQ(Values(frame), (V{8, 9, 10, 14, 15, 16}));
   EXPECT_EQ(frame.Structure.Rows, 2);
   EXPECT_EQ(frame.Structure.Columns, 3);
   EXPECT_EQ(frame.Structure.NumberOfSamples, 6u);
@@ -116,78 +111,77 @@ TEST(FrameOperations, CropKeepsTheRectangle) {
   EXPECT_TRUE(frame.Crop(3, 0, 3, 4));
   Make(frame, 4, 6, 8, 8, values);
   EXPECT_FALSE(frame.Crop(3, 0, 4, 4));
-  EXPECT_NE(reports.Errors().find("wrong cropping coordinates x:3 y:0 w:4 h:4, frame has 4 rows and 6 columns!"),
-            std::string::npos);
+  EXPECT_HAS(reports.Errors(), "wrong cropping coordinates x:3 y:0 w:4 h:4, frame has 4 rows and 6 columns!");
 }
 
 TEST(FrameOperations, HalveAveragesBlocks) {
   ReportCapture reports;
+  const struct {
+    const char* name;
+    UWORD rows, columns, allocated, stored, samples;
+    V values;
+    int padding;
+    bool isSigned;
+    V expected;
+  } rows[] = {
+      {"grey", 2, 2, 16, 16, 1, {10, 11, 12, 14}, -1, false, {11}},
+      {"padding left out", 2, 2, 16, 16, 1, {1000, 10, 1000, 15}, 1000, false, {12}},
+      {"padding only", 2, 2, 16, 16, 1, {1000, 10, 1000, 1000}, 1000, false, {1000}},
+      {"colour keeps the top-left pixel", 2, 2, 8, 8, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, -1, false,
+       {1, 2, 3}},
+      // -2, 2, -2, 2 give 0 and -1, -2, -2, -2 give -1 (fractions dropped).
+      {"signed", 2, 4, 16, 16, 1, {UWORD(-2), 2, UWORD(-1), UWORD(-2), UWORD(-2), 2, UWORD(-2), UWORD(-2)}, -1,
+       true, {0, UWORD(-1)}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    qzmMedicalFrame frame;
+    Make(frame, row.rows, row.columns, row.allocated, row.stored, row.values, row.samples == 3 ? "RGB" : "MONOCHROME2",
+         row.samples);
+    frame.Structure.Sample.PixelRepresentation = row.isSigned;
+    if (row.padding >= 0)
+      Pad(frame, SWORD(row.padding));
+    ASSERT_TRUE(frame.Halve());
+    EXPECT_EQ(Values(frame), row.expected);
+  }
   qzmMedicalFrame frame;
-  Make(frame, 2, 2, 16, 16, {10, 11, 12, 14});
+  Make(frame, 2, 2, 16, 12, {0xC00, 0xC00, 0x400, 0x400});  // signed 12 bits stored in 16
+  frame.Structure.Sample.PixelRepresentation = 1;
   frame.HasPixelSpacing = true;
   frame.PixelSpacing[0] = 0.5f;
   frame.PixelSpacing[1] = 0.25f;
   ASSERT_TRUE(frame.Halve());
-  EXPECT_EQ(Values(frame), (std::vector<UWORD>{11}));
+  EXPECT_EQ(Values(frame)[0] & 0xFFF, 0);
   EXPECT_EQ(frame.Structure.NumberOfPixels, 1u);
   EXPECT_FLOAT_EQ(frame.PixelSpacing[1], 0.5f);
 
-  Make(frame, 2, 2, 16, 16, {1000, 10, 1000, 15});
-  frame.HasPixelPaddingValue = true;
-  frame.PixelPaddingValue = 1000;
-  ASSERT_TRUE(frame.Halve());
-  EXPECT_EQ(Values(frame), (std::vector<UWORD>{12}));
-  Make(frame, 2, 2, 16, 16, {1000, 10, 1000, 1000});
-  frame.HasPixelPaddingValue = true;
-  ASSERT_TRUE(frame.Halve());
-  EXPECT_EQ(Values(frame), (std::vector<UWORD>{1000}));
-
-  // Colour keeps the top-left pixel of each block.
-  Make(frame, 2, 2, 8, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "RGB", 3);
-  ASSERT_TRUE(frame.Halve());
-  EXPECT_EQ(Values(frame), (std::vector<UWORD>{1, 2, 3}));
-
-  // Signed samples average as numbers: -2, 2, -2, 2 give 0 and -1, -2,
-  // -2, -2 give -1 (fractions dropped), also with 12 bits stored in 16.
-  Make(frame, 2, 4, 16, 16, {UWORD(-2), 2, UWORD(-1), UWORD(-2), UWORD(-2), 2, UWORD(-2), UWORD(-2)});
-  frame.Structure.Sample.PixelRepresentation = 1;
-  ASSERT_TRUE(frame.Halve());
-  EXPECT_EQ(Values(frame), (std::vector<UWORD>{0, UWORD(-1)}));
-  Make(frame, 2, 2, 16, 12, {0xC00, 0xC00, 0x400, 0x400});
-  frame.Structure.Sample.PixelRepresentation = 1;
-  ASSERT_TRUE(frame.Halve());
-  EXPECT_EQ(Values(frame)[0] & 0xFFF, 0);
-
-  Make(frame, 5, 4, 8, 8, std::vector<UWORD>(20));
+  Make(frame, 5, 4, 8, 8, V(20));
   EXPECT_FALSE(frame.Halve());
-  EXPECT_NE(reports.Errors().find("frame dimensions (rows: 5, cols: 4) should be even!"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "frame dimensions (rows: 5, cols: 4) should be even!");
 }
 
 TEST(FrameOperations, Flips) {
-  ReportCapture reports;
   qzmMedicalFrame frame;
   Make(frame, 2, 2, 8, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "RGB", 3);
-  ULONG date = frame.Pixels.Date;
+  const ULONG date = frame.Pixels.Date;
   ASSERT_TRUE(frame.Fliph());
-  EXPECT_EQ(Values(frame), (std::vector<UWORD>{4, 5, 6, 1, 2, 3, 10, 11, 12, 7, 8, 9}));
+  EXPECT_EQ(Values(frame), (V{4, 5, 6, 1, 2, 3, 10, 11, 12, 7, 8, 9}));
   ASSERT_TRUE(frame.Flipv());
-  EXPECT_EQ(Values(frame), (std::vector<UWORD>{10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3}));
+  EXPECT_EQ(Values(frame), (V{10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3}));
   EXPECT_EQ(frame.Pixels.Date, date + 2);
-
   Make(frame, 3, 1, 16, 12, {1, 2, 3});
   ASSERT_TRUE(frame.Fliph());
-  EXPECT_EQ(Values(frame), (std::vector<UWORD>{1, 2, 3}));
+  EXPECT_EQ(Values(frame), (V{1, 2, 3}));
   Make(frame, 1, 3, 16, 12, {1, 2, 3});
   ASSERT_TRUE(frame.Flipv());
-  EXPECT_EQ(Values(frame), (std::vector<UWORD>{1, 2, 3}));
+  EXPECT_EQ(Values(frame), (V{1, 2, 3}));
 }
 
 TEST(FrameOperations, StatisticsSkipPaddingAndFollowTheStamp) {
   ReportCapture reports;
   qzmMedicalFrame frame;
   Make(frame, 2, 2, 16, 12, {2, 4, 999, 999});
-  frame.HasPixelPaddingValue = true;
-  frame.PixelPaddingValue = 999;
+  Pad(frame, 999);
   EXPECT_DOUBLE_EQ(frame.GetMean(), 1.5);
   EXPECT_EQ(frame.GetMax(), 4);
   EXPECT_EQ(frame.GetMin(), 2);
@@ -213,7 +207,7 @@ TEST(FrameOperations, StatisticsSkipPaddingAndFollowTheStamp) {
   qzmMedicalFrame rgb;
   Make(rgb, 1, 2, 8, 8, {1, 2, 3, 4, 5, 6}, "RGB", 3);
   EXPECT_EQ(rgb.GetMax(), 0);
-  EXPECT_NE(reports.Warnings().find("unable to get max from frame when Samples per Pixel = 3!"), std::string::npos);
+  EXPECT_HAS(reports.Warnings(), "unable to get max from frame when Samples per Pixel = 3!");
 }
 
 }  // namespace
