@@ -6,19 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 
 using namespace framesets;
 
 namespace {
-
-// A byte set that lives until the end of the test program.
-const qzmDicomDataElementSet& Scratch(const Layout& layout, const std::vector<UBYTE>& bytes) {
-  static std::vector<std::unique_ptr<qzmDicomDataElementSet>> sets;
-  sets.emplace_back(new qzmDicomDataElementSet);
-  ByteSet(*sets.back(), layout, bytes);
-  return *sets.back();
-}
 
 std::vector<UBYTE> Ramp(size_t n) {
   std::vector<UBYTE> bytes(n);
@@ -27,107 +18,76 @@ std::vector<UBYTE> Ramp(size_t n) {
   return bytes;
 }
 
-TEST(FrameConstruction, NativeFrameIsAViewOnThePixelData) {
+// Every test starts from a byte set of the layout with ramp pixels, built
+// into the fixture's set.
+class FrameConstruction : public ::testing::Test {
+protected:
   ReportCapture reports;
-  Layout layout;
-  layout.rows = 10;
-  layout.columns = 10;
-  layout.frames = 3;
   qzmDicomDataElementSet set;
-  ByteSet(set, layout, Ramp(300));
   qzmMedicalFrame frame;
-  ASSERT_TRUE(frame.UpdateFrom(set, 3));
+  bool Build(const Layout& layout, size_t bytes, UWORD number = 1) {
+    ByteSet(set, layout, Ramp(bytes));
+    return frame.UpdateFrom(set, number);
+  }
+};
+
+TEST_F(FrameConstruction, NativeFramesAreViewsOnThePixelData) {
+  ASSERT_TRUE(Build(Layout{10, 10, 8, 8, 7, 0, 1, 0, 3}, 300, 3));
   EXPECT_EQ(frame.Structure.NumberOfPixels, 100u);
   EXPECT_EQ(frame.Structure.Sample.StoredMask, 0xFF);
   EXPECT_GT(frame.SourcePixels.Date, frame.Pixels.Date);
   // No copy: the view points 200 bytes into the element's own memory.
-  const UBYTE* element = set[Tag(0x7FE0, 0x0010)].OB().GetMemoryLocation();
-  EXPECT_EQ(frame.SourcePixels.Value.OB().GetMemoryLocation(), element + 200);
+  EXPECT_EQ(frame.SourcePixels.Value.OB().GetMemoryLocation(), set[Tag(0x7FE0, 0x0010)].OB().GetMemoryLocation() + 200);
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 100u);
   ASSERT_TRUE(frame.ArePixelsReady());
   EXPECT_EQ(PixelValues(frame)[0], 200 % 256);
   EXPECT_EQ(frame.Pixels.Date, frame.SourcePixels.Date);
-}
 
-TEST(FrameConstruction, WordFramesAdvanceByWholeFrames) {
-  ReportCapture reports;
-  Layout layout;
-  layout.allocated = layout.stored = 16;
-  layout.high = 15;
-  layout.frames = 3;
+  // Word frames advance by whole frames.
   std::vector<UWORD> words(12);
   for (UWORD k = 0; k < 12; ++k)
     words[k] = UWORD(1000 + k);
-  qzmDicomDataElementSet set;
-  WordSet(set, layout, words);
-  qzmMedicalFrame frame;
+  WordSet(set, Layout{2, 2, 16, 16, 15, 0, 1, 0, 3}, words);
   ASSERT_TRUE(frame.UpdateFrom(set, 2));
   ASSERT_TRUE(frame.ArePixelsReady());
   EXPECT_EQ(PixelValues(frame), (std::vector<UWORD>{1004, 1005, 1006, 1007}));
 }
 
-TEST(FrameConstruction, FrameNumbersOutsideTheSetAreRefused) {
-  ReportCapture reports;
-  qzmDicomDataElementSet set;
-  ByteSet(set, Layout(), Ramp(4));
-  qzmMedicalFrame frame;
-  EXPECT_FALSE(frame.UpdateFrom(set, 2));
-  EXPECT_NE(reports.Errors().find("selected frame 2 does not exist! There are 1 frames in the set!"),
-            std::string::npos);
+TEST_F(FrameConstruction, FramesOutsideTheSetOrTheElementAreRefused) {
+  EXPECT_FALSE(Build(Layout(), 4, 2));
+  EXPECT_HAS(reports.Errors(), "selected frame 2 does not exist! There are 1 frames in the set!");
   EXPECT_FALSE(frame.UpdateFrom(set, 0));
-}
-
-TEST(FrameConstruction, AFrameRunningPastTheElementIsRefused) {
-  ReportCapture reports;
-  Layout layout;
-  layout.frames = 2;
-  qzmDicomDataElementSet set;
-  ByteSet(set, layout, Ramp(6));
-  qzmMedicalFrame frame;
-  EXPECT_TRUE(frame.UpdateFrom(set, 1));
+  EXPECT_TRUE(Build(Layout{2, 2, 8, 8, 7, 0, 1, 0, 2}, 6, 1));
   EXPECT_FALSE(frame.UpdateFrom(set, 2));
-  EXPECT_NE(reports.Errors().find("missing pixel data (8 bytes at least expected, 6 found)!"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "missing pixel data (8 bytes at least expected, 6 found)!");
 }
 
-TEST(FrameConstruction, MissingTagsGetDefaultsWithWarnings) {
-  ReportCapture reports;
-  Layout layout;
-  layout.stored = 12;
-  layout.high = 11;
-  layout.allocated = 16;
-  qzmDicomDataElementSet set;
-  WordSet(set, layout, {1, 2, 3, 4});
+TEST_F(FrameConstruction, MissingTagsGetDefaultsWithWarnings) {
+  WordSet(set, Layout{2, 2, 16, 12, 11}, {1, 2, 3, 4});
   for (const Tag& tag : {Tag(0x0028, 0x0100), Tag(0x0028, 0x0004), Tag(0x0028, 0x0002), Tag(0x0028, 0x0102),
                          Tag(0x0008, 0x0060)})
     set.erase(tag);
-  qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_EQ(frame.Structure.Sample.BitsAllocated, 16);
   EXPECT_EQ(frame.Structure.Sample.HighBit, 11);
   EXPECT_EQ(frame.Structure.PhotometricInterpretation, "MONOCHROME2");
   EXPECT_EQ(frame.Structure.SamplesPerPixel, 1);
-  const std::string warnings = reports.Warnings();
   for (const char* text : {"Bits Allocated. Assuming 16.", "High Bit. Assuming 11.",
                            "Photometric Interpretation. Assuming MONOCHROME2.", "Samples per Pixel. Assuming 1.",
                            "modality is unknown!"})
-    EXPECT_NE(warnings.find(text), std::string::npos) << text;
+    EXPECT_HAS(reports.Warnings(), text);
 
-  layout.stored = layout.allocated = 8;
-  layout.high = 7;
-  ByteSet(set, layout, Ramp(4));
+  ByteSet(set, Layout(), Ramp(4));
   set.erase(Tag(0x0028, 0x0100));
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_EQ(frame.Structure.Sample.BitsAllocated, 8);
 }
 
-TEST(FrameConstruction, SpacingThicknessAndPadding) {
-  ReportCapture reports;
-  qzmDicomDataElementSet set;
+TEST_F(FrameConstruction, SpacingThicknessAndPadding) {
   ByteSet(set, Layout(), Ramp(4));
   SetText(set, 0x0028, 0x0030, "0.5\\0.25");
   SetText(set, 0x0018, 0x0050, "2.5");
   set[Tag(0x0028, 0x0120)].SS() = -2000;
-  qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_TRUE(frame.HasPixelSpacing);
   EXPECT_FLOAT_EQ(frame.PixelSpacing[0], 0.5f);
@@ -144,48 +104,30 @@ TEST(FrameConstruction, SpacingThicknessAndPadding) {
   EXPECT_FLOAT_EQ(frame.PixelSpacing[0], 0.7f);
   EXPECT_FLOAT_EQ(frame.PixelSpacing[1], 0.0f);
   EXPECT_FALSE(frame.HasPixelPaddingValue);
-  EXPECT_NE(reports.Warnings().find("Pixel padding value is 0, ignoring it."), std::string::npos);
+  EXPECT_HAS(reports.Warnings(), "Pixel padding value is 0, ignoring it.");
   set.erase(Tag(0x0028, 0x0030));
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_FALSE(frame.HasPixelSpacing);
   EXPECT_EQ(frame.SliceThickness, 0.0f);
 }
 
-TEST(FrameConstruction, MissingTagsAndOddLayoutsAreReported) {
-  ReportCapture reports;
-  qzmDicomDataElementSet set;
+TEST_F(FrameConstruction, MissingTagsAndOddLayoutsAreReported) {
   ByteSet(set, Layout(), Ramp(4));
   set.erase(Tag(0x0028, 0x0101));
-  qzmMedicalFrame frame;
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
-  EXPECT_NE(reports.Errors().find("missing image mandatory tags in set!"), std::string::npos);
-
+  EXPECT_HAS(reports.Errors(), "missing image mandatory tags in set!");
   ByteSet(set, Layout(), Ramp(4));
   SetText(set, 0x0028, 0x1050, "40");
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
-  EXPECT_NE(reports.Errors().find("missing Windowing mandatory tags in set!"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "missing Windowing mandatory tags in set!");
 
-  Layout layout;
-  layout.rows = 1;
-  layout.columns = 3;
-  layout.frames = 3;
-  ByteSet(set, layout, Ramp(9));
-  EXPECT_TRUE(frame.UpdateFrom(set, 2));
-  EXPECT_NE(reports.Warnings().find("3 frames, 8 bits allocated, 3 bytes in frame... offset to frames pb ? (email me)"),
-            std::string::npos);
-
-  layout = Layout();
-  layout.allocated = 32;
-  layout.stored = 16;
-  layout.high = 15;
-  ByteSet(set, layout, Ramp(16));
-  EXPECT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_NE(reports.Warnings().find("bits allocated 32 > 16 are not fully supported... (email me)"),
-            std::string::npos);
+  EXPECT_TRUE(Build(Layout{1, 3, 8, 8, 7, 0, 1, 0, 3}, 9, 2));
+  EXPECT_HAS(reports.Warnings(), "3 frames, 8 bits allocated, 3 bytes in frame... offset to frames pb ? (email me)");
+  EXPECT_TRUE(Build(Layout{2, 2, 32, 16, 15}, 16));
+  EXPECT_HAS(reports.Warnings(), "bits allocated 32 > 16 are not fully supported... (email me)");
 }
 
-TEST(FrameConstruction, BitLayoutsAreClampedOrRefused) {
-  ReportCapture reports;
+TEST_F(FrameConstruction, BitLayoutsAreClampedOrRefused) {
   struct qzmMedicalFrame::Structure::Sample sample;
   sample.SetBitsAllocatedStoredHigh(8, 16, 15);
   EXPECT_EQ(sample.BitsStored, 8);
@@ -193,53 +135,36 @@ TEST(FrameConstruction, BitLayoutsAreClampedOrRefused) {
   sample.SetBitsAllocatedStoredHigh(12, 12, 15);
   EXPECT_EQ(sample.HighBit, 11);
   EXPECT_EQ(sample.LowBit, 0);
-  EXPECT_NE(reports.Warnings().find("Bits Stored 16 > Bits Allocated 8 ! Clamping."), std::string::npos);
-  EXPECT_NE(reports.Warnings().find("High Bit 15 > (Bits Allocated - 1) 11 ! Clamping."), std::string::npos);
-
+  EXPECT_HAS(reports.Warnings(), "Bits Stored 16 > Bits Allocated 8 ! Clamping.");
+  EXPECT_HAS(reports.Warnings(), "High Bit 15 > (Bits Allocated - 1) 11 ! Clamping.");
   // Layouts the pixel code cannot address: no stored bits, or stored bits
   // reaching below bit 0.
-  Layout layout;
-  layout.stored = 0;
-  qzmMedicalFrame frame;
-  EXPECT_FALSE(frame.UpdateFrom(Scratch(layout, Ramp(4)), 1));
-  layout.stored = 8;
-  layout.high = 3;
-  EXPECT_FALSE(frame.UpdateFrom(Scratch(layout, Ramp(4)), 1));
-  EXPECT_NE(reports.Errors().find("unsupported sample layout"), std::string::npos);
+  EXPECT_FALSE(Build(Layout{2, 2, 8, 0, 7}, 4));
+  EXPECT_FALSE(Build(Layout{2, 2, 8, 8, 3}, 4));
+  EXPECT_HAS(reports.Errors(), "unsupported sample layout");
 }
 
-TEST(FrameConstruction, PhotometricInterpretationMustFitTheSamples) {
-  ReportCapture reports;
+TEST_F(FrameConstruction, PhotometricInterpretationMustFitTheSamples) {
   Layout layout;
   layout.photometric = "YBR_FULL";
-  qzmMedicalFrame frame;
-  EXPECT_FALSE(frame.UpdateFrom(Scratch(layout, Ramp(12)), 1));
-  EXPECT_NE(reports.Errors().find("can not handle photometric interpretation YBR_FULL! (email me)"),
-            std::string::npos);
+  EXPECT_FALSE(Build(layout, 12));
+  EXPECT_HAS(reports.Errors(), "can not handle photometric interpretation YBR_FULL! (email me)");
   layout.photometric = "RGB";
-  EXPECT_FALSE(frame.UpdateFrom(Scratch(layout, Ramp(12)), 1));
-  EXPECT_NE(reports.Errors().find("photometric interpretation RGB does not match samples per pixel 1!"),
-            std::string::npos);
+  EXPECT_FALSE(Build(layout, 12));
+  EXPECT_HAS(reports.Errors(), "photometric interpretation RGB does not match samples per pixel 1!");
   layout.samples = 3;
-  qzmDicomDataElementSet set;
   ByteSet(set, layout, Ramp(12));
   set.erase(Tag(0x0028, 0x0006));
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
-  EXPECT_NE(reports.Errors().find("missing tag: (0028,0006) Planar Configuration!"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "missing tag: (0028,0006) Planar Configuration!");
 }
 
-TEST(FrameConstruction, WindowInStoredValues) {
-  ReportCapture reports;
-  Layout layout;
+TEST_F(FrameConstruction, WindowInStoredValues) {
+  Layout layout{2, 2, 16, 12, 11};
   layout.modality = "CT";
-  layout.allocated = 16;
-  layout.stored = 12;
-  layout.high = 11;
-  qzmDicomDataElementSet set;
   WordSet(set, layout, {0, 0, 0, 0});
   SetText(set, 0x0028, 0x1050, "40\\60");
   SetText(set, 0x0028, 0x1051, "400");
-  qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   const struct qzmMedicalFrame::Windowing& window = frame.Windowing;
   EXPECT_TRUE(window.HasWindowing);
@@ -248,8 +173,8 @@ TEST(FrameConstruction, WindowInStoredValues) {
   // Stored center (40 + 1024) / 1 = 1064, half the width below it.
   EXPECT_EQ(window.StoredWindowMin, 864);
   EXPECT_EQ(window.StoredWindowMax, 1263);
-  EXPECT_NE(reports.Warnings().find("Rescale Intercept. Modality is CT. Assuming -1024."), std::string::npos);
-  EXPECT_NE(reports.Warnings().find("Rescale Slope. Modality is CT. Assuming 1.000000."), std::string::npos);
+  EXPECT_HAS(reports.Warnings(), "Rescale Intercept. Modality is CT. Assuming -1024.");
+  EXPECT_HAS(reports.Warnings(), "Rescale Slope. Modality is CT. Assuming 1.000000.");
 
   // An MR set defaults to intercept 0; without a center nothing is assumed.
   SetText(set, 0x0008, 0x0060, "MR");
@@ -262,18 +187,15 @@ TEST(FrameConstruction, WindowInStoredValues) {
   EXPECT_EQ(quiet.WarningCount(), 0u);
 }
 
-TEST(FrameConstruction, UnusableWindowsLeaveTheFrameWithoutWindow) {
-  ReportCapture reports;
-  qzmDicomDataElementSet set;
+TEST_F(FrameConstruction, UnusableWindowsLeaveTheFrameWithoutWindow) {
   ByteSet(set, Layout(), Ramp(4));
   SetText(set, 0x0028, 0x1050, "40");
   SetText(set, 0x0028, 0x1051, "400");
   SetText(set, 0x0028, 0x1052, "0");
   SetText(set, 0x0028, 0x1053, "0");
-  qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_FALSE(frame.Windowing.HasWindowing);
-  EXPECT_NE(reports.Warnings().find("no windowing"), std::string::npos);
+  EXPECT_HAS(reports.Warnings(), "no windowing");
   SetText(set, 0x0028, 0x1053, "1");
   SetText(set, 0x0028, 0x1050, "1e300");
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
@@ -283,10 +205,12 @@ TEST(FrameConstruction, UnusableWindowsLeaveTheFrameWithoutWindow) {
   EXPECT_FALSE(frame.Windowing.HasWindowing);
 }
 
-void AddPalette(qzmDicomDataElementSet& set, UWORD entries, bool words, UWORD tableEntries) {
+// Adds the three descriptors (entries, 8 or 16 bits) and tables of
+// tableEntries entries.
+void AddPalette(qzmDicomDataElementSet& set, bool words, UWORD tableEntries) {
   for (UWORD element : {0x1101, 0x1102, 0x1103}) {
     qzmDicomDataElementValue& descriptor = set[Tag(0x0028, element)];
-    descriptor.US(0) = entries;
+    descriptor.US(0) = 256;
     descriptor.US(1) = 0;
     descriptor.US(2) = words ? 16 : 8;
   }
@@ -302,88 +226,70 @@ void AddPalette(qzmDicomDataElementSet& set, UWORD entries, bool words, UWORD ta
   }
 }
 
-TEST(FrameConstruction, PaletteTables) {
-  ReportCapture reports;
+TEST_F(FrameConstruction, PaletteTables) {
   Layout layout;
   layout.photometric = "PALETTE COLOR";
-  qzmDicomDataElementSet set;
-  ByteSet(set, layout, Ramp(4));
-  qzmMedicalFrame frame;
-  EXPECT_FALSE(frame.UpdateFrom(set, 1));
-  EXPECT_NE(reports.Errors().find("missing CLUT mandatory tags in set!"), std::string::npos);
-
-  AddPalette(set, 256, true, 256);
+  EXPECT_FALSE(Build(layout, 4));
+  EXPECT_HAS(reports.Errors(), "missing CLUT mandatory tags in set!");
+  AddPalette(set, true, 256);
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_TRUE(frame.HasClut);
   EXPECT_EQ(frame.ClutEntries, 256);
   EXPECT_EQ(frame.ClutBitsPerEntry, 16);
-
-  AddPalette(set, 256, false, 256);
+  AddPalette(set, false, 256);
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_NE(reports.Warnings().find("CLUTs encoded with VR = OB are prohibited, but let's try!"), std::string::npos);
-
-  AddPalette(set, 256, true, 200);
+  EXPECT_HAS(reports.Warnings(), "CLUTs encoded with VR = OB are prohibited, but let's try!");
+  AddPalette(set, true, 200);
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
-  EXPECT_NE(reports.Errors().find("256 CLUT entries were attended, 200 were found"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "256 CLUT entries were attended, 200 were found");
 
   layout.allocated = layout.stored = 16;
   layout.high = 15;
   WordSet(set, layout, {1, 2, 3, 4});
-  AddPalette(set, 256, true, 256);
+  AddPalette(set, true, 256);
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
-  EXPECT_NE(reports.Errors().find("can not handle Bits Allocated 16 > 8 for Photometric Interpretation PALETTE COLOR!"),
-            std::string::npos);
+  EXPECT_HAS(reports.Errors(), "can not handle Bits Allocated 16 > 8 for Photometric Interpretation PALETTE COLOR!");
 }
 
-TEST(FrameConstruction, EncapsulatedFramesThroughTheOffsetTable) {
-  ReportCapture reports;
-  Layout layout;
-  layout.frames = 2;
+TEST_F(FrameConstruction, EncapsulatedFramesThroughTheOffsetTable) {
   const std::vector<UBYTE> first{1, 2, 3, 4}, second{5, 6};
+  const Layout two{2, 2, 8, 8, 7, 0, 1, 0, 2};
   // Offsets count from the first fragment item, header included.
-  qzmDicomDataElementSet set;
-  EncapsulatedSet(set, layout, JpegSyntax, Encapsulated({0, 12}, {first, second}));
-  qzmMedicalFrame frame;
+  EncapsulatedSet(set, two, JpegSyntax, Encapsulated({0, 12}, {first, second}));
   ASSERT_TRUE(frame.UpdateFrom(set, 2));
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 10u);
   ASSERT_TRUE(frame.GetConcatenatedFragments(frame.Fragments));
   const UBYTE* fragments = frame.Fragments.Value.OB().GetMemoryLocation();
   EXPECT_EQ(std::vector<UBYTE>(fragments, fragments + 2), second);
 
-  layout.frames = 3;
-  EncapsulatedSet(set, layout, JpegSyntax, Encapsulated({0, 12}, {first, second}));
+  EncapsulatedSet(set, Layout{2, 2, 8, 8, 7, 0, 1, 0, 3}, JpegSyntax, Encapsulated({0, 12}, {first, second}));
   EXPECT_FALSE(frame.UpdateFrom(set, 3));
-  EXPECT_NE(reports.Errors().find("The Basic Offset Table does not describe frame 3!"), std::string::npos);
-
+  EXPECT_HAS(reports.Errors(), "The Basic Offset Table does not describe frame 3!");
   // An offset beyond the data is refused rather than followed.
-  layout.frames = 2;
-  EncapsulatedSet(set, layout, JpegSyntax, Encapsulated({0, 5000}, {first, second}));
+  EncapsulatedSet(set, two, JpegSyntax, Encapsulated({0, 5000}, {first, second}));
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
-  EXPECT_NE(reports.Errors().find("points outside the pixel data"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "points outside the pixel data");
 
   // The element must be OB and start with an item.
   std::vector<UBYTE> data = Encapsulated({}, {first, second});
   data[0] = 0;
-  EncapsulatedSet(set, layout, JpegSyntax, data);
+  EncapsulatedSet(set, two, JpegSyntax, data);
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
-  EXPECT_NE(reports.Errors().find("Item tag not found!"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "Item tag not found!");
   set[Tag(0x7FE0, 0x0010)].OW().SetSize(4);
   set[Tag(0x7FE0, 0x0010)].OW().AllocateMemory();
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
-  EXPECT_NE(reports.Errors().find("Encapsulated/compressed data should be OB!"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "Encapsulated/compressed data should be OB!");
 
   // Without a table, the frame is everything between table and delimiter.
-  layout.frames = 0;
-  EncapsulatedSet(set, layout, JpegSyntax, Encapsulated({}, {first, second}));
+  EncapsulatedSet(set, Layout(), JpegSyntax, Encapsulated({}, {first, second}));
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 22u);
 }
 
-TEST(FrameConstruction, ImageFilesAreChosenByExtension) {
-  ReportCapture reports;
-  qzmMedicalFrame frame;
+TEST_F(FrameConstruction, ImageFilesAreChosenByExtension) {
   EXPECT_FALSE(frame.UpdateFrom(qzcFileName("picture.gif"), qzmMedicalFrame::ConversionSettings()));
-  EXPECT_NE(reports.Errors().find("sorry, this format is not supported (gif)!"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "sorry, this format is not supported (gif)!");
 }
 
 }  // namespace
