@@ -29,20 +29,24 @@ TEST_F( MedconvTest, HelpHasItsLinesAndWinsOverVersion )
     EXPECT_EQ( 0, run.status );
     const auto lines = Lines( run.out );
     ASSERT_EQ( 73u, lines.size() );
-    EXPECT_EQ( "Usage: medconv [options...] [files...]", lines[0] );
-    EXPECT_EQ( "  --name[=y|n]    : display name of file being processed, yes|no(default)", lines[5] );
-    EXPECT_EQ( "  --warn[=y|n]    : display warnings, yes(default)|no", lines[10] );
-    EXPECT_EQ( "Renaming:", lines[16] );
-    EXPECT_EQ( "    alias  : 0 = cur_nm:cur_fr0", lines[25] );
+    const std::pair<int, const char*> known[] = {
+        { 0, "Usage: medconv [options...] [files...]" },
+        { 5, "  --name[=y|n]    : display name of file being processed, yes|no(default)" },
+        { 10, "  --warn[=y|n]    : display warnings, yes(default)|no" },
+        { 16, "Renaming:" },
+        { 25, "    alias  : 0 = cur_nm:cur_fr0" },
+        { 31, "             " },
+        { 32, "Anonymizing:" },
+        { 49, "  --out[=y|n]          : output to stdout, yes|no(default)" },
+        { 65, "  -p[0|1]              : PNG   (0: include tags as tEXt (default), 1: do not)" },
+        { 66, "  -r[0|1|2]            : RAW   (0: little (default), 1: big endian, 2: extract)" },
+        { 67, "  -t[0|1]              : TEXT  (0: write to file (default), 1: dump to stdout)" },
+        { 68, "  -w                   : BMP" },
+    };
+    for ( const auto& line : known )
+        EXPECT_EQ( line.second, lines[line.first] ) << "line " << line.first + 1;
     for ( int alias = 1; alias < RenameAliasCount; ++alias )
         EXPECT_EQ( "             " + std::to_string( alias ) + " = " + RenameAliases[alias], lines[25 + alias] );
-    EXPECT_EQ( std::string( 13, ' ' ), lines[31] );
-    EXPECT_EQ( "Anonymizing:", lines[32] );
-    EXPECT_EQ( "  --out[=y|n]          : output to stdout, yes|no(default)", lines[49] );
-    EXPECT_EQ( "  -p[0|1]              : PNG   (0: include tags as tEXt (default), 1: do not)", lines[65] );
-    EXPECT_EQ( "  -r[0|1|2]            : RAW   (0: little (default), 1: big endian, 2: extract)", lines[66] );
-    EXPECT_EQ( "  -t[0|1]              : TEXT  (0: write to file (default), 1: dump to stdout)", lines[67] );
-    EXPECT_EQ( "  -w                   : BMP", lines[68] );
     EXPECT_EQ( 0u, lines[70].find( "Report bugs to " ) );
     EXPECT_EQ( 0u, lines[71].find( "More informations at " ) );
     for ( int empty : { 12, 15, 37, 46, 53, 60, 69, 72 } )
@@ -99,17 +103,15 @@ TEST_F( MedconvTest, ConfigurationAlignsColonsAndListsEnvironment )
     EXPECT_EQ( "      HOST, OS (runtime) : i686 (HOSTTYPE), linux (OSTYPE), ", Lines( run.out ).at( 0 ) );
 }
 
-struct OptionRefusal
-{
-    const char* option;
-    const char* message;
-    int status;
-};
-
 TEST_F( MedconvTest, OptionErrorsEndTheRunBeforeAnyFile )
 {
     Write( "x.dcm" );
-    const OptionRefusal refusals[] = {
+    const struct
+    {
+        const char* option;
+        const char* message;
+        int status;
+    } refusals[] = {
         { "--syntax", "missing argument to --syntax!", 1 },
         { "--syntax=EL", "unsupported syntax EL!", 1 },
         { "--anon=pn_rp:foo", "wrong argument foo to --anon!", 1 },
@@ -128,7 +130,7 @@ TEST_F( MedconvTest, OptionErrorsEndTheRunBeforeAnyFile )
         { "--step=0", "wrong argument to --step (0)!", 0 },
         { "--step=65536", "wrong argument to --step (0)!", 0 },
     };
-    for ( const OptionRefusal& refusal : refusals )
+    for ( const auto& refusal : refusals )
     {
         const auto run = Medconv( std::string( refusal.option ) + " -t x.dcm" );
         EXPECT_EQ( refusal.status, run.status ) << refusal.option;
@@ -154,6 +156,11 @@ TEST_F( MedconvTest, WellFormedRunOptionsAreAccepted )
     std::remove( dir.file( "sub/x.dcm.txt" ).c_str() );
     EXPECT_EQ( 0, Medconv( "--to=sub/ -t x.dcm" ).status );
     EXPECT_TRUE( Exists( "sub/x.dcm.txt" ) );
+
+    // A digit selects a renaming alias (3: modality, rows and columns); the
+    // rest of the value is ignored.
+    EXPECT_EQ( 0, Medconv( "--rename=3xyz -t x.dcm" ).status );
+    EXPECT_TRUE( Exists( "CT-512-256.txt" ) );
 }
 
 TEST_F( MedconvTest, MaskIsReadFromTheWorkingFolderWhateverTheDestination )
@@ -192,15 +199,6 @@ TEST_F( MedconvTest, AccumulationBufferIsSavedAfterTheLoop )
     EXPECT_EQ( 0, run.status );
     EXPECT_NE( std::string::npos, run.out.find( ">> [W] [" ) );
     EXPECT_NE( std::string::npos, run.out.find( "   unable to save accumulated buffer!\n" ) ) << run.out;
-}
-
-TEST_F( MedconvTest, RenameAliasDigitSelectsTheAlias )
-{
-    Write( "x.dcm" );
-    // Alias 3 names the dump from modality, rows and columns; the rest of the
-    // value is ignored.
-    EXPECT_EQ( 0, Medconv( "--rename=3xyz -t x.dcm" ).status );
-    EXPECT_TRUE( Exists( "CT-512-256.txt" ) );
 }
 
 TEST_F( MedconvTest, EnvironmentWordsComeAfterTheCommandLine )
