@@ -1,7 +1,6 @@
 // Pixel preparation: planes, RLE decoding and its refusals, fragments,
 // representation change, raw organisation, inversion, packed samples.
 #include "frame/FrameSets.h"
-#include "frame/TestFrames.h"
 #include "lib/ReportCapture.h"
 
 #include <gtest/gtest.h>
@@ -12,142 +11,85 @@ using namespace framesets;
 
 namespace {
 
-std::vector<UBYTE> Text(const std::string& text) {
-  return std::vector<UBYTE>(text.begin(), text.end());
+std::vector<UBYTE> Patched(std::vector<UBYTE> bytes, size_t at, UBYTE value) {
+  bytes[at] = value;
+  return bytes;
 }
 
 TEST(PixelPreparation, ColourByPlaneBecomesColourByPixel) {
   ReportCapture reports;
-  Layout layout;
-  layout.rows = 1;
-  layout.photometric = "RGB";
-  layout.samples = 3;
-  layout.planar = 1;
   qzmDicomDataElementSet set;
-  ByteSet(set, layout, Text("RRGGBB"));
+  ByteSet(set, Layout{1, 2, 8, 8, 7, 0, 3, 1, 0, "RGB"}, {'R', 'R', 'G', 'G', 'B', 'B'});
   qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   ASSERT_TRUE(frame.ArePixelsReady());
   EXPECT_EQ(frame.Structure.PlanarConfiguration, 0);
   EXPECT_EQ(PixelValues(frame), (std::vector<UWORD>{'R', 'G', 'B', 'R', 'G', 'B'}));
-  EXPECT_NE(reports.Warnings().find("Planar Configuration changed to color-by-pixel (0)."), std::string::npos);
+  EXPECT_HAS(reports.Warnings(), "Planar Configuration changed to color-by-pixel (0).");
   // The set's own bytes are not reorganised.
   EXPECT_EQ(set[Tag(0x7FE0, 0x0010)].OB().GetMemoryLocation()[1], 'R');
 }
 
-TEST(PixelPreparation, RlePackBitsRuns) {
-  ReportCapture reports;
-  Layout layout;
-  layout.columns = 3;
-  // Literal "abc", "x" repeated three times, a no-op control byte.
-  const std::vector<UBYTE> segment{0x02, 'a', 'b', 'c', 0xFE, 'x', 0x80};
-  qzmDicomDataElementSet set;
-  EncapsulatedSet(set, layout, RleSyntax, Encapsulated({}, {RleFrame({segment})}));
-  qzmMedicalFrame frame;
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  ASSERT_TRUE(frame.ArePixelsReady());
-  EXPECT_EQ(PixelValues(frame), (std::vector<UWORD>{'a', 'b', 'c', 'x', 'x', 'x'}));
-  EXPECT_EQ(reports.WarningCount(), 0u);
-}
-
-TEST(PixelPreparation, RleColourSegmentsArePlanes) {
-  ReportCapture reports;
-  Layout layout;
-  layout.rows = 1;
-  layout.photometric = "RGB";
-  layout.samples = 3;
-  qzmDicomDataElementSet set;
-  EncapsulatedSet(set, layout, RleSyntax,
-                  Encapsulated({0}, {RleFrame({{0xFF, 'r'}, {0x01, 'g', 'h'}, {0xFF, 'b'}})}));
-  qzmMedicalFrame frame;
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  ASSERT_TRUE(frame.ArePixelsReady());
-  EXPECT_EQ(PixelValues(frame), (std::vector<UWORD>{'r', 'g', 'b', 'r', 'h', 'b'}));
-}
-
-TEST(PixelPreparation, RleDataThatDoNotFitAreRefused) {
-  ReportCapture reports;
-  Layout layout;
-  qzmDicomDataElementSet set;
-  qzmMedicalFrame frame;
-  EncapsulatedSet(set, layout, RleSyntax, Encapsulated({}, {RleFrame({{0x03, 1, 2, 3, 4}, {0x03, 1, 2, 3, 4}})}));
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_FALSE(frame.ArePixelsReady());
-  EXPECT_NE(reports.Errors().find("ooops, the RLE header is wrong (1 segments attended, 2 specified)!"),
-            std::string::npos);
-
-  // 16 and 4 bits allocated decode but are not reorganised.
-  for (UWORD bits : {16, 4}) {
-    layout.allocated = layout.stored = bits;
-    layout.high = UWORD(bits - 1);
-    std::vector<std::vector<UBYTE>> segments(bits == 16 ? 2 : 1, std::vector<UBYTE>{0xFD, 7});
-    EncapsulatedSet(set, layout, RleSyntax, Encapsulated({}, {RleFrame(segments)}));
+// Encapsulated frames decoded or refused by the preparation; a refusal
+// names its fault.
+TEST(PixelPreparation, EncapsulatedFramesDecodedOrRefused) {
+  const std::vector<UBYTE> four{0x03, 1, 2, 3, 4}, run{0x81, 9}, sevens{0xFD, 7};
+  const struct {
+    const char* name;
+    Layout layout;
+    const char* syntax;
+    std::vector<UBYTE> data;
+    std::vector<UWORD> expected;  // empty: not prepared
+    const char* report;
+  } rows[] = {
+      // Literal "abc", "x" repeated three times, a no-op control byte.
+      {"PackBits runs", Layout{2, 3}, RleSyntax, Encapsulated({}, {RleFrame({{0x02, 'a', 'b', 'c', 0xFE, 'x', 0x80}})}),
+       {'a', 'b', 'c', 'x', 'x', 'x'}, ""},
+      {"colour segments are planes", Layout{1, 2, 8, 8, 7, 0, 3, 0, 0, "RGB"}, RleSyntax,
+       Encapsulated({0}, {RleFrame({{0xFF, 'r'}, {0x01, 'g', 'h'}, {0xFF, 'b'}})}), {'r', 'g', 'b', 'r', 'h', 'b'},
+       ""},
+      {"a run longer than the image is cut", Layout(), RleSyntax, Encapsulated({}, {RleFrame({run})}),
+       {9, 9, 9, 9}, ""},
+      {"two bytes fill 128 samples", Layout{1, 128}, RleSyntax, Encapsulated({}, {RleFrame({run})}),
+       std::vector<UWORD>(128, 9), ""},
+      {"more segments than samples", Layout(), RleSyntax, Encapsulated({}, {RleFrame({four, four})}), {},
+       "ooops, the RLE header is wrong (1 segments attended, 2 specified)!"},
+      {"16 bits allocated", Layout{2, 2, 16, 16, 15}, RleSyntax, Encapsulated({}, {RleFrame({sevens, sevens})}), {},
+       "unsupported structure!"},
+      {"4 bits allocated", Layout{2, 2, 4, 4, 3}, RleSyntax, Encapsulated({}, {RleFrame({sevens})}), {},
+       "unsupported structure!"},
+      {"segment offset past the data", Layout(), RleSyntax, Encapsulated({}, {Patched(RleFrame({four}), 4, 0xF0)}),
+       {}, "RLE segment 1 lies outside the data"},
+      // Refused before the buffer of a damaged size is allocated.
+      {"129 pixels from two bytes", Layout{1, 129}, RleSyntax, Encapsulated({}, {RleFrame({run})}), {},
+       "RLE data of 2 bytes can not fill 1 segments of 129 pixels!"},
+      {"65535 x 65535 pixels from two bytes", Layout{65535, 65535}, RleSyntax, Encapsulated({}, {RleFrame({run})}),
+       {}, "RLE data of 2 bytes can not fill 1 segments of 4294836225 pixels!"},
+      {"item longer than the element", Layout(), RleSyntax,
+       Patched(Encapsulated({}, {RleFrame({four})}), 12, 0xFF), {}, "runs past the end of the pixel data"},
+      {"JPEG is not decoded", Layout(), JpegSyntax, Encapsulated({}, {{0xFF, 0xD8}}), {},
+       "(syntax is 1.2.840.10008.1.2.4.50)"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ReportCapture reports;
+    qzmDicomDataElementSet set;
+    EncapsulatedSet(set, row.layout, row.syntax, row.data);
+    qzmMedicalFrame frame;
     ASSERT_TRUE(frame.UpdateFrom(set, 1));
-    EXPECT_FALSE(frame.ArePixelsReady());
+    EXPECT_EQ(frame.ArePixelsReady(), !row.expected.empty());
+    if (row.expected.empty()) {
+      EXPECT_HAS(reports.Errors() + reports.Warnings(), row.report);
+    } else {
+      EXPECT_EQ(PixelValues(frame), row.expected);
+      EXPECT_EQ(reports.WarningCount() + reports.ErrorCount(), 0u);
+    }
   }
-  EXPECT_NE(reports.Errors().find("unsupported structure!"), std::string::npos);
-
-  // A segment offset past the data, a run longer than the image (cut at
-  // its end), an item
-  // longer than the element.
-  layout = Layout();
-  std::vector<UBYTE> rle = RleFrame({{0x03, 1, 2, 3, 4}});
-  rle[4] = 0xF0;
-  EncapsulatedSet(set, layout, RleSyntax, Encapsulated({}, {rle}));
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_FALSE(frame.ArePixelsReady());
-  EXPECT_NE(reports.Errors().find("RLE segment 1 lies outside the data"), std::string::npos);
-
-  EncapsulatedSet(set, layout, RleSyntax, Encapsulated({}, {RleFrame({{0x81, 9}})}));
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  ASSERT_TRUE(frame.ArePixelsReady());
-  EXPECT_EQ(PixelValues(frame), (std::vector<UWORD>{9, 9, 9, 9}));
-
-  // Two bytes give at most 128 samples: a frame of 129 pixels, or of
-  // 65535 x 65535 pixels from a damaged size, is refused before its buffer
-  // is allocated.
-  layout.rows = 1;
-  layout.columns = 128;
-  EncapsulatedSet(set, layout, RleSyntax, Encapsulated({}, {RleFrame({{0x81, 9}})}));
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_TRUE(frame.ArePixelsReady());
-  for (UWORD side : {129, 65535}) {
-    layout.columns = side;
-    layout.rows = side == 129 ? 1 : side;
-    EncapsulatedSet(set, layout, RleSyntax, Encapsulated({}, {RleFrame({{0x81, 9}})}));
-    ASSERT_TRUE(frame.UpdateFrom(set, 1));
-    EXPECT_FALSE(frame.ArePixelsReady());
-  }
-  EXPECT_NE(reports.Errors().find("RLE data of 2 bytes can not fill 1 segments of 4294836225 pixels!"),
-            std::string::npos);
-  layout = Layout();
-
-  std::vector<UBYTE> items = Encapsulated({}, {RleFrame({{0x03, 1, 2, 3, 4}})});
-  items[12] = 0xFF;
-  EncapsulatedSet(set, layout, RleSyntax, items);
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_FALSE(frame.ArePixelsReady());
-  EXPECT_NE(reports.Errors().find("runs past the end of the pixel data"), std::string::npos);
-}
-
-TEST(PixelPreparation, OtherCompressedSyntaxesAreNotDecoded) {
-  ReportCapture reports;
-  qzmDicomDataElementSet set;
-  EncapsulatedSet(set, Layout(), JpegSyntax, Encapsulated({}, {{0xFF, 0xD8}}));
-  qzmMedicalFrame frame;
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_FALSE(frame.ArePixelsReady());
-  EXPECT_NE(reports.Warnings().find("(syntax is 1.2.840.10008.1.2.4.50)"), std::string::npos);
 }
 
 TEST(PixelPreparation, SignedSamplesBecomeUnsigned) {
   ReportCapture reports;
-  Layout layout;
-  layout.rows = 1;
-  layout.columns = 3;
-  layout.allocated = layout.stored = 16;
-  layout.high = 15;
-  layout.representation = 1;
+  Layout layout{1, 3, 16, 16, 15, 1};
   qzmDicomDataElementSet set;
   WordSet(set, layout, {UWORD(-1024), 0, 3071});
   qzmMedicalFrame frame;
@@ -179,18 +121,12 @@ TEST(PixelPreparation, SignedSamplesBecomeUnsigned) {
 
 TEST(PixelPreparation, RawOrganisationUnpacksAndReplacesPadding) {
   ReportCapture reports;
-  Layout layout;
-  layout.rows = 1;
-  layout.columns = 3;
-  layout.allocated = 16;
-  layout.stored = 12;
-  layout.high = 15;  // stored bits at the top of the word
+  Layout layout{1, 3, 16, 12, 15};  // stored bits at the top of the word
   qzmDicomDataElementSet set;
   WordSet(set, layout, {0x123F, 0xFFF0, 0x0010});
   qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  frame.HasPixelPaddingValue = true;
-  frame.PixelPaddingValue = 0xFFF;
+  testframes::Pad(frame, 0xFFF);
   frame.PaddingReplacement = 7;
   ASSERT_TRUE(frame.GetOrganizedToRaw(frame.OrganizedRaw));
   EXPECT_EQ(testframes::Words(frame.OrganizedRaw), (std::vector<UWORD>{0x123, 7, 0x001}));
@@ -205,21 +141,15 @@ TEST(PixelPreparation, RawOrganisationUnpacksAndReplacesPadding) {
 
 TEST(PixelPreparation, PackedAndWideByteSamples) {
   ReportCapture reports;
-  Layout layout;
-  layout.columns = 2;
-  layout.allocated = layout.stored = 12;
-  layout.high = 11;
   qzmDicomDataElementSet set;
-  WordSet(set, layout, {0x6123, 0x8945, 0xABC7});
+  WordSet(set, Layout{2, 2, 12, 12, 11}, {0x6123, 0x8945, 0xABC7});
   qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   ASSERT_TRUE(frame.GetOrganizedToRaw(frame.OrganizedRaw));
   EXPECT_EQ(testframes::Words(frame.OrganizedRaw), (std::vector<UWORD>{0x123, 0x456, 0x789, 0xABC}));
 
   // 16-bit samples declared as OB are read as little-endian words.
-  layout.allocated = layout.stored = 16;
-  layout.high = 15;
-  ByteSet(set, layout, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08});
+  ByteSet(set, Layout{2, 2, 16, 16, 15}, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08});
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_EQ(frame.GetMax(), 0x0807);
 }
@@ -230,8 +160,7 @@ TEST(PixelPreparation, InversionKeepsPadding) {
   testframes::Make(frame, 1, 3, 8, 8, {0, 100, 255});
   frame.Resampled8.Value = frame.Pixels.Value;
   frame.Resampled8.Date = 5;
-  frame.HasPixelPaddingValue = true;
-  frame.PixelPaddingValue = 100;
+  testframes::Pad(frame, 100);
   ASSERT_TRUE(frame.GetInverted8(frame.Resampled8, frame.Inverted8));
   EXPECT_EQ(testframes::Bytes(frame.Inverted8), (std::vector<UBYTE>{255, 100, 0}));
   EXPECT_EQ(frame.Inverted8.Date, 5u);
