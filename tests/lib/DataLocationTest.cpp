@@ -30,6 +30,13 @@ protected:
     }
 
     template <typename T>
+    static void InFile(qzcDataLocation<T>& location, ULONG size, const qzcFileName& name, ULONG offset, ULONG bflags)
+    {
+        location.SetSize(size);
+        location.SwitchToFileMode(name, offset, bflags);
+    }
+
+    template <typename T>
     Bytes Written(const qzcDataLocation<T>& location, iobsManipulator policy = little_endian)
     {
         const std::string path = dir_.file("out.bin");
@@ -61,8 +68,7 @@ TEST_F(DataLocationTest, LoadsWordsAtAnOffsetInEitherByteOrder)
 {
     const std::string path = FileWith({0x01, 0x02, 0x03, 0x04});
     qzcDataLocation<UWORD> little;
-    little.SetSize(2);
-    little.SwitchToFileMode(path, 6, 0x0101);
+    InFile(little, 2, path, 6, 0x0101);
     ASSERT_TRUE(little.LoadData());
     EXPECT_EQ(little.GetMode(), qzcDataLocation<UWORD>::memory);
     EXPECT_TRUE(little.IsOwned());
@@ -70,8 +76,7 @@ TEST_F(DataLocationTest, LoadsWordsAtAnOffsetInEitherByteOrder)
     EXPECT_EQ(little.GetMemoryLocation()[1], 0x0403);
 
     qzcDataLocation<ULONG> big;
-    big.SetSize(1);
-    big.SwitchToFileMode(path, 6, 0x2802);
+    InFile(big, 1, path, 6, 0x2802);
     const ULONG* loaded = big.GetMemoryLocation();  // loads on first request
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(*loaded, 0x01020304u);
@@ -86,8 +91,7 @@ TEST_F(DataLocationTest, DataPastTheEndOfTheFileFailAndStayInTheFile)
 {
     const std::string path = FileWith({1, 2, 3, 4});
     qzcDataLocation<UBYTE> beyond;
-    beyond.SetSize(4);
-    beyond.SwitchToFileMode(path, 8, 0x0101);
+    InFile(beyond, 4, path, 8, 0x0101);
     EXPECT_FALSE(beyond.LoadData());
     EXPECT_EQ(beyond.GetMode(), qzcDataLocation<UBYTE>::file);
     EXPECT_NE(reports_.Errors().find("while reading 4 objects from file " + path + "!"), std::string::npos);
@@ -95,8 +99,7 @@ TEST_F(DataLocationTest, DataPastTheEndOfTheFileFailAndStayInTheFile)
     // An offset past the end of the file leaves nothing to read, not a
     // negative (so enormous) number of bytes.
     qzcDataLocation<UWORD> past;
-    past.SetSize(2);
-    past.SwitchToFileMode(path, 1000, 0x0101);
+    InFile(past, 2, path, 1000, 0x0101);
     EXPECT_FALSE(past.LoadData());
     EXPECT_EQ(past.GetMode(), qzcDataLocation<UWORD>::file);
     EXPECT_EQ(past.GetFileOffset(), 1000u);
@@ -105,8 +108,7 @@ TEST_F(DataLocationTest, DataPastTheEndOfTheFileFailAndStayInTheFile)
     // An enormous size from a damaged file is refused before any memory is
     // asked for (16 GB here).
     qzcDataLocation<ULONG> enormous;
-    enormous.SetSize(0xFFFFFFFF);
-    enormous.SwitchToFileMode(path, 6, 0x0101);
+    InFile(enormous, 0xFFFFFFFF, path, 6, 0x0101);
     EXPECT_FALSE(enormous.LoadData());
     EXPECT_EQ(enormous.GetMode(), qzcDataLocation<ULONG>::file);
     EXPECT_NE(reports_.Errors().find("while reading 4294967295 objects"), std::string::npos);
@@ -116,8 +118,7 @@ TEST_F(DataLocationTest, DataPastTheEndOfTheFileFailAndStayInTheFile)
 TEST_F(DataLocationTest, MissingFileOrByteOrderFailsTheLoad)
 {
     qzcDataLocation<UWORD> missing;
-    missing.SetSize(1);
-    missing.SwitchToFileMode(dir_.file("none.bin"), 0, 0x0101);
+    InFile(missing, 1, dir_.file("none.bin"), 0, 0x0101);
     EXPECT_EQ(missing.GetMemoryLocation(), nullptr);
     const std::string errors = reports_.Errors();
     EXPECT_NE(errors.find("unable to find data in file " + dir_.file("none.bin") + " at offset 0!"),
@@ -128,8 +129,7 @@ TEST_F(DataLocationTest, MissingFileOrByteOrderFailsTheLoad)
 
     // Words whose byte order is not known are not handed out as loaded.
     qzcDataLocation<UWORD> unordered;
-    unordered.SetSize(1);
-    unordered.SwitchToFileMode(FileWith({1, 2}), 6, 0x0100);
+    InFile(unordered, 1, FileWith({1, 2}), 6, 0x0100);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(unordered.LoadData());
     testing::internal::GetCapturedStderr();
@@ -192,8 +192,7 @@ TEST_F(DataLocationTest, CopiesShareMemoryWithoutOwningIt)
     owner.GetMemoryLocation()[3] = 9;  // still alive after the copies went
 
     qzcDataLocation<UWORD> first;
-    first.SetSize(5);
-    first.SwitchToFileMode(qzcFileName("a.dcm"), 12, 0x0102);
+    InFile(first, 5, qzcFileName("a.dcm"), 12, 0x0102);
     qzcDataLocation<UWORD> second(first);
     EXPECT_EQ(second, first);
     second.AddOffset(1);
@@ -204,8 +203,7 @@ TEST_F(DataLocationTest, CopiesShareMemoryWithoutOwningIt)
 TEST_F(DataLocationTest, PrintDescribesEachMode)
 {
     qzcDataLocation<UWORD> inFile;
-    inFile.SetSize(262144);
-    inFile.SwitchToFileMode(qzcFileName("image.dcm"), 1250, 0x2901);
+    InFile(inFile, 262144, qzcFileName("image.dcm"), 1250, 0x2901);
     EXPECT_EQ(Printed(inFile), "262144 * 2 bytes at offset 1250 (0x4e2) in image.dcm using bflags 0x2901 "
                                "(has |little endian|str_size_2|explicit_hint|)");
 
@@ -239,8 +237,7 @@ TEST_F(DataLocationTest, WriteGivesByteLengthThenDataInTheStreamOrder)
 
     // An odd byte count under pad_null is padded to even length.
     qzcDataLocation<UBYTE> odd;
-    odd.SetSize(3);
-    odd.SwitchToFileMode(FileWith({7, 8, 9}), 6, 0x0101);
+    InFile(odd, 3, FileWith({7, 8, 9}), 6, 0x0101);
     EXPECT_EQ(Written(odd, pad_null), (Bytes{4, 0, 0, 0, 7, 8, 9, 0}));
     EXPECT_EQ(Written(odd), (Bytes{3, 0, 0, 0, 7, 8, 9}));
     EXPECT_EQ(odd.GetMode(), qzcDataLocation<UBYTE>::file);  // writing leaves it in the file
@@ -248,13 +245,10 @@ TEST_F(DataLocationTest, WriteGivesByteLengthThenDataInTheStreamOrder)
     EXPECT_EQ(Written(qzcDataLocation<UWORD>()), Bytes{});
     EXPECT_FALSE(written_ok_);
     EXPECT_NE(reports_.Errors().find("can not send UNDEFINED instance to binary file stream!"), std::string::npos);
-}
 
-TEST_F(DataLocationTest, WriteOfUnloadableDataFailsTheStream)
-{
+    // Data that cannot be loaded fail the stream.
     qzcDataLocation<UBYTE> missing;
-    missing.SetSize(2);
-    missing.SwitchToFileMode(dir_.file("none.bin"), 0, 0x0101);
+    InFile(missing, 2, dir_.file("none.bin"), 0, 0x0101);
     Written(missing);
     EXPECT_FALSE(written_ok_);
     EXPECT_NE(reports_.Errors().find("while sending instance to binary file stream!"), std::string::npos);
