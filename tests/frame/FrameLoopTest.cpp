@@ -19,18 +19,12 @@ namespace {
 // with 12 stored; pixel k of frame f holds values(f, k).
 template <typename Values>
 void WriteSeries(const std::string& name, UWORD frames, UWORD representation, Values values) {
-  Layout layout;
-  layout.allocated = 16;
-  layout.stored = 12;
-  layout.high = 11;
-  layout.frames = frames;
-  layout.representation = representation;
   std::vector<UWORD> words;
   for (UWORD f = 1; f <= frames; ++f)
     for (UWORD k = 0; k < 4; ++k)
       words.push_back(values(f, k));
   qzmDicomDataElementSet set;
-  WordSet(set, layout, words);
+  WordSet(set, Layout{2, 2, 16, 12, 11, representation, 1, 0, frames}, words);
   set[Tag(0x0002, 0x0010)].UI() = "1.2.840.10008.1.2.1";
   ASSERT_TRUE(set.Save(qzcFileName(name)));
 }
@@ -73,7 +67,7 @@ TEST_F(FrameLoop, Selections) {
   EXPECT_EQ(Select("--frame=7"), (std::vector<int>{7}));
   // Backwards ranges visit their frames in that order.
   const RunResult ranks = Medconv("-r0 --rank --frame=3:1 s.dcm", folder);
-  EXPECT_NE(ranks.out.find("3 2 1 "), std::string::npos) << ranks.out;
+  EXPECT_HAS(ranks.out, "3 2 1 ");
   EXPECT_EQ(Select(""), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
   // Frame 7's file holds frame 7's samples only.
   TempDir out;
@@ -86,15 +80,14 @@ TEST_F(FrameLoop, RefusedSelections) {
     TempDir out;
     const RunResult result = Medconv("-r0 --to=" + out.path() + " " + selection + " s.dcm", folder);
     EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.err.find("while processing file s.dcm!"), std::string::npos) << selection;
+    EXPECT_HAS(result.err, "while processing file s.dcm!") << selection;
     EXPECT_TRUE(WrittenFrames(out, 10).empty()) << selection;
   }
-  const RunResult result = Medconv("-r0 --frame=11 s.dcm", folder);
-  EXPECT_NE(result.err.find("wrong arguments to --frame! There is 10 frame(s) in the set!"), std::string::npos);
-  EXPECT_NE(Medconv("-r0 --frame s.dcm", folder).err.find("missing argument(s) to --frame!"), std::string::npos);
-  EXPECT_NE(Medconv("-r3 s.dcm", folder).err.find("wrong parameters for -r!"), std::string::npos);
-  EXPECT_NE(Medconv("-r0 --win=40:400:-1024 s.dcm", folder).err.find("missing arguments to --win!"),
-            std::string::npos);
+  EXPECT_HAS(Medconv("-r0 --frame=11 s.dcm", folder).err,
+             "wrong arguments to --frame! There is 10 frame(s) in the set!");
+  EXPECT_HAS(Medconv("-r0 --frame s.dcm", folder).err, "missing argument(s) to --frame!");
+  EXPECT_HAS(Medconv("-r3 s.dcm", folder).err, "wrong parameters for -r!");
+  EXPECT_HAS(Medconv("-r0 --win=40:400:-1024 s.dcm", folder).err, "missing arguments to --win!");
 }
 
 TEST_F(FrameLoop, WholeSetOutputs) {
@@ -112,17 +105,16 @@ TEST_F(FrameLoop, UnsignedFramesKeepTheirRepresentation) {
   EXPECT_EQ(testsupport::ReadBytes(folder.file("s.dcm-002.raw")), (std::vector<UBYTE>{2, 0, 2, 0, 2, 0, 2, 0}));
 }
 
-TEST(FrameLoopOptions, StatisticsAndRepresentation) {
-  TempDir folder;
+TEST_F(FrameLoop, StatisticsAndRepresentation) {
   // Signed 12-bit samples -2048, -1, 0, 2047 in every frame.
   WriteSeries(folder.file("signed.dcm"), 1, 1, [](UWORD, UWORD k) {
     const UWORD values[] = {0x800, 0xFFF, 0, 0x7FF};
     return values[k];
   });
   RunResult result = Medconv("--get=max:mean:foo signed.dcm", folder);
-  EXPECT_NE(result.out.find("[max: 2047] [mean: -0.5] "), std::string::npos) << result.out;
-  EXPECT_NE(result.out.find("wrong argument foo to --get!"), std::string::npos);
-  EXPECT_NE(result.out.find("You might consider --changepr"), std::string::npos);
+  EXPECT_HAS(result.out, "[max: 2047] [mean: -0.5] ");
+  EXPECT_HAS(result.out, "wrong argument foo to --get!");
+  EXPECT_HAS(result.out, "You might consider --changepr");
 
   // "bin" shifts by 2048; "min", the default, by minus the minimum -2048.
   for (const char* mode : {"--changepr=bin", "--changepr"}) {
@@ -135,14 +127,11 @@ TEST(FrameLoopOptions, StatisticsAndRepresentation) {
   // Statistics after the change are those of the shifted samples, although
   // the "min" offset took them before.
   result = Medconv("--changepr --get=min:max signed.dcm", folder);
-  EXPECT_NE(result.out.find("[min: 0] [max: 4095] "), std::string::npos) << result.out;
-  EXPECT_NE(Medconv("--changepr=xyz -r0 signed.dcm", folder).err.find("wrong argument xyz to --changepr!"),
-            std::string::npos);
+  EXPECT_HAS(result.out, "[min: 0] [max: 4095] ");
+  EXPECT_HAS(Medconv("--changepr=xyz -r0 signed.dcm", folder).err, "wrong argument xyz to --changepr!");
 }
 
-TEST(FrameLoopOptions, AccumulationAcrossFiles) {
-  ReportCapture reports;
-  TempDir folder;
+TEST_F(FrameLoop, AccumulationAcrossFiles) {
   WriteSeries(folder.file("a.dcm"), 1, 0, [](UWORD, UWORD k) { return UWORD(k * 10); });
   WriteSeries(folder.file("b.dcm"), 1, 0, [](UWORD, UWORD k) { return UWORD(35 - k * 10); });
   TempDir out;
@@ -156,21 +145,19 @@ TEST(FrameLoopOptions, AccumulationAcrossFiles) {
   EXPECT_EQ(back[Tag(0x0028, 0x0101)].US(), 12);
 }
 
-TEST(FrameLoopOptions, RawInput) {
-  TempDir folder;
-  ReportCapture reports;
-  std::vector<UBYTE> bytes(300);
-  for (size_t k = 0; k < bytes.size(); ++k)
-    bytes[k] = UBYTE(k % 200);
+TEST_F(FrameLoop, RawInput) {
+  std::vector<UBYTE> bytes;
+  for (size_t k = 0; k < 300; ++k)
+    bytes.push_back(UBYTE(k % 200));
   testsupport::WriteBytes(folder.file("x.raw"), bytes);
   RunResult result = Medconv("--size=30:10 --get=max -d x.raw", folder);
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_NE(result.out.find("[max: 199]"), std::string::npos);
+  EXPECT_HAS(result.out, "[max: 199]");
   qzmDicomDataElementSet back;
   ASSERT_TRUE(back.Load(qzcFileName(folder.file("x.raw.dcm"))));
   EXPECT_EQ(back[Tag(0x0028, 0x0011)].US(), 30);
   result = Medconv("-r0 x.raw", folder);
-  EXPECT_NE(result.err.find("missing size information (use --size)!"), std::string::npos);
+  EXPECT_HAS(result.err, "missing size information (use --size)!");
 }
 
 }  // namespace
