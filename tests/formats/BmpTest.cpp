@@ -44,22 +44,14 @@ TEST(BmpWriter, EightBitHeaderTableAndPaddedRowsBottomUp) {
   testframes::Make(frame, 2, 3, 8, 8, {1, 2, 3, 4, 5, 6});
   const Bytes file = SaveBmp(frame, dir);
   ASSERT_EQ(1078u + 8u, file.size());
-  EXPECT_EQ('B', file[0]);
-  EXPECT_EQ('M', file[1]);
-  EXPECT_EQ(1086u, Little32(file, 2));
-  EXPECT_EQ(0u, Little32(file, 6));
-  EXPECT_EQ(1078u, Little32(file, 10));
-  EXPECT_EQ(40u, Little32(file, 14));
-  EXPECT_EQ(3u, Little32(file, 18));
-  EXPECT_EQ(2u, Little32(file, 22));
-  EXPECT_EQ(1u, Little16(file, 26));
-  EXPECT_EQ(8u, Little16(file, 28));
-  EXPECT_EQ(0u, Little32(file, 30));
-  EXPECT_EQ(8u, Little32(file, 34));  // two rows of 3 bytes padded to 4
-  EXPECT_EQ(2834u, Little32(file, 38));
-  EXPECT_EQ(2834u, Little32(file, 42));
-  EXPECT_EQ(256u, Little32(file, 46));
-  EXPECT_EQ(256u, Little32(file, 50));
+  EXPECT_EQ((Bytes{'B', 'M'}), Slice(file, 0, 2));
+  // {offset, width in bytes, value}; the image is two rows of 3 bytes
+  // padded to 4.
+  const ULONG fields[][3] = {{2, 4, 1086}, {6, 4, 0},  {10, 4, 1078}, {14, 4, 40},   {18, 4, 3},    {22, 4, 2},
+                             {26, 2, 1},   {28, 2, 8}, {30, 4, 0},    {34, 4, 8},    {38, 4, 2834}, {42, 4, 2834},
+                             {46, 4, 256}, {50, 4, 256}};
+  for (const auto& field : fields)
+    EXPECT_EQ(field[2], field[1] == 2 ? Little16(file, field[0]) : Little32(file, field[0])) << "at " << field[0];
   EXPECT_EQ((Bytes{0, 0, 0, 0}), Slice(file, 54, 4));
   EXPECT_EQ((Bytes{200, 200, 200, 0}), Slice(file, 54 + 4 * 200, 4));
   EXPECT_EQ((Bytes{4, 5, 6, 0, 1, 2, 3, 0}), Slice(file, 1078, 8));
@@ -114,31 +106,27 @@ TEST(BmpWriter, RgbIsWrittenAsBgrWithoutTable) {
 }
 
 TEST(BmpWriter, RefusalsLeaveNoFile) {
-  ReportCapture reports;
-  TempDir dir;
-  qzmMedicalFrame::ConversionContext context;
-
-  qzmMedicalFrame oneSampleRgb;
-  testframes::Make(oneSampleRgb, 1, 3, 8, 8, {1, 2, 3}, "RGB", 1);
-  EXPECT_FALSE(oneSampleRgb.SaveAsBMP(qzcFileName(dir.file("a.bmp")), context));
-  EXPECT_FALSE(testsupport::FileExists(dir.file("a.bmp")));
-  EXPECT_NE(std::string::npos, reports.Errors().find("Photometric Interpretation RGB does not fit 1 samples"));
-
-  qzmMedicalFrame noClut;
-  testframes::Make(noClut, 1, 1, 8, 8, {1}, "PALETTE COLOR");
-  EXPECT_FALSE(noClut.SaveAsBMP(qzcFileName(dir.file("b.bmp")), context));
-  EXPECT_NE(std::string::npos, reports.Errors().find("missing clut data to build BMP clut!"));
-
-  qzmMedicalFrame hsv;
-  testframes::Make(hsv, 1, 1, 8, 8, {1, 2, 3}, "HSV", 3);
-  EXPECT_FALSE(hsv.SaveAsBMP(qzcFileName(dir.file("c.bmp")), context));
-  EXPECT_NE(std::string::npos, reports.Warnings().find("can not convert Photometric Interpretation HSV to BMP"));
-
-  qzmMedicalFrame frame;
-  testframes::Make(frame, 1, 1, 8, 8, {1});
-  context.ToStandardOutput = true;
-  EXPECT_FALSE(frame.SaveAsBMP(qzcFileName(dir.file("d.bmp")), context));
-  EXPECT_NE(std::string::npos, reports.Errors().find("unable to open destination file stdout!"));
+  const struct {
+    const char* photometric;
+    UWORD samples;
+    bool toStandardOutput;
+    const char* report;
+  } rows[] = {{"RGB", 1, false, "Photometric Interpretation RGB does not fit 1 samples"},
+              {"PALETTE COLOR", 1, false, "missing clut data to build BMP clut!"},
+              {"HSV", 3, false, "can not convert Photometric Interpretation HSV to BMP"},
+              {"MONOCHROME2", 1, true, "unable to open destination file stdout!"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.photometric);
+    ReportCapture reports;
+    TempDir dir;
+    qzmMedicalFrame frame;
+    testframes::Make(frame, 1, 1, 8, 8, std::vector<UWORD>(row.samples, 1), row.photometric, row.samples);
+    qzmMedicalFrame::ConversionContext context;
+    context.ToStandardOutput = row.toStandardOutput;
+    EXPECT_FALSE(frame.SaveAsBMP(qzcFileName(dir.file("a.bmp")), context));
+    EXPECT_FALSE(testsupport::FileExists(dir.file("a.bmp")));
+    EXPECT_HAS(reports.Errors() + reports.Warnings(), row.report);
+  }
 }
 
 TEST(BmpReader, WrittenFrameLoadsBackAsTheSameGreyFrame) {
@@ -174,7 +162,7 @@ TEST(BmpReader, RefusesOtherDepthsAndDamagedFiles) {
   Bytes file = SaveBmp(rgb, dir, "rgb.bmp");
   qzmMedicalFrame loaded;
   EXPECT_FALSE(loaded.LoadAsBMP(qzcFileName(dir.file("rgb.bmp"))));
-  EXPECT_NE(std::string::npos, reports.Errors().find("can not handle format 24 <> 8 bits/pixel!"));
+  EXPECT_HAS(reports.Errors(), "can not handle format 24 <> 8 bits/pixel!");
 
   qzmMedicalFrame grey;
   testframes::Make(grey, 4, 4, 8, 8, std::vector<UWORD>(16, 1));
@@ -182,20 +170,18 @@ TEST(BmpReader, RefusesOtherDepthsAndDamagedFiles) {
   file.resize(file.size() - 5);  // the last row is cut short
   testsupport::WriteBytes(dir.file("short.bmp"), file);
   EXPECT_FALSE(loaded.LoadAsBMP(qzcFileName(dir.file("short.bmp"))));
-  EXPECT_NE(std::string::npos, reports.Errors().find("lie outside the file!"));
+  EXPECT_HAS(reports.Errors(), "lie outside the file!");
 
-  file[22] = 0xFF;  // height 0xFFFF0004: no frame is that tall
-  file[23] = 0xFF;
-  file[24] = 0xFF;
-  file[25] = 0xFF;
+  for (int at = 22; at < 26; ++at)  // a height of all ones: no frame is that tall
+    file[at] = 0xFF;
   testsupport::WriteBytes(dir.file("tall.bmp"), file);
   EXPECT_FALSE(loaded.LoadAsBMP(qzcFileName(dir.file("tall.bmp"))));
 
   testsupport::WriteText(dir.file("text.bmp"), "not a bitmap at all, but long enough for a header................");
   EXPECT_FALSE(loaded.LoadAsBMP(qzcFileName(dir.file("text.bmp"))));
-  EXPECT_NE(std::string::npos, reports.Errors().find("does not correspond to a BMP picture!"));
+  EXPECT_HAS(reports.Errors(), "does not correspond to a BMP picture!");
   EXPECT_FALSE(loaded.LoadAsBMP(qzcFileName(dir.file("missing.bmp"))));
-  EXPECT_NE(std::string::npos, reports.Errors().find("unable to open BMP file"));
+  EXPECT_HAS(reports.Errors(), "unable to open BMP file");
 }
 
 TEST(BmpHeader, PrintsItsFields) {
