@@ -239,54 +239,49 @@ TEST(PngWriter, SoftwareTextBeforeTheImageAndElementTextsAfterIt) {
   EXPECT_EQ(1u, file.textsBefore.size());
   ASSERT_EQ(2u, file.textsAfter.size());
   EXPECT_EQ("Patient's Name", file.textsAfter[0].first);
-  EXPECT_NE(std::string::npos, file.textsAfter[0].second.find("Doe^John"));
+  EXPECT_HAS(file.textsAfter[0].second, "Doe^John");
   EXPECT_EQ("(0011,0010)", file.textsAfter[1].first);
-  EXPECT_NE(std::string::npos, file.textsAfter[1].second.find(std::string(3000, 'x')));
+  EXPECT_HAS(file.textsAfter[1].second, std::string(3000, 'x'));
 }
 
 TEST(PngWriter, CompressionLevelsAndFilters) {
   TempDir dir;
   qzmMedicalFrame frame;
   MakeRamp(frame);
-  const std::string name = dir.file("image.png");
-  Context context;
-  context.Compression = qzmMedicalFrame::CompressionLevel::best;
-  PngFile file = SavePng(frame, dir, context);
-  EXPECT_EQ(3, Compression(name, file, 2).first);
-  context.Compression = qzmMedicalFrame::CompressionLevel::standard;
-  file = SavePng(frame, dir, context);
-  EXPECT_EQ(2, Compression(name, file, 2).first);
-  EXPECT_TRUE(Compression(name, file, 2).second);  // the library filters the ramp's rows
-  context.Compression = qzmMedicalFrame::CompressionLevel::fast;
-  file = SavePng(frame, dir, context);
-  EXPECT_EQ(0, Compression(name, file, 2).first);
-  context.Compression = qzmMedicalFrame::CompressionLevel::no;
-  file = SavePng(frame, dir, context);
-  EXPECT_EQ(std::make_pair(0, false), Compression(name, file, 2));
+  typedef qzmMedicalFrame::CompressionLevel Level;
+  // The library filters the ramp's rows unless nothing is compressed.
+  const struct {
+    Level level;
+    int zlibClass;
+    bool filtered;
+  } rows[] = {{Level::best, 3, true}, {Level::standard, 2, true}, {Level::fast, 0, true}, {Level::no, 0, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.zlibClass);
+    Context context;
+    context.Compression = row.level;
+    const PngFile file = SavePng(frame, dir, context);
+    EXPECT_EQ(std::make_pair(row.zlibClass, row.filtered), Compression(dir.file("image.png"), file, 2));
+  }
 }
 
 TEST(PngWriter, Refusals) {
   ReportCapture reports;
   TempDir dir;
   Context context;
-  qzmMedicalFrame palette;
+  qzmMedicalFrame palette, hsv, frame;
   MakeRamp(palette, "PALETTE COLOR");
   testframes::SetWordPalette(
       palette, 4, [](UWORD) { return UWORD(0); }, [](UWORD) { return UWORD(0); }, [](UWORD) { return UWORD(0); });
   EXPECT_FALSE(palette.SaveAsPNG(qzcFileName(dir.file("a.png")), context, nullptr));  // a 16-bit palette image
-  EXPECT_NE(std::string::npos, reports.Errors().find("unable to set png error handling behaviour!"));
-
-  qzmMedicalFrame hsv;
+  EXPECT_HAS(reports.Errors(), "unable to set png error handling behaviour!");
   testframes::Make(hsv, 1, 1, 8, 8, {1, 2, 3}, "HSV", 3);
   EXPECT_FALSE(hsv.SaveAsPNG(qzcFileName(dir.file("b.png")), context, nullptr));
   EXPECT_FALSE(testsupport::FileExists(dir.file("b.png")));
-  EXPECT_NE(std::string::npos, reports.Errors().find("can not convert Photometric Interpretation HSV to PNG"));
-
-  qzmMedicalFrame frame;
+  EXPECT_HAS(reports.Errors(), "can not convert Photometric Interpretation HSV to PNG");
   testframes::Make(frame, 1, 1, 8, 8, {1});
   context.ToStandardOutput = true;
   EXPECT_FALSE(frame.SaveAsPNG(qzcFileName(dir.file("c.png")), context, nullptr));
-  EXPECT_NE(std::string::npos, reports.Errors().find("output to standard output has been disabled, sorry !"));
+  EXPECT_HAS(reports.Errors(), "output to standard output has been disabled, sorry !");
 }
 
 }  // namespace
