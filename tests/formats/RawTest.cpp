@@ -27,43 +27,40 @@ Bytes SaveRaw(qzmDicomDataElementSet& set, UWORD mode, UWORD number = 1, bool wh
   return ReadBytes(name);
 }
 
-TEST(RawFiles, ModesOnEightBitFrames) {
+// Stored values unpacked in both byte orders (modes 0 and 1); extraction
+// (mode 2) keeps the words.
+TEST(RawFiles, ModesOnNativeFrames) {
   ReportCapture reports;
-  Layout layout;
-  qzmDicomDataElementSet set;
-  ByteSet(set, layout, {1, 2, 3, 4});
-  EXPECT_EQ(SaveRaw(set, 0), (Bytes{1, 2, 3, 4}));
-  EXPECT_EQ(SaveRaw(set, 1), (Bytes{1, 2, 3, 4}));
-  EXPECT_EQ(SaveRaw(set, 2), (Bytes{1, 2, 3, 4}));
-}
-
-TEST(RawFiles, ModesOnWordFrames) {
-  ReportCapture reports;
-  Layout layout;
-  layout.rows = 1;
-  layout.allocated = 16;
-  layout.stored = 12;
-  layout.high = 15;
-  qzmDicomDataElementSet set;
-  WordSet(set, layout, {0x123F, 0xABC0});
-  // Stored values unpacked, in both byte orders; extraction keeps the words.
-  EXPECT_EQ(SaveRaw(set, 0), (Bytes{0x23, 0x01, 0xBC, 0x0A}));
-  EXPECT_EQ(SaveRaw(set, 1), (Bytes{0x01, 0x23, 0x0A, 0xBC}));
-  EXPECT_EQ(SaveRaw(set, 2), (Bytes{0x3F, 0x12, 0xC0, 0xAB}));
-  layout.stored = 16;
-  WordSet(set, layout, {0x1234, 0xFEDC});
-  EXPECT_EQ(SaveRaw(set, 1), (Bytes{0x12, 0x34, 0xFE, 0xDC}));
+  const struct {
+    Layout layout;
+    std::vector<UWORD> samples;
+    UWORD mode;
+    Bytes expected;
+  } rows[] = {
+      {Layout(), {1, 2, 3, 4}, 0, {1, 2, 3, 4}},
+      {Layout(), {1, 2, 3, 4}, 1, {1, 2, 3, 4}},
+      {Layout(), {1, 2, 3, 4}, 2, {1, 2, 3, 4}},
+      {Layout{1, 2, 16, 12, 15}, {0x123F, 0xABC0}, 0, {0x23, 0x01, 0xBC, 0x0A}},
+      {Layout{1, 2, 16, 12, 15}, {0x123F, 0xABC0}, 1, {0x01, 0x23, 0x0A, 0xBC}},
+      {Layout{1, 2, 16, 12, 15}, {0x123F, 0xABC0}, 2, {0x3F, 0x12, 0xC0, 0xAB}},
+      {Layout{1, 2, 16, 16, 15}, {0x1234, 0xFEDC}, 1, {0x12, 0x34, 0xFE, 0xDC}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << "bits " << row.layout.stored << ", mode " << row.mode);
+    qzmDicomDataElementSet set;
+    if (row.layout.allocated == 8)
+      ByteSet(set, row.layout, Bytes(row.samples.begin(), row.samples.end()));
+    else
+      WordSet(set, row.layout, row.samples);
+    EXPECT_EQ(SaveRaw(set, row.mode), row.expected);
+  }
 }
 
 TEST(RawFiles, BigEndianSourcesAreExtractedLittleEndian) {
   ReportCapture reports;
   TempDir folder;
-  Layout layout;
-  layout.rows = 1;
-  layout.allocated = layout.stored = 16;
-  layout.high = 15;
   qzmDicomDataElementSet written, set;
-  WordSet(written, layout, {0x1234, 0x5678});
+  WordSet(written, Layout{1, 2, 16, 16, 15}, {0x1234, 0x5678});
   written[Tag(0x0002, 0x0010)].UI() = "1.2.840.10008.1.2.2";
   ASSERT_TRUE(written.Save(qzcFileName(folder.file("big.dcm"))));
   ASSERT_TRUE(set.Load(qzcFileName(folder.file("big.dcm"))));
@@ -73,8 +70,7 @@ TEST(RawFiles, BigEndianSourcesAreExtractedLittleEndian) {
 
 TEST(RawFiles, EncapsulatedFramesGiveTheirFragments) {
   ReportCapture reports;
-  Layout layout;
-  layout.frames = 2;
+  const Layout layout{2, 2, 8, 8, 7, 0, 1, 0, 2};
   const Bytes first{0xFF, 0xD8, 1, 2}, second{0xFF, 0xD8, 3, 4, 5, 6};
   qzmDicomDataElementSet set;
   EncapsulatedSet(set, layout, JpegSyntax, Encapsulated({0, 12}, {first, second}));
@@ -91,7 +87,7 @@ TEST(RawFiles, EncapsulatedFramesGiveTheirFragments) {
   // A whole multi-frame selection is refused; extraction takes the element.
   EXPECT_EQ(SaveRaw(set, 0, 1, true), (Bytes{0xDE, 0xAD}));
   EXPECT_EQ(SaveRaw(set, 2, 1, true), Encapsulated({0, 12}, {first, second}));
-  EXPECT_NE(reports.Warnings().find("using original Pixel Data."), std::string::npos);
+  EXPECT_HAS(reports.Warnings(), "using original Pixel Data.");
 }
 
 TEST(RawFiles, RefusedDestinations) {
@@ -103,7 +99,7 @@ TEST(RawFiles, RefusedDestinations) {
   qzmMedicalFrame::ConversionContext toOut;
   toOut.ToStandardOutput = true;
   EXPECT_FALSE(frame.SaveAsRAW(qzcFileName("x.raw"), toOut, 0, false, set));
-  EXPECT_NE(reports.Errors().find("unable to open destination file stdout!"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "unable to open destination file stdout!");
   // Extracting the whole Pixel Data of a set that has none.
   TempDir folder;
   qzmDicomDataElementSet empty;
@@ -120,7 +116,7 @@ qzmMedicalFrame::ConversionSettings Size(UWORD columns, UWORD rows) {
   return settings;
 }
 
-TEST(RawFiles, RawInputTakesItsBitsFromTheFileSize) {
+TEST(RawFiles, RawInputTakesItsBitsFromTheFileSizeAndNeedsASize) {
   ReportCapture reports;
   TempDir folder;
   const std::string name = folder.file("in.raw");
@@ -145,21 +141,14 @@ TEST(RawFiles, RawInputTakesItsBitsFromTheFileSize) {
   settings.Structure.Sample.SetBitsAllocatedStoredHigh(16, 12, 11);
   WriteBytes(name, Bytes(524287, 0));
   EXPECT_FALSE(frame.UpdateFrom(qzcFileName(name), settings));
-  EXPECT_NE(reports.Errors().find("missing pixel data (524288 words at least expected, 524287 found)!"),
-            std::string::npos);
-}
+  EXPECT_HAS(reports.Errors(), "missing pixel data (524288 words at least expected, 524287 found)!");
 
-TEST(RawFiles, RawInputNeedsASizeAndAFile) {
-  ReportCapture reports;
-  TempDir folder;
-  const std::string name = folder.file("in.raw");
-  WriteBytes(name, Bytes(16, 0));
-  qzmMedicalFrame frame;
+  // A size is needed, and a file to take the bits from.
   EXPECT_FALSE(frame.UpdateFrom(qzcFileName(name), Size(0, 0)));
   EXPECT_FALSE(frame.UpdateFrom(qzcFileName(name), Size(4, 0)));
-  EXPECT_NE(reports.Errors().find("missing size information (use --size)!"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "missing size information (use --size)!");
   EXPECT_FALSE(frame.UpdateFrom(qzcFileName(folder.file("none.raw")), Size(4, 4)));
-  EXPECT_NE(reports.Errors().find("unable to read the size of file"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "unable to read the size of file");
 }
 
 }  // namespace
