@@ -16,17 +16,10 @@ const qzmMedicalFrame::ConversionContext Context;
 
 // A 2 x 3 16-bit CT frame with a Transfer Syntax UID (so a meta group).
 void CtSet(qzmDicomDataElementSet& set, UWORD frames = 0) {
-  Layout layout;
-  layout.modality = "CT";
-  layout.columns = 3;
-  layout.allocated = 16;
-  layout.stored = 12;
-  layout.high = 11;
-  layout.frames = frames;
   std::vector<UWORD> words;
   for (UWORD k = 0; k < 6 * (frames ? frames : 1); ++k)
     words.push_back(UWORD(100 * k + 1));
-  WordSet(set, layout, words);
+  WordSet(set, Layout{2, 3, 16, 12, 11, 0, 1, 0, frames, "MONOCHROME2", "CT"}, words);
   set[Tag(0x0002, 0x0010)].UI() = "1.2.840.10008.1.2.1";
   set[Tag(0x0008, 0x0016)].UI() = "1.2.840.10008.5.1.4.1.1.2";
 }
@@ -63,9 +56,9 @@ TEST(DicomOutput, EachNativeSyntaxReadsBackAlike) {
     if (testsupport::HaveProgram("dcmdump")) {
       const testsupport::RunResult dump = testsupport::Run("dcmdump " + name);
       EXPECT_EQ(dump.status, 0) << dump.err;
-      EXPECT_NE(dump.out.find(syntax.dcmtkName), std::string::npos);
-      EXPECT_NE(dump.out.find("(0028,0011) US 3"), std::string::npos);
-      EXPECT_NE(dump.out.find("(7fe0,0010) OW 0001\\0065\\00c9"), std::string::npos) << dump.out;
+      EXPECT_HAS(dump.out, syntax.dcmtkName);
+      EXPECT_HAS(dump.out, "(0028,0011) US 3");
+      EXPECT_HAS(dump.out, "(7fe0,0010) OW 0001\\0065\\00c9") << dump.out;
     }
   }
 }
@@ -79,7 +72,7 @@ TEST(DicomOutput, ImplicitBigEndianOnlyForSetsWithoutMeta) {
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   const qzcFileName name(folder.file("ib.dcm"));
   EXPECT_FALSE(frame.SaveAsDICOM(name, Context, set, "ib", false));
-  EXPECT_NE(reports.Errors().find("conversion to DICOM (-d), unsupported syntax ib!"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "conversion to DICOM (-d), unsupported syntax ib!");
   EXPECT_FALSE(frame.SaveAsDICOM(name, Context, set, "xx", false));
 
   set.erase(Tag(0x0002, 0x0010));
@@ -138,12 +131,7 @@ TEST(DicomOutput, AWholeSetKeepsTheLayoutOfItsPixelData) {
 
   // Colour-by-plane pixels prepared for other outputs stay by plane in the
   // set's own Pixel Data.
-  Layout layout;
-  layout.rows = 1;
-  layout.photometric = "RGB";
-  layout.samples = 3;
-  layout.planar = 1;
-  ByteSet(set, layout, {'R', 'R', 'G', 'G', 'B', 'B'});
+  ByteSet(set, Layout{1, 2, 8, 8, 7, 0, 3, 1, 0, "RGB"}, {'R', 'R', 'G', 'G', 'B', 'B'});
   set[Tag(0x0002, 0x0010)].UI() = "1.2.840.10008.1.2.1";
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   ASSERT_TRUE(frame.ArePixelsReady());
@@ -187,11 +175,11 @@ TEST(DicomOutput, EncapsulatedDataAreKeptDecodedOrRefused) {
   // Plain -d keeps the compressed set as it is.
   const qzcFileName kept(folder.file("kept.dcm"));
   ASSERT_TRUE(frame.SaveAsDICOM(kept, Context, set, "", false));
-  EXPECT_NE(reports.Warnings().find("using original Pixel Data."), std::string::npos);
+  EXPECT_HAS(reports.Warnings(), "using original Pixel Data.");
   // Compressed data under a native syntax: refused, no file left.
   const qzcFileName refused(folder.file("refused.dcm"));
   EXPECT_FALSE(frame.SaveAsDICOM(refused, Context, set, "el", false));
-  EXPECT_NE(reports.Errors().find("conversion to DICOM (-d=el) of encapsulated/compressed data"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "conversion to DICOM (-d=el) of encapsulated/compressed data");
   EXPECT_FALSE(testsupport::FileExists(refused));
 
   // An RLE frame is decoded and written with its decoded pixels.
@@ -199,8 +187,7 @@ TEST(DicomOutput, EncapsulatedDataAreKeptDecodedOrRefused) {
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   const qzcFileName decoded(folder.file("decoded.dcm"));
   ASSERT_TRUE(frame.SaveAsDICOM(decoded, Context, set, "el", false));
-  EXPECT_NE(reports.Warnings().find("you are trying to change an encapsulated/compressed syntax to a native one!"),
-            std::string::npos);
+  EXPECT_HAS(reports.Warnings(), "you are trying to change an encapsulated/compressed syntax to a native one!");
   qzmDicomDataElementSet back;
   ASSERT_TRUE(back.Load(decoded));
   EXPECT_EQ(back[Tag(0x0002, 0x0010)].UI(), "1.2.840.10008.1.2.1");
@@ -233,7 +220,7 @@ TEST(DicomOutput, AccumulatedFrameFromScratch) {
                                     Tag(0x0028, 0x0101), Tag(0x0028, 0x0102), Tag(0x0028, 0x0103),
                                     Tag(0x7FE0, 0x0010)}));
   EXPECT_FALSE(accumulated.SaveFromScratchAsDicom(name, true));
-  EXPECT_NE(reports.Errors().find("unable to open destination file stdout!"), std::string::npos);
+  EXPECT_HAS(reports.Errors(), "unable to open destination file stdout!");
 }
 
 }  // namespace
