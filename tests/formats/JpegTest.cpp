@@ -74,74 +74,60 @@ TEST(JfifHeader, DefaultRecordWritesTheTwentyBytesAndReadsThemBack) {
 }
 
 TEST(JfifHeader, ReadRefusesOtherData) {
-  ReportCapture reports;
-  TempDir dir;
-  Bytes noApp0 = DefaultHeader;
-  noApp0[3] = 0xC4;
-  testsupport::WriteBytes(dir.file("a"), noApp0);
-  ifbstream a(dir.file("a").c_str());
-  qzgJfifHeader header;
-  EXPECT_TRUE(header.Read(a).fail());  // the refusal reaches callers that test the stream
-  EXPECT_NE(std::string::npos, reports.Errors().find("could not find APP0!"));
-  Bytes shortLength = DefaultHeader;
-  shortLength[5] = 8;
-  testsupport::WriteBytes(dir.file("b"), shortLength);
-  ifbstream b(dir.file("b").c_str());
-  EXPECT_TRUE(header.Read(b).fail());
-  EXPECT_NE(std::string::npos, reports.Errors().find("length 8 is < 16!"));
-  Bytes otherSignature = DefaultHeader;
-  otherSignature[6] = 'E';
-  testsupport::WriteBytes(dir.file("c"), otherSignature);
-  ifbstream c(dir.file("c").c_str());
-  EXPECT_TRUE(header.Read(c).fail());
-  EXPECT_NE(std::string::npos, reports.Errors().find("JFIF signature not found!"));
-  EXPECT_TRUE(c.IsLittleEndian());  // the stream's policy is put back
-}
-
-TEST(JpegExtraction, JfifDataAreWrittenByteForByte) {
-  TempDir dir;
-  qzmMedicalFrame frame;
-  const Bytes first = Join(DefaultHeader, {0xFF, 0xDB});
-  MakeJpegFrame(frame, {first, {0x01, 0x02, 0xFF, 0xD9}});
-  EXPECT_EQ(Join(first, {0x01, 0x02, 0xFF, 0xD9}), SaveJpeg(frame, dir));
-}
-
-TEST(JpegExtraction, HeaderIsAddedWithOneStartOfImage) {
-  TempDir dir;
-  qzmMedicalFrame frame;
-  MakeJpegFrame(frame, {{0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9}});
-  EXPECT_EQ(Join(DefaultHeader, {0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9}), SaveJpeg(frame, dir));
-}
-
-TEST(JpegExtraction, DataWithoutStartOfImageFollowTheHeaderWhole) {
-  TempDir dir;
-  qzmMedicalFrame frame;
-  const Bytes codeStream = {0xFF, 0x4F, 0xFF, 0x51, 0x00, 0x00};  // a JPEG 2000 code stream
-  MakeJpegFrame(frame, {codeStream});
-  frame.TransferSyntax = "1.2.840.10008.1.2.4.90";
-  EXPECT_EQ(Join(DefaultHeader, codeStream), SaveJpeg(frame, dir));
+  const struct {
+    size_t at;
+    UBYTE value;
+    const char* report;
+  } rows[] = {{3, 0xC4, "could not find APP0!"}, {5, 8, "length 8 is < 16!"}, {6, 'E', "JFIF signature not found!"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.report);
+    ReportCapture reports;
+    TempDir dir;
+    Bytes data = DefaultHeader;
+    data[row.at] = row.value;
+    testsupport::WriteBytes(dir.file("a"), data);
+    ifbstream in(dir.file("a").c_str());
+    qzgJfifHeader header;
+    EXPECT_TRUE(header.Read(in).fail());  // the refusal reaches callers that test the stream
+    EXPECT_HAS(reports.Errors(), row.report);
+    EXPECT_TRUE(in.IsLittleEndian());  // the stream's policy is put back
+  }
 }
 
 // JFIF means YCbCr to decoders: RGB data get an Adobe segment saying "no
 // colour transform" instead, unless they carry their own JFIF header.
-TEST(JpegExtraction, RgbDataAreMarkedAsUntransformed) {
+TEST(JpegExtraction, CompressedDataReachTheFile) {
   const Bytes adobeStart = {0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x0E, 'A', 'd', 'o',
                             'b', 'e', 0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00};
-  TempDir dir;
-  qzmMedicalFrame frame;
-  MakeJpegFrame(frame, {{0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9}});
-  frame.Structure.PhotometricInterpretation = "RGB";
-  EXPECT_EQ(Join(adobeStart, {0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9}), SaveJpeg(frame, dir));
-
-  const Bytes jfif = Join(DefaultHeader, {0xFF, 0xD9});
-  MakeJpegFrame(frame, {jfif});
-  frame.Structure.PhotometricInterpretation = "RGB";
-  EXPECT_EQ(jfif, SaveJpeg(frame, dir));
-
-  const Bytes codeStream = {0xFF, 0x4F, 0xFF, 0x51, 0x00, 0x00};
-  MakeJpegFrame(frame, {codeStream});
-  frame.Structure.PhotometricInterpretation = "RGB";
-  EXPECT_EQ(Join(DefaultHeader, codeStream), SaveJpeg(frame, dir));
+  const Bytes jfif = Join(DefaultHeader, {0xFF, 0xDB});
+  const Bytes huffman = {0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9};
+  const Bytes codeStream = {0xFF, 0x4F, 0xFF, 0x51, 0x00, 0x00};  // a JPEG 2000 code stream
+  const struct {
+    const char* name;
+    std::vector<Bytes> fragments;
+    const char* photometric;
+    Bytes expected;
+    const char* syntax = "1.2.840.10008.1.2.4.50";
+  } rows[] = {
+      {"JFIF data byte for byte", {jfif, {0x01, 0x02, 0xFF, 0xD9}}, "MONOCHROME2",
+       Join(jfif, {0x01, 0x02, 0xFF, 0xD9})},
+      {"header added with one start of image", {huffman}, "MONOCHROME2",
+       Join(DefaultHeader, {0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9})},
+      {"JPEG 2000 data follow the header", {codeStream}, "MONOCHROME2", Join(DefaultHeader, codeStream),
+       "1.2.840.10008.1.2.4.90"},
+      {"RGB marked untransformed", {huffman}, "RGB", Join(adobeStart, {0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9})},
+      {"RGB with its own JFIF header", {jfif}, "RGB", jfif},
+      {"RGB without start of image", {codeStream}, "RGB", Join(DefaultHeader, codeStream)},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    qzmMedicalFrame frame;
+    MakeJpegFrame(frame, row.fragments);
+    frame.Structure.PhotometricInterpretation = row.photometric;
+    frame.TransferSyntax = row.syntax;
+    EXPECT_EQ(row.expected, SaveJpeg(frame, dir));
+  }
 }
 
 TEST(JpegExtraction, RefusesNativeDataAndStandardOutput) {
@@ -152,14 +138,13 @@ TEST(JpegExtraction, RefusesNativeDataAndStandardOutput) {
   testframes::Make(native, 1, 1, 8, 8, {0});
   native.TransferSyntax = "1.2.840.10008.1.2.1";
   EXPECT_FALSE(native.SaveAsJPEG(qzcFileName(dir.file("a.jpg")), context));
-  EXPECT_NE(std::string::npos,
-            reports.Errors().find("original encapsulated/compressed DICOM data are not in JPEG format!"));
+  EXPECT_HAS(reports.Errors(), "original encapsulated/compressed DICOM data are not in JPEG format!");
 
   qzmMedicalFrame frame;
   MakeJpegFrame(frame, {{0xFF, 0xD8, 0xFF, 0xD9}});
   context.ToStandardOutput = true;
   EXPECT_FALSE(frame.SaveAsJPEG(qzcFileName(dir.file("b.jpg")), context));
-  EXPECT_NE(std::string::npos, reports.Errors().find("unable to open destination file stdout!"));
+  EXPECT_HAS(reports.Errors(), "unable to open destination file stdout!");
 }
 
 }  // namespace
