@@ -62,26 +62,25 @@ TEST_F(ImageCommand, BmpInputIsWrittenBackUnchanged) {
   EXPECT_EQ(ReadBytes(dir.file("x.bmp")), ReadBytes(dir.file("x.bmp.bmp")));
 }
 
-TEST_F(ImageCommand, MaskZeroesTheMaskedPixels) {
+// The 2 x 2 image of the DICOM file, bottom row first.
+TEST_F(ImageCommand, MaskAndZeroWidthWindow) {
   WriteDicom("mr.dcm", {10, 20, 30, 40});
   WriteBmp("m.bmp", {0, 1, 255, 0}, "MONOCHROME2");
-  const testsupport::RunResult result = Medconv("-w --resample=no --mask=zero:m.bmp mr.dcm");
-  EXPECT_EQ(0, result.status) << result.err;
-  const Bytes file = ReadBytes(dir.file("mr.dcm.bmp"));
-  ASSERT_EQ(1078u + 8u, file.size());
-  EXPECT_EQ((Bytes{0, 40, 0, 0, 10, 0, 0, 0}), Bytes(file.begin() + 1078, file.end()));  // bottom row first
-
+  const struct {
+    const char* options;
+    Bytes image;
+  } rows[] = {{"-w --resample=no --mask=zero:m.bmp", {0, 40, 0, 0, 10, 0, 0, 0}},
+              {"-w --win=20:0", {255, 255, 0, 0, 0, 0, 0, 0}}};  // a threshold at 20
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.options);
+    const testsupport::RunResult result = Medconv(std::string(row.options) + " mr.dcm");
+    EXPECT_EQ(0, result.status) << result.err;
+    const Bytes file = ReadBytes(dir.file("mr.dcm.bmp"));
+    ASSERT_EQ(1078u + 8u, file.size());
+    EXPECT_EQ(row.image, Bytes(file.begin() + 1078, file.end()));
+  }
   WriteBmp("mask-zero.bmp", {1, 0, 0, 0}, "MONOCHROME2");
   EXPECT_EQ(0, Medconv("-w --resample=no --mask=zero --to=out/ mr.dcm").status);
-}
-
-TEST_F(ImageCommand, ZeroWidthWindowIsAThreshold) {
-  WriteDicom("mr.dcm", {10, 20, 30, 40});
-  const testsupport::RunResult result = Medconv("-w --win=20:0 mr.dcm");
-  EXPECT_EQ(0, result.status) << result.err;
-  const Bytes file = ReadBytes(dir.file("mr.dcm.bmp"));
-  ASSERT_EQ(1078u + 8u, file.size());
-  EXPECT_EQ((Bytes{255, 255, 0, 0, 0, 0, 0, 0}), Bytes(file.begin() + 1078, file.end()));
 }
 
 TEST_F(ImageCommand, TwentyFourBitMaskIsRefused) {
@@ -89,23 +88,23 @@ TEST_F(ImageCommand, TwentyFourBitMaskIsRefused) {
   WriteBmp("rgb.bmp", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "RGB", 3);
   const testsupport::RunResult result = Medconv("-w --mask=zero:rgb.bmp mr.dcm");
   EXPECT_EQ(1, result.status);
-  EXPECT_NE(std::string::npos, result.err.find("can not handle format 24 <> 8 bits/pixel!"));
-  EXPECT_NE(std::string::npos, result.err.find("unable to load mask rgb.bmp!"));
+  EXPECT_HAS(result.err, "can not handle format 24 <> 8 bits/pixel!");
+  EXPECT_HAS(result.err, "unable to load mask rgb.bmp!");
   EXPECT_FALSE(testsupport::FileExists(dir.file("mr.dcm.bmp")));
 }
 
 TEST_F(ImageCommand, WriterOptionFailures) {
   WriteDicom("mr.dcm", {10, 20, 30, 40});
   testsupport::RunResult result = Medconv("-a -w -p2 mr.dcm");
-  EXPECT_NE(std::string::npos, result.err.find("wrong parameters for -p!"));
+  EXPECT_HAS(result.err, "wrong parameters for -p!");
   EXPECT_TRUE(testsupport::FileExists(dir.file("mr.dcm.tga")));  // written before -p was refused
   EXPECT_TRUE(testsupport::FileExists(dir.file("mr.dcm.bmp")));
 
   result = Medconv("--out -a -w -p -j mr.dcm");
-  EXPECT_NE(std::string::npos, result.err.find("unable to save as TARGA!"));
-  EXPECT_NE(std::string::npos, result.err.find("unable to open destination file stdout!"));
-  EXPECT_NE(std::string::npos, result.err.find("output to standard output has been disabled, sorry !"));
-  EXPECT_NE(std::string::npos, result.err.find("unable to save as JPEG/JFIF!"));
+  EXPECT_HAS(result.err, "unable to save as TARGA!");
+  EXPECT_HAS(result.err, "unable to open destination file stdout!");
+  EXPECT_HAS(result.err, "output to standard output has been disabled, sorry !");
+  EXPECT_HAS(result.err, "unable to save as JPEG/JFIF!");
 }
 
 }  // namespace
