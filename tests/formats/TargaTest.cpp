@@ -86,7 +86,7 @@ TEST(TargaWriter, Refusals) {
   qzmMedicalFrame cmyk;
   testframes::Make(cmyk, 1, 1, 8, 8, {1, 2, 3, 4}, "CMYK", 4);
   EXPECT_FALSE(cmyk.SaveAsTARGA(qzcFileName(dir.file("a.tga")), context));
-  EXPECT_NE(std::string::npos, reports.Warnings().find("can not convert Photometric Interpretation CMYK to TARGA"));
+  EXPECT_HAS(reports.Warnings(), "can not convert Photometric Interpretation CMYK to TARGA");
 
   qzmMedicalFrame threeSampleGrey;
   testframes::Make(threeSampleGrey, 1, 1, 8, 8, {1, 2, 3}, "MONOCHROME2", 3);
@@ -97,7 +97,7 @@ TEST(TargaWriter, Refusals) {
   testframes::Make(frame, 1, 1, 8, 8, {1});
   context.ToStandardOutput = true;
   EXPECT_FALSE(frame.SaveAsTARGA(qzcFileName(dir.file("c.tga")), context));
-  EXPECT_NE(std::string::npos, reports.Errors().find("unable to open destination file stdout!"));
+  EXPECT_HAS(reports.Errors(), "unable to open destination file stdout!");
 }
 
 TEST(TargaHeader, ReadsBackWhatItWritesAndPrintsIt) {
