@@ -142,6 +142,24 @@ bool WidenBytesToWords(qzmDicomDataElementValue& pixels)
   return true;
 }
 
+// The stored value of each of the frame's samples, cut to the unit of raw
+// (NumberOfSamples units), padding pixels replaced by PaddingReplacement.
+template <typename Unit>
+void WriteStoredValues(const qzmMedicalFrame& frame, const qzmPixelSamples& pixels, Unit* raw)
+{
+  const struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
+  const ULONG count = frame.Structure.NumberOfSamples;
+  const UWORD lowBit = sample.LowBit, mask = sample.StoredMask;
+  const UWORD padding = UWORD(frame.PixelPaddingValue), replacement = frame.PaddingReplacement;
+  const bool hasPadding = frame.HasPixelPaddingValue;
+  pixels.Read([&](auto sampleAt) {
+    for (ULONG k = 0; k < count; ++k) {
+      const UWORD v = UWORD((sampleAt(k) >> lowBit) & mask);
+      raw[k] = Unit(hasPadding && v == padding ? replacement : v);
+    }
+  });
+}
+
 }  // namespace
 
 bool qzmMedicalFrame::ArePixelsReady()
@@ -382,11 +400,10 @@ bool qzmMedicalFrame::GetOrganizedToRaw(qzcDatedValue& out)
       return false;
     }
     const qzmPixelSamples pixels = qzmPixelSamples::Of(Pixels.Value, sample.BitsAllocated);
-    qzmPixelSamples raw = qzmPixelSamples::Of(out.Value, unitBits);
-    for (ULONG k = 0; k < Structure.NumberOfSamples; ++k) {
-      const UWORD v = UWORD((pixels.Get(k) >> sample.LowBit) & sample.StoredMask);
-      raw.Set(k, HasPixelPaddingValue && v == UWORD(PixelPaddingValue) ? PaddingReplacement : v);
-    }
+    if (words)
+      WriteStoredValues(*this, pixels, out.Value.OW().GetMemoryLocation());
+    else
+      WriteStoredValues(*this, pixels, out.Value.OB().GetMemoryLocation());
   }
   out.Date = Pixels.Date;
   return true;

@@ -54,6 +54,25 @@ public:
   UWORD Bits() const { return bits; }
   bool IsBytes() const { return bytes != nullptr; }
 
+  // The units themselves when every sample fills one whole unit (16-bit
+  // samples in words, 8-bit samples in bytes), null otherwise: sample k is
+  // then unit k, as Get would read it.
+  const UWORD* WholeWords() const { return words && bits == 16 ? words : nullptr; }
+  const UBYTE* WholeBytes() const { return bytes && bits == 8 ? bytes : nullptr; }
+
+  // Runs loop(at) once, at(k) giving sample k as Get does: a plain load from
+  // the units when samples fill them, so that loops over many samples do not
+  // choose the unit and width again for each one.
+  template <typename Loop>
+  void Read(Loop loop) const {
+    if (const UWORD* whole = WholeWords())
+      loop([whole](ULONG k) { return whole[k]; });
+    else if (const UBYTE* whole = WholeBytes())
+      loop([whole](ULONG k) { return UWORD(whole[k]); });
+    else
+      loop([this](ULONG k) { return Get(k); });
+  }
+
   // The sample's bits, zero-extended.
   UWORD Get(ULONG k) const {
     if (bytes) {
