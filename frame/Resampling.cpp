@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -86,9 +88,15 @@ public:
   // Calls visit with the stored value of each sample, in order.
   template <typename Visit>
   void ForEach(Visit visit) const {
-    for (ULONG k = 0; k < count; ++k)
-      visit(UWORD((samples.Get(k) >> lowBit) & mask));
+    samples.Read([&](auto sampleAt) {
+      for (ULONG k = 0; k < count; ++k)
+        visit(UWORD((sampleAt(k) >> lowBit) & mask));
+    });
   }
+
+  ULONG Count() const { return count; }
+  // The largest stored value: the mask.
+  UWORD Mask() const { return mask; }
 
 private:
   qzmPixelSamples samples;
@@ -177,12 +185,23 @@ unsigned SignificantBits(SLONG maximum) {
 }
 
 // Maps every stored value with map; padding pixels become 0 when asked.
+// When the pixels far outnumber the stored values, each value is mapped
+// once into a table (the same results) and the pixels are looked up.
 template <typename Out, typename Map>
 void MapAll(const StoredValues& values, Out* out, bool zeroPadding, UWORD padding, Map map) {
-  if (zeroPadding)
-    values.ForEach([&](UWORD v) { *out++ = v == padding ? Out(0) : map(v); });
-  else
-    values.ForEach([&](UWORD v) { *out++ = map(v); });
+  const auto mapped = [&](UWORD v) { return zeroPadding && v == padding ? Out(0) : map(v); };
+  const ULONG tableSize = ULONG(values.Mask()) + 1;
+  std::unique_ptr<Out[]> table;
+  if (values.Count() > 4ull * tableSize)
+    table.reset(new (std::nothrow) Out[tableSize]);
+  if (!table) {
+    values.ForEach([&](UWORD v) { *out++ = mapped(v); });
+    return;
+  }
+  for (ULONG v = 0; v < tableSize; ++v)
+    table[v] = mapped(UWORD(v));
+  const Out* const lookup = table.get();
+  values.ForEach([&](UWORD v) { *out++ = lookup[v]; });
 }
 
 template <typename Out>

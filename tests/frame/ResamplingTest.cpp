@@ -87,6 +87,56 @@ TEST(Resampling, MappingsOfGreyAndPaletteFrames) {
   EXPECT_HAS(reports.Warnings(), "there is no Windowing informations!");
 }
 
+// A frame of more than four pixels per stored value is mapped through a
+// table of the stored values; it must give what a frame holding each value
+// once gives pixel by pixel. The stored bits lie inside the unit, the other
+// bits are set, and one value is padding.
+TEST(Resampling, FramesOfManyPixelsMapAsFramesOfFew) {
+  struct Layout {
+    UWORD allocated, stored, high;
+  };
+  for (const Layout& layout : {Layout{16, 6, 9}, Layout{8, 7, 7}}) {
+    SCOPED_TRACE(layout.allocated);
+    const UWORD low = UWORD(layout.high + 1 - layout.stored), mask = UWORD((1u << layout.stored) - 1);
+    const UWORD outside = UWORD(((1u << layout.allocated) - 1) & ~(unsigned(mask) << low));
+    const ULONG distinct = ULONG(mask) + 1, many = 5 * distinct;
+    std::vector<UWORD> values;
+    for (ULONG k = 0; k < many; ++k)
+      values.push_back(UWORD((k % distinct) << low | (k * 0x9E37u & outside)));
+    qzmMedicalFrame few, all;
+    for (qzmMedicalFrame* frame : {&few, &all}) {
+      const ULONG count = frame == &few ? distinct : many;
+      Make(*frame, 1, UWORD(count), layout.allocated, layout.stored,
+           std::vector<UWORD>(values.begin(), values.begin() + count));
+      frame->Structure.Sample.SetBitsAllocatedStoredHigh(layout.allocated, layout.stored, layout.high);
+      testframes::Pad(*frame, 5);
+      frame->Windowing.HasWindowing = true;
+      frame->Windowing.StoredWindowWidth = 40;
+      frame->Windowing.StoredWindowMin = 10;
+      frame->Windowing.StoredWindowMax = 49;
+    }
+    for (bool window : {true, false})
+      for (Method method : {Method::linear, Method::shift, Method::near, Method::no}) {
+        SCOPED_TRACE(int(method) + 10 * window);
+        few.Pixels.Date += 1;
+        all.Pixels.Date += 1;
+        const std::vector<UBYTE> few8 = To8(few, window, method), all8 = To8(all, window, method);
+        const std::vector<UWORD> few16 = To16(few, window, method), all16 = To16(all, window, method);
+        if (method == Method::no) {  // the stored values themselves, padding too
+          for (ULONG k = 0; k < distinct; ++k)
+            ASSERT_EQ(few16[k], k);
+        }
+        ASSERT_EQ(all8.size(), many);
+        ASSERT_EQ(all16.size(), many);
+        for (ULONG k = 0; k < many; ++k) {
+          ASSERT_EQ(all8[k], few8[k % distinct]) << k;
+          ASSERT_EQ(all16[k], few16[k % distinct]) << k;
+        }
+      }
+    EXPECT_EQ(few.GetMax(), mask);
+  }
+}
+
 TEST(Resampling, EightBitFramesArePassedThroughAndNeverWrittenLater) {
   qzmMedicalFrame frame;
   Make(frame, 1, 2, 8, 8, {10, 20});
