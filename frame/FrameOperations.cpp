@@ -305,20 +305,40 @@ void ScanStatistics(qzmMedicalFrame& frame)
   const qzmPixelSamples pixels = SamplesOf(frame);
   const struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
   const bool isSigned = sample.PixelRepresentation == 1;
+  const ULONG count = frame.Structure.NumberOfPixels;
   SLONG max = isSigned ? -32768 : 0, min = isSigned ? 32767 : 65535;
-  double sum = 0;
-  for (ULONG k = 0; k < frame.Structure.NumberOfPixels; ++k) {
-    const UWORD v = Stored(sample, pixels.Get(k));
-    if (IsPadding(frame, v))
-      continue;
-    const SLONG value = StoredNumber(sample, v);
-    max = value > max ? value : max;
-    min = value < min ? value : min;
-    sum += value;
-  }
+  // An integer sum: up to 2^32 values of 16 bits stay far below 2^53, where
+  // a double sum would begin to round, so the mean is the same either way.
+  long long sum = 0;
+  pixels.Read([&](auto sampleAt) {
+    if (!isSigned && !frame.HasPixelPaddingValue) {
+      // Every value counts and compares as it is stored.
+      UWORD high = 0, low = 65535;
+      unsigned long long total = 0;
+      for (ULONG k = 0; k < count; ++k) {
+        const UWORD v = Stored(sample, sampleAt(k));
+        high = std::max(high, v);
+        low = std::min(low, v);
+        total += v;
+      }
+      max = high;
+      min = low;
+      sum = (long long)(total);
+      return;
+    }
+    for (ULONG k = 0; k < count; ++k) {
+      const UWORD v = Stored(sample, sampleAt(k));
+      if (IsPadding(frame, v))
+        continue;
+      const SLONG value = StoredNumber(sample, v);
+      max = std::max(max, value);
+      min = std::min(min, value);
+      sum += value;
+    }
+  });
   frame.MaxCache.Value.SL() = max;
   frame.MinCache.Value.SL() = min;
-  frame.MeanCache.Value.FD() = sum / frame.Structure.NumberOfPixels;
+  frame.MeanCache.Value.FD() = double(sum) / count;
   frame.MaxCache.Date = frame.MinCache.Date = frame.MeanCache.Date = frame.Pixels.Date;
 }
 

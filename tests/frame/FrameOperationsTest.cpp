@@ -204,6 +204,19 @@ TEST(FrameOperations, StatisticsSkipPaddingAndFollowTheStamp) {
   EXPECT_EQ(bytes.GetMin(), -1);
   EXPECT_EQ(bytes.GetMax(), 127);
 
+  // Unsigned frames without padding: only the stored bits count, wherever
+  // they lie (12 bits at bits 2 to 13 here), and bytes as they are.
+  qzmMedicalFrame shifted, unsignedBytes;
+  Make(shifted, 1, 3, 16, 12, {0xC004, 0x3FFC, 0x0009});
+  shifted.Structure.Sample.SetBitsAllocatedStoredHigh(16, 12, 13);
+  EXPECT_EQ(shifted.GetMin(), 1);
+  EXPECT_EQ(shifted.GetMax(), 4095);
+  EXPECT_DOUBLE_EQ(shifted.GetMean(), 4098 / 3.0);
+  Make(unsignedBytes, 1, 2, 8, 8, {0xFF, 0x01});
+  EXPECT_EQ(unsignedBytes.GetMin(), 1);
+  EXPECT_EQ(unsignedBytes.GetMax(), 255);
+  EXPECT_DOUBLE_EQ(unsignedBytes.GetMean(), 128.0);
+
   qzmMedicalFrame rgb;
   Make(rgb, 1, 2, 8, 8, {1, 2, 3, 4, 5, 6}, "RGB", 3);
   EXPECT_EQ(rgb.GetMax(), 0);
