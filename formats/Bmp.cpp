@@ -60,22 +60,6 @@ bool ColorTable(qzmMedicalFrame& frame, std::vector<UBYTE>& table) {
   return true;
 }
 
-// The 8- or 24-bit image to write, prepared from the frame's pixels.
-bool PrepareImage(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionContext& context) {
-  if (frame.Structure.SamplesPerPixel == 1) {
-    if (frame.GetResampledTo8(frame.Resampled8, context.ApplyWindowing, context.ReSamplingMethod))
-      return true;
-    qzcError(saveSignature, "unable to reorganize from %u bit to 8 bit!", unsigned(frame.Structure.Sample.BitsStored))
-        .Report();
-    return false;
-  }
-  if (frame.Structure.PhotometricInterpretation == "RGB" && !frame.GetResampledToBGR24(frame.ResampledBGR24)) {
-    qzcError(saveSignature, "unable to reorganize from RGB to BGR 24 bits!").Report();
-    return false;
-  }
-  return true;
-}
-
 // The header for the frame's interpretation; false when BMP has none.
 bool BuildHeader(const qzmMedicalFrame& frame, qzgBmp& header) {
   const qzcString& interpretation = frame.Structure.PhotometricInterpretation;
@@ -117,7 +101,7 @@ bool GeometryIsReadable(const qzgBmp& header, ifbstream& ifs) {
 }  // namespace
 
 bool qzmMedicalFrame::SaveAsBMP(const qzcFileName& name, const ConversionContext& context) {
-  if (!SamplesFitInterpretation(*this, saveSignature) || !PrepareImage(*this, context))
+  if (!SamplesFitInterpretation(*this, saveSignature) || !PrepareBgrImage(*this, context, saveSignature))
     return false;
   qzgBmp header;
   std::vector<UBYTE> table;

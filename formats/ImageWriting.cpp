@@ -95,3 +95,18 @@ bool CloseDestination(ofbstream& ofs, const qzcFileName& name, const qzmMedicalF
   qzcError(signature, "unable to write to destination file %s!", DestinationName(name, context)).Report();
   return false;
 }
+
+bool PrepareBgrImage(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionContext& context, const char* signature) {
+  if (frame.Structure.SamplesPerPixel == 1) {
+    if (frame.GetResampledTo8(frame.Resampled8, context.ApplyWindowing, context.ReSamplingMethod))
+      return true;
+    qzcError(signature, "unable to reorganize from %u bit to 8 bit!", unsigned(frame.Structure.Sample.BitsStored))
+        .Report();
+    return false;
+  }
+  if (frame.Structure.PhotometricInterpretation == "RGB" && !frame.GetResampledToBGR24(frame.ResampledBGR24)) {
+    qzcError(signature, "unable to reorganize from RGB to BGR 24 bits!").Report();
+    return false;
+  }
+  return true;
+}

@@ -34,6 +34,11 @@ struct Palette {
 // signature) when a table holds fewer entries than the frame announces.
 bool LoadPalette(qzmMedicalFrame& frame, std::size_t maxEntries, Palette& palette, const char* signature);
 
+// Prepares the image that BMP and TARGA write: the 8-bit resampled image of a
+// one-sample frame (Resampled8), or the BGR image of an RGB frame
+// (ResampledBGR24); reports the failure under signature.
+bool PrepareBgrImage(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionContext& context, const char* signature);
+
 // Opens the destination of a writer: "cout" (which the binary stream
 // refuses) for standard output, else the file; reports the failure.
 bool OpenDestination(ofbstream& ofs, const qzcFileName& name,

@@ -17,21 +17,6 @@ const char* const saveSignature =
 
 const unsigned MaxMapEntries = 256;
 
-bool PrepareImage(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionContext& context) {
-  if (frame.Structure.SamplesPerPixel == 1) {
-    if (frame.GetResampledTo8(frame.Resampled8, context.ApplyWindowing, context.ReSamplingMethod))
-      return true;
-    qzcError(saveSignature, "unable to reorganize from %u bit to 8 bit!", unsigned(frame.Structure.Sample.BitsStored))
-        .Report();
-    return false;
-  }
-  if (frame.Structure.PhotometricInterpretation == "RGB" && !frame.GetResampledToBGR24(frame.ResampledBGR24)) {
-    qzcError(saveSignature, "unable to reorganize from RGB to BGR 24 bits!").Report();
-    return false;
-  }
-  return true;
-}
-
 void SetKind(qzgTarga& header, bool colorMap, qzgTarga::ImageTypeCode type, UBYTE depth) {
   header.HasColorMap = colorMap;
   header.ImageType = type;
@@ -71,7 +56,7 @@ bool BuildHeader(qzmMedicalFrame& frame, qzgTarga& header, std::vector<UBYTE>& c
 }  // namespace
 
 bool qzmMedicalFrame::SaveAsTARGA(const qzcFileName& name, const ConversionContext& context) {
-  if (!SamplesFitInterpretation(*this, saveSignature) || !PrepareImage(*this, context))
+  if (!SamplesFitInterpretation(*this, saveSignature) || !PrepareBgrImage(*this, context, saveSignature))
     return false;
   qzgTarga header;
   std::vector<UBYTE> colorMap;
