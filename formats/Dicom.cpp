@@ -3,6 +3,7 @@
 // or another native transfer syntax; and a frame without a set (the
 // accumulation buffer) written from scratch.
 #include "frame/qzmMedicalFrame.h"
+#include "frame/qzmImageTags.h"
 
 #include "dicom/qzmDicomDataElementSet.h"
 #include "lib/ofbstream.h"
@@ -17,19 +18,12 @@
 namespace {
 
 typedef qzmDicomDataElementDescription VRs;
-typedef qzmDicomDataElementTag Tag;
 
 const char* const SaveSignature = "bool qzmMedicalFrame::SaveAsDICOM( const qzcFileName&, const "
                                   "qzmMedicalFrame::ConversionContext&, qzmDicomDataElementSet&, const qzcString&, bool )";
 const char* const ScratchSignature = "bool qzmMedicalFrame::SaveFromScratchAsDicom( const qzcFileName&, const bool ) const";
 
-const Tag TransferSyntaxTag(0x0002, 0x0010), ModalityTag(0x0008, 0x0060), SliceThicknessTag(0x0018, 0x0050),
-    SamplesPerPixelTag(0x0028, 0x0002), PhotometricTag(0x0028, 0x0004), PlanarConfigurationTag(0x0028, 0x0006),
-    NumberOfFramesTag(0x0028, 0x0008), RowsTag(0x0028, 0x0010), ColumnsTag(0x0028, 0x0011),
-    PixelSpacingTag(0x0028, 0x0030), BitsAllocatedTag(0x0028, 0x0100), BitsStoredTag(0x0028, 0x0101),
-    HighBitTag(0x0028, 0x0102), PixelRepresentationTag(0x0028, 0x0103), PixelPaddingTag(0x0028, 0x0120),
-    WindowCenterTag(0x0028, 0x1050), WindowWidthTag(0x0028, 0x1051), RescaleInterceptTag(0x0028, 0x1052),
-    RescaleSlopeTag(0x0028, 0x1053), PixelDataTag(0x7FE0, 0x0010);
+using namespace qzmImageTags;
 
 // A -d sub-option: the UID written into a set that has a Transfer Syntax
 // UID (none for "ib"), and the stream policy for a set that has none.

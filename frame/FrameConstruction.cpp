@@ -2,6 +2,7 @@
 // its defaults, the colour tables, the window, and a view on this frame's
 // pixel bytes), or from a BMP or RAW image file.
 #include "frame/qzmMedicalFrame.h"
+#include "frame/qzmImageTags.h"
 
 #include "frame/FrameNumbers.h"
 #include "dicom/qzmDicomDataElementSet.h"
@@ -16,17 +17,10 @@
 namespace {
 
 typedef qzmDicomDataElementDescription VRs;
-typedef qzmDicomDataElementTag Tag;
 
 const char* const UpdateFromSetSignature = "bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet&, const UWORD)";
 
-const Tag RowsTag(0x0028, 0x0010), ColumnsTag(0x0028, 0x0011), BitsAllocatedTag(0x0028, 0x0100),
-    BitsStoredTag(0x0028, 0x0101), HighBitTag(0x0028, 0x0102), PixelRepresentationTag(0x0028, 0x0103),
-    PixelDataTag(0x7FE0, 0x0010), NumberOfFramesTag(0x0028, 0x0008), ModalityTag(0x0008, 0x0060),
-    PhotometricTag(0x0028, 0x0004), SamplesPerPixelTag(0x0028, 0x0002), PlanarConfigurationTag(0x0028, 0x0006),
-    PixelSpacingTag(0x0028, 0x0030), SliceThicknessTag(0x0018, 0x0050), PixelPaddingTag(0x0028, 0x0120),
-    WindowCenterTag(0x0028, 0x1050), WindowWidthTag(0x0028, 0x1051), RescaleInterceptTag(0x0028, 0x1052),
-    RescaleSlopeTag(0x0028, 0x1053), TransferSyntaxTag(0x0002, 0x0010);
+using namespace qzmImageTags;
 
 // Tag sets of the presence checks, built on first use.
 const qzmDicomDataElementTagSet& ImageTags()
