@@ -10,6 +10,8 @@
 #include "lib/qzcIoFunctions.h"
 #include "lib/qzcWarning.h"
 
+#include <sys/stat.h>
+
 typedef qzmDicomDataElementDescription Description;
 
 namespace {
@@ -191,6 +193,12 @@ bool qzmDicomDataElementSet::Load(const qzcFileName& name, const qzmDicomDataEle
                                   iobsManipulator manipulator) {
   static const char* const signature =
       "bool qzmDicomDataElementSet::Load( const qzcFileName&, const qzmDicomDataElementTagSet*, iobs& (*)(iobs&) )";
+  // A device or a pipe (/dev/zero, say) could feed the reader forever.
+  struct stat status;
+  if (stat(name.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    qzcError(signature, "%s is not a regular file!", name.c_str()).Report();
+    return false;
+  }
   ifbstream ifs(name.c_str(), std::ios::in | std::ios::binary);
   if (!ifs) {
     qzcError(signature, "while opening file %s!", name.c_str()).Report();

@@ -211,6 +211,17 @@ TEST(SetRead, DeeplyNestedSequencesAreRefused) {
   EXPECT_TRUE(reports.Error("sequences nested deeper than 64 levels!"));
 }
 
+TEST(SetRead, OnlyRegularFilesAreRead) {
+  CapturedReports reports;
+  testsupport::TempDir dir;
+  for (const std::string& name : {std::string("/dev/zero"), dir.path()}) {
+    SCOPED_TRACE(name);
+    Set set;
+    EXPECT_FALSE(set.Load(qzcFileName(name)));
+    EXPECT_TRUE(reports.Error(name + " is not a regular file!"));
+  }
+}
+
 TEST(SetRead, TruncatedFilesKeepWhatWasRead) {
   CapturedReports reports;
   testsupport::TempDir dir;
