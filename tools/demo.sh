@@ -74,6 +74,18 @@ mkdir -p windowed
 run -w -p1 --win=40:400 --to=windowed "$samples/ct.dcm"
 ls windowed
 
+echo
+echo "== RAW pixel data (little endian) and DICOM in explicit VR little endian of every sample"
+mkdir -p raw-dicom
+run -r0 -d=el --to=raw-dicom "$samples/*.dcm"
+ls raw-dicom
+
+echo
+echo "== Statistics of the CT slice, and its cropped, halved copy in implicit VR little endian"
+run --get=max:min:mean "$samples/ct.dcm"
+echo
+run --crop=8:8:48:48 --halve -d=il --to=raw-dicom --rename=cur_nm:cropped "$samples/ct.dcm"
+
 # -j extracts JPEG data already in a set; DCMTK's dcmcjpeg, when installed,
 # makes such sets from the samples: the grey frames in baseline JPEG, and the
 # colour wheel kept in RGB (+cr) rather than converted to YCbCr.
