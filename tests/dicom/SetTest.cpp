@@ -112,6 +112,10 @@ TEST(SetRead, BareSetsAreImplicitLittleEndianUnlessToldOtherwise) {
       Builder().Explicit(0x0010, 0x0010, "PN", PatientName).Explicit(0x4008, 0x0300, "ST", std::string(140, 'x'));
   ASSERT_TRUE(dicombytes::LoadBytes(dir, explicitSet, told, explicit_little_endian));
   EXPECT_EQ(PatientOf(told), PatientName);
+
+  Set small;  // shorter than a preamble and signature
+  ASSERT_TRUE(dicombytes::LoadBytes(dir, Builder().Implicit(0x0010, 0x0010, PatientName), small));
+  EXPECT_EQ(PatientOf(small), PatientName);
 }
 
 TEST(SetRead, ImplicitPseudoVRsFollowThePixelRepresentation) {

@@ -62,14 +62,18 @@ TEST_F(SignatureTest, AnOffsetBeyondAThousandIsRefusedWithoutReading) {
   EXPECT_EQ(0, stream_.tellg());
 }
 
-TEST(Signature, AFileEndingBeforeTheSignatureLeavesTheStreamFailed) {
+TEST(Signature, AFileEndingBeforeTheSignatureIsGivenBackWhole) {
   testsupport::TempDir dir;
   std::vector<unsigned char> bytes = PreambleFile();
   bytes.resize(130);
   testsupport::WriteBytes(dir.file("short.bin"), bytes);
   std::ifstream stream(dir.file("short.bin"), std::ios::in | std::ios::binary);
   EXPECT_FALSE(qzcIoFunctions::HasSignature(stream, 128, "DICM", 4, true));
-  EXPECT_TRUE(stream.fail());
+  EXPECT_FALSE(stream.fail());
+  EXPECT_EQ(0, stream.tellg());
+  std::vector<unsigned char> again(bytes.size());
+  EXPECT_TRUE(stream.read(reinterpret_cast<char*>(again.data()), std::streamsize(again.size())));
+  EXPECT_EQ(bytes, again);
 }
 
 }  // namespace
