@@ -70,6 +70,8 @@ public:
   SetEditor(const SetEditor&) = delete;
   SetEditor& operator=(const SetEditor&) = delete;
 
+  bool Has(const Tag& tag) const { return set.find(tag) != set.end(); }
+
   // A fresh value in place of the element (created when absent).
   qzmDicomDataElementValue& Replace(const Tag& tag)
   {
@@ -97,9 +99,11 @@ private:
 // The elements that describe the frame's geometry, spacing, representation
 // and padding. When the set's own Pixel Data are written, the elements that
 // lay them out stay as the set has them: a frame cropped, halved, made
-// unsigned or reorganised to colour-by-pixel no longer describes them.
+// unsigned or reorganised to colour-by-pixel no longer describes them, and
+// a halved frame's spacing is not theirs.
 void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool originalPixelData)
 {
+  const bool keepSpacing = originalPixelData && editor.Has(PixelSpacingTag);
   const struct qzmMedicalFrame::Structure& structure = frame.Structure;
   if (!originalPixelData) {
     if (structure.SamplesPerPixel > 1)
@@ -108,7 +112,7 @@ void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool orig
     editor.Replace(RowsTag).US() = structure.Rows;
     editor.Replace(ColumnsTag).US() = structure.Columns;
   }
-  if (frame.HasPixelSpacing) {
+  if (frame.HasPixelSpacing && !keepSpacing) {
     editor.Replace(PixelSpacingTag).DS() = Decimal(frame.PixelSpacing[0]) + "\\" + Decimal(frame.PixelSpacing[1]);
     if (frame.SliceThickness != 0)
       editor.Replace(SliceThicknessTag).DS() = Decimal(frame.SliceThickness);

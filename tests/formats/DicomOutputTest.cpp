@@ -119,14 +119,17 @@ TEST(DicomOutput, AWholeSetKeepsTheLayoutOfItsPixelData) {
   const std::vector<UWORD> pixels = PixelWords(set);
   const qzcFileName name(folder.file("whole.dcm"));
   qzmMedicalFrame frame;
+  set[Tag(0x0028, 0x0030)].DS() = "0.5\\0.5";
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   ASSERT_TRUE(frame.Crop(1, 0, 2, 2));
+  ASSERT_TRUE(frame.Halve());
   ASSERT_TRUE(frame.SaveAsDICOM(name, Context, set, "el", true));
   qzmDicomDataElementSet back;
   ASSERT_TRUE(back.Load(name));
   EXPECT_EQ(back[Tag(0x0028, 0x0008)].IS(), "3");
   EXPECT_EQ(back[Tag(0x0028, 0x0010)].US(), 2);
   EXPECT_EQ(back[Tag(0x0028, 0x0011)].US(), 3);
+  EXPECT_EQ(back[Tag(0x0028, 0x0030)].DS(), "0.5\\0.5");
   EXPECT_EQ(PixelWords(back).size(), pixels.size());
 
   // Colour-by-plane pixels prepared for other outputs stay by plane in the
