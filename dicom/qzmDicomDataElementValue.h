@@ -196,9 +196,7 @@ private:
   union {
     float fl;
     double fd;
-    SLONG sl;
     ULONG ul;
-    SWORD ss;
     UWORD us;
   } number = {};
   AgeRecord age;

@@ -13,7 +13,6 @@
 #include "lib/qzcWarning.h"
 #include "dicom/qzmDicomDataElementSet.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <ostream>
 

@@ -10,7 +10,6 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <cstring>
 
 const char* const MainSignature = "int main(const int, const char**)";
 

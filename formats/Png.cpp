@@ -11,7 +11,6 @@
 
 #include <png.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <sstream>

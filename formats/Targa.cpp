@@ -5,7 +5,6 @@
 #include "frame/qzmMedicalFrame.h"
 
 #include "lib/ofbstream.h"
-#include "lib/qzcError.h"
 #include "lib/qzcWarning.h"
 
 #include <vector>

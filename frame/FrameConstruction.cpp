@@ -10,7 +10,6 @@
 #include "lib/qzcFileName.h"
 #include "lib/qzcWarning.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <limits>
 

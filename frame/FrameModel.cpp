@@ -7,7 +7,6 @@
 #include "lib/qzcWarning.h"
 
 #include <cmath>
-#include <limits>
 
 void qzmMedicalFrame::Structure::Sample::SetBitsAllocatedStoredHigh(const UWORD allocated, UWORD stored, UWORD high)
 {

@@ -9,8 +9,6 @@
 #include "lib/qzcBitMapper.h"
 #include "lib/qzcTypes.h"
 
-#include <new>
-
 class qzmPixelSamples {
 public:
   // An empty view: capacity 0.
@@ -52,7 +50,6 @@ public:
   }
 
   UWORD Bits() const { return bits; }
-  bool IsBytes() const { return bytes != nullptr; }
 
   // The units themselves when every sample fills one whole unit (16-bit
   // samples in words, 8-bit samples in bytes), null otherwise: sample k is

@@ -13,9 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
