@@ -5,6 +5,7 @@
 #include "formats/qzgJfifHeader.h"
 #include "frame/qzmMedicalFrame.h"
 
+#include "dicom/qzmDicomDataElementSet.h"
 #include "lib/ofbstream.h"
 #include "lib/qzcError.h"
 
@@ -12,13 +13,6 @@ namespace {
 
 const char* const saveSignature =
     "bool qzmMedicalFrame::SaveAsJPEG( const qzcFileName&, const qzmMedicalFrame::ConversionContext& )";
-
-// Transfer syntaxes of the JPEG family share this prefix.
-const char JpegFamily[] = "1.2.840.10008.1.2.4.";
-
-bool IsJpegFamily(const qzcString& syntax) {
-  return syntax.compare(0, sizeof JpegFamily - 1, JpegFamily) == 0;
-}
 
 // The start of image and an Adobe APP14 segment (version 100, no flags)
 // whose transform code 0 says the three components are red, green and blue
@@ -38,7 +32,7 @@ void WriteStart(ofbstream& ofs, bool rgb, const UBYTE* data, ULONG size) {
 }  // namespace
 
 bool qzmMedicalFrame::SaveAsJPEG(const qzcFileName& name, const ConversionContext& context) {
-  if (!IsJpegFamily(TransferSyntax)) {
+  if (!qzmDicomDataElementSet::IsJpegSyntax(TransferSyntax)) {
     qzcError(saveSignature, "original encapsulated/compressed DICOM data are not in JPEG format!").Report();
     return false;
   }
