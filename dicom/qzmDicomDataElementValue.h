@@ -166,6 +166,15 @@ private:
 
   // Reading of the VR classes (ifs after the length, len > 0).
   void DropValue(ifbstream& ifs, ULONG len);
+  // Reads the characters of a value whose length must fit (expected names
+  // the lengths for the warning); drops it otherwise. False when there is
+  // nothing to convert.
+  bool ReadExactText(ifbstream& ifs, ULONG len, bool lengthFits, const char* expected, std::string& chars);
+  // Drops, with a warning, a value shorter than one number of size bytes.
+  bool HoldsOneValue(ifbstream& ifs, ULONG len, ULONG size, const char* name);
+  // HoldsOneValue, and a warning when more than that one value is there:
+  // the caller keeps the first and skips the rest.
+  bool StartsSingleValue(ifbstream& ifs, ULONG len, ULONG size, const char* name);
   void ReadAge(ifbstream& ifs, ULONG len);
   void ReadTag(ifbstream& ifs, ULONG len);
   void ReadDate(ifbstream& ifs, ULONG len);

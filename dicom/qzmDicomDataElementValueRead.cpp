@@ -253,17 +253,40 @@ void qzmDicomDataElementValue::DropValue(ifbstream& ifs, ULONG len) {
   SkipValue(ifs, len);
 }
 
-void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
-  if (len != 4) {
-    qzcWarning(ReadSignature, "AS length = 4, current = %lu, skipped... (0x%lx)", (unsigned long)len,
-               PositionOf(ifs))
+bool qzmDicomDataElementValue::ReadExactText(ifbstream& ifs, ULONG len, bool lengthFits, const char* expected,
+                                             std::string& chars) {
+  if (!lengthFits) {
+    qzcWarning(ReadSignature, "%s, current = %lu, skipped... (0x%lx)", expected, (unsigned long)len, PositionOf(ifs))
         .Report();
     DropValue(ifs, len);
-    return;
+    return false;
   }
-  std::string chars;
   ReadCharacters(ifs, chars, len, 0);
-  if (ifs.fail()) return;
+  return !ifs.fail();
+}
+
+bool qzmDicomDataElementValue::HoldsOneValue(ifbstream& ifs, ULONG len, ULONG size, const char* name) {
+  if (len >= size) return true;
+  qzcWarning(ReadSignature, "%s length = %d < current = %lu, not enough data (0x%lx)", name, int(size),
+             (unsigned long)len, PositionOf(ifs))
+      .Report();
+  DropValue(ifs, len);
+  return false;
+}
+
+bool qzmDicomDataElementValue::StartsSingleValue(ifbstream& ifs, ULONG len, ULONG size, const char* name) {
+  if (!HoldsOneValue(ifs, len, size, name)) return false;
+  if (len > size)
+    qzcWarning(ReadSignature,
+               "%s length = %d > current = %lu, multiple values not implemented, storing first (0x%lx)", name,
+               int(size), (unsigned long)len, PositionOf(ifs))
+        .Report();
+  return true;
+}
+
+void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
+  std::string chars;
+  if (!ReadExactText(ifs, len, len == 4, "AS length = 4", chars)) return;
   static const char units[] = "DWMY";
   const char* unit = std::strchr(units, chars[3]);
   if (chars[3] == '\0' || unit == nullptr) {
@@ -286,18 +309,7 @@ void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
 }
 
 void qzmDicomDataElementValue::ReadTag(ifbstream& ifs, ULONG len) {
-  if (len < 4) {
-    qzcWarning(ReadSignature, "AT length = %d < current = %lu, not enough data (0x%lx)", 4, (unsigned long)len,
-               PositionOf(ifs))
-        .Report();
-    DropValue(ifs, len);
-    return;
-  }
-  if (len > 4)
-    qzcWarning(ReadSignature,
-               "AT length = %d > current = %lu, multiple values not implemented, storing first (0x%lx)", 4,
-               (unsigned long)len, PositionOf(ifs))
-        .Report();
+  if (!StartsSingleValue(ifs, len, 4, "AT")) return;
   ifs >> tag;
   if (len > 4) SkipValue(ifs, len - 4);
 }
@@ -305,18 +317,7 @@ void qzmDicomDataElementValue::ReadTag(ifbstream& ifs, ULONG len) {
 template <typename T>
 void qzmDicomDataElementValue::ReadFloating(ifbstream& ifs, ULONG len, T& value, const char* name) {
   const ULONG size = sizeof(T);
-  if (len < size) {
-    qzcWarning(ReadSignature, "%s length = %d < current = %lu, not enough data (0x%lx)", name, int(size),
-               (unsigned long)len, PositionOf(ifs))
-        .Report();
-    DropValue(ifs, len);
-    return;
-  }
-  if (len > size)
-    qzcWarning(ReadSignature,
-               "%s length = %d > current = %lu, multiple values not implemented, storing first (0x%lx)", name,
-               int(size), (unsigned long)len, PositionOf(ifs))
-        .Report();
+  if (!StartsSingleValue(ifs, len, size, name)) return;
   if (ifs.IsBigEndian())
     ifs.ReadReversed(&value, size);
   else
@@ -328,13 +329,7 @@ template <typename T>
 void qzmDicomDataElementValue::ReadNumbers(ifbstream& ifs, ULONG len, qzcDataLocation<T>& array, T& single,
                                           const char* name) {
   const ULONG size = sizeof(T);
-  if (len < size) {
-    qzcWarning(ReadSignature, "%s length = %d < current = %lu, not enough data (0x%lx)", name, int(size),
-               (unsigned long)len, PositionOf(ifs))
-        .Report();
-    DropValue(ifs, len);
-    return;
-  }
+  if (!HoldsOneValue(ifs, len, size, name)) return;
   const UWORD n = UWORD(std::min<ULONG>(len / size, 0xFFFF));
   if (!ReserveNumbers(n)) {
     DropValue(ifs, len);
@@ -353,16 +348,8 @@ void qzmDicomDataElementValue::ReadNumbers(ifbstream& ifs, ULONG len, qzcDataLoc
 }
 
 void qzmDicomDataElementValue::ReadDate(ifbstream& ifs, ULONG len) {
-  if (len != 8 && len != 10) {
-    qzcWarning(ReadSignature, "DA length = 8 or 10, current = %lu, skipped... (0x%lx)", (unsigned long)len,
-               PositionOf(ifs))
-        .Report();
-    DropValue(ifs, len);
-    return;
-  }
   std::string chars;
-  ReadCharacters(ifs, chars, len, 0);
-  if (ifs.fail()) return;
+  if (!ReadExactText(ifs, len, len == 8 || len == 10, "DA length = 8 or 10", chars)) return;
   if (!StartsLikeANumber(chars)) {
     qzcWarning(ReadSignature, "DA field does not seem to hold a date (=%s)! (0x%lx)", chars.c_str(), PositionOf(ifs))
         .Report();

@@ -131,7 +131,7 @@ TEST(ValueRead, TextsDatesTimesAndAgesWithTheirCorrections) {
       {"AS", "045X", "UNDEFINED", "AS unit specification X is not D, W, M or Y!"},
       {"AS", "000D", "UNDEFINED", nullptr},
       {"AS", "45Y ", "UNDEFINED", nullptr},
-      {"AS", "045YY ", "UNDEFINED", nullptr},
+      {"AS", "045YY ", "UNDEFINED", "AS length = 4, current = 6, skipped..."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.vr) + " " + c.text);
@@ -159,7 +159,11 @@ TEST(ValueRead, NumbersWithSurplusOrMissingBytesInBothByteOrders) {
   EXPECT_TRUE(reports.Warning("FL length = 4 > current = 8, multiple values not implemented"));
 
   EXPECT_EQ(ReadOne(Builder().Text("UL").U16(2).U16(1)).value.GetVR(), D::UNDEFINED);
+  EXPECT_TRUE(reports.Warning("UL length = 4 < current = 2, not enough data"));
   EXPECT_EQ(Printed(ReadOne(Builder().Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40)).value), "(0010,0020)");
+  EXPECT_TRUE(reports.Warning("AT length = 4 > current = 8, multiple values not implemented, storing first"));
+  EXPECT_EQ(ReadOne(Builder().Text("AT").U16(2).U16(1)).value.GetVR(), D::UNDEFINED);
+  EXPECT_TRUE(reports.Warning("AT length = 4 < current = 2, not enough data"));
 
   Builder many;
   many.Text("SS").U16(1200);
