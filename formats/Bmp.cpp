@@ -112,7 +112,7 @@ bool qzmMedicalFrame::SaveAsBMP(const qzcFileName& name, const ConversionContext
   if (!pixels)
     return false;
   ofbstream ofs;
-  if (!OpenDestination(ofs, name, context, saveSignature))
+  if (!OpenDestination(ofs, name, context.ToStandardOutput, saveSignature))
     return false;
   header.Write(ofs);
   ofs.WriteBlock(table.data(), ULONG(table.size()));

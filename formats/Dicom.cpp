@@ -2,6 +2,7 @@
 // elements brought in line with the (possibly processed) frame, in the same
 // or another native transfer syntax; and a frame without a set (the
 // accumulation buffer) written from scratch.
+#include "formats/ImageWriting.h"
 #include "frame/qzmMedicalFrame.h"
 #include "frame/qzmImageTags.h"
 
@@ -119,22 +120,6 @@ void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool orig
   }
   if (frame.HasPixelPaddingValue)
     editor.Replace(PixelPaddingTag).SS() = frame.PixelPaddingValue;
-}
-
-const char* DestinationName(const qzcFileName& name, bool toStandardOutput)
-{
-  return toStandardOutput ? "stdout" : name.c_str();
-}
-
-// Opens the destination; "cout" is refused by the stream, so standard
-// output always fails here.
-bool OpenDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardOutput, const char* signature)
-{
-  ofs.open(toStandardOutput ? "cout" : name.c_str(), std::ios::out | std::ios::binary);
-  if (ofs)
-    return true;
-  qzcError(signature, "unable to open destination file %s!", DestinationName(name, toStandardOutput)).Report();
-  return false;
 }
 
 bool FinishDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardOutput, const char* signature)

@@ -35,11 +35,11 @@ bool TableBytes(qzmDicomDataElementValue& table, std::size_t entries, std::vecto
   return true;
 }
 
-const char* DestinationName(const qzcFileName& name, const qzmMedicalFrame::ConversionContext& context) {
-  return context.ToStandardOutput ? "stdout" : name.c_str();
-}
-
 }  // namespace
+
+const char* DestinationName(const qzcFileName& name, bool toStandardOutput) {
+  return toStandardOutput ? "stdout" : name.c_str();
+}
 
 bool SamplesFitInterpretation(const qzmMedicalFrame& frame, const char* signature) {
   const unsigned expected = ExpectedSamples(frame.Structure.PhotometricInterpretation);
@@ -78,12 +78,11 @@ bool LoadPalette(qzmMedicalFrame& frame, std::size_t maxEntries, Palette& palett
   return false;
 }
 
-bool OpenDestination(ofbstream& ofs, const qzcFileName& name, const qzmMedicalFrame::ConversionContext& context,
-                     const char* signature) {
-  ofs.open(context.ToStandardOutput ? "cout" : name.c_str(), std::ios::out | std::ios::binary);
+bool OpenDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardOutput, const char* signature) {
+  ofs.open(toStandardOutput ? "cout" : name.c_str(), std::ios::out | std::ios::binary);
   if (!ofs.fail())
     return true;
-  qzcError(signature, "unable to open destination file %s!", DestinationName(name, context)).Report();
+  qzcError(signature, "unable to open destination file %s!", DestinationName(name, toStandardOutput)).Report();
   return false;
 }
 
@@ -92,7 +91,8 @@ bool CloseDestination(ofbstream& ofs, const qzcFileName& name, const qzmMedicalF
   ofs.close();
   if (!ofs.fail())
     return true;
-  qzcError(signature, "unable to write to destination file %s!", DestinationName(name, context)).Report();
+  qzcError(signature, "unable to write to destination file %s!", DestinationName(name, context.ToStandardOutput))
+      .Report();
   return false;
 }
 

@@ -39,10 +39,12 @@ bool LoadPalette(qzmMedicalFrame& frame, std::size_t maxEntries, Palette& palett
 // (ResampledBGR24); reports the failure under signature.
 bool PrepareBgrImage(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionContext& context, const char* signature);
 
+// How reports name a writer's destination.
+const char* DestinationName(const qzcFileName& name, bool toStandardOutput);
+
 // Opens the destination of a writer: "cout" (which the binary stream
 // refuses) for standard output, else the file; reports the failure.
-bool OpenDestination(ofbstream& ofs, const qzcFileName& name,
-                     const qzmMedicalFrame::ConversionContext& context, const char* signature);
+bool OpenDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardOutput, const char* signature);
 
 // Closes a written destination; reports a failed stream.
 bool CloseDestination(ofbstream& ofs, const qzcFileName& name,

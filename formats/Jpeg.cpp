@@ -44,7 +44,7 @@ bool qzmMedicalFrame::SaveAsJPEG(const qzcFileName& name, const ConversionContex
   const UBYTE* data = location.GetMemoryLocation();
   ULONG size = data ? location.GetSize() : 0;
   ofbstream ofs;
-  if (!OpenDestination(ofs, name, context, saveSignature))
+  if (!OpenDestination(ofs, name, context.ToStandardOutput, saveSignature))
     return false;
   if (!qzgJfifHeader::IsJfif(data, size)) {
     WriteStart(ofs, Structure.PhotometricInterpretation == "RGB", data, size);

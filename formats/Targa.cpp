@@ -67,7 +67,7 @@ bool qzmMedicalFrame::SaveAsTARGA(const qzcFileName& name, const ConversionConte
   if (!pixels)
     return false;
   ofbstream ofs;
-  if (!OpenDestination(ofs, name, context, saveSignature))
+  if (!OpenDestination(ofs, name, context.ToStandardOutput, saveSignature))
     return false;
   header.Write(ofs);
   ofs.WriteBlock(colorMap.data(), ULONG(colorMap.size()));
