@@ -70,36 +70,30 @@ void qzcDataLocation<T>::Clear()
 }
 
 template <typename T>
+bool qzcDataLocation<T>::IsInFile(const char* signature) const
+{
+    if (mode_ == file)
+        return true;
+    qzcError(signature, "data location is not in a file!").Report();
+    return false;
+}
+
+template <typename T>
 const qzcFileName& qzcDataLocation<T>::GetFileName() const
 {
-    if (mode_ != file) {
-        qzcError("const qzcFileName& qzcDataLocation<T>::GetFileName() const",
-                 "data location is not in a file!").Report();
-        return noFileName;
-    }
-    return fileName_;
+    return IsInFile("const qzcFileName& qzcDataLocation<T>::GetFileName() const") ? fileName_ : noFileName;
 }
 
 template <typename T>
 ULONG qzcDataLocation<T>::GetFileOffset() const
 {
-    if (mode_ != file) {
-        qzcError("ULONG qzcDataLocation<T>::GetFileOffset() const",
-                 "data location is not in a file!").Report();
-        return 0;
-    }
-    return fileOffset_;
+    return IsInFile("ULONG qzcDataLocation<T>::GetFileOffset() const") ? fileOffset_ : 0;
 }
 
 template <typename T>
 long qzcDataLocation<T>::GetFileBFlags() const
 {
-    if (mode_ != file) {
-        qzcError("long qzcDataLocation<T>::GetFileBFlags() const",
-                 "data location is not in a file!").Report();
-        return 0;
-    }
-    return static_cast<long>(fileBFlags_);
+    return IsInFile("long qzcDataLocation<T>::GetFileBFlags() const") ? static_cast<long>(fileBFlags_) : 0;
 }
 
 template <typename T>

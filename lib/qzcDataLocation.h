@@ -68,6 +68,8 @@ public:
 private:
     // Drops the memory block (freeing it when owned) and the file fields.
     void Release();
+    // True in file mode; otherwise reports under signature.
+    bool IsInFile(const char* signature) const;
     // Fails the stream and reports when there is nothing to write from.
     bool FailIfNotWritable(ofbstream& ofs, const char* signature) const;
 
