@@ -37,6 +37,17 @@ long ToInteger(const qzcString& text)
     return std::strtol(text.c_str(), nullptr, 10);
 }
 
+// The mode a writer option selects (0 when it carries none); false, with an
+// error, when it lies outside 0 to highest.
+bool ReadWriterMode(const qzcCmdLineParser& parser, const char* name, SLONG highest, SLONG& mode)
+{
+    mode = parser.GetIntOption(name, 0);
+    if (mode >= 0 && mode <= highest)
+        return true;
+    qzcError(Signature, "wrong parameters for -%s!", name).Report();
+    return false;
+}
+
 // The frames an input asks for.
 struct FrameSelection {
     qzcIndexRange range;
@@ -279,11 +290,9 @@ bool WriteOutputs(const Output& output, qzmMedicalFrame& frame)
         qzcError(Signature, "unable to save as BMP!").Report();
     if (parser.HasOption("p")) {
         // -p0 (the default) writes every element of the set as a text chunk, -p1 none.
-        const SLONG mode = parser.GetIntOption("p", 0);
-        if (mode < 0 || mode > 1) {
-            qzcError(Signature, "wrong parameters for -p!").Report();
+        SLONG mode = 0;
+        if (!ReadWriterMode(parser, "p", 1, mode))
             return false;
-        }
         if (!frame.SaveAsPNG(output.Name("png"), output.context, mode == 0 ? &output.set : nullptr))
             qzcError(Signature, "unable to save as PNG!").Report();
     }
@@ -297,11 +306,9 @@ bool WriteOutputs(const Output& output, qzmMedicalFrame& frame)
             qzcError(Signature, "unable to save as DICOM!").Report();
     }
     if (parser.HasOption("r")) {
-        const SLONG mode = parser.GetIntOption("r", 0);
-        if (mode < 0 || mode > 2) {
-            qzcError(Signature, "wrong parameters for -r!").Report();
+        SLONG mode = 0;
+        if (!ReadWriterMode(parser, "r", 2, mode))
             return false;
-        }
         if (!frame.SaveAsRAW(output.Name("raw"), output.context, UWORD(mode), output.whole, output.set))
             qzcError(Signature, "unable to save as RAW!").Report();
     }
