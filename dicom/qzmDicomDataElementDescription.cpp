@@ -23,20 +23,17 @@ struct VRToken {
 };
 
 const VRToken vrTokens[] = {
-    {Description::FL, "FL"}, {Description::FD, "FD"}, {Description::SL, "SL"},
-    {Description::SS, "SS"}, {Description::UL, "UL"}, {Description::US, "US"},
-    {Description::AS, "AS"}, {Description::AT, "AT"}, {Description::DA, "DA"},
-    {Description::DT, "DT"}, {Description::TM, "TM"}, {Description::ss, "ss"},
-    {Description::AE, "AE"}, {Description::CS, "CS"}, {Description::DS, "DS"},
-    {Description::IS, "IS"}, {Description::LO, "LO"}, {Description::LT, "LT"},
-    {Description::PN, "PN"}, {Description::SH, "SH"}, {Description::ST, "ST"},
-    {Description::UI, "UI"}, {Description::OB, "OB"}, {Description::SQ, "SQ"},
-    {Description::UN, "UN"}, {Description::OW, "OW"}, {Description::os, "os"},
-    {Description::ox, "ox"}, {Description::xs, "xs"},
+    {Description::FL, "FL"}, {Description::FD, "FD"}, {Description::SL, "SL"}, {Description::SS, "SS"},
+    {Description::UL, "UL"}, {Description::US, "US"}, {Description::AS, "AS"}, {Description::AT, "AT"},
+    {Description::DA, "DA"}, {Description::DT, "DT"}, {Description::TM, "TM"}, {Description::ss, "ss"},
+    {Description::AE, "AE"}, {Description::CS, "CS"}, {Description::DS, "DS"}, {Description::IS, "IS"},
+    {Description::LO, "LO"}, {Description::LT, "LT"}, {Description::PN, "PN"}, {Description::SH, "SH"},
+    {Description::ST, "ST"}, {Description::UI, "UI"}, {Description::OB, "OB"}, {Description::SQ, "SQ"},
+    {Description::UN, "UN"}, {Description::OW, "OW"}, {Description::os, "os"}, {Description::ox, "ox"},
+    {Description::xs, "xs"},
 };
 
-const char* const vmParseSignature =
-    "istream& operator >>( istream&, qzmDicomDataElementDescription::VM& )";
+const char* const vmParseSignature = "istream& operator >>( istream&, qzmDicomDataElementDescription::VM& )";
 
 // Fails the stream and reports one VM syntax fault about token.
 std::istream& RefuseVMToken(std::istream& is, const char* message, const qzcString& token) {
@@ -50,26 +47,30 @@ std::istream& RefuseVMToken(std::istream& is, const char* message, const qzcStri
 long DecimalAt(const qzcString& token, std::string::size_type& position) {
   long value = 0;
   for (; position < token.size() && std::isdigit(static_cast<unsigned char>(token[position])); ++position)
-    if (value <= Description::VMUnbounded) value = value * 10 + (token[position] - '0');
+    if (value <= Description::VMUnbounded)
+      value = value * 10 + (token[position] - '0');
   return value;
 }
 
 // The text padded with spaces on the right to width characters (never cut).
 std::string PaddedTo(std::string text, std::string::size_type width) {
-  if (text.size() < width) text.append(width - text.size(), ' ');
+  if (text.size() < width)
+    text.append(width - text.size(), ' ');
   return text;
 }
 
 // Skips white space up to, not including, the end of the line.
 void SkipBlanksOfLine(std::istream& is) {
-  for (int c = is.peek(); c != '\n' && c != EOF && std::isspace(c); c = is.peek()) is.get();
+  for (int c = is.peek(); c != '\n' && c != EOF && std::isspace(c); c = is.peek())
+    is.get();
 }
 
 }  // namespace
 
 Description::VR Description::TranslateVR(const char first, const char second) {
   for (const VRToken& entry : vrTokens)
-    if (entry.token[0] == first && entry.token[1] == second) return entry.code;
+    if (entry.token[0] == first && entry.token[1] == second)
+      return entry.code;
   qzcWarning("qzmDicomDataElementDescription::VR qzmDicomDataElementDescription::TranslateVR( const char, const char )",
              "unknown VR token %c%c!", first, second)
       .Report();
@@ -77,9 +78,11 @@ Description::VR Description::TranslateVR(const char first, const char second) {
 }
 
 const char* Description::TokenOf(VR code) {
-  if (code == UNDEFINED) return "UNDEFINED";
+  if (code == UNDEFINED)
+    return "UNDEFINED";
   for (const VRToken& entry : vrTokens)
-    if (entry.code == code) return entry.token;
+    if (entry.code == code)
+      return entry.token;
   return "UNKNOWN ??";
 }
 
@@ -88,8 +91,7 @@ std::ostream& operator<<(std::ostream& os, const Description::VR vr) {
 }
 
 std::istream& operator>>(std::istream& is, Description::VR& vr) {
-  static const char* const signature =
-      "istream& operator >>( istream&, qzmDicomDataElementDescription::VR& )";
+  static const char* const signature = "istream& operator >>( istream&, qzmDicomDataElementDescription::VR& )";
   qzcString token;
   token.ReadWord(is);
   if (is.fail()) {
@@ -113,10 +115,12 @@ std::istream& operator>>(std::istream& is, Description::VR& vr) {
 
 std::ostream& operator<<(std::ostream& os, const Description::VM& vm) {
   const std::string first = std::to_string(vm.First());
-  if (vm.First() == vm.Last()) return os << PaddedTo(first, 4);
+  if (vm.First() == vm.Last())
+    return os << PaddedTo(first, 4);
   if (vm.Last() == Description::VMUnbounded) {
     const std::string step = vm.Step() == 1 ? "" : std::to_string(vm.Step());
-    if (vm.First() == 0) return os << step << (step.empty() ? "n   " : "n  ");
+    if (vm.First() == 0)
+      return os << step << (step.empty() ? "n   " : "n  ");
     return os << first << '-' << step << (step.empty() ? "n " : "n");
   }
   return os << first << '-' << PaddedTo(std::to_string(vm.Last()), 2);
@@ -129,7 +133,8 @@ std::istream& operator>>(std::istream& is, Description::VM& vm) {
     qzcError(vmParseSignature, "failed while reading VM token!").Report();
     return is;
   }
-  if (token.empty()) return RefuseVMToken(is, "no VM token!", token);
+  if (token.empty())
+    return RefuseVMToken(is, "no VM token!", token);
   if (token.find_first_not_of("0123456789n-") != std::string::npos)
     return RefuseVMToken(is, "wrong VM syntax (invalid character) in token %s!", token);
 
@@ -138,23 +143,29 @@ std::istream& operator>>(std::istream& is, Description::VM& vm) {
   if (token[0] != 'n') {
     std::string::size_type position = 0;
     const long number = DecimalAt(token, position);
-    if (number == 0) return RefuseVMToken(is, "wrong VM syntax (no digit or 0) in token %s!", token);
+    if (number == 0)
+      return RefuseVMToken(is, "wrong VM syntax (no digit or 0) in token %s!", token);
     const std::string::size_type dash = token.find('-');
     const std::string::size_type letterN = token.find('n');
     if (dash == std::string::npos) {
       // "Kn" or a fixed count.
-      if (letterN != std::string::npos) step = number;
-      else first = last = number;
+      if (letterN != std::string::npos)
+        step = number;
+      else
+        first = last = number;
     } else {
       if (dash + 1 == token.size())
         return RefuseVMToken(is, "wrong VM syntax (x-?: missing second member)in token %s!", token);
-      if (letterN < dash) return RefuseVMToken(is, "wrong VM syntax ('n' before '-')in token %s!", token);
+      if (letterN < dash)
+        return RefuseVMToken(is, "wrong VM syntax ('n' before '-')in token %s!", token);
       first = number;
       position = dash + 1;
       const long second = DecimalAt(token, position);
       // "N-n", "N-Kn" or "N-M".
-      if (position < token.size() && token[position] == 'n') step = position == dash + 1 ? 1 : second;
-      else last = second;
+      if (position < token.size() && token[position] == 'n')
+        step = position == dash + 1 ? 1 : second;
+      else
+        last = second;
     }
   }
   if (first > n || last > n || step > n)
@@ -170,15 +181,15 @@ ofbstream& operator<<(ofbstream& ofs, const Description::VR vr) {
 
 ifbstream& operator>>(ifbstream& ifs, Description::VR& vr) {
   UBYTE code = 0;
-  if (ifs >> code) vr = static_cast<Description::VR>(code);
+  if (ifs >> code)
+    vr = static_cast<Description::VR>(code);
   return ifs;
 }
 
 std::ostream& Description::Print(std::ostream& os) const {
   os << (retired ? "! " : "  ") << vr << ' ' << vm << ' ' << name;
   if (os.fail())
-    qzcError("ostream& qzmDicomDataElementDescription::Print( ostream& ) const",
-             "while sending instance to ostream!")
+    qzcError("ostream& qzmDicomDataElementDescription::Print( ostream& ) const", "while sending instance to ostream!")
         .Report();
   return os;
 }
@@ -213,7 +224,8 @@ std::istream& Description::Parse(std::istream& is) {
   if ((is >> code) && (is >> multiplicity)) {
     SkipBlanksOfLine(is);
     // An entry without a name may end the file without a line feed.
-    if (is.peek() != EOF) text.ReadLine(is);
+    if (is.peek() != EOF)
+      text.ReadLine(is);
   }
   if (is.fail()) {
     qzcError(signature, "while getting instance from stream!").Report();
@@ -232,8 +244,7 @@ ofbstream& Description::Write(ofbstream& ofs) const {
   // repository that reads back out of step.
   if (ofs.HasBFlags(iobs::str_size_2_bit) && name.size() > 0xFFFF) {
     ofs.setstate(std::ios::failbit);
-    qzcError(signature, "name of %lu characters too long for a 2-byte length!",
-             static_cast<unsigned long>(name.size()))
+    qzcError(signature, "name of %lu characters too long for a 2-byte length!", static_cast<unsigned long>(name.size()))
         .Report();
   }
   if (ofs) {
@@ -241,7 +252,8 @@ ofbstream& Description::Write(ofbstream& ofs) const {
     vm.Write(ofs);
     ofs << static_cast<const std::string&>(name) << static_cast<UWORD>(retired ? 1 : 0);
   }
-  if (ofs.fail()) qzcError(signature, "while sending instance to binary file stream!").Report();
+  if (ofs.fail())
+    qzcError(signature, "while sending instance to binary file stream!").Report();
   return ofs;
 }
 
@@ -250,10 +262,13 @@ ifbstream& Description::Read(ifbstream& ifs) {
   VM multiplicity;
   qzcString text;
   UWORD retiredFlag = 0;
-  if (ifs >> code) multiplicity.Read(ifs);
+  if (ifs >> code)
+    multiplicity.Read(ifs);
   // The stream refuses a length longer than what remains of the file.
-  if (ifs) ifs >> text;
-  if (ifs) ifs >> retiredFlag;
+  if (ifs)
+    ifs >> text;
+  if (ifs)
+    ifs >> retiredFlag;
   if (ifs) {
     vr = code;
     vm = multiplicity;

@@ -10,7 +10,7 @@
 #include "lib/qzcString.h"
 
 class qzmDicomDataElementDescription : public virtual qzcObject {
-public:
+ public:
   // Value representation codes. The numbers are stored in the binary
   // dictionary, and their ranges classify values: 1-6 binary numbers, 50-55
   // structured texts, 100-109 plain strings, 150-159 large byte data, 160-169
@@ -18,21 +18,42 @@ public:
   // real VR depends on the context in which an element is read.
   enum VR : int {
     UNDEFINED = 0,
-    FL = 1, FD = 2, SL = 3, SS = 4, UL = 5, US = 6,
-    AS = 50, AT = 51, DA = 52, DT = 53, TM = 54, ss = 55,
-    AE = 100, CS = 101, DS = 102, IS = 103, LO = 104, LT = 105,
-    PN = 106, SH = 107, ST = 108, UI = 109,
-    OB = 150, SQ = 151, UN = 152,
+    FL = 1,
+    FD = 2,
+    SL = 3,
+    SS = 4,
+    UL = 5,
+    US = 6,
+    AS = 50,
+    AT = 51,
+    DA = 52,
+    DT = 53,
+    TM = 54,
+    ss = 55,
+    AE = 100,
+    CS = 101,
+    DS = 102,
+    IS = 103,
+    LO = 104,
+    LT = 105,
+    PN = 106,
+    SH = 107,
+    ST = 108,
+    UI = 109,
+    OB = 150,
+    SQ = 151,
+    UN = 152,
     OW = 160,
-    os = 201, ox = 202, xs = 203
+    os = 201,
+    ox = 202,
+    xs = 203
   };
 
   // Value multiplicity; last == VMUnbounded stands for "n".
   class VM : public qzcIndexRange {
-  public:
+   public:
     VM() : qzcIndexRange(1, 1, 1) {}
-    VM(const qzcIndex first, const qzcIndex last, const qzcIndex step)
-        : qzcIndexRange(first, last, step) {}
+    VM(const qzcIndex first, const qzcIndex last, const qzcIndex step) : qzcIndexRange(first, last, step) {}
   };
   static constexpr qzcIndex VMUnbounded = 32767;
 

@@ -40,7 +40,8 @@ bool Exists(const qzcFileName& name) {
 
 bool ModificationTime(const qzcFileName& name, struct timespec& time) {
   struct stat status;
-  if (::stat(name.c_str(), &status) != 0) return false;
+  if (::stat(name.c_str(), &status) != 0)
+    return false;
   time = status.st_mtim;
   return true;
 }
@@ -70,7 +71,8 @@ unsigned long FailedPosition(ifbstream& ifs) {
 // Opens a text output file, creating it with the permissions 0664.
 bool OpenTextOutput(const qzcFileName& name, std::ofstream& out) {
   const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0664);
-  if (descriptor < 0) return false;
+  if (descriptor < 0)
+    return false;
   ::close(descriptor);
   out.open(name.c_str(), std::ios::out | std::ios::trunc);
   return out.is_open();
@@ -84,8 +86,7 @@ std::ostream& Dictionary::Print(std::ostream& os) const {
     entry->second.Print(os) << '\n';
   }
   if (os.fail())
-    qzcError("ostream& qzmDicomDataElementDictionary::Print( ostream& ) const",
-             "while sending instance to ostream!")
+    qzcError("ostream& qzmDicomDataElementDictionary::Print( ostream& ) const", "while sending instance to ostream!")
         .Report();
   return os;
 }
@@ -117,14 +118,14 @@ std::istream& Dictionary::Parse(std::istream& is) {
     iterator entry = find(tag);
     if (entry == end()) {
       is.setstate(std::ios::failbit);
-      qzcError(signature, "trying to put an undefined element (%04hX,%04hX) in the dictionary!", tag.group,
-               tag.element)
+      qzcError(signature, "trying to put an undefined element (%04hX,%04hX) in the dictionary!", tag.group, tag.element)
           .Report();
       break;
     }
     entry->second.retired = true;
   }
-  if (is.fail()) qzcError(signature, "while parsing instance from stream!").Report();
+  if (is.fail())
+    qzcError(signature, "while parsing instance from stream!").Report();
   return is;
 }
 
@@ -144,7 +145,8 @@ ofbstream& Dictionary::Write(ofbstream& ofs) const {
       entry->second.Write(ofs);
     }
   }
-  if (ofs.fail()) qzcError(signature, "while sending instance to binary file stream!").Report();
+  if (ofs.fail())
+    qzcError(signature, "while sending instance to binary file stream!").Report();
   return ofs;
 }
 
@@ -153,8 +155,10 @@ ifbstream& Dictionary::Read(ifbstream& ifs) {
   qzcString newLabel;
   UWORD count = 0;
   // The stream refuses a length longer than what remains of the file.
-  if (ifs >> newLabel) ifs >> count;
-  if (ifs) label = newLabel;
+  if (ifs >> newLabel)
+    ifs >> count;
+  if (ifs)
+    label = newLabel;
   for (UWORD n = 0; n < count && ifs; ++n) {
     qzmDicomDataElementTag tag;
     if (!(ifs >> tag)) {
@@ -171,7 +175,8 @@ ifbstream& Dictionary::Read(ifbstream& ifs) {
     // The entries come in tag order: inserting at the end is the usual case.
     insert_or_assign(end(), tag, std::move(description));
   }
-  if (ifs.fail()) qzcError(signature, "while getting instance from binary file stream!").Report();
+  if (ifs.fail())
+    qzcError(signature, "while getting instance from binary file stream!").Report();
   return ifs;
 }
 
@@ -208,8 +213,7 @@ bool Dictionary::Load(const qzcFileName& name) {
   if (!Exists(path)) {
     path = FindInLibraryDirectories(name, "dicom");
     if (path.empty()) {
-      qzcError(signature, "file to load was not found in any default library directories: %s!", name.c_str())
-          .Report();
+      qzcError(signature, "file to load was not found in any default library directories: %s!", name.c_str()).Report();
       return false;
     }
   }
@@ -295,7 +299,8 @@ bool Dictionary::MakeDictionary(const qzcFileName& repository, const qzcFileName
   }
   struct timespec repositoryTime;
   if (!ModificationTime(repository, repositoryTime)) {
-    if (BuildDictionary(repository, parts)) return true;
+    if (BuildDictionary(repository, parts))
+      return true;
     qzcError(signature, "while building initial repository %s!", repository.c_str()).Report();
     return false;
   }
@@ -306,7 +311,8 @@ bool Dictionary::MakeDictionary(const qzcFileName& repository, const qzcFileName
       return false;
     }
     if (IsLater(partTime, repositoryTime)) {
-      if (BuildDictionary(repository, parts)) return true;
+      if (BuildDictionary(repository, parts))
+        return true;
       qzcError(signature, "while re-building repository %s!", repository.c_str()).Report();
       return false;
     }

@@ -14,10 +14,9 @@
 class qzcFileName;
 class qzcFileNameList;
 
-class qzmDicomDataElementDictionary
-    : public virtual qzcObject,
-      public std::map<qzmDicomDataElementTag, qzmDicomDataElementDescription> {
-public:
+class qzmDicomDataElementDictionary : public virtual qzcObject,
+                                      public std::map<qzmDicomDataElementTag, qzmDicomDataElementDescription> {
+ public:
   virtual ~qzmDicomDataElementDictionary() {}
 
   // Text form: one "(gggg,eeee) [!]VR VM name" line per entry; "#" starts a

@@ -19,9 +19,12 @@ const char* const qzmDicomDataElementSet::JPEGFamilyPrefix = "1.2.840.10008.1.2.
 const char* const qzmDicomDataElementSet::Signature = "DICM";
 
 ULONG qzmDicomDataElementSet::SyntaxBFlags(const qzcString& transferSyntaxUID) {
-  if (transferSyntaxUID == ImplicitVRLittleEndian) return iobs::implicit_hint | iobs::little_endian_bit | iobs::native_hint;
-  if (transferSyntaxUID == ExplicitVRLittleEndian) return iobs::explicit_hint | iobs::little_endian_bit | iobs::native_hint;
-  if (transferSyntaxUID == ExplicitVRBigEndian) return iobs::explicit_hint | iobs::big_endian_bit | iobs::native_hint;
+  if (transferSyntaxUID == ImplicitVRLittleEndian)
+    return iobs::implicit_hint | iobs::little_endian_bit | iobs::native_hint;
+  if (transferSyntaxUID == ExplicitVRLittleEndian)
+    return iobs::explicit_hint | iobs::little_endian_bit | iobs::native_hint;
+  if (transferSyntaxUID == ExplicitVRBigEndian)
+    return iobs::explicit_hint | iobs::big_endian_bit | iobs::native_hint;
   // JPEG, RLE and every other syntax.
   return iobs::explicit_hint | iobs::little_endian_bit | iobs::encapsulated_hint;
 }
@@ -49,21 +52,23 @@ void qzmDicomDataElementSet::ApplySyntax(iobs& stream, iobsManipulator manipulat
 
 UWORD qzmDicomDataElementSet::CountOf(const qzmDicomDataElementTagSet& tags) const {
   UWORD found = 0;
-  for (const qzmDicomDataElementTag& tag : tags) found += UWORD(count(tag));
+  for (const qzmDicomDataElementTag& tag : tags)
+    found += UWORD(count(tag));
   return found;
 }
 
 bool qzmDicomDataElementSet::ContainsAnyOf(const qzmDicomDataElementTagSet& tags) const {
   for (const qzmDicomDataElementTag& tag : tags)
-    if (count(tag)) return true;
+    if (count(tag))
+      return true;
   return false;
 }
 
-qzmDicomDataElementSet::const_iterator qzmDicomDataElementSet::FindLastOf(
-    const qzmDicomDataElementTagSet& tags) const {
+qzmDicomDataElementSet::const_iterator qzmDicomDataElementSet::FindLastOf(const qzmDicomDataElementTagSet& tags) const {
   for (auto tag = tags.rbegin(); tag != tags.rend(); ++tag) {
     const const_iterator element = find(*tag);
-    if (element != end()) return element;
+    if (element != end())
+      return element;
   }
   return end();
 }
@@ -72,8 +77,10 @@ std::ostream& qzmDicomDataElementSet::Print(std::ostream& os) const {
   static const char* const signature = "ostream& qzmDicomDataElementSet::Print( ostream& ) const";
   static const std::size_t NameWidth = 30;
   const qzmDicomDataElementDictionary* dictionary = NeededDictionary();
-  if (dictionary == nullptr) qzcWarning(signature, "dictionary was not found or is empty !").Report();
-  const qzcString unknown = qzcString(dictionary ? "<UNKNOWN>" : "<NO DICTIONARY>").Justified(NameWidth, qzcString::Right);
+  if (dictionary == nullptr)
+    qzcWarning(signature, "dictionary was not found or is empty !").Report();
+  const qzcString unknown =
+      qzcString(dictionary ? "<UNKNOWN>" : "<NO DICTIONARY>").Justified(NameWidth, qzcString::Right);
   for (const_iterator element = begin(); element != end() && os; ++element) {
     const auto entry = dictionary ? dictionary->find(element->first) : qzmDicomDataElementDictionary::const_iterator();
     if (dictionary && entry != dictionary->end()) {
@@ -88,6 +95,7 @@ std::ostream& qzmDicomDataElementSet::Print(std::ostream& os) const {
     element->second.Print(os);
     os << "]\n";
   }
-  if (os.fail()) qzcError(signature, "while sending instance to ostream!").Report();
+  if (os.fail())
+    qzcError(signature, "while sending instance to ostream!").Report();
   return os;
 }

@@ -20,10 +20,9 @@ class ofbstream;
 class qzcFileName;
 class qzmDicomDataElementDictionary;
 
-class qzmDicomDataElementSet
-    : public virtual qzcObject,
-      public std::map<qzmDicomDataElementTag, qzmDicomDataElementValue> {
-public:
+class qzmDicomDataElementSet : public virtual qzcObject,
+                               public std::map<qzmDicomDataElementTag, qzmDicomDataElementValue> {
+ public:
   typedef std::map<qzmDicomDataElementTag, qzmDicomDataElementValue> ElementMap;
 
   virtual ~qzmDicomDataElementSet() {}
@@ -93,7 +92,7 @@ public:
   static const ULONG PreambleLength = 128;
   static const char* const Signature;  // "DICM"
 
-private:
+ private:
   // The current dictionary, loaded automatically on first need; null when
   // none can be found or it is empty.
   static const qzmDicomDataElementDictionary* NeededDictionary();

@@ -25,21 +25,26 @@ const qzmDicomDataElementTag ItemDelimitation(0xFFFE, 0xE00D);
 const qzmDicomDataElementTag TransferSyntaxUID(0x0002, 0x0010);
 const qzmDicomDataElementTag PixelRepresentation(0x0028, 0x0103);
 
-bool IsGroupLength(const qzmDicomDataElementTag& tag) { return tag.element == 0 && tag.group % 2 == 0; }
+bool IsGroupLength(const qzmDicomDataElementTag& tag) {
+  return tag.element == 0 && tag.group % 2 == 0;
+}
 
 // The VR that the dictionary gives an element read in implicit VR, with the
 // pseudo-VRs resolved.
 Description::VR ImplicitVR(Description::VR dictionaryVR, const qzmDicomDataElementSet& set) {
   switch (dictionaryVR) {
-    case Description::ss: return Description::US;
+    case Description::ss:
+      return Description::US;
     case Description::os:
-    case Description::ox: return Description::OW;
+    case Description::ox:
+      return Description::OW;
     case Description::xs: {
       const auto representation = set.find(PixelRepresentation);
       const bool isSigned = representation != set.end() && representation->second.US() == 1;
       return isSigned ? Description::SS : Description::US;
     }
-    default: return dictionaryVR;
+    default:
+      return dictionaryVR;
   }
 }
 
@@ -48,10 +53,12 @@ Description::VR ImplicitVR(Description::VR dictionaryVR, const qzmDicomDataEleme
 void SkipUnwanted(ifbstream& ifs, const qzmDicomDataElementTag& tag, const qzmDicomDataElementTag& wanted) {
   qzmDicomDataElementValue header;
   const ULONG len = header.ReadButValue(ifs);
-  if (ifs.fail()) return;
+  if (ifs.fail())
+    return;
   if (tag.group < wanted.group && IsGroupLength(tag) && len == 4) {
     ULONG groupLength = 0;
-    if (ifs >> groupLength) qzmDicomDataElementValue::SkipValue(ifs, groupLength);
+    if (ifs >> groupLength)
+      qzmDicomDataElementValue::SkipValue(ifs, groupLength);
     return;
   }
   qzmDicomDataElementValue::SkipValue(ifs, len);
@@ -62,7 +69,8 @@ void SkipUnwanted(ifbstream& ifs, const qzmDicomDataElementTag& tag, const qzmDi
 const qzmDicomDataElementDictionary* qzmDicomDataElementSet::NeededDictionary() {
   if (currentDictionary == nullptr) {
     qzmDicomDataElementDictionary& processWide = qzmDicomDataElementDictionary::ProcessWide();
-    if (processWide.AutoLoad()) currentDictionary = &processWide;
+    if (processWide.AutoLoad())
+      currentDictionary = &processWide;
   }
   return currentDictionary != nullptr && !currentDictionary->empty() ? currentDictionary : nullptr;
 }
@@ -82,7 +90,8 @@ ifbstream& qzmDicomDataElementSet::ReadFiltered(ifbstream& ifs, const qzmDicomDa
   qzmDicomDataElementTagSet::const_iterator wanted;
   qzmDicomDataElementTag previous;
   bool readAny = false;
-  if (filter != nullptr) wanted = filter->begin();
+  if (filter != nullptr)
+    wanted = filter->begin();
   while (ifs.good() && ifs.peek() != std::char_traits<char>::eof()) {
     qzmDicomDataElementTag tag;
     if (!(ifs >> tag)) {
@@ -97,7 +106,8 @@ ifbstream& qzmDicomDataElementSet::ReadFiltered(ifbstream& ifs, const qzmDicomDa
       break;
     }
     if (filter != nullptr) {
-      while (wanted != filter->end() && *wanted < tag) ++wanted;
+      while (wanted != filter->end() && *wanted < tag)
+        ++wanted;
       // Past the last wanted tag, or back in tag order (the next group has
       // begun): left on the stream for the next reader.
       if (wanted == filter->end() || (readAny && tag < previous)) {
@@ -119,7 +129,8 @@ ifbstream& qzmDicomDataElementSet::ReadFiltered(ifbstream& ifs, const qzmDicomDa
         ++droppedUnknown;
         erase(element);
         ULONG len = 0;
-        if (ifs >> len) qzmDicomDataElementValue::SkipValue(ifs, len);
+        if (ifs >> len)
+          qzmDicomDataElementValue::SkipValue(ifs, len);
         if (ifs.fail()) {
           qzcError(ReadFilteredSignature, "while getting value of element (%04hX,%04hX)! (0x%lx)", tag.group,
                    tag.element, qzmDicomDataElementValue::PositionOf(ifs))
@@ -133,8 +144,8 @@ ifbstream& qzmDicomDataElementSet::ReadFiltered(ifbstream& ifs, const qzmDicomDa
     value.Read(ifs);
     if (ifs.fail()) {
       erase(element);
-      qzcError(ReadFilteredSignature, "while getting value of element (%04hX,%04hX)! (0x%lx)", tag.group,
-               tag.element, qzmDicomDataElementValue::PositionOf(ifs))
+      qzcError(ReadFilteredSignature, "while getting value of element (%04hX,%04hX)! (0x%lx)", tag.group, tag.element,
+               qzmDicomDataElementValue::PositionOf(ifs))
           .Report();
       break;
     }
@@ -158,7 +169,8 @@ ifbstream& qzmDicomDataElementSet::ReadAsFile(ifbstream& ifs, const qzmDicomData
     // A bare data set.
     ApplySyntax(ifs, manipulator, ImplicitVRLittleEndian);
     ReadFiltered(ifs, filter);
-    if (ifs.fail()) qzcError(ReadAsFileSignature, "while reading instance from binary file stream!").Report();
+    if (ifs.fail())
+      qzcError(ReadAsFileSignature, "while reading instance from binary file stream!").Report();
     return ifs;
   }
   ApplySyntax(ifs, manipulator, ExplicitVRLittleEndian);
@@ -173,11 +185,11 @@ ifbstream& qzmDicomDataElementSet::ReadAsFile(ifbstream& ifs, const qzmDicomData
     if (syntax != end()) {
       SetSyntaxPolicy(ifs, syntax->second.UI());
       ReadFiltered(ifs, filter);
-      if (ifs.fail()) qzcError(ReadAsFileSignature, "while reading instance from binary file stream!").Report();
+      if (ifs.fail())
+        qzcError(ReadAsFileSignature, "while reading instance from binary file stream!").Report();
       return ifs;
     }
-    qzcError(ReadAsFileSignature, "Transfer Syntax UID not found in File Meta Information header on stream!")
-        .Report();
+    qzcError(ReadAsFileSignature, "Transfer Syntax UID not found in File Meta Information header on stream!").Report();
     if (manipulator != nullptr || attempt == 2) {
       ifs.setstate(std::ios::failbit);
       return ifs;

@@ -24,7 +24,8 @@ ULONG GroupLength(const iobs& policy, qzmDicomDataElementSet::const_iterator fir
                   qzmDicomDataElementSet::const_iterator last) {
   ULONG length = 0;
   for (auto element = first; element != last && element->first.group == first->first.group; ++element)
-    if (!IsLeftOut(element->first)) length += 4 + element->second.LengthOnStream(policy);
+    if (!IsLeftOut(element->first))
+      length += 4 + element->second.LengthOnStream(policy);
   return length;
 }
 
@@ -50,7 +51,8 @@ ofbstream& qzmDicomDataElementSet::WriteRange(ofbstream& ofs, const_iterator fir
       lengthWritten = true;
       lengthGroup = tag.group;
     }
-    if (IsLeftOut(tag)) continue;
+    if (IsLeftOut(tag))
+      continue;
     ofs << tag;
     element->second.Write(ofs);
     if (ofs.fail()) {
@@ -58,7 +60,8 @@ ofbstream& qzmDicomDataElementSet::WriteRange(ofbstream& ofs, const_iterator fir
       break;
     }
   }
-  if (ofs.fail()) qzcError(signature, "while sending instance to binary file stream!").Report();
+  if (ofs.fail())
+    qzcError(signature, "while sending instance to binary file stream!").Report();
   return ofs;
 }
 
@@ -85,12 +88,14 @@ ofbstream& qzmDicomDataElementSet::WriteAsFile(ofbstream& ofs, iobsManipulator m
     ApplySyntax(ofs, manipulator, ImplicitVRLittleEndian);
     Write(ofs);
   }
-  if (ofs.fail()) qzcError(signature, "while sending instance to binary file stream!").Report();
+  if (ofs.fail())
+    qzcError(signature, "while sending instance to binary file stream!").Report();
   return ofs;
 }
 
 bool qzmDicomDataElementSet::Save(const qzcFileName& name, iobsManipulator manipulator) const {
-  static const char* const signature = "bool qzmDicomDataElementSet::Save( const qzcFileName&, iobs& (*)(iobs&) ) const";
+  static const char* const signature =
+      "bool qzmDicomDataElementSet::Save( const qzcFileName&, iobs& (*)(iobs&) ) const";
   ofbstream ofs(name.c_str(), std::ios::out | std::ios::binary | std::ios::trunc);
   if (!ofs) {
     qzcError(signature, "while opening file %s!", name.c_str()).Report();

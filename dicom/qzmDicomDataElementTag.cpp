@@ -13,15 +13,15 @@
 #include "lib/qzcString.h"
 
 std::ostream& operator<<(std::ostream& os, const qzmDicomDataElementTag& tag) {
-  static const char* const signature =
-      "ostream& operator <<( ostream&, const qzmDicomDataElementTag& )";
+  static const char* const signature = "ostream& operator <<( ostream&, const qzmDicomDataElementTag& )";
   const std::ios::fmtflags flags = os.flags();
   const char fill = os.fill();
-  os << '(' << std::hex << std::uppercase << std::setfill('0') << std::setw(4) << tag.group
-     << ',' << std::setw(4) << tag.element << ')';
+  os << '(' << std::hex << std::uppercase << std::setfill('0') << std::setw(4) << tag.group << ',' << std::setw(4)
+     << tag.element << ')';
   os.flags(flags);
   os.fill(fill);
-  if (os.fail()) qzcError(signature, "while sending instance to ostream!").Report();
+  if (os.fail())
+    qzcError(signature, "while sending instance to ostream!").Report();
   return os;
 }
 
@@ -34,11 +34,15 @@ const char* TagTokenFault(const qzcString& token) {
   const std::string::size_type open = token.find('(');
   const std::string::size_type comma = token.find(',');
   const std::string::size_type close = token.find(')');
-  if (open == std::string::npos) return "syntax (group,elem): open parenthesis not found in token %s!";
-  if (comma == std::string::npos) return "syntax (group,elem): comma not found in token %s!";
-  if (close == std::string::npos) return "syntax (group,elem): closing parenthesis not found in token %s!";
+  if (open == std::string::npos)
+    return "syntax (group,elem): open parenthesis not found in token %s!";
+  if (comma == std::string::npos)
+    return "syntax (group,elem): comma not found in token %s!";
+  if (close == std::string::npos)
+    return "syntax (group,elem): closing parenthesis not found in token %s!";
   // At least one character between "(" and "," and between "," and ")".
-  if (!(open + 1 < comma && comma + 1 < close)) return "syntax (group,elem) is not respected in token %s!";
+  if (!(open + 1 < comma && comma + 1 < close))
+    return "syntax (group,elem) is not respected in token %s!";
   if (token.find('-') != std::string::npos)
     return "sorry, range group1-group2 or elem1-elem2 not implemented %s!";
   if (token.find_first_not_of("(,)0123456789ABCDEFabcdef") != std::string::npos)
@@ -82,7 +86,8 @@ ofbstream& operator<<(ofbstream& ofs, const qzmDicomDataElementTag& tag) {
 ifbstream& operator>>(ifbstream& ifs, qzmDicomDataElementTag& tag) {
   UWORD group = 0, element = 0;
   // A tag cut by the end of the file is not half-taken.
-  if (ifs >> group >> element) tag = qzmDicomDataElementTag(group, element);
+  if (ifs >> group >> element)
+    tag = qzmDicomDataElementTag(group, element);
   return ifs;
 }
 

@@ -11,9 +11,8 @@ class ifbstream;
 class ofbstream;
 
 class qzmDicomDataElementTag {
-public:
-  constexpr qzmDicomDataElementTag(UWORD group_ = 0, UWORD element_ = 0)
-      : group(group_), element(element_) {}
+ public:
+  constexpr qzmDicomDataElementTag(UWORD group_ = 0, UWORD element_ = 0) : group(group_), element(element_) {}
 
   UWORD group;
   UWORD element;

@@ -8,7 +8,7 @@
 #include "dicom/qzmDicomDataElementTag.h"
 
 class qzmDicomDataElementTagSet : public std::set<qzmDicomDataElementTag> {
-public:
+ public:
   using std::set<qzmDicomDataElementTag>::set;
 
   // The ten tags of the File Meta Information group that the set reader

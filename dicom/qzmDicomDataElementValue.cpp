@@ -16,21 +16,33 @@ enum StorageClass { NoStorage, Float, Double, Long, Word, Age, Tag, Date, DateTi
 
 StorageClass StorageOf(Description::VR code) {
   switch (code) {
-    case Description::FL: return Float;
-    case Description::FD: return Double;
+    case Description::FL:
+      return Float;
+    case Description::FD:
+      return Double;
     case Description::SL:
-    case Description::UL: return Long;
+    case Description::UL:
+      return Long;
     case Description::SS:
-    case Description::US: return Word;
-    case Description::AS: return Age;
-    case Description::AT: return Tag;
-    case Description::DA: return Date;
-    case Description::DT: return DateTime;
-    case Description::TM: return Time;
+    case Description::US:
+      return Word;
+    case Description::AS:
+      return Age;
+    case Description::AT:
+      return Tag;
+    case Description::DA:
+      return Date;
+    case Description::DT:
+      return DateTime;
+    case Description::TM:
+      return Time;
     case Description::OB:
-    case Description::UN: return Bytes;
-    case Description::OW: return Words;
-    default: return qzmDicomDataElementValue::IsStringVR(code) ? Text : NoStorage;
+    case Description::UN:
+      return Bytes;
+    case Description::OW:
+      return Words;
+    default:
+      return qzmDicomDataElementValue::IsStringVR(code) ? Text : NoStorage;
   }
 }
 
@@ -62,7 +74,8 @@ template <typename T>
 bool CopyArray(const qzcDataLocation<T>& from, qzcDataLocation<T>& to) {
   to.Clear();
   to.SetSize(from.GetSize());
-  if (!to.AllocateMemory()) return false;
+  if (!to.AllocateMemory())
+    return false;
   std::memcpy(to.GetMemoryLocation(), ArrayOf(from), from.GetSize() * sizeof(T));
   return true;
 }
@@ -111,7 +124,8 @@ qzmDicomDataElementValue::~qzmDicomDataElementValue() {}
 qzmDicomDataElementValue& qzmDicomDataElementValue::operator=(const qzmDicomDataElementValue& other) {
   static const char* const signature =
       "qzmDicomDataElementValue& qzmDicomDataElementValue::operator =( const qzmDicomDataElementValue& )";
-  if (this == &other) return *this;
+  if (this == &other)
+    return *this;
   if (!IsStorable(other.vr)) {
     qzcError(signature, "sorry, that VR (%d) is unknown or not allowed!", int(other.vr)).Report();
     return *this;
@@ -128,7 +142,8 @@ qzmDicomDataElementValue& qzmDicomDataElementValue::operator=(const qzmDicomData
   words = other.words;
   if (other.IsMultiValued()) {
     const bool copied = StorageOf(vr) == Long ? CopyArray(other.longs, longs) : CopyArray(other.shorts, shorts);
-    if (!copied) count = 1;
+    if (!copied)
+      count = 1;
   }
   return *this;
 }
@@ -147,20 +162,27 @@ void qzmDicomDataElementValue::ReleaseStorage() {
 }
 
 void qzmDicomDataElementValue::SetVR(VR newVR) {
-  if (newVR == vr) return;
-  if (!SharesStorage(vr, newVR)) ReleaseStorage();
+  if (newVR == vr)
+    return;
+  if (!SharesStorage(vr, newVR))
+    ReleaseStorage();
   vr = newVR;
 }
 
 bool qzmDicomDataElementValue::ReserveNumbers(UWORD n) {
   switch (StorageOf(vr)) {
-    case Long: return ResizeNumbers(longs, number.ul, count, n);
-    case Word: return ResizeNumbers(shorts, number.us, count, n);
-    default: return false;
+    case Long:
+      return ResizeNumbers(longs, number.ul, count, n);
+    case Word:
+      return ResizeNumbers(shorts, number.us, count, n);
+    default:
+      return false;
   }
 }
 
-void qzmDicomDataElementValue::SetCount(UWORD n) { ReserveNumbers(n); }
+void qzmDicomDataElementValue::SetCount(UWORD n) {
+  ReserveNumbers(n);
+}
 
 template <typename T>
 T& qzmDicomDataElementValue::NumberAs(VR code, UWORD index) {
@@ -220,10 +242,18 @@ double& qzmDicomDataElementValue::FD() {
   return number.fd;
 }
 
-SLONG& qzmDicomDataElementValue::SL(UWORD index) { return NumberAs<SLONG>(Description::SL, index); }
-ULONG& qzmDicomDataElementValue::UL(UWORD index) { return NumberAs<ULONG>(Description::UL, index); }
-SWORD& qzmDicomDataElementValue::SS(UWORD index) { return NumberAs<SWORD>(Description::SS, index); }
-UWORD& qzmDicomDataElementValue::US(UWORD index) { return NumberAs<UWORD>(Description::US, index); }
+SLONG& qzmDicomDataElementValue::SL(UWORD index) {
+  return NumberAs<SLONG>(Description::SL, index);
+}
+ULONG& qzmDicomDataElementValue::UL(UWORD index) {
+  return NumberAs<ULONG>(Description::UL, index);
+}
+SWORD& qzmDicomDataElementValue::SS(UWORD index) {
+  return NumberAs<SWORD>(Description::SS, index);
+}
+UWORD& qzmDicomDataElementValue::US(UWORD index) {
+  return NumberAs<UWORD>(Description::US, index);
+}
 
 qzcDataLocation<UBYTE>& qzmDicomDataElementValue::OB() {
   SetVR(Description::OB);
@@ -240,20 +270,34 @@ qzcDataLocation<UWORD>& qzmDicomDataElementValue::OW() {
   return words;
 }
 
-float qzmDicomDataElementValue::FL() const { return vr == Description::FL ? number.fl : 0.0f; }
-double qzmDicomDataElementValue::FD() const { return vr == Description::FD ? number.fd : 0.0; }
+float qzmDicomDataElementValue::FL() const {
+  return vr == Description::FL ? number.fl : 0.0f;
+}
+double qzmDicomDataElementValue::FD() const {
+  return vr == Description::FD ? number.fd : 0.0;
+}
 
-SLONG qzmDicomDataElementValue::SL(UWORD index) const { return SLONG(vr == Description::SL ? LongAt(index) : 0); }
-ULONG qzmDicomDataElementValue::UL(UWORD index) const { return vr == Description::UL ? LongAt(index) : 0; }
-SWORD qzmDicomDataElementValue::SS(UWORD index) const { return SWORD(vr == Description::SS ? WordAt(index) : 0); }
-UWORD qzmDicomDataElementValue::US(UWORD index) const { return vr == Description::US ? WordAt(index) : 0; }
+SLONG qzmDicomDataElementValue::SL(UWORD index) const {
+  return SLONG(vr == Description::SL ? LongAt(index) : 0);
+}
+ULONG qzmDicomDataElementValue::UL(UWORD index) const {
+  return vr == Description::UL ? LongAt(index) : 0;
+}
+SWORD qzmDicomDataElementValue::SS(UWORD index) const {
+  return SWORD(vr == Description::SS ? WordAt(index) : 0);
+}
+UWORD qzmDicomDataElementValue::US(UWORD index) const {
+  return vr == Description::US ? WordAt(index) : 0;
+}
 
 ULONG qzmDicomDataElementValue::LongAt(UWORD index) const {
-  if (index >= count) return 0;
+  if (index >= count)
+    return 0;
   return IsMultiValued() ? ArrayOf(longs)[index] : number.ul;
 }
 
 UWORD qzmDicomDataElementValue::WordAt(UWORD index) const {
-  if (index >= count) return 0;
+  if (index >= count)
+    return 0;
   return IsMultiValued() ? ArrayOf(shorts)[index] : number.us;
 }

@@ -18,7 +18,7 @@ class ifbstream;
 class ofbstream;
 
 class qzmDicomDataElementValue : public virtual qzcObject {
-public:
+ public:
   typedef qzmDicomDataElementDescription::VR VR;
 
   // AS: an age of 0-999 units.
@@ -151,7 +151,7 @@ public:
   static bool IsStorable(VR code);
   static bool IsStringVR(VR code) { return code >= 100 && code <= 149; }
 
-private:
+ private:
   qzcString& TextAs(VR code);
   // The index-th number of a number VR, growing the value to reach it.
   template <typename T>
@@ -210,11 +210,11 @@ private:
   } number = {};
   AgeRecord age;
   qzmDicomDataElementTag tag;
-  DateTimeRecord dateTime;  // DA uses the date, TM the time
-  qzcDataLocation<UBYTE> bytes;  // OB, UN
-  qzcDataLocation<UWORD> words;  // OW
+  DateTimeRecord dateTime;        // DA uses the date, TM the time
+  qzcDataLocation<UBYTE> bytes;   // OB, UN
+  qzcDataLocation<UWORD> words;   // OW
   qzcDataLocation<UWORD> shorts;  // the array of SS/US values when count > 1
-  qzcDataLocation<ULONG> longs;  // the array of SL/UL values when count > 1
+  qzcDataLocation<ULONG> longs;   // the array of SL/UL values when count > 1
 };
 
 #endif

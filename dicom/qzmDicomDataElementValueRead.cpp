@@ -41,7 +41,8 @@ bool HasBytesLeft(ifbstream& ifs, ULONG n) {
 
 // Fails the stream unless n more bytes can be read.
 bool CheckLength(ifbstream& ifs, ULONG n, const char* signature) {
-  if (HasBytesLeft(ifs, n)) return true;
+  if (HasBytesLeft(ifs, n))
+    return true;
   const unsigned long position = qzmDicomDataElementValue::PositionOf(ifs);
   ifs.setstate(std::ios::failbit);
   qzcError(signature, "length %lu runs past the end of the stream! (0x%lx)", (unsigned long)n, position).Report();
@@ -53,11 +54,14 @@ bool CheckLength(ifbstream& ifs, ULONG n, const char* signature) {
 bool IsLongHeaderToken(const char first, const char second) {
   static const char* const tokens[] = {"OD", "OF", "OL", "OV", "SV", "UC", "UR", "UT", "UV"};
   for (const char* token : tokens)
-    if (token[0] == first && token[1] == second) return true;
+    if (token[0] == first && token[1] == second)
+      return true;
   return false;
 }
 
-bool HasLongHeader(Description::VR code) { return code >= 150 && code <= 169; }
+bool HasLongHeader(Description::VR code) {
+  return code >= 150 && code <= 169;
+}
 
 // The decimal number of at most width digits that starts at offset; 0 when
 // the text is shorter or holds no digit there.
@@ -98,8 +102,10 @@ std::string FirstValueOf(ifbstream& ifs, ULONG n) {
   std::string text;
   ReadCharacters(ifs, text, n, 0);
   const std::size_t backslash = text.find('\\');
-  if (backslash != std::string::npos) text.erase(backslash);
-  while (!text.empty() && text.back() == ' ') text.pop_back();
+  if (backslash != std::string::npos)
+    text.erase(backslash);
+  while (!text.empty() && text.back() == ' ')
+    text.pop_back();
   return text;
 }
 
@@ -115,8 +121,10 @@ unsigned long qzmDicomDataElementValue::PositionOf(ifbstream& ifs) {
 
 bool qzmDicomDataElementValue::SkipValue(ifbstream& ifs, ULONG len) {
   static const char* const signature = "bool qzmDicomDataElementValue::SkipValue( ifbstream&, ULONG )";
-  if (len == UndefinedLength) return qzmDicomDataElementValue().SkipNestedElements(ifs) != 0 && !ifs.fail();
-  if (!CheckLength(ifs, len, signature)) return false;
+  if (len == UndefinedLength)
+    return qzmDicomDataElementValue().SkipNestedElements(ifs) != 0 && !ifs.fail();
+  if (!CheckLength(ifs, len, signature))
+    return false;
   ifs.seekg(std::streamoff(len), std::ios::cur);
   return !ifs.fail();
 }
@@ -173,11 +181,13 @@ ULONG qzmDicomDataElementValue::SkipNestedElements(ifbstream& ifs) const {
   while (!delimited && ifs.good()) {
     qzmDicomDataElementTag itemTag;
     ULONG len = 0;
-    if (!(ifs >> itemTag >> len)) break;
+    if (!(ifs >> itemTag >> len))
+      break;
     if (itemTag == SequenceDelimitation) {
       delimited = true;
     } else if (len != UndefinedLength) {
-      if (CheckLength(ifs, len, SkipNestedSignature)) ifs.seekg(std::streamoff(len), std::ios::cur);
+      if (CheckLength(ifs, len, SkipNestedSignature))
+        ifs.seekg(std::streamoff(len), std::ios::cur);
     } else {
       // An item of undefined length ends with its item delimitation.
       qzmDicomDataElementSet item;
@@ -203,7 +213,8 @@ ifbstream& qzmDicomDataElementValue::Read(ifbstream& ifs) {
     SetVR(Description::UNDEFINED);
     return ifs;
   }
-  if (len != UndefinedLength && !CheckLength(ifs, len, ReadSignature)) return ifs;
+  if (len != UndefinedLength && !CheckLength(ifs, len, ReadSignature))
+    return ifs;
   switch (vr) {
     case Description::UNDEFINED:
       qzcWarning(ReadSignature, "unknow VR element will be skipped! (0x%lx)", PositionOf(ifs)).Report();
@@ -214,25 +225,59 @@ ifbstream& qzmDicomDataElementValue::Read(ifbstream& ifs) {
     case Description::DS:
     case Description::IS:
     case Description::LO:
-    case Description::SH: ReadCharacters(ifs, text, len, iobs::trimming_bits); break;
+    case Description::SH:
+      ReadCharacters(ifs, text, len, iobs::trimming_bits);
+      break;
     case Description::LT:
     case Description::PN:
-    case Description::ST: ReadCharacters(ifs, text, len, iobs::str_rmv_ts_bit); break;
-    case Description::UI: ReadCharacters(ifs, text, len, iobs::pad_null_bit); break;
-    case Description::AS: ReadAge(ifs, len); break;
-    case Description::AT: ReadTag(ifs, len); break;
-    case Description::DA: ReadDate(ifs, len); break;
-    case Description::DT: ReadDateTime(ifs, len); break;
-    case Description::TM: ReadTime(ifs, len); break;
-    case Description::FL: ReadFloating(ifs, len, number.fl, "FL"); break;
-    case Description::FD: ReadFloating(ifs, len, number.fd, "FD"); break;
-    case Description::SL: ReadNumbers(ifs, len, longs, number.ul, "SL"); break;
-    case Description::UL: ReadNumbers(ifs, len, longs, number.ul, "UL"); break;
-    case Description::SS: ReadNumbers(ifs, len, shorts, number.us, "SS"); break;
-    case Description::US: ReadNumbers(ifs, len, shorts, number.us, "US"); break;
-    case Description::OB: ReadLargeData(ifs, len, bytes, "OB"); break;
-    case Description::UN: ReadLargeData(ifs, len, bytes, "UN"); break;
-    case Description::OW: ReadLargeData(ifs, len, words, "OW"); break;
+    case Description::ST:
+      ReadCharacters(ifs, text, len, iobs::str_rmv_ts_bit);
+      break;
+    case Description::UI:
+      ReadCharacters(ifs, text, len, iobs::pad_null_bit);
+      break;
+    case Description::AS:
+      ReadAge(ifs, len);
+      break;
+    case Description::AT:
+      ReadTag(ifs, len);
+      break;
+    case Description::DA:
+      ReadDate(ifs, len);
+      break;
+    case Description::DT:
+      ReadDateTime(ifs, len);
+      break;
+    case Description::TM:
+      ReadTime(ifs, len);
+      break;
+    case Description::FL:
+      ReadFloating(ifs, len, number.fl, "FL");
+      break;
+    case Description::FD:
+      ReadFloating(ifs, len, number.fd, "FD");
+      break;
+    case Description::SL:
+      ReadNumbers(ifs, len, longs, number.ul, "SL");
+      break;
+    case Description::UL:
+      ReadNumbers(ifs, len, longs, number.ul, "UL");
+      break;
+    case Description::SS:
+      ReadNumbers(ifs, len, shorts, number.us, "SS");
+      break;
+    case Description::US:
+      ReadNumbers(ifs, len, shorts, number.us, "US");
+      break;
+    case Description::OB:
+      ReadLargeData(ifs, len, bytes, "OB");
+      break;
+    case Description::UN:
+      ReadLargeData(ifs, len, bytes, "UN");
+      break;
+    case Description::OW:
+      ReadLargeData(ifs, len, words, "OW");
+      break;
     case Description::SQ:
       SkipValue(ifs, len);
       SetVR(Description::UNDEFINED);
@@ -266,7 +311,8 @@ bool qzmDicomDataElementValue::ReadExactText(ifbstream& ifs, ULONG len, bool len
 }
 
 bool qzmDicomDataElementValue::HoldsOneValue(ifbstream& ifs, ULONG len, ULONG size, const char* name) {
-  if (len >= size) return true;
+  if (len >= size)
+    return true;
   qzcWarning(ReadSignature, "%s length = %d < current = %lu, not enough data (0x%lx)", name, int(size),
              (unsigned long)len, PositionOf(ifs))
       .Report();
@@ -275,18 +321,19 @@ bool qzmDicomDataElementValue::HoldsOneValue(ifbstream& ifs, ULONG len, ULONG si
 }
 
 bool qzmDicomDataElementValue::StartsSingleValue(ifbstream& ifs, ULONG len, ULONG size, const char* name) {
-  if (!HoldsOneValue(ifs, len, size, name)) return false;
+  if (!HoldsOneValue(ifs, len, size, name))
+    return false;
   if (len > size)
-    qzcWarning(ReadSignature,
-               "%s length = %d > current = %lu, multiple values not implemented, storing first (0x%lx)", name,
-               int(size), (unsigned long)len, PositionOf(ifs))
+    qzcWarning(ReadSignature, "%s length = %d > current = %lu, multiple values not implemented, storing first (0x%lx)",
+               name, int(size), (unsigned long)len, PositionOf(ifs))
         .Report();
   return true;
 }
 
 void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
   std::string chars;
-  if (!ReadExactText(ifs, len, len == 4, "AS length = 4", chars)) return;
+  if (!ReadExactText(ifs, len, len == 4, "AS length = 4", chars))
+    return;
   static const char units[] = "DWMY";
   const char* unit = std::strchr(units, chars[3]);
   if (chars[3] == '\0' || unit == nullptr) {
@@ -309,27 +356,32 @@ void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
 }
 
 void qzmDicomDataElementValue::ReadTag(ifbstream& ifs, ULONG len) {
-  if (!StartsSingleValue(ifs, len, 4, "AT")) return;
+  if (!StartsSingleValue(ifs, len, 4, "AT"))
+    return;
   ifs >> tag;
-  if (len > 4) SkipValue(ifs, len - 4);
+  if (len > 4)
+    SkipValue(ifs, len - 4);
 }
 
 template <typename T>
 void qzmDicomDataElementValue::ReadFloating(ifbstream& ifs, ULONG len, T& value, const char* name) {
   const ULONG size = sizeof(T);
-  if (!StartsSingleValue(ifs, len, size, name)) return;
+  if (!StartsSingleValue(ifs, len, size, name))
+    return;
   if (ifs.IsBigEndian())
     ifs.ReadReversed(&value, size);
   else
     ifs.ReadBlock(&value, size);
-  if (len > size) SkipValue(ifs, len - size);
+  if (len > size)
+    SkipValue(ifs, len - size);
 }
 
 template <typename T>
 void qzmDicomDataElementValue::ReadNumbers(ifbstream& ifs, ULONG len, qzcDataLocation<T>& array, T& single,
-                                          const char* name) {
+                                           const char* name) {
   const ULONG size = sizeof(T);
-  if (!HoldsOneValue(ifs, len, size, name)) return;
+  if (!HoldsOneValue(ifs, len, size, name))
+    return;
   const UWORD n = UWORD(std::min<ULONG>(len / size, 0xFFFF));
   if (!ReserveNumbers(n)) {
     DropValue(ifs, len);
@@ -337,7 +389,8 @@ void qzmDicomDataElementValue::ReadNumbers(ifbstream& ifs, ULONG len, qzcDataLoc
   }
   T* values = n > 1 ? array.GetMemoryLocation() : &single;
   ifs.ReadArray(values, n);
-  if (ifs.fail()) return;
+  if (ifs.fail())
+    return;
   const ULONG bytesRead = ULONG(count) * size;
   if (bytesRead < len) {
     qzcWarning(ReadSignature, "%s length = %d, length = %lu, read = %lu, skipping the rest. (0x%lx)", name, int(size),
@@ -349,7 +402,8 @@ void qzmDicomDataElementValue::ReadNumbers(ifbstream& ifs, ULONG len, qzcDataLoc
 
 void qzmDicomDataElementValue::ReadDate(ifbstream& ifs, ULONG len) {
   std::string chars;
-  if (!ReadExactText(ifs, len, len == 8 || len == 10, "DA length = 8 or 10", chars)) return;
+  if (!ReadExactText(ifs, len, len == 8 || len == 10, "DA length = 8 or 10", chars))
+    return;
   if (!StartsLikeANumber(chars)) {
     qzcWarning(ReadSignature, "DA field does not seem to hold a date (=%s)! (0x%lx)", chars.c_str(), PositionOf(ifs))
         .Report();
@@ -378,7 +432,8 @@ void qzmDicomDataElementValue::ReadDate(ifbstream& ifs, ULONG len) {
 
 void qzmDicomDataElementValue::ReadDateTime(ifbstream& ifs, ULONG len) {
   const std::string chars = FirstValueOf(ifs, len);
-  if (ifs.fail()) return;
+  if (ifs.fail())
+    return;
   const std::size_t length = chars.size();
   if (length > 21) {
     qzcWarning(ReadSignature, "offset from CUT in DT field not implemented! skipped... (0x%lx)", PositionOf(ifs))
@@ -402,7 +457,8 @@ void qzmDicomDataElementValue::ReadDateTime(ifbstream& ifs, ULONG len) {
 
 void qzmDicomDataElementValue::ReadTime(ifbstream& ifs, ULONG len) {
   std::string chars = FirstValueOf(ifs, len);
-  if (ifs.fail()) return;
+  if (ifs.fail())
+    return;
   if (!StartsLikeANumber(chars)) {
     qzcWarning(ReadSignature, "TM field does not seem to hold a time (=%s)! (0x%lx)", chars.c_str(), PositionOf(ifs))
         .Report();
@@ -440,10 +496,12 @@ void qzmDicomDataElementValue::ReadLargeData(ifbstream& ifs, ULONG len, qzcDataL
   if (len == UndefinedLength) {
     // Encapsulated data, or an unknown sequence, whose items are implicit VR
     // little endian whatever the stream's syntax.
-    if (vr == Description::UN) implicit_little_endian(ifs);
+    if (vr == Description::UN)
+      implicit_little_endian(ifs);
     const ULONG consumed = SkipNestedElements(ifs);
     ifs.SetBFlags(bflags);
-    if (ifs.fail()) return;
+    if (ifs.fail())
+      return;
     location.SwitchToFileMode(ifs.GetFileName(), offset, bflags);
     location.SetSize(consumed / sizeof(T));
     return;
@@ -457,12 +515,13 @@ void qzmDicomDataElementValue::ReadLargeData(ifbstream& ifs, ULONG len, qzcDataL
   }
   location.SetSize(size);
   if (!location.AllocateMemory()) {
-    qzcWarning(ReadSignature, "%s unable to allocate memory to store %lu * %u bytes (0x%lx)", name,
-               (unsigned long)size, unsigned(sizeof(T)), PositionOf(ifs))
+    qzcWarning(ReadSignature, "%s unable to allocate memory to store %lu * %u bytes (0x%lx)", name, (unsigned long)size,
+               unsigned(sizeof(T)), PositionOf(ifs))
         .Report();
     DropValue(ifs, len);
     return;
   }
   ifs.ReadArray(location.GetMemoryLocation(), size);
-  if (len > size * sizeof(T)) SkipValue(ifs, len - size * sizeof(T));
+  if (len > size * sizeof(T))
+    SkipValue(ifs, len - size * sizeof(T));
 }

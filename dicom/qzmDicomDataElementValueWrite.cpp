@@ -50,8 +50,10 @@ const T* NumbersOf(const qzcDataLocation<T>& array, const T& single, UWORD count
 template <typename Shown, typename T>
 void PrintNumbers(std::ostream& os, const T* values, UWORD count) {
   const UWORD shown = count > 10 ? 10 : count;
-  for (UWORD i = 0; i < shown; ++i) os << (i ? ", " : "") << Shown(values[i]);
-  if (count > 10) os << "... (and more, total " << count << ")";
+  for (UWORD i = 0; i < shown; ++i)
+    os << (i ? ", " : "") << Shown(values[i]);
+  if (count > 10)
+    os << "... (and more, total " << count << ")";
 }
 
 bool BeginsWithItemTag(const UBYTE* data) {
@@ -60,7 +62,9 @@ bool BeginsWithItemTag(const UBYTE* data) {
 }
 
 // Words loaded from a little-endian encapsulated stream, in host order.
-bool BeginsWithItemTag(const UWORD* data) { return data[0] == 0xFFFE && data[1] == 0xE000; }
+bool BeginsWithItemTag(const UWORD* data) {
+  return data[0] == 0xFFFE && data[1] == 0xE000;
+}
 
 // The length and data of a location: items of encapsulated data keep their
 // undefined length and go out unchanged; other data get a 32-bit length,
@@ -107,9 +111,11 @@ bool qzmDicomDataElementValue::WriteLength(ofbstream& ofs, ULONG length) const {
 
 void qzmDicomDataElementValue::WriteText(ofbstream& ofs, const std::string& value, char pad) const {
   const bool odd = value.size() % 2 != 0;
-  if (!WriteLength(ofs, ULONG(value.size() + odd))) return;
+  if (!WriteLength(ofs, ULONG(value.size() + odd)))
+    return;
   ofs.WriteBlock(value.data(), ULONG(value.size()));
-  if (odd) ofs << ABYTE(pad);
+  if (odd)
+    ofs << ABYTE(pad);
 }
 
 void qzmDicomDataElementValue::WriteAge(ofbstream& ofs) const {
@@ -160,21 +166,21 @@ void qzmDicomDataElementValue::WriteTime(ofbstream& ofs) const {
   const TimeRecord& time = dateTime.time;
   if (!IsValidTime(time)) {
     ofs.setstate(std::ios::failbit);
-    qzcError(WriteSignature, "invalid TM (time) value: %s!", TimeText(time, ColonTimeWithFraction).c_str())
-        .Report();
+    qzcError(WriteSignature, "invalid TM (time) value: %s!", TimeText(time, ColonTimeWithFraction).c_str()).Report();
     return;
   }
   WriteText(ofs, TimeText(time, time.fraction ? "%02u:%02u:%02u.%06u " : "%02u:%02u:%02u"), ' ');
 }
 
 template <typename T>
-void qzmDicomDataElementValue::WriteNumbers(ofbstream& ofs, const qzcDataLocation<T>& array,
-                                            const T& single) const {
-  if (WriteLength(ofs, ULONG(count) * sizeof(T))) ofs.WriteArray(NumbersOf(array, single, count), count);
+void qzmDicomDataElementValue::WriteNumbers(ofbstream& ofs, const qzcDataLocation<T>& array, const T& single) const {
+  if (WriteLength(ofs, ULONG(count) * sizeof(T)))
+    ofs.WriteArray(NumbersOf(array, single, count), count);
 }
 
 void qzmDicomDataElementValue::WriteLargeData(ofbstream& ofs) const {
-  if (ofs.HasBFlags(iobs::explicit_hint)) ofs << UWORD(0);
+  if (ofs.HasBFlags(iobs::explicit_hint))
+    ofs << UWORD(0);
   // Encapsulated pixel data may be held as OB or OW.
   const bool mayBeEncapsulated = ofs.HasBFlags(iobs::encapsulated_hint) && vr != Description::UN;
   if (vr == Description::OW)
@@ -194,20 +200,33 @@ ofbstream& qzmDicomDataElementValue::Write(ofbstream& ofs) const {
     qzcError(WriteSignature, "sorry, VR (%d) unknown or not allowed!", int(vr)).Report();
     return ofs;
   }
-  if (ofs.HasBFlags(iobs::explicit_hint)) ofs.WriteBlock(Description::TokenOf(vr), 2);
+  if (ofs.HasBFlags(iobs::explicit_hint))
+    ofs.WriteBlock(Description::TokenOf(vr), 2);
   switch (vr) {
-    case Description::UI: WriteText(ofs, text, '\0'); break;
-    case Description::AS: WriteAge(ofs); break;
-    case Description::AT:
-      if (WriteLength(ofs, 4)) ofs << tag;
+    case Description::UI:
+      WriteText(ofs, text, '\0');
       break;
-    case Description::DA: WriteDate(ofs); break;
-    case Description::DT: WriteDateTime(ofs); break;
-    case Description::TM: WriteTime(ofs); break;
+    case Description::AS:
+      WriteAge(ofs);
+      break;
+    case Description::AT:
+      if (WriteLength(ofs, 4))
+        ofs << tag;
+      break;
+    case Description::DA:
+      WriteDate(ofs);
+      break;
+    case Description::DT:
+      WriteDateTime(ofs);
+      break;
+    case Description::TM:
+      WriteTime(ofs);
+      break;
     case Description::FL:
     case Description::FD: {
       const ULONG size = vr == Description::FL ? 4 : 8;
-      if (!WriteLength(ofs, size)) break;
+      if (!WriteLength(ofs, size))
+        break;
       if (ofs.IsBigEndian())
         ofs.WriteReversed(&number, size);
       else
@@ -215,13 +234,20 @@ ofbstream& qzmDicomDataElementValue::Write(ofbstream& ofs) const {
       break;
     }
     case Description::SL:
-    case Description::UL: WriteNumbers(ofs, longs, number.ul); break;
+    case Description::UL:
+      WriteNumbers(ofs, longs, number.ul);
+      break;
     case Description::SS:
-    case Description::US: WriteNumbers(ofs, shorts, number.us); break;
+    case Description::US:
+      WriteNumbers(ofs, shorts, number.us);
+      break;
     case Description::OB:
     case Description::UN:
-    case Description::OW: WriteLargeData(ofs); break;
-    default: WriteText(ofs, text, ' ');  // the other strings
+    case Description::OW:
+      WriteLargeData(ofs);
+      break;
+    default:
+      WriteText(ofs, text, ' ');  // the other strings
   }
   return ofs;
 }
@@ -232,21 +258,33 @@ ULONG qzmDicomDataElementValue::LengthOnStream(const iobs& policy) const {
   switch (vr) {
     case Description::FL:
     case Description::AS:
-    case Description::AT: return 8;
-    case Description::FD: return 12;
+    case Description::AT:
+      return 8;
+    case Description::FD:
+      return 12;
     case Description::SL:
-    case Description::UL: return ULONG(count) * 4 + 4;
+    case Description::UL:
+      return ULONG(count) * 4 + 4;
     case Description::SS:
-    case Description::US: return ULONG(count) * 2 + 4;
-    case Description::DA: return 14;
-    case Description::DT: return dateTime.time.fraction ? 26 : 18;
-    case Description::TM: return dateTime.time.fraction ? 20 : 12;
+    case Description::US:
+      return ULONG(count) * 2 + 4;
+    case Description::DA:
+      return 14;
+    case Description::DT:
+      return dateTime.time.fraction ? 26 : 18;
+    case Description::TM:
+      return dateTime.time.fraction ? 20 : 12;
     case Description::OB:
-    case Description::UN: return bytes.GetSize() + bytes.GetSize() % 2 + largeHeader;
-    case Description::OW: return 2 * words.GetSize() + largeHeader;
-    case Description::SQ: qzcError(signature, "SQ is not implemented, sorry!").Report(); return 0;
+    case Description::UN:
+      return bytes.GetSize() + bytes.GetSize() % 2 + largeHeader;
+    case Description::OW:
+      return 2 * words.GetSize() + largeHeader;
+    case Description::SQ:
+      qzcError(signature, "SQ is not implemented, sorry!").Report();
+      return 0;
     default:
-      if (IsStringVR(vr)) return ULONG(text.size() + text.size() % 2 + 4);
+      if (IsStringVR(vr))
+        return ULONG(text.size() + text.size() % 2 + 4);
       qzcError(signature, "sorry, VR (%d) unknown or not allowed!", int(vr)).Report();
       return 0;
   }
@@ -256,18 +294,36 @@ std::ostream& qzmDicomDataElementValue::Print(std::ostream& os) const {
   static const char* const signature = "ostream& qzmDicomDataElementValue::Print( ostream& ) const";
   static const char* const units[] = {" day(s)", " week(s)", " month(s)", " year(s)"};
   switch (vr) {
-    case Description::UNDEFINED: os << "UNDEFINED"; break;
-    case Description::FL: os << double(number.fl); break;
-    case Description::FD: os << number.fd; break;
-    case Description::SL: PrintNumbers<SLONG>(os, NumbersOf(longs, number.ul, count), count); break;
-    case Description::UL: PrintNumbers<ULONG>(os, NumbersOf(longs, number.ul, count), count); break;
-    case Description::SS: PrintNumbers<SWORD>(os, NumbersOf(shorts, number.us, count), count); break;
-    case Description::US: PrintNumbers<UWORD>(os, NumbersOf(shorts, number.us, count), count); break;
+    case Description::UNDEFINED:
+      os << "UNDEFINED";
+      break;
+    case Description::FL:
+      os << double(number.fl);
+      break;
+    case Description::FD:
+      os << number.fd;
+      break;
+    case Description::SL:
+      PrintNumbers<SLONG>(os, NumbersOf(longs, number.ul, count), count);
+      break;
+    case Description::UL:
+      PrintNumbers<ULONG>(os, NumbersOf(longs, number.ul, count), count);
+      break;
+    case Description::SS:
+      PrintNumbers<SWORD>(os, NumbersOf(shorts, number.us, count), count);
+      break;
+    case Description::US:
+      PrintNumbers<UWORD>(os, NumbersOf(shorts, number.us, count), count);
+      break;
     case Description::AS:
       os << age.number << (age.unit <= AgeRecord::years ? units[age.unit] : " UNKNOWN UNIT!");
       break;
-    case Description::AT: os << tag; break;
-    case Description::DA: os << DateText(dateTime.date, DottedDate); break;
+    case Description::AT:
+      os << tag;
+      break;
+    case Description::DA:
+      os << DateText(dateTime.date, DottedDate);
+      break;
     case Description::TM:
       os << TimeText(dateTime.time, dateTime.time.fraction ? ColonTimeWithFraction : ColonTime);
       break;
@@ -276,9 +332,15 @@ std::ostream& qzmDicomDataElementValue::Print(std::ostream& os) const {
          << TimeText(dateTime.time, dateTime.time.fraction ? ColonTimeWithFraction : ColonTime);
       break;
     case Description::OB:
-    case Description::UN: bytes.Print(os); break;
-    case Description::OW: words.Print(os); break;
-    case Description::SQ: qzcWarning(signature, "SQ is not implemented, sorry!").Report(); break;
+    case Description::UN:
+      bytes.Print(os);
+      break;
+    case Description::OW:
+      words.Print(os);
+      break;
+    case Description::SQ:
+      qzcWarning(signature, "SQ is not implemented, sorry!").Report();
+      break;
     default:
       if (IsStringVR(vr))
         os << text;

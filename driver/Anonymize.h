@@ -9,27 +9,25 @@ class qzmDicomDataElementSet;
 class qzmDicomDataElementTagSet;
 
 // Bits of the anonymisation flag word, one per --anon keyword.
-enum AnonymizeBits : UWORD
-{
-    AnonReplacePersonNames = 0x01, // pn_rp
-    AnonRemovePersonNames  = 0x02, // pn_rm
-    AnonRemoveSelected     = 0x04, // rm_sel
-    AnonRemoveGroup10      = 0x08, // rm_10
-    AnonRemovePrivate      = 0x10, // rm_priv
-    AnonRemoveOverlays     = 0x20, // rm_ov
-    AnonRemoveCurves       = 0x40, // rm_cu
-    AnonRemoveComments     = 0x80, // rm_co
-    AnonRemoveAll          = 0xFC  // rm_all
+enum AnonymizeBits : UWORD {
+  AnonReplacePersonNames = 0x01,  // pn_rp
+  AnonRemovePersonNames = 0x02,   // pn_rm
+  AnonRemoveSelected = 0x04,      // rm_sel
+  AnonRemoveGroup10 = 0x08,       // rm_10
+  AnonRemovePrivate = 0x10,       // rm_priv
+  AnonRemoveOverlays = 0x20,      // rm_ov
+  AnonRemoveCurves = 0x40,        // rm_cu
+  AnonRemoveComments = 0x80,      // rm_co
+  AnonRemoveAll = 0xFC            // rm_all
 };
 
 // Parses the value of --anon (empty: "pn_rp:rm_all") into a flag word and a
 // tag set. On a wrong keyword returns false with that keyword in badKeyword;
 // the caller reports it.
-bool ParseAnonymizeRequest( const qzcString& value, UWORD& flags,
-                            qzmDicomDataElementTagSet& tags, qzcString& badKeyword );
+bool ParseAnonymizeRequest(const qzcString& value, UWORD& flags, qzmDicomDataElementTagSet& tags,
+                           qzcString& badKeyword);
 
 // Applies the request to the set in place; returns true.
-bool anonymize_set( qzmDicomDataElementSet& set, const UWORD flags,
-                    const qzmDicomDataElementTagSet& tags );
+bool anonymize_set(qzmDicomDataElementSet& set, const UWORD flags, const qzmDicomDataElementTagSet& tags);
 
 #endif

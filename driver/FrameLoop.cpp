@@ -26,363 +26,344 @@ const char* const Signature = "bool convert_file( const qzcFileName&, const qzcC
 typedef qzmMedicalFrame::ConversionContext Context;
 
 // The value text of an option; empty when the option is absent or has none.
-qzcString OptionValue(const qzcCmdLineParser& parser, const char* name)
-{
-    const char* value = parser.GetOptionValue(name);
-    return value ? qzcString(value) : qzcString();
+qzcString OptionValue(const qzcCmdLineParser& parser, const char* name) {
+  const char* value = parser.GetOptionValue(name);
+  return value ? qzcString(value) : qzcString();
 }
 
-long ToInteger(const qzcString& text)
-{
-    return std::strtol(text.c_str(), nullptr, 10);
+long ToInteger(const qzcString& text) {
+  return std::strtol(text.c_str(), nullptr, 10);
 }
 
 // The mode a writer option selects (0 when it carries none); false, with an
 // error, when it lies outside 0 to highest.
-bool ReadWriterMode(const qzcCmdLineParser& parser, const char* name, SLONG highest, SLONG& mode)
-{
-    mode = parser.GetIntOption(name, 0);
-    if (mode >= 0 && mode <= highest)
-        return true;
-    qzcError(Signature, "wrong parameters for -%s!", name).Report();
-    return false;
+bool ReadWriterMode(const qzcCmdLineParser& parser, const char* name, SLONG highest, SLONG& mode) {
+  mode = parser.GetIntOption(name, 0);
+  if (mode >= 0 && mode <= highest)
+    return true;
+  qzcError(Signature, "wrong parameters for -%s!", name).Report();
+  return false;
 }
 
 // The frames an input asks for.
 struct FrameSelection {
-    qzcIndexRange range;
-    bool whole = false;
+  qzcIndexRange range;
+  bool whole = false;
 };
 
-void ReportWrongFrames(UWORD frameCount)
-{
-    qzcError(Signature, "wrong arguments to --frame! There is %u frame(s) in the set!", unsigned(frameCount)).Report();
+void ReportWrongFrames(UWORD frameCount) {
+  qzcError(Signature, "wrong arguments to --frame! There is %u frame(s) in the set!", unsigned(frameCount)).Report();
 }
 
 // --frame: absent (all frames), "all[:step]", "whole" or first[:last[:step]].
-bool SelectFrames(const qzcCmdLineParser& parser, UWORD frameCount, FrameSelection& selection)
-{
-    if (!parser.HasOption("frame")) {
-        if (frameCount > 1)
-            qzcWarning(Signature, "data-set describes %u frames. Processing all frames. (see --frame)",
-                       unsigned(frameCount)).Report();
-        // A set that announces no frame still gets frame 1 tried, so that the
-        // build reports why nothing can be written.
-        return selection.range.Set(1, qzcIndex(frameCount > 1 ? frameCount : 1), 1);
+bool SelectFrames(const qzcCmdLineParser& parser, UWORD frameCount, FrameSelection& selection) {
+  if (!parser.HasOption("frame")) {
+    if (frameCount > 1)
+      qzcWarning(Signature, "data-set describes %u frames. Processing all frames. (see --frame)", unsigned(frameCount))
+          .Report();
+    // A set that announces no frame still gets frame 1 tried, so that the
+    // build reports why nothing can be written.
+    return selection.range.Set(1, qzcIndex(frameCount > 1 ? frameCount : 1), 1);
+  }
+  const qzcString value = OptionValue(parser, "frame");
+  if (value.empty()) {
+    qzcError(Signature, "missing argument(s) to --frame!").Report();
+    return false;
+  }
+  const unsigned fields = value.CountFields();
+  long first = 1, last = 1, step = 1;
+  if (value.GetField(1) == "all") {
+    last = frameCount;
+    step = fields >= 2 ? ToInteger(value.GetField(2)) : 1;
+  } else if (value == "whole") {
+    selection.whole = true;
+  } else {
+    first = ToInteger(value.GetField(1));
+    last = fields >= 2 ? ToInteger(value.GetField(2)) : first;
+    step = fields >= 3 ? ToInteger(value.GetField(3)) : (first <= last ? 1 : -1);
+    if (first < 1 || first > frameCount || last < 1 || last > frameCount) {
+      ReportWrongFrames(frameCount);
+      return false;
     }
-    const qzcString value = OptionValue(parser, "frame");
-    if (value.empty()) {
-        qzcError(Signature, "missing argument(s) to --frame!").Report();
-        return false;
-    }
-    const unsigned fields = value.CountFields();
-    long first = 1, last = 1, step = 1;
-    if (value.GetField(1) == "all") {
-        last = frameCount;
-        step = fields >= 2 ? ToInteger(value.GetField(2)) : 1;
-    } else if (value == "whole") {
-        selection.whole = true;
-    } else {
-        first = ToInteger(value.GetField(1));
-        last = fields >= 2 ? ToInteger(value.GetField(2)) : first;
-        step = fields >= 3 ? ToInteger(value.GetField(3)) : (first <= last ? 1 : -1);
-        if (first < 1 || first > frameCount || last < 1 || last > frameCount) {
-            ReportWrongFrames(frameCount);
-            return false;
-        }
-    }
-    if (step < -32768 || step > 32767 || !selection.range.Set(qzcIndex(first), qzcIndex(last), qzcIndex(step))) {
-        ReportWrongFrames(frameCount);
-        return false;
-    }
-    return true;
+  }
+  if (step < -32768 || step > 32767 || !selection.range.Set(qzcIndex(first), qzcIndex(last), qzcIndex(step))) {
+    ReportWrongFrames(frameCount);
+    return false;
+  }
+  return true;
 }
 
 // Step 2: what the settings supply to a frame that lacks it.
-void ApplySettings(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionSettings& settings)
-{
-    if (!frame.HasPixelSpacing && settings.HasPixelSpacing) {
-        frame.HasPixelSpacing = true;
-        frame.PixelSpacing[0] = settings.PixelSpacing[0];
-        frame.PixelSpacing[1] = settings.PixelSpacing[1];
-        frame.SliceThickness = settings.SliceThickness;
-    }
-    if (frame.Modality.empty() && !settings.Modality.empty())
-        frame.Modality = settings.Modality;
-    if (settings.HasPixelPaddingValue) {
-        frame.HasPixelPaddingValue = true;
-        frame.PixelPaddingValue = SWORD(settings.PixelPaddingValue);
-        frame.PaddingReplacement = settings.PaddingReplacement;
-    }
+void ApplySettings(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionSettings& settings) {
+  if (!frame.HasPixelSpacing && settings.HasPixelSpacing) {
+    frame.HasPixelSpacing = true;
+    frame.PixelSpacing[0] = settings.PixelSpacing[0];
+    frame.PixelSpacing[1] = settings.PixelSpacing[1];
+    frame.SliceThickness = settings.SliceThickness;
+  }
+  if (frame.Modality.empty() && !settings.Modality.empty())
+    frame.Modality = settings.Modality;
+  if (settings.HasPixelPaddingValue) {
+    frame.HasPixelPaddingValue = true;
+    frame.PixelPaddingValue = SWORD(settings.PixelPaddingValue);
+    frame.PaddingReplacement = settings.PaddingReplacement;
+  }
 }
 
 // --compression and --resample: one of four keywords, numbered from 0.
-bool ReadKeywordOption(const qzcCmdLineParser& parser, const char* name, const char* const keywords[4],
-                       UWORD& result)
-{
-    if (!parser.HasOption(name))
-        return true;
-    const qzcString value = OptionValue(parser, name);
-    if (value.empty()) {
-        qzcError(Signature, "missing arguments to --%s!", name).Report();
-        return false;
-    }
-    for (UWORD k = 0; k < 4; ++k)
-        if (value == keywords[k]) {
-            result = k;
-            return true;
-        }
-    qzcError(Signature, "unknown arguments %s to --%s!", value.c_str(), name).Report();
+bool ReadKeywordOption(const qzcCmdLineParser& parser, const char* name, const char* const keywords[4], UWORD& result) {
+  if (!parser.HasOption(name))
+    return true;
+  const qzcString value = OptionValue(parser, name);
+  if (value.empty()) {
+    qzcError(Signature, "missing arguments to --%s!", name).Report();
     return false;
+  }
+  for (UWORD k = 0; k < 4; ++k)
+    if (value == keywords[k]) {
+      result = k;
+      return true;
+    }
+  qzcError(Signature, "unknown arguments %s to --%s!", value.c_str(), name).Report();
+  return false;
 }
 
 // Steps 5 to 8: the conversion context of the writers.
-bool ReadContext(const qzcCmdLineParser& parser, Context& context)
-{
-    static const char* const compressions[4] = {"no", "default", "fast", "best"};
-    static const char* const methods[4] = {"no", "shift", "near", "linear"};
-    UWORD compression = UWORD(Context::CompressionLevel::standard);
-    UWORD method = UWORD(Context::ReSamplingMethod::linear);
-    if (!ReadKeywordOption(parser, "compression", compressions, compression) ||
-        !ReadKeywordOption(parser, "resample", methods, method))
-        return false;
-    context.Compression = qzmMedicalFrame::CompressionLevel(compression);
-    context.ReSamplingMethod = qzmMedicalFrame::ReSamplingMethod(method);
-    context.ApplyWindowing = parser.HasOption("win") != qzcCmdLineParser::Absent;
-    context.ToStandardOutput = parser.GetBoolOption("out", false);
-    return true;
+bool ReadContext(const qzcCmdLineParser& parser, Context& context) {
+  static const char* const compressions[4] = {"no", "default", "fast", "best"};
+  static const char* const methods[4] = {"no", "shift", "near", "linear"};
+  UWORD compression = UWORD(Context::CompressionLevel::standard);
+  UWORD method = UWORD(Context::ReSamplingMethod::linear);
+  if (!ReadKeywordOption(parser, "compression", compressions, compression) ||
+      !ReadKeywordOption(parser, "resample", methods, method))
+    return false;
+  context.Compression = qzmMedicalFrame::CompressionLevel(compression);
+  context.ReSamplingMethod = qzmMedicalFrame::ReSamplingMethod(method);
+  context.ApplyWindowing = parser.HasOption("win") != qzcCmdLineParser::Absent;
+  context.ToStandardOutput = parser.GetBoolOption("out", false);
+  return true;
 }
 
 // --win=center:width[:intercept:slope] overrides the frame's own window.
-bool ReadWindow(const qzcCmdLineParser& parser, qzmMedicalFrame& frame)
-{
-    const qzcString value = OptionValue(parser, "win");
-    if (value.empty())
-        return true;
-    const unsigned fields = value.CountFields();
-    if (fields == 1 || fields == 3) {
-        qzcError(Signature, "missing arguments to --win!").Report();
-        return false;
-    }
-    const auto number = [&value](unsigned n) { return std::strtod(value.GetField(n).c_str(), nullptr); };
-    const bool rescaled = fields >= 4;
-    frame.SetWindow(number(1), number(2), rescaled ? number(3) : frame.Windowing.RescaleIntercept,
-                    rescaled ? number(4) : frame.Windowing.RescaleSlope);
+bool ReadWindow(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
+  const qzcString value = OptionValue(parser, "win");
+  if (value.empty())
     return true;
+  const unsigned fields = value.CountFields();
+  if (fields == 1 || fields == 3) {
+    qzcError(Signature, "missing arguments to --win!").Report();
+    return false;
+  }
+  const auto number = [&value](unsigned n) { return std::strtod(value.GetField(n).c_str(), nullptr); };
+  const bool rescaled = fields >= 4;
+  frame.SetWindow(number(1), number(2), rescaled ? number(3) : frame.Windowing.RescaleIntercept,
+                  rescaled ? number(4) : frame.Windowing.RescaleSlope);
+  return true;
 }
 
 // --changepr: signed samples made unsigned by an offset.
-bool ChangeRepresentation(const qzcCmdLineParser& parser, qzmMedicalFrame& frame)
-{
-    const UWORD representation = frame.Structure.Sample.PixelRepresentation;
-    if (!parser.HasOption("changepr")) {
-        if (representation != 0)
-            qzcWarning(Signature, "Pixel Representation %u <> 0 ! You might consider --changepr if any problems.",
-                       unsigned(representation)).Report();
-        return true;
-    }
-    qzcString mode = OptionValue(parser, "changepr");
-    if (mode.empty())
-        mode = "min";
-    SLONG offset;
-    if (mode == "bin")
-        offset = SLONG(1) << (frame.Structure.Sample.BitsStored - 1);
-    else if (mode == "min")
-        offset = representation != 0 ? -frame.GetMin() : 0;
-    else {
-        offset = SLONG(ToInteger(mode));
-        if (offset == 0) {
-            qzcError(Signature, "wrong argument %s to --changepr!", mode.c_str()).Report();
-            return false;
-        }
-    }
-    if (representation != 0 && !frame.ChangePixelRepresentationToUnsigned(offset)) {
-        qzcError(Signature, "unable to change the Pixel Representation of the frame!").Report();
-        return false;
-    }
+bool ChangeRepresentation(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
+  const UWORD representation = frame.Structure.Sample.PixelRepresentation;
+  if (!parser.HasOption("changepr")) {
+    if (representation != 0)
+      qzcWarning(Signature, "Pixel Representation %u <> 0 ! You might consider --changepr if any problems.",
+                 unsigned(representation))
+          .Report();
     return true;
+  }
+  qzcString mode = OptionValue(parser, "changepr");
+  if (mode.empty())
+    mode = "min";
+  SLONG offset;
+  if (mode == "bin")
+    offset = SLONG(1) << (frame.Structure.Sample.BitsStored - 1);
+  else if (mode == "min")
+    offset = representation != 0 ? -frame.GetMin() : 0;
+  else {
+    offset = SLONG(ToInteger(mode));
+    if (offset == 0) {
+      qzcError(Signature, "wrong argument %s to --changepr!", mode.c_str()).Report();
+      return false;
+    }
+  }
+  if (representation != 0 && !frame.ChangePixelRepresentationToUnsigned(offset)) {
+    qzcError(Signature, "unable to change the Pixel Representation of the frame!").Report();
+    return false;
+  }
+  return true;
 }
 
 // Steps 10 to 14: accumulation, masking, cropping, halving and flips.
-bool ProcessFrame(const qzcCmdLineParser& parser, qzmMedicalFrame& frame)
-{
-    if (parser.HasOption("acc")) {
-        const qzcString value = OptionValue(parser, "acc");
-        if (value.empty()) {
-            qzcError(Signature, "missing argument(s) to --acc!").Report();
-            return false;
-        }
-        if (!AccumulatedFrame.Accumulate(frame, value.GetField(1)))
-            qzcError(Signature, "unable to accumulate the frame!").Report();
+bool ProcessFrame(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
+  if (parser.HasOption("acc")) {
+    const qzcString value = OptionValue(parser, "acc");
+    if (value.empty()) {
+      qzcError(Signature, "missing argument(s) to --acc!").Report();
+      return false;
     }
-    if (parser.HasOption("mask") && !frame.Mask(MaskFrame, OptionValue(parser, "mask").GetField(1)))
-        qzcError(Signature, "unable to mask the frame!").Report();
-    if (parser.HasOption("crop")) {
-        const qzcString value = OptionValue(parser, "crop");
-        if (value.empty() || value.CountFields() != 4) {
-            qzcError(Signature, "missing arguments to --crop!").Report();
-            return false;
-        }
-        const auto field = [&value](unsigned n) { return UWORD(ToInteger(value.GetField(n))); };
-        if (!frame.Crop(field(1), field(2), field(3), field(4)))
-            qzcError(Signature, "unable to crop the frame!").Report();
+    if (!AccumulatedFrame.Accumulate(frame, value.GetField(1)))
+      qzcError(Signature, "unable to accumulate the frame!").Report();
+  }
+  if (parser.HasOption("mask") && !frame.Mask(MaskFrame, OptionValue(parser, "mask").GetField(1)))
+    qzcError(Signature, "unable to mask the frame!").Report();
+  if (parser.HasOption("crop")) {
+    const qzcString value = OptionValue(parser, "crop");
+    if (value.empty() || value.CountFields() != 4) {
+      qzcError(Signature, "missing arguments to --crop!").Report();
+      return false;
     }
-    if (parser.HasOption("halve")) {
-        const qzcString value = OptionValue(parser, "halve");
-        const UWORD count = value.empty() ? 1 : UWORD(ToInteger(value));
-        for (UWORD k = 0; k < count; ++k)
-            if (!frame.Halve()) {
-                qzcError(Signature, "unable to halve the frame!").Report();
-                break;
-            }
-    }
-    if (parser.HasOption("fliph") && !frame.Fliph())
-        qzcError(Signature, "unable to flip the frame horizontally!").Report();
-    if (parser.HasOption("flipv") && !frame.Flipv())
-        qzcError(Signature, "unable to flip the frame vertically!").Report();
-    return true;
+    const auto field = [&value](unsigned n) { return UWORD(ToInteger(value.GetField(n))); };
+    if (!frame.Crop(field(1), field(2), field(3), field(4)))
+      qzcError(Signature, "unable to crop the frame!").Report();
+  }
+  if (parser.HasOption("halve")) {
+    const qzcString value = OptionValue(parser, "halve");
+    const UWORD count = value.empty() ? 1 : UWORD(ToInteger(value));
+    for (UWORD k = 0; k < count; ++k)
+      if (!frame.Halve()) {
+        qzcError(Signature, "unable to halve the frame!").Report();
+        break;
+      }
+  }
+  if (parser.HasOption("fliph") && !frame.Fliph())
+    qzcError(Signature, "unable to flip the frame horizontally!").Report();
+  if (parser.HasOption("flipv") && !frame.Flipv())
+    qzcError(Signature, "unable to flip the frame vertically!").Report();
+  return true;
 }
 
 // Step 15: --get=max:min:mean on the message channel.
-bool PrintStatistics(const qzcCmdLineParser& parser, qzmMedicalFrame& frame)
-{
-    std::ostream* out = qzcException::messageChannel.Active();
-    if (!out || !parser.HasOption("get"))
-        return true;
-    const qzcString value = OptionValue(parser, "get");
-    if (value.empty()) {
-        qzcError(Signature, "missing arguments to --get!").Report();
-        return false;
-    }
-    for (unsigned n = 1; n <= value.CountFields(); ++n) {
-        const qzcString field = value.GetField(n);
-        if (field == "max")
-            *out << "[max: " << frame.GetMax() << "] ";
-        else if (field == "min")
-            *out << "[min: " << frame.GetMin() << "] ";
-        else if (field == "mean")
-            *out << "[mean: " << frame.GetMean() << "] ";
-        else
-            qzcWarning(Signature, "wrong argument %s to --get!", field.c_str()).Report();
-    }
+bool PrintStatistics(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
+  std::ostream* out = qzcException::messageChannel.Active();
+  if (!out || !parser.HasOption("get"))
     return true;
+  const qzcString value = OptionValue(parser, "get");
+  if (value.empty()) {
+    qzcError(Signature, "missing arguments to --get!").Report();
+    return false;
+  }
+  for (unsigned n = 1; n <= value.CountFields(); ++n) {
+    const qzcString field = value.GetField(n);
+    if (field == "max")
+      *out << "[max: " << frame.GetMax() << "] ";
+    else if (field == "min")
+      *out << "[min: " << frame.GetMin() << "] ";
+    else if (field == "mean")
+      *out << "[mean: " << frame.GetMean() << "] ";
+    else
+      qzcWarning(Signature, "wrong argument %s to --get!", field.c_str()).Report();
+  }
+  return true;
 }
 
 // What a writer needs besides the frame.
 struct Output {
-    const qzcCmdLineParser& parser;
-    qzmDicomDataElementSet& set;
-    const Context& context;
-    qzcString baseName;  // output directory + frame base name
-    bool whole;
+  const qzcCmdLineParser& parser;
+  qzmDicomDataElementSet& set;
+  const Context& context;
+  qzcString baseName;  // output directory + frame base name
+  bool whole;
 
-    qzcFileName Name(const char* extension) const { return qzcFileName(baseName + "." + extension); }
+  qzcFileName Name(const char* extension) const { return qzcFileName(baseName + "." + extension); }
 };
 
 // Step 16: the writers, in their fixed order.
-bool WriteOutputs(const Output& output, qzmMedicalFrame& frame)
-{
-    const qzcCmdLineParser& parser = output.parser;
+bool WriteOutputs(const Output& output, qzmMedicalFrame& frame) {
+  const qzcCmdLineParser& parser = output.parser;
 
-    if (parser.HasOption("a") && !frame.SaveAsTARGA(output.Name("tga"), output.context))
-        qzcError(Signature, "unable to save as TARGA!").Report();
-    if (parser.HasOption("w") && !frame.SaveAsBMP(output.Name("bmp"), output.context))
-        qzcError(Signature, "unable to save as BMP!").Report();
-    if (parser.HasOption("p")) {
-        // -p0 (the default) writes every element of the set as a text chunk, -p1 none.
-        SLONG mode = 0;
-        if (!ReadWriterMode(parser, "p", 1, mode))
-            return false;
-        if (!frame.SaveAsPNG(output.Name("png"), output.context, mode == 0 ? &output.set : nullptr))
-            qzcError(Signature, "unable to save as PNG!").Report();
-    }
+  if (parser.HasOption("a") && !frame.SaveAsTARGA(output.Name("tga"), output.context))
+    qzcError(Signature, "unable to save as TARGA!").Report();
+  if (parser.HasOption("w") && !frame.SaveAsBMP(output.Name("bmp"), output.context))
+    qzcError(Signature, "unable to save as BMP!").Report();
+  if (parser.HasOption("p")) {
+    // -p0 (the default) writes every element of the set as a text chunk, -p1 none.
+    SLONG mode = 0;
+    if (!ReadWriterMode(parser, "p", 1, mode))
+      return false;
+    if (!frame.SaveAsPNG(output.Name("png"), output.context, mode == 0 ? &output.set : nullptr))
+      qzcError(Signature, "unable to save as PNG!").Report();
+  }
 
-    if (parser.HasOption("d")) {
-        const bool written = output.set.empty()
+  if (parser.HasOption("d")) {
+    const bool written =
+        output.set.empty()
             ? frame.SaveFromScratchAsDicom(output.Name("dcm"), parser.GetBoolOption("out", false))
-            : frame.SaveAsDICOM(output.Name("dcm"), output.context, output.set, OptionValue(parser, "d"),
-                                output.whole);
-        if (!written)
-            qzcError(Signature, "unable to save as DICOM!").Report();
-    }
-    if (parser.HasOption("r")) {
-        SLONG mode = 0;
-        if (!ReadWriterMode(parser, "r", 2, mode))
-            return false;
-        if (!frame.SaveAsRAW(output.Name("raw"), output.context, UWORD(mode), output.whole, output.set))
-            qzcError(Signature, "unable to save as RAW!").Report();
-    }
-    if (parser.HasOption("j") && !frame.SaveAsJPEG(output.Name("jpg"), output.context))
-        qzcError(Signature, "unable to save as JPEG/JFIF!").Report();
+            : frame.SaveAsDICOM(output.Name("dcm"), output.context, output.set, OptionValue(parser, "d"), output.whole);
+    if (!written)
+      qzcError(Signature, "unable to save as DICOM!").Report();
+  }
+  if (parser.HasOption("r")) {
+    SLONG mode = 0;
+    if (!ReadWriterMode(parser, "r", 2, mode))
+      return false;
+    if (!frame.SaveAsRAW(output.Name("raw"), output.context, UWORD(mode), output.whole, output.set))
+      qzcError(Signature, "unable to save as RAW!").Report();
+  }
+  if (parser.HasOption("j") && !frame.SaveAsJPEG(output.Name("jpg"), output.context))
+    qzcError(Signature, "unable to save as JPEG/JFIF!").Report();
 
-    return true;
+  return true;
 }
 
 // Steps 2 to 16 for one built frame; false when an option error ends the file.
-bool ConvertFrame(qzmMedicalFrame& frame, UWORD number, UWORD frameCount, bool whole,
-                  qzmDicomDataElementSet& set, const qzcCmdLineParser& parser,
-                  const qzmMedicalFrame::ConversionSettings& settings,
-                  const qzcString& outputDirectory, const qzcString& inputName)
-{
-    ApplySettings(frame, settings);
-    const qzcString baseName = BuildOutputName(settings.RenamePattern, set, FileRank, FileCount, inputName,
-                                               whole ? 0 : number);
-    std::ostream* progress = qzcException::messageChannel.Active();
-    if (progress && parser.GetBoolOption("rank", false) && frameCount > 1)
-        *progress << number << ' ' << std::flush;
-    Context context;
-    if (!ReadContext(parser, context) || !ReadWindow(parser, frame) || !ChangeRepresentation(parser, frame) ||
-        !ProcessFrame(parser, frame) || !PrintStatistics(parser, frame))
-        return false;
-    const Output output{parser, set, context, outputDirectory + baseName, whole};
-    return WriteOutputs(output, frame);
+bool ConvertFrame(qzmMedicalFrame& frame, UWORD number, UWORD frameCount, bool whole, qzmDicomDataElementSet& set,
+                  const qzcCmdLineParser& parser, const qzmMedicalFrame::ConversionSettings& settings,
+                  const qzcString& outputDirectory, const qzcString& inputName) {
+  ApplySettings(frame, settings);
+  const qzcString baseName =
+      BuildOutputName(settings.RenamePattern, set, FileRank, FileCount, inputName, whole ? 0 : number);
+  std::ostream* progress = qzcException::messageChannel.Active();
+  if (progress && parser.GetBoolOption("rank", false) && frameCount > 1)
+    *progress << number << ' ' << std::flush;
+  Context context;
+  if (!ReadContext(parser, context) || !ReadWindow(parser, frame) || !ChangeRepresentation(parser, frame) ||
+      !ProcessFrame(parser, frame) || !PrintStatistics(parser, frame))
+    return false;
+  const Output output{parser, set, context, outputDirectory + baseName, whole};
+  return WriteOutputs(output, frame);
 }
 
 }  // namespace
 
-bool convert_frames( const qzcFileName& file, qzmDicomDataElementSet& set,
-                     const qzcCmdLineParser& parser,
-                     const qzmMedicalFrame::ConversionSettings& settings,
-                     const qzcString& outputDirectory, const qzcString& inputName )
-{
-    const UWORD frameCount = qzmMedicalFrame::FrameCountOf(set);
-    FrameSelection selection;
-    if (!SelectFrames(parser, frameCount, selection))
-        return false;
-    const qzcIndexRange& range = selection.range;
-    qzmMedicalFrame frame;
-    // Counted in int: the 16-bit end of a range near the top of qzcIndex
-    // would wrap.
-    for (int n = range.First(); range.Step() > 0 ? n <= range.Last() : n >= range.Last(); n += range.Step()) {
-        const UWORD number = UWORD(n);
-        const bool built = set.empty() ? frame.UpdateFrom(file, settings) : frame.UpdateFrom(set, number);
-        if (!built) {
-            qzcError(Signature, "unable to build frame %u !", unsigned(number)).Report();
-            continue;
-        }
-        if (!ConvertFrame(frame, number, frameCount, selection.whole, set, parser, settings, outputDirectory,
-                          inputName))
-            return false;
+bool convert_frames(const qzcFileName& file, qzmDicomDataElementSet& set, const qzcCmdLineParser& parser,
+                    const qzmMedicalFrame::ConversionSettings& settings, const qzcString& outputDirectory,
+                    const qzcString& inputName) {
+  const UWORD frameCount = qzmMedicalFrame::FrameCountOf(set);
+  FrameSelection selection;
+  if (!SelectFrames(parser, frameCount, selection))
+    return false;
+  const qzcIndexRange& range = selection.range;
+  qzmMedicalFrame frame;
+  // Counted in int: the 16-bit end of a range near the top of qzcIndex
+  // would wrap.
+  for (int n = range.First(); range.Step() > 0 ? n <= range.Last() : n >= range.Last(); n += range.Step()) {
+    const UWORD number = UWORD(n);
+    const bool built = set.empty() ? frame.UpdateFrom(file, settings) : frame.UpdateFrom(set, number);
+    if (!built) {
+      qzcError(Signature, "unable to build frame %u !", unsigned(number)).Report();
+      continue;
     }
-    return true;
+    if (!ConvertFrame(frame, number, frameCount, selection.whole, set, parser, settings, outputDirectory, inputName))
+      return false;
+  }
+  return true;
 }
 
-bool SaveAccumulatedFrame(const qzcCmdLineParser& parser, const qzmMedicalFrame::ConversionSettings& settings)
-{
-    static const char* const signature = "int main(const int, const char**)";
-    if (!parser.HasOption("acc") || AccumulatedFrame.Structure.PhotometricInterpretation.empty())
-        return true;
-    const qzcString value = OptionValue(parser, "acc");
-    if (value.empty()) {
-        qzcWarning(signature, "missing argument(s) to --acc!").Report();
-        return false;
-    }
-    qzcString name = value.GetField(2);
-    if (name.empty())
-        name = settings.DestinationPath + "acc-" + value.GetField(1) + ".dcm";
-    if (!AccumulatedFrame.SaveFromScratchAsDicom(qzcFileName(name), parser.GetBoolOption("out", false))) {
-        qzcWarning(signature, "unable to save accumulated buffer!").Report();
-        return false;
-    }
+bool SaveAccumulatedFrame(const qzcCmdLineParser& parser, const qzmMedicalFrame::ConversionSettings& settings) {
+  static const char* const signature = "int main(const int, const char**)";
+  if (!parser.HasOption("acc") || AccumulatedFrame.Structure.PhotometricInterpretation.empty())
     return true;
+  const qzcString value = OptionValue(parser, "acc");
+  if (value.empty()) {
+    qzcWarning(signature, "missing argument(s) to --acc!").Report();
+    return false;
+  }
+  qzcString name = value.GetField(2);
+  if (name.empty())
+    name = settings.DestinationPath + "acc-" + value.GetField(1) + ".dcm";
+  if (!AccumulatedFrame.SaveFromScratchAsDicom(qzcFileName(name), parser.GetBoolOption("out", false))) {
+    qzcWarning(signature, "unable to save accumulated buffer!").Report();
+    return false;
+  }
+  return true;
 }

@@ -14,10 +14,9 @@ class qzmDicomDataElementSet;
 // with its separator (or is empty); inputName is the input's base name. The
 // set is empty for image-file inputs. False when an option error ends the
 // file.
-bool convert_frames( const qzcFileName& file, qzmDicomDataElementSet& set,
-                     const qzcCmdLineParser& parser,
-                     const qzmMedicalFrame::ConversionSettings& settings,
-                     const qzcString& outputDirectory, const qzcString& inputName );
+bool convert_frames(const qzcFileName& file, qzmDicomDataElementSet& set, const qzcCmdLineParser& parser,
+                    const qzmMedicalFrame::ConversionSettings& settings, const qzcString& outputDirectory,
+                    const qzcString& inputName);
 
 // The accumulation buffer of --acc, filled across all frames and files, and
 // the mask image of --mask, loaded once by main.
@@ -27,7 +26,6 @@ extern qzmMedicalFrame MaskFrame;
 // After the file loop: saves the accumulation buffer as DICOM when --acc
 // asked for it and a frame was accumulated ("acc-mode.dcm" under --to by
 // default). Failures are warnings; false when nothing could be saved.
-bool SaveAccumulatedFrame( const qzcCmdLineParser& parser,
-                           const qzmMedicalFrame::ConversionSettings& settings );
+bool SaveAccumulatedFrame(const qzcCmdLineParser& parser, const qzmMedicalFrame::ConversionSettings& settings);
 
 #endif

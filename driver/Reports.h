@@ -8,6 +8,6 @@
 void PrintUsage();
 void PrintHelp();
 void PrintVersion();
-std::ostream& PrintBuildConfiguration( std::ostream& os );
+std::ostream& PrintBuildConfiguration(std::ostream& os);
 
 #endif

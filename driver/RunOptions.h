@@ -15,24 +15,23 @@ extern const char* const MainSignature;
 
 // True when the option is present; value gets its text, empty when the
 // word carries none.
-bool GetPresentOption( const qzcCmdLineParser& parser, const char* name, qzcString& value );
+bool GetPresentOption(const qzcCmdLineParser& parser, const char* name, qzcString& value);
 
 // Fills settings from --to, --syntax, --anon, --rename, --modality, --size,
 // --spacing, --padding and --sample, then loads the --mask image into
 // MaskFrame. The first faulty option is reported and
 // ends the reading with false; exitStatus is then the status the run ends
 // with.
-bool ReadRunOptions( const qzcCmdLineParser& parser, qzmMedicalFrame::ConversionSettings& settings,
-                     int& exitStatus );
+bool ReadRunOptions(const qzcCmdLineParser& parser, qzmMedicalFrame::ConversionSettings& settings, int& exitStatus);
 
 // Expands every file argument into files, in order. False when the command
 // line has no file argument at all.
-bool BuildFileList( const qzcCmdLineParser& parser, qzcFileNameList& files );
+bool BuildFileList(const qzcCmdLineParser& parser, qzcFileNameList& files);
 
 // --sort (by name, or "ext_num" by the numeric extension), then --reverse.
-void OrderFileList( const qzcCmdLineParser& parser, qzcFileNameList& files );
+void OrderFileList(const qzcCmdLineParser& parser, qzcFileNameList& files);
 
 // --step (1 when absent). A faulty value is reported and gives false.
-bool ReadStep( const qzcCmdLineParser& parser, UWORD& step );
+bool ReadStep(const qzcCmdLineParser& parser, UWORD& step);
 
 #endif

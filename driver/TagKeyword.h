@@ -9,11 +9,11 @@
 
 // True when text has the keyword's shape: 11 characters, "(" first, ","
 // sixth and ")" last.
-bool HasTagKeywordShape( const std::string& text );
+bool HasTagKeywordShape(const std::string& text);
 
 // Reads a keyword whose group and element are four hexadecimal digits each.
 // False (tag unchanged) for anything else, digits that are not hexadecimal
 // included.
-bool ParseTagKeyword( const std::string& text, qzmDicomDataElementTag& tag );
+bool ParseTagKeyword(const std::string& text, qzmDicomDataElementTag& tag);
 
 #endif

@@ -73,7 +73,8 @@ bool BuildHeader(const qzmMedicalFrame& frame, qzgBmp& header) {
     header.ColorsUsed = header.ColorsImportant = 0;
   } else {
     qzcWarning(saveSignature, "can not convert Photometric Interpretation %s to BMP format! (email me)",
-               interpretation.c_str()).Report();
+               interpretation.c_str())
+        .Report();
     return false;
   }
   header.Width = frame.Structure.Columns;
@@ -85,14 +86,16 @@ bool BuildHeader(const qzmMedicalFrame& frame, qzgBmp& header) {
 bool GeometryIsReadable(const qzgBmp& header, ifbstream& ifs) {
   if (header.Width == 0 || header.Height == 0 || header.Width > 0xFFFF || header.Height > 0xFFFF) {
     qzcError(loadSignature, "can not handle a bitmap of %lu x %lu pixels!", (unsigned long)header.Width,
-             (unsigned long)header.Height).Report();
+             (unsigned long)header.Height)
+        .Report();
     return false;
   }
   const std::uint64_t skip = header.OffsetToData >= qzgBmp::HeaderSize ? header.OffsetToData - qzgBmp::HeaderSize : 0;
   const std::uint64_t rows = std::uint64_t(header.PaddedRowLength()) * (header.Height - 1) + header.RowLength();
   if (header.OffsetToData < qzgBmp::HeaderSize || skip + rows > ifs.BytesLeft()) {
     qzcError(loadSignature, "bitmap data (%llu bytes at offset %lu) lie outside the file!", (unsigned long long)rows,
-             (unsigned long)header.OffsetToData).Report();
+             (unsigned long)header.OffsetToData)
+        .Report();
     return false;
   }
   return true;

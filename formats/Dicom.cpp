@@ -20,9 +20,11 @@ namespace {
 
 typedef qzmDicomDataElementDescription VRs;
 
-const char* const SaveSignature = "bool qzmMedicalFrame::SaveAsDICOM( const qzcFileName&, const "
-                                  "qzmMedicalFrame::ConversionContext&, qzmDicomDataElementSet&, const qzcString&, bool )";
-const char* const ScratchSignature = "bool qzmMedicalFrame::SaveFromScratchAsDicom( const qzcFileName&, const bool ) const";
+const char* const SaveSignature =
+    "bool qzmMedicalFrame::SaveAsDICOM( const qzcFileName&, const "
+    "qzmMedicalFrame::ConversionContext&, qzmDicomDataElementSet&, const qzcString&, bool )";
+const char* const ScratchSignature =
+    "bool qzmMedicalFrame::SaveFromScratchAsDicom( const qzcFileName&, const bool ) const";
 
 using namespace qzmImageTags;
 
@@ -34,8 +36,7 @@ struct TargetSyntax {
   iobsManipulator policy;
 };
 
-const TargetSyntax* FindTargetSyntax(const qzcString& option)
-{
+const TargetSyntax* FindTargetSyntax(const qzcString& option) {
   static const TargetSyntax table[] = {
       {"il", "1.2.840.10008.1.2", implicit_little_endian},
       {"ib", nullptr, implicit_big_endian},
@@ -48,8 +49,7 @@ const TargetSyntax* FindTargetSyntax(const qzcString& option)
   return nullptr;
 }
 
-qzcString Decimal(double value)
-{
+qzcString Decimal(double value) {
   char text[64];
   std::snprintf(text, sizeof text, "%g", value);
   return text;
@@ -59,10 +59,9 @@ qzcString Decimal(double value)
 // elements are taken out of the set whole (their data blocks stay theirs)
 // and put back, so the set ends exactly as it was.
 class SetEditor {
-public:
+ public:
   explicit SetEditor(qzmDicomDataElementSet& set) : set(set) {}
-  ~SetEditor()
-  {
+  ~SetEditor() {
     for (const Tag& tag : touched)
       set.erase(tag);
     for (auto& original : originals)
@@ -74,13 +73,11 @@ public:
   bool Has(const Tag& tag) const { return set.find(tag) != set.end(); }
 
   // A fresh value in place of the element (created when absent).
-  qzmDicomDataElementValue& Replace(const Tag& tag)
-  {
+  qzmDicomDataElementValue& Replace(const Tag& tag) {
     Remove(tag);
     return set[tag];
   }
-  void Remove(const Tag& tag)
-  {
+  void Remove(const Tag& tag) {
     if (std::find(touched.begin(), touched.end(), tag) != touched.end()) {
       set.erase(tag);
       return;
@@ -91,7 +88,7 @@ public:
       originals.push_back(std::move(original));
   }
 
-private:
+ private:
   qzmDicomDataElementSet& set;
   std::vector<Tag> touched;
   std::vector<qzmDicomDataElementSet::ElementMap::node_type> originals;
@@ -102,8 +99,7 @@ private:
 // lay them out stay as the set has them: a frame cropped, halved, made
 // unsigned or reorganised to colour-by-pixel no longer describes them, and
 // a halved frame's spacing is not theirs.
-void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool originalPixelData)
-{
+void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool originalPixelData) {
   const bool keepSpacing = originalPixelData && editor.Has(PixelSpacingTag);
   const struct qzmMedicalFrame::Structure& structure = frame.Structure;
   if (!originalPixelData) {
@@ -122,8 +118,7 @@ void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool orig
     editor.Replace(PixelPaddingTag).SS() = frame.PixelPaddingValue;
 }
 
-bool FinishDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardOutput, const char* signature)
-{
+bool FinishDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardOutput, const char* signature) {
   if (!ofs) {
     qzcError(signature, "unable to write to destination file %s!", DestinationName(name, toStandardOutput)).Report();
     return false;
@@ -135,13 +130,13 @@ bool FinishDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardO
 }  // namespace
 
 bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionContext& context,
-                                  qzmDicomDataElementSet& set, const qzcString& syntax, bool whole)
-{
+                                  qzmDicomDataElementSet& set, const qzcString& syntax, bool whole) {
   const UWORD frames = FrameCountOf(set);
   const bool encapsulated = !HasNativePixelData();
   if (encapsulated && !whole) {
     if (frames > 1) {
-      qzcWarning(SaveSignature, "multiframe encapsulated/compressed data and single selection not supported (use --frame=whole).")
+      qzcWarning(SaveSignature,
+                 "multiframe encapsulated/compressed data and single selection not supported (use --frame=whole).")
           .Report();
       return false;
     }
@@ -159,7 +154,8 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
   if (target && encapsulated) {
     if (frames > 1 || !ArePixelsReady()) {
       qzcError(SaveSignature, "conversion to DICOM (-d=%s) of encapsulated/compressed data (%s) not supported!",
-               syntax.c_str(), TransferSyntax.c_str()).Report();
+               syntax.c_str(), TransferSyntax.c_str())
+          .Report();
       return false;
     }
     whole = false;
@@ -171,7 +167,8 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
     SetEditor editor(set);
     if (target && hasTransferSyntax) {
       if (!qzmDicomDataElementSet::IsNativeSyntax(transferSyntax->second.UI()))
-        qzcWarning(SaveSignature, "you are trying to change an encapsulated/compressed syntax to a native one!").Report();
+        qzcWarning(SaveSignature, "you are trying to change an encapsulated/compressed syntax to a native one!")
+            .Report();
       editor.Replace(TransferSyntaxTag).UI() = target->uid;
     }
     SetImageElements(editor, *this, whole);
@@ -186,8 +183,7 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
   return FinishDestination(ofs, name, context.ToStandardOutput, SaveSignature);
 }
 
-bool qzmMedicalFrame::SaveFromScratchAsDicom(const qzcFileName& name, const bool toStandardOutput) const
-{
+bool qzmMedicalFrame::SaveFromScratchAsDicom(const qzcFileName& name, const bool toStandardOutput) const {
   qzmDicomDataElementSet set;
   if (!Modality.empty())
     set[ModalityTag].CS() = Modality;
@@ -218,7 +214,8 @@ bool qzmMedicalFrame::SaveFromScratchAsDicom(const qzcFileName& name, const bool
   set[PixelDataTag] = frame.Pixels.Value;
   if (Structure.PhotometricInterpretation == "PALETTE COLOR" || Structure.PhotometricInterpretation == "ARGB") {
     qzcError(ScratchSignature, "saving Photometric Interpretation %s as DICOM not implemented! (email me)",
-             Structure.PhotometricInterpretation.c_str()).Report();
+             Structure.PhotometricInterpretation.c_str())
+        .Report();
     return false;
   }
   if (Windowing.HasWindowing) {

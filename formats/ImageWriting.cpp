@@ -65,7 +65,8 @@ const UBYTE* ImageBytes(qzcDatedValue& image, std::uint64_t needed, const char* 
   if (bytes && held >= needed)
     return bytes;
   qzcError(signature, "image holds %llu bytes, %llu needed!", (unsigned long long)(bytes ? held : 0),
-           (unsigned long long)needed).Report();
+           (unsigned long long)needed)
+      .Report();
   return nullptr;
 }
 

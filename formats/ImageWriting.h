@@ -47,7 +47,7 @@ const char* DestinationName(const qzcFileName& name, bool toStandardOutput);
 bool OpenDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardOutput, const char* signature);
 
 // Closes a written destination; reports a failed stream.
-bool CloseDestination(ofbstream& ofs, const qzcFileName& name,
-                      const qzmMedicalFrame::ConversionContext& context, const char* signature);
+bool CloseDestination(ofbstream& ofs, const qzcFileName& name, const qzmMedicalFrame::ConversionContext& context,
+                      const char* signature);
 
 #endif

@@ -58,13 +58,16 @@ qzcDatedValue* PrepareImage(qzmMedicalFrame& frame, const qzmMedicalFrame::Conve
   if (structure.SamplesPerPixel > 1) {
     if (structure.PhotometricInterpretation != "RGB") {
       qzcError(saveSignature, "can not convert Photometric Interpretation %s to PNG format! (email me)",
-               structure.PhotometricInterpretation.c_str()).Report();
+               structure.PhotometricInterpretation.c_str())
+          .Report();
       return nullptr;
     }
-    if (bitDepth == 8 ? frame.GetResampledToRGB24(frame.ResampledRGB24) : frame.GetResampledToRGB48(frame.ResampledRGB48))
+    if (bitDepth == 8 ? frame.GetResampledToRGB24(frame.ResampledRGB24)
+                      : frame.GetResampledToRGB48(frame.ResampledRGB48))
       return bitDepth == 8 ? &frame.ResampledRGB24 : &frame.ResampledRGB48;
     qzcError(saveSignature, bitDepth == 8 ? "unable to reorganize from RGB to RGB 24 bits!"
-                                          : "unable to reorganize from RGB to RGB 48 bits!").Report();
+                                          : "unable to reorganize from RGB to RGB 48 bits!")
+        .Report();
     return nullptr;
   }
   if (bitDepth == 8) {
@@ -92,8 +95,7 @@ qzcDatedValue* PrepareImage(qzmMedicalFrame& frame, const qzmMedicalFrame::Conve
 }
 
 bool SetRows(qzmMedicalFrame& frame, qzcDatedValue& buffer, PngImage& image) {
-  const std::size_t rowLength =
-      std::size_t(image.width) * frame.Structure.SamplesPerPixel * (image.bitDepth / 8);
+  const std::size_t rowLength = std::size_t(image.width) * frame.Structure.SamplesPerPixel * (image.bitDepth / 8);
   const UBYTE* pixels = ImageBytes(buffer, std::uint64_t(rowLength) * image.height, saveSignature);
   if (!pixels)
     return false;
@@ -144,18 +146,18 @@ void SetPhysicalSize(const qzmMedicalFrame& frame, PngImage& image) {
 
 bool SetCompression(const qzmMedicalFrame::ConversionContext& context, PngImage& image) {
   switch (context.Compression) {
-  case qzmMedicalFrame::CompressionLevel::no:
-    image.filtered = false;
-    image.compressionLevel = 0;
-    return true;
-  case qzmMedicalFrame::CompressionLevel::standard:
-    return true;
-  case qzmMedicalFrame::CompressionLevel::fast:
-    image.compressionLevel = 1;
-    return true;
-  case qzmMedicalFrame::CompressionLevel::best:
-    image.compressionLevel = 9;
-    return true;
+    case qzmMedicalFrame::CompressionLevel::no:
+      image.filtered = false;
+      image.compressionLevel = 0;
+      return true;
+    case qzmMedicalFrame::CompressionLevel::standard:
+      return true;
+    case qzmMedicalFrame::CompressionLevel::fast:
+      image.compressionLevel = 1;
+      return true;
+    case qzmMedicalFrame::CompressionLevel::best:
+      image.compressionLevel = 9;
+      return true;
   }
   qzcError(saveSignature, "unknown compression method %u!", unsigned(context.Compression)).Report();
   return false;

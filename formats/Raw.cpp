@@ -21,8 +21,7 @@ const char* const LoadSignature = "bool qzmMedicalFrame::LoadAsRaw(const qzcFile
 
 // Writes an OB (or UN) value's bytes or an OW value's words in the stream's
 // byte order. False when the value holds no pixel data.
-bool WriteValueData(ofbstream& ofs, const qzmDicomDataElementValue& value)
-{
+bool WriteValueData(ofbstream& ofs, const qzmDicomDataElementValue& value) {
   const VRs::VR vr = value.GetVR();
   if (vr == VRs::OB || vr == VRs::UN)
     value.OB().WriteData(ofs);
@@ -34,8 +33,7 @@ bool WriteValueData(ofbstream& ofs, const qzmDicomDataElementValue& value)
 }
 
 // Mode 2: the stored bytes as they are, this frame's or the whole element.
-bool WriteExtracted(ofbstream& ofs, const qzmDicomDataElementValue& data)
-{
+bool WriteExtracted(ofbstream& ofs, const qzmDicomDataElementValue& data) {
   if (!WriteValueData(ofs, data)) {
     qzcError(SaveSignature, "no pixel data to extract!").Report();
     return false;
@@ -46,8 +44,7 @@ bool WriteExtracted(ofbstream& ofs, const qzmDicomDataElementValue& data)
 }  // namespace
 
 bool qzmMedicalFrame::SaveAsRAW(const qzcFileName& name, const ConversionContext& context, UWORD mode, bool whole,
-                                qzmDicomDataElementSet& set)
-{
+                                qzmDicomDataElementSet& set) {
   const UWORD frames = FrameCountOf(set);
   const auto pixelData = set.find(0x7FE0, 0x0010);
   if (mode == 2 && whole && pixelData == set.end()) {
@@ -91,8 +88,7 @@ bool qzmMedicalFrame::SaveAsRAW(const qzcFileName& name, const ConversionContext
   return true;
 }
 
-bool qzmMedicalFrame::LoadAsRaw(const qzcFileName& name, const ConversionSettings& settings)
-{
+bool qzmMedicalFrame::LoadAsRaw(const qzcFileName& name, const ConversionSettings& settings) {
   Reset();
   const struct Structure& size = settings.Structure;
   // A size with one side 0 has no pixel either.
@@ -117,25 +113,27 @@ bool qzmMedicalFrame::LoadAsRaw(const qzcFileName& name, const ConversionSetting
   const struct Structure::Sample& given = size.Sample;
   const unsigned long long deducedBits = fileSize / Structure.NumberOfPixels * 8;
   const UWORD stored = given.BitsStored ? given.BitsStored : UWORD(deducedBits > 0xFFFF ? 0xFFFF : deducedBits);
-  const UWORD allocated = given.BitsAllocated ? given.BitsAllocated
-                          : stored == 0        ? 8
-                                               : UWORD((stored + 7ul) / 8 * 8);
+  const UWORD allocated = given.BitsAllocated ? given.BitsAllocated : stored == 0 ? 8 : UWORD((stored + 7ul) / 8 * 8);
   const UWORD high = given.HighBit ? given.HighBit : UWORD(stored - 1);
   Structure.Sample.SetBitsAllocatedStoredHigh(allocated, stored, high);
   if (Structure.Sample.BitsAllocated > 16)
     qzcWarning(LoadSignature, "bits allocated %u > 16 are not fully supported... (email me)",
-               unsigned(Structure.Sample.BitsAllocated)).Report();
+               unsigned(Structure.Sample.BitsAllocated))
+        .Report();
 
-  const unsigned long long needed = (unsigned long long)(Structure.NumberOfSamples) * Structure.Sample.BitsAllocated / 8;
+  const unsigned long long needed =
+      (unsigned long long)(Structure.NumberOfSamples) * Structure.Sample.BitsAllocated / 8;
   if (fileSize < needed) {
     qzcError(LoadSignature, "missing pixel data (%lu words at least expected, %lu found)!", (unsigned long)(needed),
-             (unsigned long)(fileSize)).Report();
+             (unsigned long)(fileSize))
+        .Report();
     return false;
   }
   if (!Structure.Sample.IsAddressable()) {
     qzcError(LoadSignature, "unsupported sample layout (Bits Allocated %u, Bits Stored %u, High Bit %u)!",
              unsigned(Structure.Sample.BitsAllocated), unsigned(Structure.Sample.BitsStored),
-             unsigned(Structure.Sample.HighBit)).Report();
+             unsigned(Structure.Sample.HighBit))
+        .Report();
     return false;
   }
   if (Structure.Sample.BitsAllocated <= 8) {

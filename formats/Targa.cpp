@@ -43,7 +43,8 @@ bool BuildHeader(qzmMedicalFrame& frame, qzgTarga& header, std::vector<UBYTE>& c
     SetKind(header, false, qzgTarga::TrueColor, 24);
   } else {
     qzcWarning(saveSignature, "can not convert Photometric Interpretation %s to TARGA format! (email me)",
-               interpretation.c_str()).Report();
+               interpretation.c_str())
+        .Report();
     return false;
   }
   header.ColorMapLength = UWORD(colorMap.size() / 3);

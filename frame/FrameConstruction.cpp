@@ -17,69 +17,64 @@ namespace {
 
 typedef qzmDicomDataElementDescription VRs;
 
-const char* const UpdateFromSetSignature = "bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet&, const UWORD)";
+const char* const UpdateFromSetSignature =
+    "bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet&, const UWORD)";
 
 using namespace qzmImageTags;
 
 // Tag sets of the presence checks, built on first use.
-const qzmDicomDataElementTagSet& ImageTags()
-{
-  static const qzmDicomDataElementTagSet tags{RowsTag, ColumnsTag, BitsStoredTag, PixelRepresentationTag,
-                                              PixelDataTag};
+const qzmDicomDataElementTagSet& ImageTags() {
+  static const qzmDicomDataElementTagSet tags{RowsTag, ColumnsTag, BitsStoredTag, PixelRepresentationTag, PixelDataTag};
   return tags;
 }
 
-const qzmDicomDataElementTagSet& ClutTags()
-{
+const qzmDicomDataElementTagSet& ClutTags() {
   static const qzmDicomDataElementTagSet tags{Tag(0x0028, 0x1101), Tag(0x0028, 0x1102), Tag(0x0028, 0x1103),
                                               Tag(0x0028, 0x1201), Tag(0x0028, 0x1202), Tag(0x0028, 0x1203)};
   return tags;
 }
 
-const qzmDicomDataElementValue* Find(const qzmDicomDataElementSet& set, const Tag& tag)
-{
+const qzmDicomDataElementValue* Find(const qzmDicomDataElementSet& set, const Tag& tag) {
   const auto found = set.find(tag);
   return found == set.end() ? nullptr : &found->second;
 }
 
 // The text of a string element; empty when absent or not a string.
-qzcString TextOf(const qzmDicomDataElementSet& set, const Tag& tag)
-{
+qzcString TextOf(const qzmDicomDataElementSet& set, const Tag& tag) {
   const qzmDicomDataElementValue* value = Find(set, tag);
   return value ? value->CS() : qzcString();
 }
 
-double DecimalComponent(const qzcString& text, unsigned n)
-{
+double DecimalComponent(const qzcString& text, unsigned n) {
   return std::strtod(text.GetField(n, "\\").c_str(), nullptr);
 }
 
 // The value of index of a numeric element, whether it came as a 16- or
 // 32-bit number or (from a damaged file) as decimal text; 0 when absent.
-double NumberOf(const qzmDicomDataElementValue& value, UWORD index = 0)
-{
+double NumberOf(const qzmDicomDataElementValue& value, UWORD index = 0) {
   if (index >= value.GetCount() && !qzmDicomDataElementValue::IsStringVR(value.GetVR()))
     return 0;
   switch (value.GetVR()) {
-  case VRs::US: return value.US(index);
-  case VRs::SS: return value.SS(index);
-  case VRs::UL: return value.UL(index);
-  case VRs::SL: return value.SL(index);
-  default:
-    return qzmDicomDataElementValue::IsStringVR(value.GetVR()) ? DecimalComponent(value.CS(), index + 1u) : 0;
+    case VRs::US:
+      return value.US(index);
+    case VRs::SS:
+      return value.SS(index);
+    case VRs::UL:
+      return value.UL(index);
+    case VRs::SL:
+      return value.SL(index);
+    default:
+      return qzmDicomDataElementValue::IsStringVR(value.GetVR()) ? DecimalComponent(value.CS(), index + 1u) : 0;
   }
 }
 
-
-UWORD FirstUS(const qzmDicomDataElementSet& set, const Tag& tag)
-{
+UWORD FirstUS(const qzmDicomDataElementSet& set, const Tag& tag) {
   return TruncateClamped<UWORD>(NumberOf(*Find(set, tag)));
 }
 
 // Samples per pixel that a photometric interpretation implies; 0 for an
 // interpretation the frame cannot handle.
-UWORD SamplesImpliedBy(const qzcString& photometric)
-{
+UWORD SamplesImpliedBy(const qzcString& photometric) {
   if (photometric == "MONOCHROME2" || photometric == "MONOCHROME1" || photometric == "PALETTE COLOR")
     return 1;
   if (photometric == "RGB" || photometric == "HSV")
@@ -90,8 +85,7 @@ UWORD SamplesImpliedBy(const qzcString& photometric)
 }
 
 // Element count of an OB or OW value (bytes or words); 0 otherwise.
-ULONG ElementCount(const qzmDicomDataElementValue& value)
-{
+ULONG ElementCount(const qzmDicomDataElementValue& value) {
   if (value.GetVR() == VRs::OW)
     return value.OW().GetSize();
   if (value.GetVR() == VRs::OB || value.GetVR() == VRs::UN)
@@ -108,15 +102,15 @@ bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValu
 bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n);
 
 // Steps 5 to 9: size, photometric interpretation, samples, planes.
-bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
-{
+bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   struct qzmMedicalFrame::Structure& structure = frame.Structure;
   structure.Rows = FirstUS(set, RowsTag);
   structure.Columns = FirstUS(set, ColumnsTag);
   structure.NumberOfPixels = ULONG(structure.Rows) * structure.Columns;
   if (structure.NumberOfPixels == 0) {
     qzcError(UpdateFromSetSignature, "frame of %u rows and %u columns has no pixels!", unsigned(structure.Rows),
-             unsigned(structure.Columns)).Report();
+             unsigned(structure.Columns))
+        .Report();
     return false;
   }
 
@@ -124,24 +118,27 @@ bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
   if (!Find(set, PhotometricTag)) {
     structure.PhotometricInterpretation = "MONOCHROME2";
     qzcWarning(UpdateFromSetSignature, "missing tag: (0028,0004) Photometric Interpretation. Assuming %s.",
-               structure.PhotometricInterpretation.c_str()).Report();
+               structure.PhotometricInterpretation.c_str())
+        .Report();
   }
   const UWORD implied = SamplesImpliedBy(structure.PhotometricInterpretation);
   if (!implied) {
     qzcError(UpdateFromSetSignature, "can not handle photometric interpretation %s! (email me)",
-             structure.PhotometricInterpretation.c_str()).Report();
+             structure.PhotometricInterpretation.c_str())
+        .Report();
     return false;
   }
   if (Find(set, SamplesPerPixelTag)) {
     structure.SamplesPerPixel = FirstUS(set, SamplesPerPixelTag);
   } else {
     structure.SamplesPerPixel = implied;
-    qzcWarning(UpdateFromSetSignature, "missing tag: (0028,0002) Samples per Pixel. Assuming %u.",
-               unsigned(implied)).Report();
+    qzcWarning(UpdateFromSetSignature, "missing tag: (0028,0002) Samples per Pixel. Assuming %u.", unsigned(implied))
+        .Report();
   }
   if (structure.SamplesPerPixel != implied) {
     qzcError(UpdateFromSetSignature, "photometric interpretation %s does not match samples per pixel %u!",
-             structure.PhotometricInterpretation.c_str(), unsigned(structure.SamplesPerPixel)).Report();
+             structure.PhotometricInterpretation.c_str(), unsigned(structure.SamplesPerPixel))
+        .Report();
     return false;
   }
   // At most 4 samples of 65535 x 65535 pixels: the count fits 32 bits only
@@ -149,7 +146,8 @@ bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
   const unsigned long long samples = (unsigned long long)(structure.SamplesPerPixel) * structure.NumberOfPixels;
   if (samples > std::numeric_limits<ULONG>::max()) {
     qzcError(UpdateFromSetSignature, "frame of %u x %u pixels with %u samples each is too large!",
-             unsigned(structure.Columns), unsigned(structure.Rows), unsigned(structure.SamplesPerPixel)).Report();
+             unsigned(structure.Columns), unsigned(structure.Rows), unsigned(structure.SamplesPerPixel))
+        .Report();
     return false;
   }
   structure.NumberOfSamples = ULONG(samples);
@@ -161,7 +159,8 @@ bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
     structure.PlanarConfiguration = FirstUS(set, PlanarConfigurationTag);
     if (structure.PlanarConfiguration > 1) {
       qzcError(UpdateFromSetSignature, "(0028,0006) Planar Configuration %u not implemented! (email me)",
-               unsigned(structure.PlanarConfiguration)).Report();
+               unsigned(structure.PlanarConfiguration))
+          .Report();
       return false;
     }
   }
@@ -169,8 +168,7 @@ bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
 }
 
 // Steps 10 and 11, and the refusal of layouts the pixel code cannot address.
-bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
-{
+bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
   sample.PixelRepresentation = FirstUS(set, PixelRepresentationTag);
   const UWORD stored = FirstUS(set, BitsStoredTag);
@@ -191,18 +189,19 @@ bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
   sample.SetBitsAllocatedStoredHigh(allocated, stored, high);
   if (sample.BitsAllocated > 16)
     qzcWarning(UpdateFromSetSignature, "bits allocated %u > 16 are not fully supported... (email me)",
-               unsigned(sample.BitsAllocated)).Report();
+               unsigned(sample.BitsAllocated))
+        .Report();
   if (!sample.IsAddressable()) {
     qzcError(UpdateFromSetSignature, "unsupported sample layout (Bits Allocated %u, Bits Stored %u, High Bit %u)!",
-             unsigned(sample.BitsAllocated), unsigned(sample.BitsStored), unsigned(sample.HighBit)).Report();
+             unsigned(sample.BitsAllocated), unsigned(sample.BitsStored), unsigned(sample.HighBit))
+        .Report();
     return false;
   }
   return true;
 }
 
 // Steps 12 to 14.
-void ReadSpacingAndPadding(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
-{
+void ReadSpacingAndPadding(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   frame.HasPixelSpacing = Find(set, PixelSpacingTag) != nullptr;
   if (frame.HasPixelSpacing) {
     const qzcString spacing = TextOf(set, PixelSpacingTag);
@@ -221,8 +220,7 @@ void ReadSpacingAndPadding(qzmMedicalFrame& frame, const qzmDicomDataElementSet&
 }
 
 // Step 15: the colour lookup tables of PALETTE COLOR and ARGB frames.
-bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
-{
+bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   const struct qzmMedicalFrame::Structure& structure = frame.Structure;
   frame.HasClut = false;
   if (structure.PhotometricInterpretation != "PALETTE COLOR" && structure.PhotometricInterpretation != "ARGB")
@@ -230,7 +228,8 @@ bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
   if (structure.Sample.BitsAllocated > 8) {
     qzcError(UpdateFromSetSignature,
              "can not handle Bits Allocated %u > 8 for Photometric Interpretation %s! (email me)",
-             unsigned(structure.Sample.BitsAllocated), structure.PhotometricInterpretation.c_str()).Report();
+             unsigned(structure.Sample.BitsAllocated), structure.PhotometricInterpretation.c_str())
+        .Report();
     return false;
   }
   if (set.CountOf(ClutTags()) != ClutTags().size()) {
@@ -264,15 +263,15 @@ bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
   for (const qzmDicomDataElementValue* table : {&frame.RedClut, &frame.GreenClut, &frame.BlueClut})
     if (ElementCount(*table) != frame.ClutEntries) {
       qzcError(UpdateFromSetSignature, "%u CLUT entries were attended, %u were found (check VR shall be OW)!",
-               unsigned(frame.ClutEntries), unsigned(ElementCount(frame.RedClut))).Report();
+               unsigned(frame.ClutEntries), unsigned(ElementCount(frame.RedClut)))
+          .Report();
       return false;
     }
   return true;
 }
 
 // Steps 16 to 18: window, rescale and their defaults.
-bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
-{
+bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   struct qzmMedicalFrame::Windowing& windowing = frame.Windowing;
   windowing.HasWindowing = false;
   if (!Find(set, WindowCenterTag))
@@ -288,14 +287,16 @@ bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
     intercept = std::strtod(TextOf(set, RescaleInterceptTag).c_str(), nullptr);
   } else {
     qzcWarning(UpdateFromSetSignature, "missing tag: (0028,1052) Rescale Intercept. Modality is %s. Assuming %i.",
-               frame.Modality.c_str(), int(intercept)).Report();
+               frame.Modality.c_str(), int(intercept))
+        .Report();
   }
   double slope = 1.0;
   if (Find(set, RescaleSlopeTag)) {
     slope = float(std::strtod(TextOf(set, RescaleSlopeTag).c_str(), nullptr));
   } else {
     qzcWarning(UpdateFromSetSignature, "missing tag: (0028,1053) Rescale Slope. Modality is %s. Assuming %f.",
-               frame.Modality.c_str(), slope).Report();
+               frame.Modality.c_str(), slope)
+        .Report();
   }
   frame.SetWindow(center, width, intercept, slope);
   return true;
@@ -304,8 +305,7 @@ bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
 // Step 20: the frame's fragments, located through the Basic Offset Table.
 // Only the item header and the table are read; every offset is checked
 // against the element before the view is made.
-bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n)
-{
+bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n) {
   if (pixelData.GetVR() != VRs::OB) {
     qzcError(UpdateFromSetSignature, "Encapsulated/compressed data should be OB!").Report();
     return false;
@@ -318,7 +318,9 @@ bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValu
     head.OB().SetSize(count);
     return head.OB().GetMemoryLocation();
   };
-  const auto little32 = [](const UBYTE* p) { return ULONG(p[0]) | ULONG(p[1]) << 8 | ULONG(p[2]) << 16 | ULONG(p[3]) << 24; };
+  const auto little32 = [](const UBYTE* p) {
+    return ULONG(p[0]) | ULONG(p[1]) << 8 | ULONG(p[2]) << 16 | ULONG(p[3]) << 24;
+  };
   const UBYTE* item = size >= 16 ? readHead(8) : nullptr;
   if (!item || item[0] != 0xFE || item[1] != 0xFF || item[2] != 0x00 || item[3] != 0xE0) {
     qzcError(UpdateFromSetSignature, "Item tag not found!").Report();
@@ -343,7 +345,8 @@ bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValu
     const unsigned long long end = f < n ? little32(table + 8 + 4 * f) : content;
     if (first > end || end > content) {
       qzcError(UpdateFromSetSignature, "The Basic Offset Table points outside the pixel data for frame %u!",
-               unsigned(f)).Report();
+               unsigned(f))
+          .Report();
       return false;
     }
     start = 8 + tableLength + first;
@@ -356,8 +359,7 @@ bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValu
 
 // Step 21: a view on the frame's bytes or words, which must lie within the
 // element.
-bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n)
-{
+bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n) {
   const struct qzmMedicalFrame::Structure& structure = frame.Structure;
   const bool words = pixelData.GetVR() == VRs::OW;
   const unsigned unitBits = words ? 16 : 8;
@@ -369,12 +371,15 @@ bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pix
     qzcError(UpdateFromSetSignature,
              words ? "missing pixel data (%lu words at least expected, %lu found)!"
                    : "missing pixel data (%lu bytes at least expected, %lu found)!",
-             (unsigned long)(needed), (unsigned long)(found)).Report();
+             (unsigned long)(needed), (unsigned long)(found))
+        .Report();
     return false;
   }
   if (n > 1 && (structure.Sample.BitsAllocated % 8 != 0 || perFrame % 2 != 0))
-    qzcWarning(UpdateFromSetSignature, "%u frames, %u bits allocated, %lu bytes in frame... offset to frames pb ? (email me)",
-               unsigned(n), unsigned(structure.Sample.BitsAllocated), (unsigned long)(perFrame)).Report();
+    qzcWarning(UpdateFromSetSignature,
+               "%u frames, %u bits allocated, %lu bytes in frame... offset to frames pb ? (email me)", unsigned(n),
+               unsigned(structure.Sample.BitsAllocated), (unsigned long)(perFrame))
+        .Report();
   frame.SourcePixels.Value = pixelData;
   if (words) {
     frame.SourcePixels.Value.OW().AddOffset(ULONG(perFrame * (f - 1))).SetSize(ULONG(perFrame));
@@ -387,24 +392,22 @@ bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pix
 
 }  // namespace
 
-qzmMedicalFrame::qzmMedicalFrame(const qzmDicomDataElementSet& set, const UWORD frame)
-{
+qzmMedicalFrame::qzmMedicalFrame(const qzmDicomDataElementSet& set, const UWORD frame) {
   Reset();
   if (!UpdateFrom(set, frame)) {
     qzcError("qzmMedicalFrame::qzmMedicalFrame( const qzmDicomDataElementSet&, const UWORD )",
-             "unable to build frame %u from set!", unsigned(frame)).Report();
+             "unable to build frame %u from set!", unsigned(frame))
+        .Report();
     Reset();
   }
 }
 
-UWORD qzmMedicalFrame::FrameCountOf(const qzmDicomDataElementSet& set)
-{
+UWORD qzmMedicalFrame::FrameCountOf(const qzmDicomDataElementSet& set) {
   const qzmDicomDataElementValue* frames = Find(set, NumberOfFramesTag);
   return frames ? UWORD(std::strtol(frames->IS().c_str(), nullptr, 10)) : 1;
 }
 
-bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD frame)
-{
+bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD frame) {
   Reset();
   if (set.CountOf(ImageTags()) != ImageTags().size()) {
     qzcError(UpdateFromSetSignature, "missing image mandatory tags in set!").Report();
@@ -413,7 +416,8 @@ bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD 
   const UWORD frames = FrameCountOf(set);
   if (frame > frames || frame == 0) {
     qzcError(UpdateFromSetSignature, "selected frame %u does not exist! There are %u frames in the set!",
-             unsigned(frame), unsigned(frames)).Report();
+             unsigned(frame), unsigned(frames))
+        .Report();
     return false;
   }
   if (Find(set, ModalityTag)) {
@@ -436,8 +440,7 @@ bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD 
   return true;
 }
 
-bool qzmMedicalFrame::UpdateFrom(const qzcFileName& file, const ConversionSettings& settings)
-{
+bool qzmMedicalFrame::UpdateFrom(const qzcFileName& file, const ConversionSettings& settings) {
   const std::size_t dot = file.rfind('.');
   const qzcString extension = dot == std::string::npos ? qzcString() : qzcString(file.substr(dot + 1));
   if (extension == "bmp")
@@ -445,6 +448,7 @@ bool qzmMedicalFrame::UpdateFrom(const qzcFileName& file, const ConversionSettin
   if (extension == "raw")
     return LoadAsRaw(file, settings);
   qzcError("bool qzmMedicalFrame::UpdateFrom(const qzcFileName&, const ConversionSettings&)",
-           "sorry, this format is not supported (%s)!", extension.c_str()).Report();
+           "sorry, this format is not supported (%s)!", extension.c_str())
+      .Report();
   return false;
 }

@@ -8,8 +8,7 @@
 
 #include <cmath>
 
-void qzmMedicalFrame::Structure::Sample::SetBitsAllocatedStoredHigh(const UWORD allocated, UWORD stored, UWORD high)
-{
+void qzmMedicalFrame::Structure::Sample::SetBitsAllocatedStoredHigh(const UWORD allocated, UWORD stored, UWORD high) {
   static const char* const signature =
       "qzmMedicalFrame::Structure::Sample::SetBitsAllocatedStoredHigh( const UWORD, const UWORD, const UWORD )";
   if (stored > allocated) {
@@ -18,8 +17,8 @@ void qzmMedicalFrame::Structure::Sample::SetBitsAllocatedStoredHigh(const UWORD 
     stored = allocated;
   }
   if (int(high) > int(allocated) - 1) {
-    qzcWarning(signature, "High Bit %u > (Bits Allocated - 1) %u ! Clamping.", unsigned(high),
-               unsigned(allocated - 1)).Report();
+    qzcWarning(signature, "High Bit %u > (Bits Allocated - 1) %u ! Clamping.", unsigned(high), unsigned(allocated - 1))
+        .Report();
     high = UWORD(allocated - 1);
   }
   BitsAllocated = allocated;
@@ -29,19 +28,16 @@ void qzmMedicalFrame::Structure::Sample::SetBitsAllocatedStoredHigh(const UWORD 
   StoredMask = UWORD(stored >= 16 ? 0xFFFF : (1u << stored) - 1);
 }
 
-bool qzmMedicalFrame::Structure::Sample::IsAddressable() const
-{
+bool qzmMedicalFrame::Structure::Sample::IsAddressable() const {
   return BitsAllocated != 0 && BitsStored != 0 && BitsStored <= 16 && HighBit + 1 >= BitsStored &&
          HighBit < BitsAllocated;
 }
 
-qzmMedicalFrame::qzmMedicalFrame()
-{
+qzmMedicalFrame::qzmMedicalFrame() {
   Reset();
 }
 
-void qzmMedicalFrame::Reset()
-{
+void qzmMedicalFrame::Reset() {
   Structure.Rows = Structure.Columns = 0;
   Structure.Sample.BitsAllocated = Structure.Sample.BitsStored = Structure.Sample.HighBit = 0;
   Structure.PhotometricInterpretation.clear();
@@ -55,15 +51,15 @@ void qzmMedicalFrame::Reset()
   Windowing.RescaleIntercept = 0;
 }
 
-bool qzmMedicalFrame::SetWindow(double center, double width, double intercept, double slope)
-{
+bool qzmMedicalFrame::SetWindow(double center, double width, double intercept, double slope) {
   const bool usable = std::isfinite(center) && std::isfinite(width) && std::isfinite(intercept) &&
                       std::isfinite(slope) && float(slope) != 0.0f;
   if (!usable) {
     Windowing.HasWindowing = false;
     qzcWarning("bool qzmMedicalFrame::SetWindow(double, double, double, double)",
-               "unusable window (center %g, width %g, intercept %g, slope %g), no windowing!", center, width,
-               intercept, slope).Report();
+               "unusable window (center %g, width %g, intercept %g, slope %g), no windowing!", center, width, intercept,
+               slope)
+        .Report();
     return false;
   }
   Windowing.WindowCenter = TruncateClamped<SWORD>(center);
@@ -73,12 +69,12 @@ bool qzmMedicalFrame::SetWindow(double center, double width, double intercept, d
   UpdateStoredWindow();
   if (!Windowing.HasWindowing)
     qzcWarning("bool qzmMedicalFrame::SetWindow(double, double, double, double)",
-               "window width %g is empty in stored values, no windowing!", width).Report();
+               "window width %g is empty in stored values, no windowing!", width)
+        .Report();
   return Windowing.HasWindowing;
 }
 
-void qzmMedicalFrame::UpdateStoredWindow()
-{
+void qzmMedicalFrame::UpdateStoredWindow() {
   const float slope = Windowing.RescaleSlope;
   if (!std::isfinite(slope) || slope == 0.0f) {
     Windowing.HasWindowing = false;
@@ -94,12 +90,10 @@ void qzmMedicalFrame::UpdateStoredWindow()
   Windowing.HasWindowing = true;
 }
 
-void qzmMedicalFrame::MarkNewSource()
-{
+void qzmMedicalFrame::MarkNewSource() {
   SourcePixels.Date = (Pixels.Date > SourcePixels.Date ? Pixels.Date : SourcePixels.Date) + 1;
 }
 
-bool qzmMedicalFrame::HasNativePixelData() const
-{
+bool qzmMedicalFrame::HasNativePixelData() const {
   return TransferSyntax.empty() || qzmDicomDataElementSet::IsNativeSyntax(TransferSyntax);
 }

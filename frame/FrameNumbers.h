@@ -9,8 +9,7 @@
 // gives 0), so that no conversion from a file's or a user's number leaves
 // the range of its type.
 template <typename Int>
-Int TruncateClamped(double value)
-{
+Int TruncateClamped(double value) {
   if (std::isnan(value))
     return 0;
   const double low = double(std::numeric_limits<Int>::min()), high = double(std::numeric_limits<Int>::max());

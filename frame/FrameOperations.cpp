@@ -19,15 +19,13 @@ const char* const MaskSignature = "bool qzmMedicalFrame::Mask(const qzmMedicalFr
 const char* const CropSignature = "bool qzmMedicalFrame::Crop( const UWORD, const UWORD, const UWORD, const UWORD )";
 const char* const HalveSignature = "bool qzmMedicalFrame::Halve()";
 
-qzmPixelSamples SamplesOf(qzmMedicalFrame& frame)
-{
+qzmPixelSamples SamplesOf(qzmMedicalFrame& frame) {
   return qzmPixelSamples::Of(frame.Pixels.Value, frame.Structure.Sample.BitsAllocated);
 }
 
 // Prepares the frame's pixels; false, with the warning, when they cannot be
 // had or do not hold every sample of the frame.
-bool PixelsUsable(qzmMedicalFrame& frame, const char* signature)
-{
+bool PixelsUsable(qzmMedicalFrame& frame, const char* signature) {
   if (frame.ArePixelsReady() && SamplesOf(frame).Capacity() >= frame.Structure.NumberOfSamples)
     return true;
   qzcWarning(signature, "pixels format is not supported.").Report();
@@ -35,39 +33,34 @@ bool PixelsUsable(qzmMedicalFrame& frame, const char* signature)
 }
 
 // The stored value of a sample word.
-UWORD Stored(const struct qzmMedicalFrame::Structure::Sample& sample, UWORD word)
-{
+UWORD Stored(const struct qzmMedicalFrame::Structure::Sample& sample, UWORD word) {
   return UWORD((word >> sample.LowBit) & sample.StoredMask);
 }
 
 // A stored value as the number it stands for: for signed frames, a two's
 // complement number of BitsStored bits. Taking the sign from the word or
 // byte instead would read 12-bit -1024 stored in 16 bits as 3072.
-SLONG StoredNumber(const struct qzmMedicalFrame::Structure::Sample& sample, UWORD stored)
-{
+SLONG StoredNumber(const struct qzmMedicalFrame::Structure::Sample& sample, UWORD stored) {
   if (sample.PixelRepresentation != 1 || sample.BitsStored == 0)
     return stored;
   const SLONG sign = SLONG(1) << (sample.BitsStored - 1);
   return SLONG(stored ^ sign) - sign;
 }
 
-bool IsPadding(const qzmMedicalFrame& frame, UWORD stored)
-{
+bool IsPadding(const qzmMedicalFrame& frame, UWORD stored) {
   return frame.HasPixelPaddingValue && stored == UWORD(frame.PixelPaddingValue);
 }
 
 // Cuts Pixels to the units that samples of the frame's width need.
-void CutPixels(qzmMedicalFrame& frame, ULONG samples)
-{
-  const unsigned long long bits = (unsigned long long)(samples) * frame.Structure.Sample.BitsAllocated;
+void CutPixels(qzmMedicalFrame& frame, ULONG samples) {
+  const unsigned long long bits = (unsigned long long)(samples)*frame.Structure.Sample.BitsAllocated;
   if (frame.Pixels.Value.GetVR() == VRs::OW)
     frame.Pixels.Value.OW().SetSize(ULONG((bits + 15) / 16));
   else
     frame.Pixels.Value.OB().SetSize(ULONG((bits + 7) / 8));
 }
 
-void SetGeometry(qzmMedicalFrame& frame, UWORD rows, UWORD columns)
-{
+void SetGeometry(qzmMedicalFrame& frame, UWORD rows, UWORD columns) {
   struct qzmMedicalFrame::Structure& structure = frame.Structure;
   structure.Rows = rows;
   structure.Columns = columns;
@@ -75,8 +68,7 @@ void SetGeometry(qzmMedicalFrame& frame, UWORD rows, UWORD columns)
   structure.NumberOfSamples = structure.NumberOfPixels * structure.SamplesPerPixel;
 }
 
-bool SameStructure(const qzmMedicalFrame& a, const qzmMedicalFrame& b)
-{
+bool SameStructure(const qzmMedicalFrame& a, const qzmMedicalFrame& b) {
   const struct qzmMedicalFrame::Structure &x = a.Structure, &y = b.Structure;
   return a.Pixels.Value.GetVR() == b.Pixels.Value.GetVR() && x.Rows == y.Rows && x.Columns == y.Columns &&
          x.PhotometricInterpretation == y.PhotometricInterpretation &&
@@ -87,8 +79,7 @@ bool SameStructure(const qzmMedicalFrame& a, const qzmMedicalFrame& b)
 
 // Every buffer but Pixels is dropped: a copied frame shares the memory of
 // its original's buffers, which the original may release.
-void KeepOnlyPixels(qzmMedicalFrame& frame)
-{
+void KeepOnlyPixels(qzmMedicalFrame& frame) {
   for (qzcDatedValue* buffer :
        {&frame.SourcePixels, &frame.Resampled8, &frame.Resampled16, &frame.ResampledBGR24, &frame.ResampledRGB24,
         &frame.ResampledRGB48, &frame.OrganizedRaw, &frame.Inverted8, &frame.Inverted16, &frame.Fragments,
@@ -98,15 +89,15 @@ void KeepOnlyPixels(qzmMedicalFrame& frame)
 
 }  // namespace
 
-bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame& frame, const qzcString& mode)
-{
+bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame& frame, const qzcString& mode) {
   // The frame is read through a copy so that its pixels can be prepared.
   qzmMedicalFrame source(frame);
   if (!PixelsUsable(*this, AccumulateSignature) || !PixelsUsable(source, AccumulateSignature))
     return false;
   if (source.Structure.SamplesPerPixel != 1) {
     qzcError(AccumulateSignature, "accumulating not supported for Samples per Pixel = %u! (email me)",
-             unsigned(source.Structure.SamplesPerPixel)).Report();
+             unsigned(source.Structure.SamplesPerPixel))
+        .Report();
     return false;
   }
   const bool max = mode == "max";
@@ -158,8 +149,7 @@ bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame& frame, const qzcString& 
   return true;
 }
 
-bool qzmMedicalFrame::Mask(const qzmMedicalFrame& mask, const qzcString& mode)
-{
+bool qzmMedicalFrame::Mask(const qzmMedicalFrame& mask, const qzcString& mode) {
   if (!PixelsUsable(*this, MaskSignature))
     return false;
   if (Structure.Rows != mask.Structure.Rows || Structure.Columns != mask.Structure.Columns) {
@@ -171,9 +161,11 @@ bool qzmMedicalFrame::Mask(const qzmMedicalFrame& mask, const qzcString& mode)
   const qzmPixelSamples maskBytes = qzmPixelSamples::Of(maskPixels, 8);
   if (maskPixels.GetVR() != VRs::OB || mask.Structure.SamplesPerPixel != 1 || maskSample.BitsAllocated != 8 ||
       maskSample.BitsStored != 8 || maskBytes.Capacity() < mask.Structure.NumberOfPixels) {
-    qzcError(MaskSignature, "mask VR <> OB, or Samples per Pixel %u <> 1, or Bits Allocated %u <> 8, or Bits Stored %u <> 8.",
+    qzcError(MaskSignature,
+             "mask VR <> OB, or Samples per Pixel %u <> 1, or Bits Allocated %u <> 8, or Bits Stored %u <> 8.",
              unsigned(mask.Structure.SamplesPerPixel), unsigned(maskSample.BitsAllocated),
-             unsigned(maskSample.BitsStored)).Report();
+             unsigned(maskSample.BitsStored))
+        .Report();
     return false;
   }
   if (mode != "zero") {
@@ -190,14 +182,13 @@ bool qzmMedicalFrame::Mask(const qzmMedicalFrame& mask, const qzcString& mode)
   return true;
 }
 
-bool qzmMedicalFrame::Crop(const UWORD x, const UWORD y, const UWORD w, const UWORD h)
-{
+bool qzmMedicalFrame::Crop(const UWORD x, const UWORD y, const UWORD w, const UWORD h) {
   if (!PixelsUsable(*this, CropSignature))
     return false;
   if (ULONG(y) + h > Structure.Rows || ULONG(x) + w > Structure.Columns || w == 0 || h == 0) {
     qzcError(CropSignature, "wrong cropping coordinates x:%u y:%u w:%u h:%u, frame has %u rows and %u columns!",
-             unsigned(x), unsigned(y), unsigned(w), unsigned(h), unsigned(Structure.Rows),
-             unsigned(Structure.Columns)).Report();
+             unsigned(x), unsigned(y), unsigned(w), unsigned(h), unsigned(Structure.Rows), unsigned(Structure.Columns))
+        .Report();
     return false;
   }
   qzmPixelSamples pixels = SamplesOf(*this);
@@ -213,19 +204,19 @@ bool qzmMedicalFrame::Crop(const UWORD x, const UWORD y, const UWORD w, const UW
   return true;
 }
 
-bool qzmMedicalFrame::Halve()
-{
+bool qzmMedicalFrame::Halve() {
   if (!PixelsUsable(*this, HalveSignature))
     return false;
   if (Structure.Rows % 2 || Structure.Columns % 2) {
     qzcError(HalveSignature, "frame dimensions (rows: %u, cols: %u) should be even!", unsigned(Structure.Rows),
-             unsigned(Structure.Columns)).Report();
+             unsigned(Structure.Columns))
+        .Report();
     return false;
   }
   qzmPixelSamples pixels = SamplesOf(*this);
   const struct Structure::Sample& sample = Structure.Sample;
-  const bool averaged = Structure.PhotometricInterpretation == "MONOCHROME1" ||
-                        Structure.PhotometricInterpretation == "MONOCHROME2";
+  const bool averaged =
+      Structure.PhotometricInterpretation == "MONOCHROME1" || Structure.PhotometricInterpretation == "MONOCHROME2";
   const ULONG columns = Structure.Columns, spp = Structure.SamplesPerPixel;
   const UWORD rows = UWORD(Structure.Rows / 2), halfColumns = UWORD(columns / 2);
   for (ULONG i = 0; i < rows; ++i)
@@ -260,8 +251,7 @@ bool qzmMedicalFrame::Halve()
   return true;
 }
 
-bool qzmMedicalFrame::Fliph()
-{
+bool qzmMedicalFrame::Fliph() {
   if (!PixelsUsable(*this, "bool qzmMedicalFrame::Fliph()"))
     return false;
   qzmPixelSamples pixels = SamplesOf(*this);
@@ -278,8 +268,7 @@ bool qzmMedicalFrame::Fliph()
   return true;
 }
 
-bool qzmMedicalFrame::Flipv()
-{
+bool qzmMedicalFrame::Flipv() {
   if (!PixelsUsable(*this, "bool qzmMedicalFrame::Flipv()"))
     return false;
   qzmPixelSamples pixels = SamplesOf(*this);
@@ -300,8 +289,7 @@ namespace {
 // skipped (it still counts in the mean's divisor); the three caches are
 // stamped with Pixels' Date. Signed values carry the sign of their stored
 // bits, so that 12-bit signed data have their negative minimum.
-void ScanStatistics(qzmMedicalFrame& frame)
-{
+void ScanStatistics(qzmMedicalFrame& frame) {
   const qzmPixelSamples pixels = SamplesOf(frame);
   const struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
   const bool isSigned = sample.PixelRepresentation == 1;
@@ -344,15 +332,15 @@ void ScanStatistics(qzmMedicalFrame& frame)
 
 // The shared steps of the statistics: preparation, the cache, the sample
 // count check. False when the result is 0 without a scan.
-bool StatisticReady(qzmMedicalFrame& frame, const qzcDatedValue& cache, const char* signature, const char* name)
-{
+bool StatisticReady(qzmMedicalFrame& frame, const qzcDatedValue& cache, const char* signature, const char* name) {
   if (!PixelsUsable(frame, signature))
     return false;
   if (cache.Date >= frame.Pixels.Date && cache.Date != 0)
     return true;
   if (frame.Structure.SamplesPerPixel > 1) {
     qzcWarning(signature, "unable to get %s from frame when Samples per Pixel = %u!", name,
-               unsigned(frame.Structure.SamplesPerPixel)).Report();
+               unsigned(frame.Structure.SamplesPerPixel))
+        .Report();
     return false;
   }
   ScanStatistics(frame);
@@ -361,17 +349,14 @@ bool StatisticReady(qzmMedicalFrame& frame, const qzcDatedValue& cache, const ch
 
 }  // namespace
 
-SLONG qzmMedicalFrame::GetMax()
-{
+SLONG qzmMedicalFrame::GetMax() {
   return StatisticReady(*this, MaxCache, "SLONG qzmMedicalFrame::GetMax()", "max") ? MaxCache.Value.SL() : 0;
 }
 
-SLONG qzmMedicalFrame::GetMin()
-{
+SLONG qzmMedicalFrame::GetMin() {
   return StatisticReady(*this, MinCache, "SLONG qzmMedicalFrame::GetMin()", "min") ? MinCache.Value.SL() : 0;
 }
 
-double qzmMedicalFrame::GetMean()
-{
+double qzmMedicalFrame::GetMean() {
   return StatisticReady(*this, MeanCache, "double qzmMedicalFrame::GetMean()", "mean") ? MeanCache.Value.FD() : 0;
 }

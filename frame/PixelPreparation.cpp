@@ -34,13 +34,11 @@ const unsigned long long MaximumPackBitsExpansion = 64;
 // offsets of segments 1 to 15.
 ULONG RleHeader[16];
 
-ULONG Little32(const UBYTE* p)
-{
+ULONG Little32(const UBYTE* p) {
   return ULONG(p[0]) | ULONG(p[1]) << 8 | ULONG(p[2]) << 16 | ULONG(p[3]) << 24;
 }
 
-bool IsItemTag(const UBYTE* p)
-{
+bool IsItemTag(const UBYTE* p) {
   return p[0] == 0xFE && p[1] == 0xFF && p[2] == 0x00 && p[3] == 0xE0;
 }
 
@@ -48,8 +46,7 @@ bool IsItemTag(const UBYTE* p)
 // each. False, reported, when an item tag is missing or an item runs past
 // the end.
 template <typename Visit>
-bool ForEachFragment(const UBYTE* data, ULONG size, Visit visit)
-{
+bool ForEachFragment(const UBYTE* data, ULONG size, Visit visit) {
   ULONG position = 0;
   while (position < size) {
     if (size - position < 8 || !IsItemTag(data + position)) {
@@ -59,7 +56,8 @@ bool ForEachFragment(const UBYTE* data, ULONG size, Visit visit)
     const ULONG length = Little32(data + position + 4);
     if (length > size - position - 8) {
       qzcError(ConcatenateSignature, "fragment item of %lu bytes runs past the end of the pixel data (0x%lx)!",
-               (unsigned long)(length), (unsigned long)(position)).Report();
+               (unsigned long)(length), (unsigned long)(position))
+          .Report();
       return false;
     }
     visit(data + position + 8, length);
@@ -71,8 +69,7 @@ bool ForEachFragment(const UBYTE* data, ULONG size, Visit visit)
 // Decodes the PackBits runs of one segment into out[position, end); returns
 // the position reached. Runs stop at end (the end of the whole output) and
 // at the end of the segment's input.
-ULONG DecodePackBits(const UBYTE* in, const UBYTE* inEnd, UBYTE* out, ULONG position, ULONG target, ULONG end)
-{
+ULONG DecodePackBits(const UBYTE* in, const UBYTE* inEnd, UBYTE* out, ULONG position, ULONG target, ULONG end) {
   while (position < target && in < inEnd) {
     const SBYTE control = SBYTE(*in++);
     if (control >= 0) {
@@ -93,10 +90,9 @@ ULONG DecodePackBits(const UBYTE* in, const UBYTE* inEnd, UBYTE* out, ULONG posi
 // A private copy of a buffer's units, for reorganisations that read the old
 // layout while writing the new one.
 class UnitCopy {
-public:
+ public:
   // False when the memory cannot be had.
-  bool Take(qzmDicomDataElementValue& value, UWORD bits)
-  {
+  bool Take(qzmDicomDataElementValue& value, UWORD bits) {
     const qzmPixelSamples source = qzmPixelSamples::Of(value, bits);
     if (value.GetVR() == VRs::OW) {
       const ULONG count = value.OW().GetSize();
@@ -117,7 +113,7 @@ public:
   }
   const qzmPixelSamples& Samples() const { return samples; }
 
-private:
+ private:
   std::unique_ptr<UBYTE[]> bytes;
   std::unique_ptr<UWORD[]> words;
   qzmPixelSamples samples;
@@ -125,8 +121,7 @@ private:
 
 // OB data of more than 8 bits per sample become little-endian words, the
 // unit the pixel code addresses such samples in.
-bool WidenBytesToWords(qzmDicomDataElementValue& pixels)
-{
+bool WidenBytesToWords(qzmDicomDataElementValue& pixels) {
   const ULONG count = pixels.OB().GetSize();
   const UBYTE* source = pixels.OB().GetMemoryLocation();
   std::unique_ptr<UBYTE[]> bytes(new (std::nothrow) UBYTE[count ? count : 1]);
@@ -146,8 +141,7 @@ bool WidenBytesToWords(qzmDicomDataElementValue& pixels)
 // The stored value of each of the frame's samples, cut to the unit of raw
 // (NumberOfSamples units), padding pixels replaced by PaddingReplacement.
 template <typename Unit>
-void WriteStoredValues(const qzmMedicalFrame& frame, const qzmPixelSamples& pixels, Unit* raw)
-{
+void WriteStoredValues(const qzmMedicalFrame& frame, const qzmPixelSamples& pixels, Unit* raw) {
   const struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
   const ULONG count = frame.Structure.NumberOfSamples;
   const UWORD lowBit = sample.LowBit, mask = sample.StoredMask;
@@ -163,8 +157,7 @@ void WriteStoredValues(const qzmMedicalFrame& frame, const qzmPixelSamples& pixe
 
 }  // namespace
 
-bool qzmMedicalFrame::ArePixelsReady()
-{
+bool qzmMedicalFrame::ArePixelsReady() {
   if (Pixels.Date >= SourcePixels.Date)
     return true;
   if (HasNativePixelData()) {
@@ -176,13 +169,15 @@ bool qzmMedicalFrame::ArePixelsReady()
     }
   } else {
     qzcWarning(ArePixelsReadySignature, "encapsulated/compressed pixels/data are not supported, sorry! (syntax is %s)",
-               TransferSyntax.c_str()).Report();
+               TransferSyntax.c_str())
+        .Report();
     return false;
   }
   const struct Structure::Sample& sample = Structure.Sample;
   if (sample.BitsAllocated > 16) {
     qzcError(ArePixelsReadySignature, "samples of %u bits allocated can not be processed, sorry!",
-             unsigned(sample.BitsAllocated)).Report();
+             unsigned(sample.BitsAllocated))
+        .Report();
     return false;
   }
   if (Pixels.Value.GetVR() != VRs::OW && sample.BitsAllocated > 8 && !WidenBytesToWords(Pixels.Value)) {
@@ -192,7 +187,8 @@ bool qzmMedicalFrame::ArePixelsReady()
   const ULONG found = qzmPixelSamples::Of(Pixels.Value, sample.BitsAllocated).Capacity();
   if (found < Structure.NumberOfSamples) {
     qzcError(ArePixelsReadySignature, "missing pixel data (%lu samples expected, %lu found)!",
-             (unsigned long)(Structure.NumberOfSamples), (unsigned long)(found)).Report();
+             (unsigned long)(Structure.NumberOfSamples), (unsigned long)(found))
+        .Report();
     return false;
   }
   if (Structure.SamplesPerPixel >= 2 && Structure.PlanarConfiguration != 0) {
@@ -206,8 +202,7 @@ bool qzmMedicalFrame::ArePixelsReady()
   return true;
 }
 
-bool qzmMedicalFrame::GetConcatenatedFragments(qzcDatedValue& out)
-{
+bool qzmMedicalFrame::GetConcatenatedFragments(qzcDatedValue& out) {
   if (out.Date >= SourcePixels.Date)
     return true;
   if (HasNativePixelData()) {
@@ -233,8 +228,7 @@ bool qzmMedicalFrame::GetConcatenatedFragments(qzcDatedValue& out)
   return true;
 }
 
-bool qzmMedicalFrame::UncompressRLE()
-{
+bool qzmMedicalFrame::UncompressRLE() {
   if (TransferSyntax != qzmDicomDataElementSet::RLELossless) {
     qzcError(UncompressSignature, "original data are not RLE encoded!").Report();
     return false;
@@ -258,14 +252,16 @@ bool qzmMedicalFrame::UncompressRLE()
     const ULONG segments = RleHeader[0];
     if (segments < 1 || segments > 15 || segments != expected) {
       qzcError(UncompressSignature, "ooops, the RLE header is wrong (%lu segments attended, %lu specified)!",
-               (unsigned long)(expected), (unsigned long)(segments)).Report();
+               (unsigned long)(expected), (unsigned long)(segments))
+          .Report();
       return false;
     }
     for (ULONG s = 1; s <= segments; ++s) {
       const ULONG end = s < segments ? RleHeader[s + 1] : size;
       if (RleHeader[s] < 64 || RleHeader[s] > end || end > size) {
         qzcError(UncompressSignature, "RLE segment %lu lies outside the data (offset %lu, %lu bytes)!",
-                 (unsigned long)(s), (unsigned long)(RleHeader[s]), (unsigned long)(size)).Report();
+                 (unsigned long)(s), (unsigned long)(RleHeader[s]), (unsigned long)(size))
+            .Report();
         return false;
       }
     }
@@ -275,11 +271,12 @@ bool qzmMedicalFrame::UncompressRLE()
     // huge.
     if (outputSize > MaximumPackBitsExpansion * (size - 64)) {
       qzcError(UncompressSignature, "RLE data of %lu bytes can not fill %lu segments of %lu pixels!",
-               (unsigned long)(size - 64), (unsigned long)(segments),
-               (unsigned long)(Structure.NumberOfPixels)).Report();
+               (unsigned long)(size - 64), (unsigned long)(segments), (unsigned long)(Structure.NumberOfPixels))
+          .Report();
       return false;
     }
-    if (outputSize > 0xFFFFFFFFull || !qzmPixelSamples::ReserveOwned(UncompressedRle.Value, VRs::OB, ULONG(outputSize))) {
+    if (outputSize > 0xFFFFFFFFull ||
+        !qzmPixelSamples::ReserveOwned(UncompressedRle.Value, VRs::OB, ULONG(outputSize))) {
       qzcError(UncompressSignature, "unable to allocate memory for uncompresse RLE pixels!").Report();
       return false;
     }
@@ -315,11 +312,11 @@ bool qzmMedicalFrame::UncompressRLE()
   return true;
 }
 
-bool qzmMedicalFrame::ChangePlanarConfigurationToColorByPixel()
-{
+bool qzmMedicalFrame::ChangePlanarConfigurationToColorByPixel() {
   if (Structure.PlanarConfiguration != 1) {
     qzcError(PlanarSignature, "can not change planar configuration %u other than 1 (color-by-plane)!",
-             unsigned(Structure.PlanarConfiguration)).Report();
+             unsigned(Structure.PlanarConfiguration))
+        .Report();
     return false;
   }
   if (Structure.SamplesPerPixel == 1) {
@@ -332,7 +329,8 @@ bool qzmMedicalFrame::ChangePlanarConfigurationToColorByPixel()
   const ULONG units = words ? Pixels.Value.OW().GetSize() : Pixels.Value.OB().GetSize();
   if (!old.Take(Pixels.Value, bits) || !qzmPixelSamples::ReserveOwned(Pixels.Value, words ? VRs::OW : VRs::OB, units)) {
     qzcError(PlanarSignature, words ? "unable to allocate memory (16 bits) for new planar configuration!"
-                                    : "unable to allocate memory (8 bits) for new planar configuration!").Report();
+                                    : "unable to allocate memory (8 bits) for new planar configuration!")
+        .Report();
     return false;
   }
   qzmPixelSamples target = qzmPixelSamples::Of(Pixels.Value, bits);
@@ -344,8 +342,7 @@ bool qzmMedicalFrame::ChangePlanarConfigurationToColorByPixel()
   return true;
 }
 
-bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG offset)
-{
+bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG offset) {
   if (!ArePixelsReady()) {
     qzcWarning(RepresentationSignature, "pixels format is not supported.").Report();
     return false;
@@ -353,12 +350,14 @@ bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG offset)
   const struct Structure::Sample& sample = Structure.Sample;
   if (sample.PixelRepresentation != 1) {
     qzcWarning(RepresentationSignature, "can not change Pixel Representation %u other than 1 (unsigned)!",
-               unsigned(sample.PixelRepresentation)).Report();
+               unsigned(sample.PixelRepresentation))
+        .Report();
     return false;
   }
   if (Structure.SamplesPerPixel != 1) {
     qzcWarning(RepresentationSignature, "unable to change Pixel Representation when Samples per Pixel = %u! (email me)",
-               unsigned(Structure.SamplesPerPixel)).Report();
+               unsigned(Structure.SamplesPerPixel))
+        .Report();
     return false;
   }
   qzmPixelSamples pixels = qzmPixelSamples::Of(Pixels.Value, sample.BitsAllocated);
@@ -379,8 +378,7 @@ bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG offset)
   return true;
 }
 
-bool qzmMedicalFrame::GetOrganizedToRaw(qzcDatedValue& out)
-{
+bool qzmMedicalFrame::GetOrganizedToRaw(qzcDatedValue& out) {
   if (!ArePixelsReady()) {
     qzcWarning(RawSignature, "pixels format is not supported.").Report();
     return false;
@@ -397,7 +395,8 @@ bool qzmMedicalFrame::GetOrganizedToRaw(qzcDatedValue& out)
   } else {
     if (!qzmPixelSamples::ReserveOwned(out.Value, vr, Structure.NumberOfSamples)) {
       qzcError(RawSignature, words ? "unable to allocate memory (16 bits) for cleaned RAW frame!"
-                                   : "unable to allocate memory (8 bits) for cleaned RAW frame!").Report();
+                                   : "unable to allocate memory (8 bits) for cleaned RAW frame!")
+          .Report();
       return false;
     }
     const qzmPixelSamples pixels = qzmPixelSamples::Of(Pixels.Value, sample.BitsAllocated);
@@ -415,24 +414,24 @@ namespace {
 // The inversion shared by the 8- and 16-bit images: every element
 // complemented, except padding values, which pass unchanged.
 template <typename Unit>
-bool Invert(const qzmMedicalFrame& frame, qzcDatedValue& source, qzcDatedValue& out, const char* signature)
-{
+bool Invert(const qzmMedicalFrame& frame, qzcDatedValue& source, qzcDatedValue& out, const char* signature) {
   if (out.Date >= source.Date)
     return true;
   const bool words = sizeof(Unit) == 2;
   const ULONG count = words ? source.Value.OW().GetSize() : source.Value.OB().GetSize();
   const qzmPixelSamples in = qzmPixelSamples::Of(source.Value, words ? 16 : 8);
   if (in.Capacity() < count || !qzmPixelSamples::ReserveOwned(out.Value, words ? VRs::OW : VRs::OB, count)) {
-    qzcError(signature, words ? "unable to allocate memory for 16-bit data!"
-                              : "unable to allocate memory for 8-bit data!").Report();
+    qzcError(signature,
+             words ? "unable to allocate memory for 16-bit data!" : "unable to allocate memory for 8-bit data!")
+        .Report();
     return false;
   }
   qzmPixelSamples inverted = qzmPixelSamples::Of(out.Value, words ? 16 : 8);
   const struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
   for (ULONG k = 0; k < count; ++k) {
     const UWORD x = in.Get(k);
-    const bool padding = frame.HasPixelPaddingValue &&
-                         UWORD((x >> sample.LowBit) & sample.StoredMask) == UWORD(frame.PixelPaddingValue);
+    const bool padding =
+        frame.HasPixelPaddingValue && UWORD((x >> sample.LowBit) & sample.StoredMask) == UWORD(frame.PixelPaddingValue);
     inverted.Set(k, padding ? x : Unit(~x));
   }
   out.Date = source.Date;
@@ -441,12 +440,10 @@ bool Invert(const qzmMedicalFrame& frame, qzcDatedValue& source, qzcDatedValue& 
 
 }  // namespace
 
-bool qzmMedicalFrame::GetInverted8(qzcDatedValue& source, qzcDatedValue& out)
-{
+bool qzmMedicalFrame::GetInverted8(qzcDatedValue& source, qzcDatedValue& out) {
   return Invert<UBYTE>(*this, source, out, "bool qzmMedicalFrame::GetInverted8(qzcDatedValue&, qzcDatedValue&)");
 }
 
-bool qzmMedicalFrame::GetInverted16(qzcDatedValue& source, qzcDatedValue& out)
-{
+bool qzmMedicalFrame::GetInverted16(qzcDatedValue& source, qzcDatedValue& out) {
   return Invert<UWORD>(*this, source, out, "bool qzmMedicalFrame::GetInverted16(qzcDatedValue&, qzcDatedValue&)");
 }

@@ -51,14 +51,13 @@ const double top = double((1u << Depth<Out>::bits) - 1);
 
 // The samples of a frame's prepared pixels, with their stored values.
 class StoredValues {
-public:
+ public:
   // Checks that the pixels hold count samples of the frame's layout; the
   // frame's fields are never trusted to describe the buffer.
   bool Attach(qzmMedicalFrame& frame, ULONG count, const char* signature) {
     const SampleLayout& sample = frame.Structure.Sample;
     qzmDicomDataElementValue& value = frame.Pixels.Value;
-    if (value.GetVR() == qzmDicomDataElementDescription::OB && sample.BitsAllocated >= 1 &&
-        sample.BitsAllocated <= 8) {
+    if (value.GetVR() == qzmDicomDataElementDescription::OB && sample.BitsAllocated >= 1 && sample.BitsAllocated <= 8) {
       if (UBYTE* bytes = value.OB().GetMemoryLocation())
         samples = qzmPixelSamples(bytes, value.OB().GetSize(), sample.BitsAllocated);
     } else if (value.GetVR() == qzmDicomDataElementDescription::OW && sample.BitsAllocated >= 1 &&
@@ -67,12 +66,14 @@ public:
         samples = qzmPixelSamples(words, value.OW().GetSize(), sample.BitsAllocated);
     } else {
       qzcError(signature, "can not read samples of %u bits allocated from pixel data of VR %d!",
-               unsigned(sample.BitsAllocated), int(value.GetVR())).Report();
+               unsigned(sample.BitsAllocated), int(value.GetVR()))
+          .Report();
       return false;
     }
     if (samples.Capacity() < count) {
       qzcError(signature, "pixel data hold %lu samples, %lu expected!", (unsigned long)samples.Capacity(),
-               (unsigned long)count).Report();
+               (unsigned long)count)
+          .Report();
       return false;
     }
     if (sample.LowBit >= 16) {
@@ -98,7 +99,7 @@ public:
   // The largest stored value: the mask.
   UWORD Mask() const { return mask; }
 
-private:
+ private:
   qzmPixelSamples samples;
   ULONG count = 0;
   UWORD lowBit = 0;
@@ -228,8 +229,8 @@ bool IsPassThrough8(const qzmMedicalFrame& frame, bool windowing, Method method)
 }
 
 template <typename Out>
-bool ResampleOneSample(qzmMedicalFrame& frame, qzcDatedValue& out, bool windowing, Method method,
-                       const char* signature, const char* allocationMessage) {
+bool ResampleOneSample(qzmMedicalFrame& frame, qzcDatedValue& out, bool windowing, Method method, const char* signature,
+                       const char* allocationMessage) {
   if (!frame.ArePixelsReady()) {
     qzcWarning(signature, "pixels format is not supported.").Report();
     return false;
@@ -238,7 +239,8 @@ bool ResampleOneSample(qzmMedicalFrame& frame, qzcDatedValue& out, bool windowin
     return true;
   if (frame.Structure.SamplesPerPixel > 1) {
     qzcWarning(signature, "unable to resample frame when Samples per Pixel = %u!",
-               unsigned(frame.Structure.SamplesPerPixel)).Report();
+               unsigned(frame.Structure.SamplesPerPixel))
+        .Report();
     return false;
   }
   if (windowing && !frame.Windowing.HasWindowing)
@@ -277,8 +279,7 @@ bool ReorganizeRGB(qzmMedicalFrame& frame, qzcDatedValue& out, bool reversed, co
     return false;
   }
   if (structure.SamplesPerPixel != 3) {
-    qzcError(signature, "RGB pixels need 3 samples per pixel, not %u!", unsigned(structure.SamplesPerPixel))
-        .Report();
+    qzcError(signature, "RGB pixels need 3 samples per pixel, not %u!", unsigned(structure.SamplesPerPixel)).Report();
     return false;
   }
   const UWORD bits = structure.Sample.BitsStored;

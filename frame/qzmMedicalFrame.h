@@ -20,7 +20,7 @@ class qzcFileName;
 class qzmDicomDataElementSet;
 
 class qzmMedicalFrame {
-public:
+ public:
   // Geometry of a frame; also carries the --sample and --size settings.
   struct Structure {
     // Bit layout of one sample. A stored value is read from a sample word w
@@ -117,18 +117,18 @@ public:
   qzcString TransferSyntax;
 
   // Pixel buffers, owned by the frame; operations hand out references.
-  qzcDatedValue SourcePixels;    // view on this frame's bytes in the Pixel Data element
-  qzcDatedValue Pixels;          // native samples, colour-by-pixel, one frame
+  qzcDatedValue SourcePixels;  // view on this frame's bytes in the Pixel Data element
+  qzcDatedValue Pixels;        // native samples, colour-by-pixel, one frame
   qzcDatedValue Resampled8;
   qzcDatedValue Resampled16;
   qzcDatedValue ResampledBGR24;
   qzcDatedValue ResampledRGB24;
   qzcDatedValue ResampledRGB48;
-  qzcDatedValue OrganizedRaw;    // samples unpacked to whole bytes or words
+  qzcDatedValue OrganizedRaw;  // samples unpacked to whole bytes or words
   qzcDatedValue Inverted8;
   qzcDatedValue Inverted16;
-  qzcDatedValue Fragments;       // concatenated fragment contents
-  qzcDatedValue UncompressedRle; // decoded RLE segments before reorganisation
+  qzcDatedValue Fragments;        // concatenated fragment contents
+  qzcDatedValue UncompressedRle;  // decoded RLE segments before reorganisation
   qzcDatedValue MaxCache;
   qzcDatedValue MinCache;
   qzcDatedValue MeanCache;

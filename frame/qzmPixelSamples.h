@@ -10,7 +10,7 @@
 #include "lib/qzcTypes.h"
 
 class qzmPixelSamples {
-public:
+ public:
   // An empty view: capacity 0.
   qzmPixelSamples() : byteMapper(8, nullptr), wordMapper(16, nullptr) {}
 
@@ -46,7 +46,7 @@ public:
   ULONG Capacity() const {
     if (!bits || (!bytes && !words))
       return 0;
-    return ULONG((unsigned long long)(units) * UnitBits() / bits);
+    return ULONG((unsigned long long)(units)*UnitBits() / bits);
   }
 
   UWORD Bits() const { return bits; }
@@ -114,7 +114,7 @@ public:
     wordMapper.Set(UWORD(v & ((1u << bits) - 1)));
   }
 
-private:
+ private:
   template <typename T>
   static qzmPixelSamples OfLocation(qzcDataLocation<T>& location, UWORD bits) {
     if (location.GetMode() == qzcDataLocation<T>::undefined)

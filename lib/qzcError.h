@@ -4,15 +4,14 @@
 
 #include "lib/qzcException.h"
 
-class qzcError : public qzcException
-{
-public:
-    qzcError() = default;
-    explicit qzcError(const char* signature) : qzcException(signature) {}
-    qzcError(const char* signature, const char* format, ...);
+class qzcError : public qzcException {
+ public:
+  qzcError() = default;
+  explicit qzcError(const char* signature) : qzcException(signature) {}
+  qzcError(const char* signature, const char* format, ...);
 
-    void Report() const override;
-    char Kind() const override { return 'E'; }
+  void Report() const override;
+  char Kind() const override { return 'E'; }
 };
 
 #endif

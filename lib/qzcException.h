@@ -12,65 +12,62 @@
 #include <ostream>
 
 // Where a kind of output goes, and whether it is shown at all.
-struct qzcChannel
-{
-    std::ostream* stream;
-    bool enabled;
+struct qzcChannel {
+  std::ostream* stream;
+  bool enabled;
 
-    // The stream to write to, or null when the channel is off.
-    std::ostream* Active() const { return enabled ? stream : nullptr; }
+  // The stream to write to, or null when the channel is off.
+  std::ostream* Active() const { return enabled ? stream : nullptr; }
 };
 
 // A channel that counts its reports; reaching the limit ends the process
 // with status 1.
-struct qzcReportChannel : qzcChannel
-{
-    UWORD count;
-    UWORD limit;
+struct qzcReportChannel : qzcChannel {
+  UWORD count;
+  UWORD limit;
 };
 
-class qzcException : public virtual qzcObject
-{
-public:
-    // Width of the column that shows the signature.
-    static constexpr unsigned SignatureWidth = 76;
+class qzcException : public virtual qzcObject {
+ public:
+  // Width of the column that shows the signature.
+  static constexpr unsigned SignatureWidth = 76;
 
-    // Process-wide channels: errors (standard error, limit 1 until the
-    // driver raises it), warnings (standard output, limit 65535) and the
-    // driver's progress and query output (standard output).
-    static qzcReportChannel errorChannel;
-    static qzcReportChannel warningChannel;
-    static qzcChannel messageChannel;
+  // Process-wide channels: errors (standard error, limit 1 until the
+  // driver raises it), warnings (standard output, limit 65535) and the
+  // driver's progress and query output (standard output).
+  static qzcReportChannel errorChannel;
+  static qzcReportChannel warningChannel;
+  static qzcChannel messageChannel;
 
-    qzcException();
-    explicit qzcException(const char* signature);
-    qzcException(const qzcException& other);
-    qzcException& operator=(const qzcException& other);
+  qzcException();
+  explicit qzcException(const char* signature);
+  qzcException(const qzcException& other);
+  qzcException& operator=(const qzcException& other);
 
-    // Prints the report on its channel (when enabled), counts it, and ends
-    // the process when the channel's count reaches its limit.
-    virtual void Report() const = 0;
-    // 'E' or 'W'.
-    virtual char Kind() const = 0;
+  // Prints the report on its channel (when enabled), counts it, and ends
+  // the process when the channel's count reaches its limit.
+  virtual void Report() const = 0;
+  // 'E' or 'W'.
+  virtual char Kind() const = 0;
 
-    std::ostream& Print(std::ostream& os) const override;
-    ofbstream& Write(ofbstream& ofs) const override;
-    ifbstream& Read(ifbstream& ifs) override;
+  std::ostream& Print(std::ostream& os) const override;
+  ofbstream& Write(ofbstream& ofs) const override;
+  ifbstream& Read(ifbstream& ifs) override;
 
-    const qzcString& GetSignature() const { return signature_; }
-    const qzcString& GetMessage() const { return message_; }
-    SLONG GetTime() const { return time_; }
+  const qzcString& GetSignature() const { return signature_; }
+  const qzcString& GetMessage() const { return message_; }
+  SLONG GetTime() const { return time_; }
 
-protected:
-    // The message, formatted by printf rules; it grows to any length.
-    void FormatMessage(const char* format, va_list arguments);
-    // Shows (when enabled) and counts this report on the channel.
-    void ReportOn(qzcReportChannel& channel) const;
+ protected:
+  // The message, formatted by printf rules; it grows to any length.
+  void FormatMessage(const char* format, va_list arguments);
+  // Shows (when enabled) and counts this report on the channel.
+  void ReportOn(qzcReportChannel& channel) const;
 
-private:
-    qzcString signature_;
-    qzcString message_;
-    SLONG time_;
+ private:
+  qzcString signature_;
+  qzcString message_;
+  SLONG time_;
 };
 
 #endif

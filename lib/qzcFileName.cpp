@@ -10,70 +10,63 @@ namespace {
 const char* const directorySeparators = "/:\\";
 
 // Position of the last directory separator, or npos.
-std::string::size_type LastSeparator(const std::string& name)
-{
-    return name.find_last_of(directorySeparators);
+std::string::size_type LastSeparator(const std::string& name) {
+  return name.find_last_of(directorySeparators);
 }
 
-bool FileExists(const std::string& path)
-{
-    struct stat status;
-    return stat(path.c_str(), &status) == 0;
+bool FileExists(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0;
 }
 
-} // namespace
+}  // namespace
 
-qzcString qzcFileName::GetDirectory() const
-{
-    const size_type separator = LastSeparator(*this);
-    return separator == npos ? qzcString() : qzcString(substr(0, separator + 1));
+qzcString qzcFileName::GetDirectory() const {
+  const size_type separator = LastSeparator(*this);
+  return separator == npos ? qzcString() : qzcString(substr(0, separator + 1));
 }
 
-qzcString qzcFileName::GetName() const
-{
-    const size_type separator = LastSeparator(*this);
-    return separator == npos ? qzcString(*this) : qzcString(substr(separator + 1));
+qzcString qzcFileName::GetName() const {
+  const size_type separator = LastSeparator(*this);
+  return separator == npos ? qzcString(*this) : qzcString(substr(separator + 1));
 }
 
-qzcString qzcFileName::GetExtension() const
-{
-    // A dot of a directory name does not start an extension of the file.
-    const size_type dot = rfind('.');
-    const size_type separator = LastSeparator(*this);
-    if (dot == npos || (separator != npos && dot < separator))
-        return qzcString();
-    return qzcString(substr(dot + 1));
+qzcString qzcFileName::GetExtension() const {
+  // A dot of a directory name does not start an extension of the file.
+  const size_type dot = rfind('.');
+  const size_type separator = LastSeparator(*this);
+  if (dot == npos || (separator != npos && dot < separator))
+    return qzcString();
+  return qzcString(substr(dot + 1));
 }
 
-qzcString qzcFileName::GetNameWithoutExtension() const
-{
-    const qzcString name = GetName();
-    const size_type dot = name.rfind('.');
-    return dot == npos ? name : qzcString(name.substr(0, dot));
+qzcString qzcFileName::GetNameWithoutExtension() const {
+  const qzcString name = GetName();
+  const size_type dot = name.rfind('.');
+  return dot == npos ? name : qzcString(name.substr(0, dot));
 }
 
-qzcFileName FindInLibraryDirectories(const qzcFileName& name, const qzcString& subdir)
-{
-    const std::string base = "/" + name.GetName();
-    const char* homeVariable = std::getenv("HOME");
-    const std::string home = homeVariable ? homeVariable : "";
-    const bool withShare = !subdir.empty();
+qzcFileName FindInLibraryDirectories(const qzcFileName& name, const qzcString& subdir) {
+  const std::string base = "/" + name.GetName();
+  const char* homeVariable = std::getenv("HOME");
+  const std::string home = homeVariable ? homeVariable : "";
+  const bool withShare = !subdir.empty();
 
-    std::vector<std::string> candidates;
-    candidates.push_back("." + base);
-    candidates.push_back(home + "/lib" + base);
-    if (withShare)
-        candidates.push_back(home + "/share/" + subdir + base);
-    for (const char* directory : {"/lib", "/usr/lib", "/usr/local/lib", "/usr/X11/lib",
-                                  "/usr/lib/X11", "/usr/openwin/lib"})
-        candidates.push_back(directory + base);
-    if (withShare) {
-        candidates.push_back("/usr/share/" + subdir + base);
-        candidates.push_back("/usr/local/share/" + subdir + base);
-    }
+  std::vector<std::string> candidates;
+  candidates.push_back("." + base);
+  candidates.push_back(home + "/lib" + base);
+  if (withShare)
+    candidates.push_back(home + "/share/" + subdir + base);
+  for (const char* directory :
+       {"/lib", "/usr/lib", "/usr/local/lib", "/usr/X11/lib", "/usr/lib/X11", "/usr/openwin/lib"})
+    candidates.push_back(directory + base);
+  if (withShare) {
+    candidates.push_back("/usr/share/" + subdir + base);
+    candidates.push_back("/usr/local/share/" + subdir + base);
+  }
 
-    for (const std::string& candidate : candidates)
-        if (FileExists(candidate))
-            return qzcFileName(candidate);
-    return qzcFileName();
+  for (const std::string& candidate : candidates)
+    if (FileExists(candidate))
+      return qzcFileName(candidate);
+  return qzcFileName();
 }

@@ -7,20 +7,19 @@
 
 #include <utility>
 
-class qzcFileName : public qzcString
-{
-public:
-    using qzcString::qzcString;
-    using qzcString::operator=;
-    qzcFileName() = default;
-    qzcFileName(const qzcString& text) : qzcString(text) {}
-    qzcFileName(qzcString&& text) : qzcString(std::move(text)) {}
+class qzcFileName : public qzcString {
+ public:
+  using qzcString::qzcString;
+  using qzcString::operator=;
+  qzcFileName() = default;
+  qzcFileName(const qzcString& text) : qzcString(text) {}
+  qzcFileName(qzcString&& text) : qzcString(std::move(text)) {}
 
-    // For dir/sub/name.ext.gz: "dir/sub/", "name.ext.gz", "gz", "name.ext".
-    qzcString GetDirectory() const;
-    qzcString GetName() const;
-    qzcString GetExtension() const;
-    qzcString GetNameWithoutExtension() const;
+  // For dir/sub/name.ext.gz: "dir/sub/", "name.ext.gz", "gz", "name.ext".
+  qzcString GetDirectory() const;
+  qzcString GetName() const;
+  qzcString GetExtension() const;
+  qzcString GetNameWithoutExtension() const;
 };
 
 // The first existing file named like name (its directory part ignored) in

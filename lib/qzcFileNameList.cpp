@@ -6,31 +6,25 @@
 #include <glob.h>
 #include <iostream>
 
-qzcFileNameList::iterator qzcFileNameList::glob(iterator where, const qzcFileName& pattern)
-{
-    static const char* const signature =
-        "iterator qzcFileNameList::glob( iterator, const qzcFileName& )";
-    glob_t matches;
-    const int status = ::glob(pattern.c_str(), GLOB_NOSORT, nullptr, &matches);
-    if (status == 0) {
-        for (size_t i = 0; i < matches.gl_pathc; ++i)
-            insert(where, qzcFileName(matches.gl_pathv[i]));
-    } else {
-        std::cerr << signature << std::endl
-                  << (status == GLOB_NOSPACE ? "running out of memory!"
-                                             : "Error while using system glob!")
-                  << std::endl;
-    }
-    globfree(&matches);
-    return where;
+qzcFileNameList::iterator qzcFileNameList::glob(iterator where, const qzcFileName& pattern) {
+  static const char* const signature = "iterator qzcFileNameList::glob( iterator, const qzcFileName& )";
+  glob_t matches;
+  const int status = ::glob(pattern.c_str(), GLOB_NOSORT, nullptr, &matches);
+  if (status == 0) {
+    for (size_t i = 0; i < matches.gl_pathc; ++i)
+      insert(where, qzcFileName(matches.gl_pathv[i]));
+  } else {
+    std::cerr << signature << std::endl
+              << (status == GLOB_NOSPACE ? "running out of memory!" : "Error while using system glob!") << std::endl;
+  }
+  globfree(&matches);
+  return where;
 }
 
-std::ostream& qzcFileNameList::Print(std::ostream& os) const
-{
-    for (const_iterator name = begin(); name != end() && os; ++name)
-        os << *name << '\n';
-    if (!os)
-        qzcError("ostream& qzcFileNameList::Print( ostream& ) const",
-                 "while sending instance to ostream!").Report();
-    return os;
+std::ostream& qzcFileNameList::Print(std::ostream& os) const {
+  for (const_iterator name = begin(); name != end() && os; ++name)
+    os << *name << '\n';
+  if (!os)
+    qzcError("ostream& qzcFileNameList::Print( ostream& ) const", "while sending instance to ostream!").Report();
+  return os;
 }

@@ -8,17 +8,16 @@
 #include <list>
 #include <ostream>
 
-class qzcFileNameList : public virtual qzcObject, public std::list<qzcFileName>
-{
-public:
-    // Expands pattern (unsorted: the order of the directory) and inserts
-    // every match before where. A pattern that matches nothing, or an
-    // expansion that fails, inserts nothing and complains on standard
-    // error. Returns where.
-    iterator glob(iterator where, const qzcFileName& pattern);
+class qzcFileNameList : public virtual qzcObject, public std::list<qzcFileName> {
+ public:
+  // Expands pattern (unsorted: the order of the directory) and inserts
+  // every match before where. A pattern that matches nothing, or an
+  // expansion that fails, inserts nothing and complains on standard
+  // error. Returns where.
+  iterator glob(iterator where, const qzcFileName& pattern);
 
-    // Every name on a line of its own, in list order.
-    std::ostream& Print(std::ostream& os) const override;
+  // Every name on a line of its own, in list order.
+  std::ostream& Print(std::ostream& os) const override;
 };
 
 #endif

@@ -23,10 +23,13 @@ bool qzcIoFunctions::HasSignature(std::istream& is, ULONG offset, const char* si
     taken += char(c);
     matches = c == UBYTE(signature[i]);
   }
-  if (matches && keep) return true;
+  if (matches && keep)
+    return true;
   // A file shorter than the signature's place is no file with a signature,
   // but it may still be a small bare set: give it back whole and readable.
-  if (is.eof()) is.clear();
-  for (auto c = taken.rbegin(); c != taken.rend(); ++c) is.putback(*c);
+  if (is.eof())
+    is.clear();
+  for (auto c = taken.rbegin(); c != taken.rend(); ++c)
+    is.putback(*c);
   return matches;
 }

@@ -7,7 +7,7 @@
 #include "lib/qzcTypes.h"
 
 class qzcIoFunctions {
-public:
+ public:
   // True when the length bytes of signature follow the first offset bytes
   // (offset at most 1000). On a match with keep set the stream stays after
   // the signature; otherwise every byte read is put back, so the stream is

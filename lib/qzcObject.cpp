@@ -7,34 +7,29 @@
 
 namespace {
 
-void ComplainNotImplemented(const char* signature)
-{
-    std::cerr << ">> Error " << signature << std::endl;
-    std::cerr << "         sorry, function not implemented!" << std::endl;
+void ComplainNotImplemented(const char* signature) {
+  std::cerr << ">> Error " << signature << std::endl;
+  std::cerr << "         sorry, function not implemented!" << std::endl;
 }
 
 }  // namespace
 
-std::ostream& qzcObject::Print(std::ostream& os) const
-{
-    ComplainNotImplemented("ostream& qzcObject::Print( ostream& ) const");
-    return os;
+std::ostream& qzcObject::Print(std::ostream& os) const {
+  ComplainNotImplemented("ostream& qzcObject::Print( ostream& ) const");
+  return os;
 }
 
-std::istream& qzcObject::Parse(std::istream& is)
-{
-    ComplainNotImplemented("istream& qzcObject::Parse( istream& )");
-    return is;
+std::istream& qzcObject::Parse(std::istream& is) {
+  ComplainNotImplemented("istream& qzcObject::Parse( istream& )");
+  return is;
 }
 
-ofbstream& qzcObject::Write(ofbstream& ofs) const
-{
-    ComplainNotImplemented("ofbstream& qzcObject::Write( ofbstream& ) const");
-    return ofs;
+ofbstream& qzcObject::Write(ofbstream& ofs) const {
+  ComplainNotImplemented("ofbstream& qzcObject::Write( ofbstream& ) const");
+  return ofs;
 }
 
-ifbstream& qzcObject::Read(ifbstream& ifs)
-{
-    ComplainNotImplemented("ifbstream& qzcObject::Read( ifbstream& )");
-    return ifs;
+ifbstream& qzcObject::Read(ifbstream& ifs) {
+  ComplainNotImplemented("ifbstream& qzcObject::Read( ifbstream& )");
+  return ifs;
 }

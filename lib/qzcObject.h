@@ -9,15 +9,14 @@
 class ofbstream;
 class ifbstream;
 
-class qzcObject
-{
-public:
-    virtual ~qzcObject() = default;
+class qzcObject {
+ public:
+  virtual ~qzcObject() = default;
 
-    virtual std::ostream& Print(std::ostream& os) const;
-    virtual std::istream& Parse(std::istream& is);
-    virtual ofbstream& Write(ofbstream& ofs) const;
-    virtual ifbstream& Read(ifbstream& ifs);
+  virtual std::ostream& Print(std::ostream& os) const;
+  virtual std::istream& Parse(std::istream& is);
+  virtual ofbstream& Write(ofbstream& ofs) const;
+  virtual ifbstream& Read(ifbstream& ifs);
 };
 
 #endif

@@ -5,15 +5,14 @@
 
 #include "lib/qzcException.h"
 
-class qzcWarning : public qzcException
-{
-public:
-    qzcWarning() = default;
-    explicit qzcWarning(const char* signature) : qzcException(signature) {}
-    qzcWarning(const char* signature, const char* format, ...);
+class qzcWarning : public qzcException {
+ public:
+  qzcWarning() = default;
+  explicit qzcWarning(const char* signature) : qzcException(signature) {}
+  qzcWarning(const char* signature, const char* format, ...);
 
-    void Report() const override;
-    char Kind() const override { return 'W'; }
+  void Report() const override;
+  char Kind() const override { return 'W'; }
 };
 
 #endif

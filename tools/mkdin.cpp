@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   // Show every report of a failure rather than stop at the first.
   qzcException::errorChannel.limit = 65535;
   qzcFileNameList parts;
-  for (int n = 2; n < argc; ++n) parts.push_back(qzcFileName(argv[n]));
+  for (int n = 2; n < argc; ++n)
+    parts.push_back(qzcFileName(argv[n]));
   return qzmDicomDataElementDictionary::MakeDictionary(qzcFileName(argv[1]), parts) ? 0 : 1;
 }

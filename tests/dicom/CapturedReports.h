@@ -12,7 +12,7 @@
 #include "lib/qzcException.h"
 
 class CapturedReports {
-public:
+ public:
   CapturedReports() : savedErrors_(qzcException::errorChannel), savedWarnings_(qzcException::warningChannel) {
     Redirect(qzcException::errorChannel, errors_);
     Redirect(qzcException::warningChannel, warnings_);
@@ -29,7 +29,7 @@ public:
   ::testing::AssertionResult Error(const std::string& text) const { return Holds(Errors(), text); }
   ::testing::AssertionResult Warning(const std::string& text) const { return Holds(Warnings(), text); }
 
-private:
+ private:
   static void Redirect(qzcReportChannel& channel, std::ostringstream& text) {
     channel.stream = &text;
     channel.enabled = true;
@@ -37,7 +37,8 @@ private:
     channel.limit = 65535;
   }
   static ::testing::AssertionResult Holds(const std::string& reports, const std::string& text) {
-    if (reports.find(text) != std::string::npos) return ::testing::AssertionSuccess();
+    if (reports.find(text) != std::string::npos)
+      return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "no \"" << text << "\" in:\n" << reports;
   }
 

@@ -27,7 +27,8 @@ std::vector<std::string> CorpusFiles() {
   if (DIR* folder = opendir(CorpusFolder)) {
     while (const dirent* entry = readdir(folder)) {
       const std::string name = entry->d_name;
-      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dcm") == 0) files.push_back(name);
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dcm") == 0)
+        files.push_back(name);
     }
     closedir(folder);
   }
@@ -75,26 +76,32 @@ std::string Normalised(const qzmDicomDataElementValue& value) {
         numbers += (i ? "\\" : "") + std::to_string(value.GetVR() == D::US ? int(value.US(i)) : int(value.SS(i)));
       return numbers;
     }
-    default: return Trimmed(value.LO());
+    default:
+      return Trimmed(value.LO());
   }
 }
 
 // The common elements of the top level of dcmdump's listing of a file.
 std::map<Tag, std::string> DcmdumpValues(const std::string& file, testsupport::RunResult* run = nullptr) {
   const testsupport::RunResult result = testsupport::Run("dcmdump -M -Un +L '" + file + "'");
-  if (run) *run = result;
+  if (run)
+    *run = result;
   std::map<Tag, std::string> values;
   std::istringstream lines(result.out);
   std::string line;
   while (std::getline(lines, line)) {
     unsigned group = 0, element = 0;
-    if (line.size() < 16 || line[0] != '(' || std::sscanf(line.c_str(), "(%4x,%4x)", &group, &element) != 2) continue;
+    if (line.size() < 16 || line[0] != '(' || std::sscanf(line.c_str(), "(%4x,%4x)", &group, &element) != 2)
+      continue;
     const Tag tag{UWORD(group), UWORD(element)};
-    if (std::find(std::begin(CommonTags), std::end(CommonTags), tag) == std::end(CommonTags)) continue;
+    if (std::find(std::begin(CommonTags), std::end(CommonTags), tag) == std::end(CommonTags))
+      continue;
     std::string value = Trimmed(line.substr(15, line.rfind(" #") - 15));
     const std::string vr = line.substr(12, 2);
-    if (value == "(no value available)" || vr == "UN") continue;
-    if (!value.empty() && value.front() == '[') value = value.substr(1, value.rfind(']') - 1);
+    if (value == "(no value available)" || vr == "UN")
+      continue;
+    if (!value.empty() && value.front() == '[')
+      value = value.substr(1, value.rfind(']') - 1);
     values[tag] = vr == "DA" ? Without(value, '.') : vr == "TM" ? Without(value, ':').substr(0, 6) : Trimmed(value);
   }
   return values;
@@ -107,31 +114,36 @@ int ExpectAgreement(const Set& set, const std::map<Tag, std::string>& dcmdump, c
   for (const Tag& tag : CommonTags) {
     const auto ours = set.find(tag);
     const auto theirs = dcmdump.find(tag);
-    if (ours == set.end() || theirs == dcmdump.end() || ours->second.GetVR() == D::UN) continue;
+    if (ours == set.end() || theirs == dcmdump.end() || ours->second.GetVR() == D::UN)
+      continue;
     EXPECT_EQ(Normalised(ours->second), theirs->second) << what << " " << tag;
     ++compared;
   }
   return compared;
 }
 
-bool HaveCorpus() { return !CorpusFiles().empty(); }
+bool HaveCorpus() {
+  return !CorpusFiles().empty();
+}
 
 }  // namespace
 
 TEST(Corpus, EveryFileReadsWithoutACrash) {
-  if (!HaveCorpus()) GTEST_SKIP() << "python3-pydicom's test files are not installed";
+  if (!HaveCorpus())
+    GTEST_SKIP() << "python3-pydicom's test files are not installed";
   CapturedReports reports;
   std::vector<std::string> unread;
   for (const std::string& name : CorpusFiles()) {
     Set set;
-    if (!set.Load(std::string(CorpusFolder) + "/" + name)) unread.push_back(name);
+    if (!set.Load(std::string(CorpusFolder) + "/" + name))
+      unread.push_back(name);
   }
   // Known not to read: bare explicit VR sets (read as implicit VR), damaged
   // or truncated files, a deflated body, and a meta group in explicit VR
   // without transfer syntax whose retry is implicit VR.
   const std::vector<std::string> expectedUnread = {
-      "ExplVR_BigEndNoMeta.dcm", "ExplVR_LitEndNoMeta.dcm", "MR_truncated.dcm",      "SC_rgb_jpeg.dcm",
-      "image_dfl.dcm",           "meta_missing_tsyntax.dcm", "no_meta.dcm",          "rtplan_truncated.dcm"};
+      "ExplVR_BigEndNoMeta.dcm", "ExplVR_LitEndNoMeta.dcm",  "MR_truncated.dcm", "SC_rgb_jpeg.dcm",
+      "image_dfl.dcm",           "meta_missing_tsyntax.dcm", "no_meta.dcm",      "rtplan_truncated.dcm"};
   for (const std::string& name : unread)
     EXPECT_NE(std::find(expectedUnread.begin(), expectedUnread.end(), name), expectedUnread.end()) << name;
   EXPECT_LE(unread.size(), expectedUnread.size());
@@ -140,14 +152,16 @@ TEST(Corpus, EveryFileReadsWithoutACrash) {
 // Common values agree with dcmdump's, and the sets written back are read by
 // dcmdump without an error and show the same values.
 TEST(Corpus, CommonValuesAgreeWithDcmdumpAndSetsWrittenBackToo) {
-  if (!HaveCorpus() || !testsupport::HaveProgram("dcmdump")) GTEST_SKIP() << "pydicom's files or dcmdump missing";
+  if (!HaveCorpus() || !testsupport::HaveProgram("dcmdump"))
+    GTEST_SKIP() << "pydicom's files or dcmdump missing";
   CapturedReports reports;
   testsupport::TempDir dir;
   int written = 0, compared = 0, comparedBack = 0;
   for (const std::string& name : CorpusFiles()) {
     const std::string file = std::string(CorpusFolder) + "/" + name, copy = dir.file(name);
     Set set;
-    if (!set.Load(file)) continue;
+    if (!set.Load(file))
+      continue;
     compared += ExpectAgreement(set, DcmdumpValues(file), name);
     ASSERT_TRUE(set.Save(copy)) << name;
     testsupport::RunResult run;
@@ -165,13 +179,15 @@ TEST(Corpus, CommonValuesAgreeWithDcmdumpAndSetsWrittenBackToo) {
 // The bare explicit VR sets that the automatic reading takes for implicit VR
 // read in full once their syntax is given, in either byte order.
 TEST(Corpus, BareExplicitSetsReadWithTheirSyntaxGiven) {
-  if (!HaveCorpus() || !testsupport::HaveProgram("dcmdump")) GTEST_SKIP() << "pydicom's files or dcmdump missing";
+  if (!HaveCorpus() || !testsupport::HaveProgram("dcmdump"))
+    GTEST_SKIP() << "pydicom's files or dcmdump missing";
   CapturedReports reports;
   const std::pair<const char*, iobsManipulator> files[] = {{"ExplVR_LitEndNoMeta.dcm", explicit_little_endian},
                                                            {"ExplVR_BigEndNoMeta.dcm", explicit_big_endian}};
   for (const auto& file : files) {
     const std::string path = std::string(CorpusFolder) + "/" + file.first;
-    if (!testsupport::FileExists(path)) continue;
+    if (!testsupport::FileExists(path))
+      continue;
     Set set;
     ASSERT_TRUE(set.Load(path, nullptr, file.second)) << file.first << reports.Errors();
     EXPECT_EQ(set.find(0x0008, 0x0060)->second.CS(), "RTPLAN") << file.first;

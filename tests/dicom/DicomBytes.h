@@ -17,7 +17,7 @@ namespace dicombytes {
 typedef std::vector<unsigned char> Bytes;
 
 class Builder {
-public:
+ public:
   explicit Builder(bool bigEndian = false) : big_(bigEndian) {}
 
   Builder& U16(unsigned value) {
@@ -68,7 +68,8 @@ public:
     Builder group;
     group.Explicit(0x0002, 0x0001, "OB", Bytes{0, 1});
     group.Explicit(0x0002, 0x0002, "UI", Even("1.2.840.10008.5.1.4.1.1.7", '\0'));
-    if (!syntax.empty()) group.Explicit(0x0002, 0x0010, "UI", Even(syntax, '\0'));
+    if (!syntax.empty())
+      group.Explicit(0x0002, 0x0010, "UI", Even(syntax, '\0'));
     Builder length;
     length.Explicit(0x0002, 0x0000, "UL", Builder().U32(group.bytes_.size()).bytes_);
     return Raw(length.bytes_).Raw(group.bytes_);
@@ -79,21 +80,25 @@ public:
 
   static bool IsLong(const std::string& vr) {
     for (const char* token : {"OB", "OW", "OF", "OD", "OL", "OV", "SQ", "UN", "UC", "UR", "UT", "SV", "UV"})
-      if (vr == token) return true;
+      if (vr == token)
+        return true;
     return false;
   }
   // A text padded to even length.
   static std::string Even(std::string text, char pad = ' ') {
-    if (text.size() % 2) text += pad;
+    if (text.size() % 2)
+      text += pad;
     return text;
   }
 
-private:
+ private:
   bool big_;
   Bytes bytes_;
 };
 
-inline Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+inline Bytes ToBytes(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
 
 // Writes the bytes to a file of the folder and reads them as a whole file.
 inline bool LoadBytes(const testsupport::TempDir& dir, const Bytes& bytes, qzmDicomDataElementSet& set,
@@ -107,7 +112,8 @@ inline Bytes SavedBytes(const testsupport::TempDir& dir, const qzmDicomDataEleme
                         iobsManipulator manipulator = nullptr, bool* ok = nullptr) {
   const std::string name = dir.file("out.dcm");
   const bool saved = set.Save(name, manipulator);
-  if (ok) *ok = saved;
+  if (ok)
+    *ok = saved;
   return testsupport::ReadBytes(name);
 }
 

@@ -28,7 +28,9 @@ typedef std::vector<unsigned char> Bytes;
 
 const qzcIndex n = Description::VMUnbounded;
 
-std::tuple<int, int, int> Triple(const Description::VM& vm) { return {vm.First(), vm.Last(), vm.Step()}; }
+std::tuple<int, int, int> Triple(const Description::VM& vm) {
+  return {vm.First(), vm.Last(), vm.Step()};
+}
 
 template <typename T>
 std::string Text(const T& value) {
@@ -53,7 +55,8 @@ Dictionary Parsed(const std::string& text, CapturedReports& reports, bool expect
 
 qzcFileNameList ListOf(std::initializer_list<std::string> names) {
   qzcFileNameList list;
-  for (const std::string& name : names) list.push_back(qzcFileName(name));
+  for (const std::string& name : names)
+    list.push_back(qzcFileName(name));
   return list;
 }
 
@@ -109,9 +112,9 @@ TEST(VMToken, ParsesEveryFormAndPrintsItInFourCharacters) {
     std::tuple<int, int, int> range;
     const char* printed;
   } cases[] = {
-      {"1", {1, 1, 1}, "1   "},       {"1-3", {1, 3, 1}, "1-3 "},    {"1-n", {1, n, 1}, "1-n "},
-      {"2n", {0, n, 2}, "2n  "},      {"n", {0, n, 1}, "n   "},      {"1-2n", {1, n, 2}, "1-2n"},
-      {"2-2n", {2, n, 2}, "2-2n"},    {"1-99", {1, 99, 1}, "1-99"},  {"16", {16, 16, 1}, "16  "},
+      {"1", {1, 1, 1}, "1   "},    {"1-3", {1, 3, 1}, "1-3 "},   {"1-n", {1, n, 1}, "1-n "},
+      {"2n", {0, n, 2}, "2n  "},   {"n", {0, n, 1}, "n   "},     {"1-2n", {1, n, 2}, "1-2n"},
+      {"2-2n", {2, n, 2}, "2-2n"}, {"1-99", {1, 99, 1}, "1-99"}, {"16", {16, 16, 1}, "16  "},
       {"n-2", {0, n, 1}, "n   "},
   };
   for (const auto& c : cases) {
@@ -220,10 +223,10 @@ TEST(DictionaryBinary, LayoutIsLittleEndianWithTwoByteLengthsAndAnEmptyRepositor
   dictionary.label = "L";
   dictionary[Tag(0x0010, 0x0020)] = Description(Description::LO, {1, n, 2}, "ID", true);
   ASSERT_TRUE(dictionary.Save(qzcFileName(dir.file("one.din"))));
-  EXPECT_EQ((Bytes{0x01, 0x00, 'L',  0x01, 0x00,                     // label, count
-                   0x10, 0x00, 0x20, 0x00, 104,                      // tag, vr
-                   0x01, 0x00, 0xFF, 0x7F, 0x02, 0x00,               // vm
-                   0x02, 0x00, 'I',  'D',  0x01, 0x00}),             // name, retired
+  EXPECT_EQ((Bytes{0x01, 0x00, 'L',  0x01, 0x00,          // label, count
+                   0x10, 0x00, 0x20, 0x00, 104,           // tag, vr
+                   0x01, 0x00, 0xFF, 0x7F, 0x02, 0x00,    // vm
+                   0x02, 0x00, 'I',  'D',  0x01, 0x00}),  // name, retired
             testsupport::ReadBytes(dir.file("one.din")));
 }
 
@@ -254,8 +257,8 @@ TEST(DictionaryBinary, LengthsBeyondTheFileAreRefusedBeforeReading) {
   testsupport::TempDir dir;
   CapturedReports reports;
   // A label, then an entry whose name claims 65535 bytes that are not there.
-  testsupport::WriteBytes(dir.file("lying.din"), {0x00, 0x00, 0x01, 0x00, 0x10, 0x00, 0x10, 0x00, 106, 0x01, 0x00,
-                                                  0x01, 0x00, 0x01, 0x00, 0xFF, 0xFF, 'A', 'B'});
+  testsupport::WriteBytes(dir.file("lying.din"), {0x00, 0x00, 0x01, 0x00, 0x10, 0x00, 0x10, 0x00, 106, 0x01, 0x00, 0x01,
+                                                  0x00, 0x01, 0x00, 0xFF, 0xFF, 'A', 'B'});
   Dictionary loaded;
   EXPECT_FALSE(loaded.Load(qzcFileName(dir.file("lying.din"))));
   EXPECT_TRUE(loaded.empty());
@@ -280,7 +283,14 @@ TEST(DictionaryFiles, SaveChoosesTheFormByExtension) {
   }
   struct stat status;
   ASSERT_EQ(0, stat(dir.file("d.dic").c_str(), &status));
-  EXPECT_EQ(0664 & ~[] { mode_t mask = umask(0); umask(mask); return mask; }(), status.st_mode & 0777);
+  EXPECT_EQ(
+      0664 &
+          ~[] {
+            mode_t mask = umask(0);
+            umask(mask);
+            return mask;
+          }(),
+      status.st_mode & 0777);
 
   EXPECT_FALSE(dictionary.Save(qzcFileName(dir.file("missing/d.dic"))));
   EXPECT_TRUE(reports.Error("while opening file"));
@@ -345,21 +355,24 @@ TEST(DictionaryFiles, BuildDictionaryReportsAFaultyPartAndWritesNothing) {
 // Runs the body in another working folder with HOME pointing there too, so
 // that no default dictionary can be found.
 class ElsewhereTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     char buffer[PATH_MAX];
     ASSERT_NE(nullptr, getcwd(buffer, sizeof buffer));
     savedFolder_ = buffer;
     const char* home = std::getenv("HOME");
     hadHome_ = home != nullptr;
-    if (hadHome_) savedHome_ = home;
+    if (hadHome_)
+      savedHome_ = home;
     ASSERT_EQ(0, chdir(dir_.path().c_str()));
     setenv("HOME", dir_.path().c_str(), 1);
   }
   void TearDown() override {
     EXPECT_EQ(0, chdir(savedFolder_.c_str()));
-    if (hadHome_) setenv("HOME", savedHome_.c_str(), 1);
-    else unsetenv("HOME");
+    if (hadHome_)
+      setenv("HOME", savedHome_.c_str(), 1);
+    else
+      unsetenv("HOME");
   }
   testsupport::TempDir dir_;
   std::string savedFolder_, savedHome_;
@@ -367,9 +380,10 @@ protected:
 };
 
 TEST_F(ElsewhereTest, AutoLoadWithoutDictionariesWarnsOnlyAndRestoresTheErrorChannel) {
-  for (const char* path : {"/usr/share/dicom/dicom.din", "/usr/share/dicom/dicom.dic", "/usr/local/share/dicom/dicom.din",
-                           "/usr/local/share/dicom/dicom.dic"})
-    if (testsupport::FileExists(path)) GTEST_SKIP() << "a default dictionary is installed: " << path;
+  for (const char* path : {"/usr/share/dicom/dicom.din", "/usr/share/dicom/dicom.dic",
+                           "/usr/local/share/dicom/dicom.din", "/usr/local/share/dicom/dicom.dic"})
+    if (testsupport::FileExists(path))
+      GTEST_SKIP() << "a default dictionary is installed: " << path;
   CapturedReports reports;
   Dictionary dictionary;
   EXPECT_FALSE(dictionary.AutoLoad());
@@ -399,7 +413,8 @@ TEST(DictionaryData, TheShippedTextDictionaryLoadsWithoutAReportAndIsWhatPrintWr
   const std::pair<Tag, Description::VR> entries[] = {
       {{0x0010, 0x0010}, Description::PN}, {{0x0028, 0x0106}, Description::xs}, {{0x7FE0, 0x0010}, Description::ox},
       {{0x601E, 0x3000}, Description::ox}, {{0x0008, 0x0120}, Description::LT}, {{0x0028, 0x0000}, Description::UL}};
-  for (const auto& entry : entries) EXPECT_EQ(entry.second, dictionary.at(entry.first).vr) << entry.first;
+  for (const auto& entry : entries)
+    EXPECT_EQ(entry.second, dictionary.at(entry.first).vr) << entry.first;
   EXPECT_EQ(0u, dictionary.count(Tag(0x6020, 0x3000)) + dictionary.count(Tag(0xFFFE, 0xE000)));
   EXPECT_TRUE(dictionary.at(Tag(0x0000, 0x0001)).retired);
 
@@ -407,12 +422,14 @@ TEST(DictionaryData, TheShippedTextDictionaryLoadsWithoutAReportAndIsWhatPrintWr
   std::string lines;
   std::istringstream file(testsupport::ReadText(path));
   for (std::string line; std::getline(file, line);)
-    if (line.empty() || line[0] != '#') lines += line + "\n";
+    if (line.empty() || line[0] != '#')
+      lines += line + "\n";
   EXPECT_EQ(lines, Printed(dictionary));
 }
 
 TEST(DictionaryData, TheBuildFolderRepositoryAutoLoadsAndMatchesTheText) {
-  if (!testsupport::FileExists("dicom.din")) GTEST_SKIP() << "no dicom.din in the working folder";
+  if (!testsupport::FileExists("dicom.din"))
+    GTEST_SKIP() << "no dicom.din in the working folder";
   CapturedReports reports;
   Dictionary repository, text;
   ASSERT_TRUE(repository.AutoLoad());

@@ -20,7 +20,9 @@ namespace {
 
 const char* const PatientName = "DOE^JOHN";
 
-Bytes U16Bytes(unsigned value) { return Builder().U16(value).bytes(); }
+Bytes U16Bytes(unsigned value) {
+  return Builder().U16(value).bytes();
+}
 
 // The value of an element of the set; an UNDEFINED value when it is missing.
 const qzmDicomDataElementValue& At(const Set& set, UWORD group, UWORD element) {
@@ -29,17 +31,26 @@ const qzmDicomDataElementValue& At(const Set& set, UWORD group, UWORD element) {
   return found == set.end() ? missing : found->second;
 }
 
-std::string PatientOf(const Set& set) { return At(set, 0x0010, 0x0010).PN(); }
+std::string PatientOf(const Set& set) {
+  return At(set, 0x0010, 0x0010).PN();
+}
 
 // A small explicit VR little endian file: meta group, a few common elements
 // of several VRs, a private element and native pixel data.
 Bytes ExplicitFile(const std::string& syntax = Set::ExplicitVRLittleEndian, const Bytes& pixels = Bytes(64, 7)) {
-  return Builder().Preamble().Meta(syntax)
-      .Explicit(0x0008, 0x0020, "DA", "19991231").Explicit(0x0008, 0x0030, "TM", "101530.5")
-      .Explicit(0x0008, 0x0060, "CS", "MR").Explicit(0x0009, 0x0010, "LO", "PRIVATE ")
-      .Explicit(0x0010, 0x0010, "PN", PatientName).Explicit(0x0010, 0x1010, "AS", "045Y")
-      .Explicit(0x0018, 0x0050, "DS", "2.5 ").Explicit(0x0028, 0x0010, "US", U16Bytes(8))
-      .Explicit(0x0028, 0x0011, "US", U16Bytes(4)).Explicit(0x0028, 0x1050, "DS", "40")
+  return Builder()
+      .Preamble()
+      .Meta(syntax)
+      .Explicit(0x0008, 0x0020, "DA", "19991231")
+      .Explicit(0x0008, 0x0030, "TM", "101530.5")
+      .Explicit(0x0008, 0x0060, "CS", "MR")
+      .Explicit(0x0009, 0x0010, "LO", "PRIVATE ")
+      .Explicit(0x0010, 0x0010, "PN", PatientName)
+      .Explicit(0x0010, 0x1010, "AS", "045Y")
+      .Explicit(0x0018, 0x0050, "DS", "2.5 ")
+      .Explicit(0x0028, 0x0010, "US", U16Bytes(8))
+      .Explicit(0x0028, 0x0011, "US", U16Bytes(4))
+      .Explicit(0x0028, 0x1050, "DS", "40")
       .Explicit(0x7FE0, 0x0010, "OW", pixels);
 }
 
@@ -60,7 +71,7 @@ std::map<Tag, std::string> Contents(const Set& set) {
       qzcDataLocation<UBYTE> bytes = value.OB();
       qzcDataLocation<UWORD> words = value.OW();
       const UBYTE* data = value.GetVR() == D::OB ? bytes.GetMemoryLocation()
-                                                  : reinterpret_cast<const UBYTE*>(words.GetMemoryLocation());
+                                                 : reinterpret_cast<const UBYTE*>(words.GetMemoryLocation());
       const ULONG size = value.GetVR() == D::OB ? bytes.GetSize() : 2 * words.GetSize();
       text << std::string(reinterpret_cast<const char*>(data), size);
     } else {
@@ -97,10 +108,14 @@ TEST(SetRead, ExplicitFileWithMetaGroupWholeOrFiltered) {
 TEST(SetRead, BareSetsAreImplicitLittleEndianUnlessToldOtherwise) {
   CapturedReports reports;
   testsupport::TempDir dir;
-  const Bytes implicitSet = Builder().Implicit(0x0008, 0x0060, "CT").Implicit(0x0010, 0x0010, PatientName)
-      .Implicit(0x0011, 0x1010, "private!")  // not in the dictionary
-      .Implicit(0x0028, 0x0010, U16Bytes(512)).Implicit(0x0028, 0x1052, "-1024 ")
-      .Implicit(0x4008, 0x0300, std::string(140, 'x'));  // longer than a preamble and signature
+  const Bytes implicitSet =
+      Builder()
+          .Implicit(0x0008, 0x0060, "CT")
+          .Implicit(0x0010, 0x0010, PatientName)
+          .Implicit(0x0011, 0x1010, "private!")  // not in the dictionary
+          .Implicit(0x0028, 0x0010, U16Bytes(512))
+          .Implicit(0x0028, 0x1052, "-1024 ")
+          .Implicit(0x4008, 0x0300, std::string(140, 'x'));  // longer than a preamble and signature
   Set set, told;
   ASSERT_TRUE(dicombytes::LoadBytes(dir, implicitSet, set));
   EXPECT_EQ(At(set, 0x0028, 0x0010).US(), 512);
@@ -122,9 +137,14 @@ TEST(SetRead, ImplicitPseudoVRsFollowThePixelRepresentation) {
   testsupport::TempDir dir;
   for (const UWORD representation : {0, 1}) {
     Set set;
-    ASSERT_TRUE(dicombytes::LoadBytes(dir, Builder().Preamble().Meta(Set::ImplicitVRLittleEndian)
-        .Implicit(0x0028, 0x0103, U16Bytes(representation)).Implicit(0x0028, 0x0106, U16Bytes(0xFFFB))
-        .Implicit(0x7FE0, 0x0010, Builder().U16(1).U16(2).bytes()), set));
+    ASSERT_TRUE(dicombytes::LoadBytes(dir,
+                                      Builder()
+                                          .Preamble()
+                                          .Meta(Set::ImplicitVRLittleEndian)
+                                          .Implicit(0x0028, 0x0103, U16Bytes(representation))
+                                          .Implicit(0x0028, 0x0106, U16Bytes(0xFFFB))
+                                          .Implicit(0x7FE0, 0x0010, Builder().U16(1).U16(2).bytes()),
+                                      set));
     const qzmDicomDataElementValue& smallest = At(set, 0x0028, 0x0106);
     EXPECT_EQ(smallest.GetVR(), representation ? D::SS : D::US);
     EXPECT_EQ(Printed(smallest), representation ? "-5" : "65531");
@@ -135,11 +155,21 @@ TEST(SetRead, ImplicitPseudoVRsFollowThePixelRepresentation) {
 TEST(SetRead, PrivateTagsInImplicitVRAreCountedAsNotFound) {
   CapturedReports reports;
   testsupport::TempDir dir;
-  const Bytes file = Builder().Preamble().Meta(Set::ImplicitVRLittleEndian)
-      .Implicit(0x0009, 0x0010, "GEMS_IDEN_01").Implicit(0x0009, 0x1001, "x ")
-      .Tag(0x0009, 0x1002).U32(0xFFFFFFFF).Tag(0xFFFE, 0xE000).U32(0xFFFFFFFF)  // private sequence
-      .Implicit(0x0009, 0x1003, "in an item").Tag(0xFFFE, 0xE00D).U32(0).Tag(0xFFFE, 0xE0DD).U32(0)
-      .Implicit(0x0010, 0x0010, PatientName);
+  const Bytes file = Builder()
+                         .Preamble()
+                         .Meta(Set::ImplicitVRLittleEndian)
+                         .Implicit(0x0009, 0x0010, "GEMS_IDEN_01")
+                         .Implicit(0x0009, 0x1001, "x ")
+                         .Tag(0x0009, 0x1002)
+                         .U32(0xFFFFFFFF)
+                         .Tag(0xFFFE, 0xE000)
+                         .U32(0xFFFFFFFF)  // private sequence
+                         .Implicit(0x0009, 0x1003, "in an item")
+                         .Tag(0xFFFE, 0xE00D)
+                         .U32(0)
+                         .Tag(0xFFFE, 0xE0DD)
+                         .U32(0)
+                         .Implicit(0x0010, 0x0010, PatientName);
   Set set;
   ASSERT_TRUE(dicombytes::LoadBytes(dir, file, set));
   EXPECT_EQ(PatientOf(set), PatientName);
@@ -152,13 +182,19 @@ TEST(SetRead, MetaGroupWithoutTransferSyntaxIsRetriedInImplicitVR) {
   CapturedReports reports;
   // An old file whose meta group is in implicit VR.
   const std::string uid = Builder::Even(Set::ExplicitVRLittleEndian, '\0');
-  EXPECT_TRUE(dicombytes::LoadBytes(dir, Builder().Preamble().Implicit(0x0002, 0x0000, Builder().U32(8 + uid.size()))
-      .Implicit(0x0002, 0x0010, uid).Explicit(0x0010, 0x0010, "PN", PatientName), old));
+  EXPECT_TRUE(dicombytes::LoadBytes(dir,
+                                    Builder()
+                                        .Preamble()
+                                        .Implicit(0x0002, 0x0000, Builder().U32(8 + uid.size()))
+                                        .Implicit(0x0002, 0x0010, uid)
+                                        .Explicit(0x0010, 0x0010, "PN", PatientName),
+                                    old));
   EXPECT_EQ(PatientOf(old), PatientName);
   EXPECT_TRUE(reports.Error("Transfer Syntax UID not found in File Meta Information header on stream!"));
   EXPECT_TRUE(reports.Warning("Trying with Implicit VR Little Endian syntax..."));
   // No UID in either reading: the stream is left failed.
-  EXPECT_FALSE(dicombytes::LoadBytes(dir, Builder().Preamble().Meta("").Explicit(0x0010, 0x0010, "PN", PatientName), none));
+  EXPECT_FALSE(
+      dicombytes::LoadBytes(dir, Builder().Preamble().Meta("").Explicit(0x0010, 0x0010, "PN", PatientName), none));
   EXPECT_EQ(PatientOf(none), "");
   // With a manipulator there is no second attempt.
   CapturedReports again;
@@ -169,19 +205,42 @@ TEST(SetRead, MetaGroupWithoutTransferSyntaxIsRetriedInImplicitVR) {
 TEST(SetRead, BigEndianBodyAfterLittleEndianMeta) {
   testsupport::TempDir dir;
   Set set;
-  ASSERT_TRUE(dicombytes::LoadBytes(dir, Builder().Preamble().Meta(Set::ExplicitVRBigEndian)
-      .Raw(Builder(true).Explicit(0x0028, 0x0010, "US", Builder(true).U16(0x0102))
-               .Explicit(0x0028, 0x1053, "FL", Builder(true).U32(0x3FC00000))), set));
+  ASSERT_TRUE(dicombytes::LoadBytes(dir,
+                                    Builder()
+                                        .Preamble()
+                                        .Meta(Set::ExplicitVRBigEndian)
+                                        .Raw(Builder(true)
+                                                 .Explicit(0x0028, 0x0010, "US", Builder(true).U16(0x0102))
+                                                 .Explicit(0x0028, 0x1053, "FL", Builder(true).U32(0x3FC00000))),
+                                    set));
   EXPECT_EQ(At(set, 0x0028, 0x0010).US(), 0x0102);
   EXPECT_FLOAT_EQ(At(set, 0x0028, 0x1053).FL(), 1.5f);
 }
 
 TEST(SetRead, EncapsulatedPixelDataAndTheElementsAfterThem) {
   testsupport::TempDir dir;
-  const Bytes items = Builder().Tag(0xFFFE, 0xE000).U32(4).U32(0).Tag(0xFFFE, 0xE000).U32(6).Text("FRAG-1")
-                          .Tag(0xFFFE, 0xE000).U32(2).Text("F2").Tag(0xFFFE, 0xE0DD).U32(0).bytes();
-  const Bytes head = Builder().Preamble().Meta("1.2.840.10008.1.2.4.50").Explicit(0x0028, 0x0010, "US", U16Bytes(2))
-                         .Tag(0x7FE0, 0x0010).Text("OB").U16(0).U32(0xFFFFFFFF).bytes();
+  const Bytes items = Builder()
+                          .Tag(0xFFFE, 0xE000)
+                          .U32(4)
+                          .U32(0)
+                          .Tag(0xFFFE, 0xE000)
+                          .U32(6)
+                          .Text("FRAG-1")
+                          .Tag(0xFFFE, 0xE000)
+                          .U32(2)
+                          .Text("F2")
+                          .Tag(0xFFFE, 0xE0DD)
+                          .U32(0)
+                          .bytes();
+  const Bytes head = Builder()
+                         .Preamble()
+                         .Meta("1.2.840.10008.1.2.4.50")
+                         .Explicit(0x0028, 0x0010, "US", U16Bytes(2))
+                         .Tag(0x7FE0, 0x0010)
+                         .Text("OB")
+                         .U16(0)
+                         .U32(0xFFFFFFFF)
+                         .bytes();
   const Bytes file = Builder().Raw(head).Raw(items).Explicit(0xFFFC, 0xFFFC, "OB", Bytes{1, 2});
   Set set;
   ASSERT_TRUE(dicombytes::LoadBytes(dir, file, set));
@@ -241,7 +300,8 @@ TEST(SetRead, TruncatedFilesKeepWhatWasRead) {
     EXPECT_GE(set.size(), kept) << length;
     kept = set.size();
     for (const auto& element : Contents(set)) {
-      if (element.first == Tag(0x7FE0, 0x0010)) continue;
+      if (element.first == Tag(0x7FE0, 0x0010))
+        continue;
       EXPECT_EQ(element.second, expected.at(element.first)) << length;
     }
   }
@@ -268,14 +328,17 @@ TEST(SetWrite, RoundTripsInEveryNativeSyntax) {
     const Bytes written = dicombytes::SavedBytes(dir, copy, nullptr, &saved);
     ASSERT_TRUE(saved) << syntax;
     // The meta group is always explicit VR little endian.
-    EXPECT_EQ(Bytes(written.begin() + 128, written.begin() + 140), Builder().Text("DICM").Tag(2, 0).Text("UL").U16(4).bytes());
+    EXPECT_EQ(Bytes(written.begin() + 128, written.begin() + 140),
+              Builder().Text("DICM").Tag(2, 0).Text("UL").U16(4).bytes());
     Set back;
     ASSERT_TRUE(dicombytes::LoadBytes(dir, written, back)) << syntax;
     auto contents = Contents(back);
-    for (const Tag& length : {Tag(0x0002, 0), Tag(0x0008, 0), Tag(0x0010, 0), Tag(0x0018, 0), Tag(0x0028, 0), Tag(0x7FE0, 0)})
+    for (const Tag& length :
+         {Tag(0x0002, 0), Tag(0x0008, 0), Tag(0x0010, 0), Tag(0x0018, 0), Tag(0x0028, 0), Tag(0x7FE0, 0)})
       EXPECT_EQ(contents.erase(length), 1u) << syntax << " " << length;
     auto wanted = expected;
-    if (syntax == std::string(Set::ImplicitVRLittleEndian)) wanted.erase(Tag(0x0009, 0x0010));  // private
+    if (syntax == std::string(Set::ImplicitVRLittleEndian))
+      wanted.erase(Tag(0x0009, 0x0010));  // private
     EXPECT_EQ(contents, wanted) << syntax;
     EXPECT_EQ(At(back, 0x0008, 0).UL(), 18u + 24 + 10) << syntax;  // DA, TM, CS
   }
@@ -300,9 +363,13 @@ TEST(SetWrite, ByteExactSmallFile) {
   set[Tag(0x0002, 0x0010)].UI() = Set::ImplicitVRLittleEndian;
   set[Tag(0x0010, 0x0010)].PN() = "DOE";
   set[Tag(0x0011, 0x0000)].UL() = 99;  // odd groups keep what they hold
-  const Bytes expected = Builder().Preamble().Explicit(0x0002, 0x0000, "UL", Builder().U32(26))
-      .Explicit(0x0002, 0x0010, "UI", Builder::Even(Set::ImplicitVRLittleEndian, '\0'))
-      .Implicit(0x0010, 0x0000, Builder().U32(12)).Implicit(0x0010, 0x0010, "DOE ").Implicit(0x0011, 0x0000, Builder().U32(99));
+  const Bytes expected = Builder()
+                             .Preamble()
+                             .Explicit(0x0002, 0x0000, "UL", Builder().U32(26))
+                             .Explicit(0x0002, 0x0010, "UI", Builder::Even(Set::ImplicitVRLittleEndian, '\0'))
+                             .Implicit(0x0010, 0x0000, Builder().U32(12))
+                             .Implicit(0x0010, 0x0010, "DOE ")
+                             .Implicit(0x0011, 0x0000, Builder().U32(99));
   EXPECT_EQ(dicombytes::SavedBytes(dir, set), expected);
 
   CapturedReports reports;

@@ -83,13 +83,15 @@ TEST(TagBinary, WritesAndReadsInTheStreamByteOrderAndRefusesACutTag) {
     SCOPED_TRACE(big ? "big endian" : "little endian");
     {
       ofbstream ofs(path.c_str(), std::ios::out | std::ios::binary);
-      if (big) ofs << big_endian;
+      if (big)
+        ofs << big_endian;
       ofs << Tag(0x7FE0, 0x0010);
     }
     EXPECT_EQ(big ? bigBytes : little, testsupport::ReadBytes(path));
     Tag tag;
     ifbstream ifs(path.c_str(), std::ios::in | std::ios::binary);
-    if (big) ifs >> big_endian;
+    if (big)
+      ifs >> big_endian;
     EXPECT_TRUE(ifs >> tag);
     EXPECT_EQ(Tag(0x7FE0, 0x0010), tag);
   }

@@ -25,7 +25,8 @@ struct ReadOutcome {
   UWORD next = 0;  // the value of the US element written after it
 };
 
-ReadOutcome ReadOne(const Bytes& bytes, iobsManipulator syntax = explicit_little_endian, D::VR implicitVR = D::UNDEFINED) {
+ReadOutcome ReadOne(const Bytes& bytes, iobsManipulator syntax = explicit_little_endian,
+                    D::VR implicitVR = D::UNDEFINED) {
   testsupport::TempDir dir;
   if (syntax == implicit_little_endian)
     testsupport::WriteBytes(dir.file("v"), Builder().Raw(bytes).U32(2).U16(77));
@@ -38,7 +39,8 @@ ReadOutcome ReadOne(const Bytes& bytes, iobsManipulator syntax = explicit_little
   outcome.value.Read(ifs);
   outcome.good = !ifs.fail();
   Value next;
-  if (syntax == implicit_little_endian) next.SetVR(D::US);
+  if (syntax == implicit_little_endian)
+    next.SetVR(D::US);
   next.Read(ifs);
   outcome.next = next.US();
   return outcome;
@@ -50,7 +52,8 @@ Bytes Written(const Value& value, iobsManipulator syntax = explicit_little_endia
     ofbstream ofs(dir.file("w").c_str(), std::ios::out | std::ios::binary);
     syntax(ofs);
     value.Write(ofs);
-    if (good) *good = !ofs.fail();
+    if (good)
+      *good = !ofs.fail();
   }
   return testsupport::ReadBytes(dir.file("w"));
 }
@@ -167,7 +170,8 @@ TEST(ValueRead, NumbersWithSurplusOrMissingBytesInBothByteOrders) {
 
   Builder many;
   many.Text("SS").U16(1200);
-  for (int i = 0; i < 600; ++i) many.U16(UWORD(-i));
+  for (int i = 0; i < 600; ++i)
+    many.U16(UWORD(-i));
   const ReadOutcome array = ReadOne(many);
   EXPECT_EQ(array.value.GetCount(), 600);
   EXPECT_EQ(array.value.SS(599), -599);
@@ -175,7 +179,8 @@ TEST(ValueRead, NumbersWithSurplusOrMissingBytesInBothByteOrders) {
   const ReadOutcome big = ReadOne(Builder(true).Text("US").U16(4).U16(0x1234).U16(0xABCD), explicit_big_endian);
   EXPECT_EQ(Printed(big.value), "4660, 43981");
   EXPECT_EQ(big.next, 77);
-  EXPECT_DOUBLE_EQ(ReadOne(Builder(true).Text("FD").U16(8).U32(0x3FF80000).U32(0), explicit_big_endian).value.FD(), 1.5);
+  EXPECT_DOUBLE_EQ(ReadOne(Builder(true).Text("FD").U16(8).U32(0x3FF80000).U32(0), explicit_big_endian).value.FD(),
+                   1.5);
 }
 
 TEST(ValueRead, EmptyUnknownAndForeignValuesKeepTheStreamInStep) {
@@ -186,9 +191,11 @@ TEST(ValueRead, EmptyUnknownAndForeignValuesKeepTheStreamInStep) {
     std::vector<std::pair<ReadOutcome, std::string>> empties;
     for (const char* vr : {"PN", "UI", "DA", "TM", "DT", "AS", "AT", "FL", "FD", "US", "SL"})
       empties.emplace_back(ReadOne(Builder().Text(vr).U16(0)), vr);
-    for (const char* vr : {"OB", "OW", "UN", "SQ", "UT"}) empties.emplace_back(ReadOne(Builder().Text(vr).U16(0).U32(0)), vr);
+    for (const char* vr : {"OB", "OW", "UN", "SQ", "UT"})
+      empties.emplace_back(ReadOne(Builder().Text(vr).U16(0).U32(0)), vr);
     for (D::VR vr : {D::DA, D::US, D::OW, D::SQ})
-      empties.emplace_back(ReadOne(Builder().U32(0), implicit_little_endian, vr), std::string("implicit ") + D::TokenOf(vr));
+      empties.emplace_back(ReadOne(Builder().U32(0), implicit_little_endian, vr),
+                           std::string("implicit ") + D::TokenOf(vr));
     for (const auto& empty : empties) {
       EXPECT_EQ(empty.first.value.GetVR(), D::UNDEFINED) << empty.second;
       EXPECT_EQ(empty.first.next, 77) << empty.second;
@@ -212,8 +219,9 @@ TEST(ValueRead, EmptyUnknownAndForeignValuesKeepTheStreamInStep) {
   }
 
   // An unknown value of undefined length (implicit VR) is skipped item by item.
-  const ReadOutcome skipped = ReadOne(
-      Builder().U32(0xFFFFFFFF).Tag(0xFFFE, 0xE000).U32(2).Text("xy").Tag(0xFFFE, 0xE0DD).U32(0), implicit_little_endian);
+  const ReadOutcome skipped =
+      ReadOne(Builder().U32(0xFFFFFFFF).Tag(0xFFFE, 0xE000).U32(2).Text("xy").Tag(0xFFFE, 0xE0DD).U32(0),
+              implicit_little_endian);
   EXPECT_TRUE(skipped.good);
   EXPECT_EQ(skipped.value.GetVR(), D::UNDEFINED);
 }
@@ -226,8 +234,8 @@ TEST(ValueRead, LengthsPastTheEndFailTheStream) {
 }
 
 TEST(ValueRead, EncapsulatedDataBecomeOneFileLocation) {
-  const Bytes items = Builder().Tag(0xFFFE, 0xE000).U32(0).Tag(0xFFFE, 0xE000).U32(4).Text("JPEG")
-                          .Tag(0xFFFE, 0xE0DD).U32(0);
+  const Bytes items =
+      Builder().Tag(0xFFFE, 0xE000).U32(0).Tag(0xFFFE, 0xE000).U32(4).Text("JPEG").Tag(0xFFFE, 0xE0DD).U32(0);
   const ReadOutcome outcome = ReadOne(Builder().Text("OB").U16(0).U32(0xFFFFFFFF).Raw(items));
   EXPECT_TRUE(outcome.good);
   EXPECT_EQ(outcome.value.OB().GetMode(), qzcDataLocation<UBYTE>::file);
@@ -307,7 +315,8 @@ TEST(ValueWrite, LengthOnStreamMatchesTheBytesWritten) {
 
 TEST(ValuePrint, NumbersAndRecords) {
   Value numbers, time;
-  for (UWORD i = 0; i < 12; ++i) numbers.SS(i) = SWORD(i - 1);
+  for (UWORD i = 0; i < 12; ++i)
+    numbers.SS(i) = SWORD(i - 1);
   EXPECT_EQ(Printed(numbers), "-1, 0, 1, 2, 3, 4, 5, 6, 7, 8... (and more, total 12)");
   time.TM() = {1, 2, 3, 40};
   EXPECT_EQ(Printed(time), "01:02:03.000040");

@@ -1,107 +1,98 @@
 // Anonymisation, seen through the text dump of the program.
 #include "DriverTest.h"
 
-namespace
-{
+namespace {
 
-class AnonymizeTest : public MedconvTest
-{
-protected:
-    void SetUp() override
-    {
-        MedconvTest::SetUp();
-        if ( IsSkipped() )
-            return;
-        auto set = PatientSet();
-        set.Text( 0x0008, 0x0080, "LO", "Synthetic Hospital" );
-        set.Text( 0x0008, 0x0090, "PN", "WELBY^MARCUS" );
-        set.Text( 0x0009, 0x0010, "LO", "PRIVATE CREATOR" );
-        set.Text( 0x0009, 0x1001, "LO", "private payload" );
-        set.Text( 0x0010, 0x0030, "DA", "19600101" );
-        set.Text( 0x0020, 0x0010, "SH", "STUDY7" );
-        set.Text( 0x0020, 0x4000, "LT", "image comment" );
-        set.Text( 0x0032, 0x4000, "LT", "study comment" );
-        set.Text( 0x0038, 0x0008, "CS", "ADMITTED" );
-        set.Text( 0x0038, 0x0010, "LO", "ADM-1" );
-        set.UnsignedShort( 0x5000, 0x0005, 2 );
-        set.UnsignedShort( 0x5FFF, 0x0005, 2 );
-        set.Words( 0x6000, 0x3000, { 1, 2, 3, 4 } );
-        set.UnsignedShort( 0x60FE, 0x0010, 8 );
-        set.Words( 0x7FE0, 0x0010, { 0, 0 } );
-        Write( "x.dcm", set );
-    }
+class AnonymizeTest : public MedconvTest {
+ protected:
+  void SetUp() override {
+    MedconvTest::SetUp();
+    if (IsSkipped())
+      return;
+    auto set = PatientSet();
+    set.Text(0x0008, 0x0080, "LO", "Synthetic Hospital");
+    set.Text(0x0008, 0x0090, "PN", "WELBY^MARCUS");
+    set.Text(0x0009, 0x0010, "LO", "PRIVATE CREATOR");
+    set.Text(0x0009, 0x1001, "LO", "private payload");
+    set.Text(0x0010, 0x0030, "DA", "19600101");
+    set.Text(0x0020, 0x0010, "SH", "STUDY7");
+    set.Text(0x0020, 0x4000, "LT", "image comment");
+    set.Text(0x0032, 0x4000, "LT", "study comment");
+    set.Text(0x0038, 0x0008, "CS", "ADMITTED");
+    set.Text(0x0038, 0x0010, "LO", "ADM-1");
+    set.UnsignedShort(0x5000, 0x0005, 2);
+    set.UnsignedShort(0x5FFF, 0x0005, 2);
+    set.Words(0x6000, 0x3000, {1, 2, 3, 4});
+    set.UnsignedShort(0x60FE, 0x0010, 8);
+    set.Words(0x7FE0, 0x0010, {0, 0});
+    Write("x.dcm", set);
+  }
 
-    // The dump of x.dcm after anonymisation with the arguments given.
-    std::string Dump( const std::string& anonymize )
-    {
-        const auto run = Medconv( anonymize + " -t1 x.dcm" );
-        EXPECT_EQ( 0, run.status ) << run.err;
-        return run.out;
-    }
+  // The dump of x.dcm after anonymisation with the arguments given.
+  std::string Dump(const std::string& anonymize) {
+    const auto run = Medconv(anonymize + " -t1 x.dcm");
+    EXPECT_EQ(0, run.status) << run.err;
+    return run.out;
+  }
 
-    static bool Shows( const std::string& dump, const std::string& tag ) { return !DumpLine( dump, tag ).empty(); }
+  static bool Shows(const std::string& dump, const std::string& tag) { return !DumpLine(dump, tag).empty(); }
 
-    static bool ShowsAnonymized( const std::string& dump, const std::string& tag )
-    {
-        return DumpLine( dump, tag ).find( "[Anonymized]" ) != std::string::npos;
-    }
+  static bool ShowsAnonymized(const std::string& dump, const std::string& tag) {
+    return DumpLine(dump, tag).find("[Anonymized]") != std::string::npos;
+  }
 };
 
-TEST_F( AnonymizeTest, DefaultReplacesNamesAndRemovesEveryGroupOfRmAll )
-{
-    for ( const char* anonymize : { "--anon", "--anon=", "--anon=pn_rp:rm_all" } )
-    {
-        const std::string dump = Dump( anonymize );
-        EXPECT_TRUE( ShowsAnonymized( dump, "(0010,0010)" ) ) << anonymize;
-        EXPECT_TRUE( ShowsAnonymized( dump, "(0008,0090)" ) ) << anonymize;
-        for ( const char* tag : { "(0010,0020)", "(0010,0030)", "(0009,0010)", "(0009,1001)", "(0020,0010)",
-                                  "(0020,4000)", "(0032,4000)", "(0038,0008)", "(0038,0010)", "(5000,0005)",
-                                  "(5FFF,0005)", "(6000,3000)", "(60FE,0010)" } )
-            EXPECT_FALSE( Shows( dump, tag ) ) << anonymize << " " << tag;
-        for ( const char* tag : { "(0008,0060)", "(0008,0080)", "(0028,0010)", "(7FE0,0010)" } )
-            EXPECT_TRUE( Shows( dump, tag ) ) << anonymize << " " << tag;
-    }
+TEST_F(AnonymizeTest, DefaultReplacesNamesAndRemovesEveryGroupOfRmAll) {
+  for (const char* anonymize : {"--anon", "--anon=", "--anon=pn_rp:rm_all"}) {
+    const std::string dump = Dump(anonymize);
+    EXPECT_TRUE(ShowsAnonymized(dump, "(0010,0010)")) << anonymize;
+    EXPECT_TRUE(ShowsAnonymized(dump, "(0008,0090)")) << anonymize;
+    for (const char* tag :
+         {"(0010,0020)", "(0010,0030)", "(0009,0010)", "(0009,1001)", "(0020,0010)", "(0020,4000)", "(0032,4000)",
+          "(0038,0008)", "(0038,0010)", "(5000,0005)", "(5FFF,0005)", "(6000,3000)", "(60FE,0010)"})
+      EXPECT_FALSE(Shows(dump, tag)) << anonymize << " " << tag;
+    for (const char* tag : {"(0008,0060)", "(0008,0080)", "(0028,0010)", "(7FE0,0010)"})
+      EXPECT_TRUE(Shows(dump, tag)) << anonymize << " " << tag;
+  }
 }
 
-TEST_F( AnonymizeTest, EachKeywordTakesItsElements )
-{
-    const struct
-    {
-        const char* options;
-        std::vector<const char*> gone, kept, anonymized;
-    } cases[] = {
-        { "", {}, { "(0008,0090)", "(0009,1001)", "(0010,0020)", "(0020,4000)", "(5000,0005)", "(6000,3000)",
-                    "(7FE0,0010)" }, {} },
-        { "--anon=pn_rm", { "(0010,0010)", "(0008,0090)" }, { "(0010,0020)" }, {} },
-        { "--anon=pn_rp:pn_rm", {}, {}, { "(0010,0010)", "(0008,0090)" } },
-        { "--anon=rm_priv", { "(0009,0010)", "(0009,1001)" }, { "(0008,0080)", "(0010,0020)" }, {} },
-        { "--anon=rm_ov", { "(6000,3000)", "(60FE,0010)" }, { "(7FE0,0010)", "(5000,0005)" }, {} },
-        { "--anon=rm_cu", { "(5000,0005)", "(5FFF,0005)" }, { "(6000,3000)" }, {} },
-        { "--anon=rm_co", { "(0020,4000)", "(0032,4000)" }, { "(0020,0010)" }, {} },
-        { "--anon=rm_10", { "(0010,0010)", "(0010,0020)", "(0010,0030)" }, { "(0008,0090)" }, {} },
-        { "--anon=rm_sel", { "(0020,0010)", "(0038,0008)", "(0038,0010)" }, { "(0020,4000)", "(0010,0010)" }, {} },
-        { "'--anon=(0008,0080)'", { "(0008,0080)" }, { "(0008,0090)", "(0010,0010)" }, {} },
-        { "'--anon=(0008,0080):pn_rp'", { "(0008,0080)" }, {}, { "(0010,0010)" } },
-    };
-    for ( const auto& c : cases )
-    {
-        SCOPED_TRACE( c.options );
-        const std::string dump = Dump( c.options );
-        for ( const char* tag : c.gone )
-            EXPECT_FALSE( Shows( dump, tag ) ) << tag;
-        for ( const char* tag : c.kept )
-            EXPECT_TRUE( Shows( dump, tag ) ) << tag;
-        for ( const char* tag : c.anonymized )
-            EXPECT_TRUE( ShowsAnonymized( dump, tag ) ) << tag;
-    }
-    EXPECT_NE( std::string::npos, DumpLine( Dump( "" ), "(0010,0010)" ).find( "[DOE^JOHN]" ) );
+TEST_F(AnonymizeTest, EachKeywordTakesItsElements) {
+  const struct {
+    const char* options;
+    std::vector<const char*> gone, kept, anonymized;
+  } cases[] = {
+      {"",
+       {},
+       {"(0008,0090)", "(0009,1001)", "(0010,0020)", "(0020,4000)", "(5000,0005)", "(6000,3000)", "(7FE0,0010)"},
+       {}},
+      {"--anon=pn_rm", {"(0010,0010)", "(0008,0090)"}, {"(0010,0020)"}, {}},
+      {"--anon=pn_rp:pn_rm", {}, {}, {"(0010,0010)", "(0008,0090)"}},
+      {"--anon=rm_priv", {"(0009,0010)", "(0009,1001)"}, {"(0008,0080)", "(0010,0020)"}, {}},
+      {"--anon=rm_ov", {"(6000,3000)", "(60FE,0010)"}, {"(7FE0,0010)", "(5000,0005)"}, {}},
+      {"--anon=rm_cu", {"(5000,0005)", "(5FFF,0005)"}, {"(6000,3000)"}, {}},
+      {"--anon=rm_co", {"(0020,4000)", "(0032,4000)"}, {"(0020,0010)"}, {}},
+      {"--anon=rm_10", {"(0010,0010)", "(0010,0020)", "(0010,0030)"}, {"(0008,0090)"}, {}},
+      {"--anon=rm_sel", {"(0020,0010)", "(0038,0008)", "(0038,0010)"}, {"(0020,4000)", "(0010,0010)"}, {}},
+      {"'--anon=(0008,0080)'", {"(0008,0080)"}, {"(0008,0090)", "(0010,0010)"}, {}},
+      {"'--anon=(0008,0080):pn_rp'", {"(0008,0080)"}, {}, {"(0010,0010)"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
+    const std::string dump = Dump(c.options);
+    for (const char* tag : c.gone)
+      EXPECT_FALSE(Shows(dump, tag)) << tag;
+    for (const char* tag : c.kept)
+      EXPECT_TRUE(Shows(dump, tag)) << tag;
+    for (const char* tag : c.anonymized)
+      EXPECT_TRUE(ShowsAnonymized(dump, tag)) << tag;
+  }
+  EXPECT_NE(std::string::npos, DumpLine(Dump(""), "(0010,0010)").find("[DOE^JOHN]"));
 }
 
-TEST_F( AnonymizeTest, AnonymizedSetNamesTheOutputs )
-{
-    const auto run = Medconv( "--anon --rename=pat_nm:ren_o x.dcm" );
-    EXPECT_EQ( 0, run.status ) << run.err;
-    EXPECT_TRUE( Exists( "Anonymized" ) );
+TEST_F(AnonymizeTest, AnonymizedSetNamesTheOutputs) {
+  const auto run = Medconv("--anon --rename=pat_nm:ren_o x.dcm");
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_TRUE(Exists("Anonymized"));
 }
 
-} // namespace
+}  // namespace

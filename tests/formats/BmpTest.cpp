@@ -23,7 +23,9 @@ ULONG Little32(const Bytes& b, std::size_t at) {
   return ULONG(b[at]) | ULONG(b[at + 1]) << 8 | ULONG(b[at + 2]) << 16 | ULONG(b[at + 3]) << 24;
 }
 
-UWORD Little16(const Bytes& b, std::size_t at) { return UWORD(b[at] | b[at + 1] << 8); }
+UWORD Little16(const Bytes& b, std::size_t at) {
+  return UWORD(b[at] | b[at + 1] << 8);
+}
 
 Bytes Slice(const Bytes& b, std::size_t from, std::size_t count) {
   return Bytes(b.begin() + from, b.begin() + from + count);
@@ -47,9 +49,9 @@ TEST(BmpWriter, EightBitHeaderTableAndPaddedRowsBottomUp) {
   EXPECT_EQ((Bytes{'B', 'M'}), Slice(file, 0, 2));
   // {offset, width in bytes, value}; the image is two rows of 3 bytes
   // padded to 4.
-  const ULONG fields[][3] = {{2, 4, 1086}, {6, 4, 0},  {10, 4, 1078}, {14, 4, 40},   {18, 4, 3},    {22, 4, 2},
-                             {26, 2, 1},   {28, 2, 8}, {30, 4, 0},    {34, 4, 8},    {38, 4, 2834}, {42, 4, 2834},
-                             {46, 4, 256}, {50, 4, 256}};
+  const ULONG fields[][3] = {{2, 4, 1086},  {6, 4, 0},     {10, 4, 1078}, {14, 4, 40}, {18, 4, 3},
+                             {22, 4, 2},    {26, 2, 1},    {28, 2, 8},    {30, 4, 0},  {34, 4, 8},
+                             {38, 4, 2834}, {42, 4, 2834}, {46, 4, 256},  {50, 4, 256}};
   for (const auto& field : fields)
     EXPECT_EQ(field[2], field[1] == 2 ? Little16(file, field[0]) : Little32(file, field[0])) << "at " << field[0];
   EXPECT_EQ((Bytes{0, 0, 0, 0}), Slice(file, 54, 4));
@@ -134,8 +136,7 @@ TEST(BmpReader, WrittenFrameLoadsBackAsTheSameGreyFrame) {
   qzmMedicalFrame palette;
   testframes::Make(palette, 2, 3, 8, 8, {9, 8, 7, 6, 5, 4}, "PALETTE COLOR");
   testframes::SetWordPalette(
-      palette, 10, [](UWORD) { return UWORD(0x4000); }, [](UWORD) { return UWORD(0); },
-      [](UWORD) { return UWORD(0); });
+      palette, 10, [](UWORD) { return UWORD(0x4000); }, [](UWORD) { return UWORD(0); }, [](UWORD) { return UWORD(0); });
   SaveBmp(palette, dir);
 
   qzmMedicalFrame loaded;
@@ -191,12 +192,13 @@ TEST(BmpHeader, PrintsItsFields) {
   header.BitsPerPixel = 8;
   std::ostringstream text;
   header.Print(text);
-  EXPECT_EQ("Offset to data     : 54\n"
-            "Length of bi header : 40\n"
-            "Image               : 3x2, 8 bits/pixel, compression RGB\n"
-            "                      resolution is 2834x2834 pixels/meter\n"
-            "                      256 color used, 256 important\n",
-            text.str());
+  EXPECT_EQ(
+      "Offset to data     : 54\n"
+      "Length of bi header : 40\n"
+      "Image               : 3x2, 8 bits/pixel, compression RGB\n"
+      "                      resolution is 2834x2834 pixels/meter\n"
+      "                      256 color used, 256 important\n",
+      text.str());
 }
 
 }  // namespace

@@ -218,10 +218,9 @@ TEST(DicomOutput, AccumulatedFrameFromScratch) {
   for (const auto& element : back)
     if (element.first.element != 0x0000)  // group lengths
       tags.push_back(element.first);
-  EXPECT_EQ(tags, (std::vector<Tag>{Tag(0x0008, 0x0060), Tag(0x0028, 0x0002), Tag(0x0028, 0x0004),
-                                    Tag(0x0028, 0x0010), Tag(0x0028, 0x0011), Tag(0x0028, 0x0100),
-                                    Tag(0x0028, 0x0101), Tag(0x0028, 0x0102), Tag(0x0028, 0x0103),
-                                    Tag(0x7FE0, 0x0010)}));
+  EXPECT_EQ(tags, (std::vector<Tag>{Tag(0x0008, 0x0060), Tag(0x0028, 0x0002), Tag(0x0028, 0x0004), Tag(0x0028, 0x0010),
+                                    Tag(0x0028, 0x0011), Tag(0x0028, 0x0100), Tag(0x0028, 0x0101), Tag(0x0028, 0x0102),
+                                    Tag(0x0028, 0x0103), Tag(0x7FE0, 0x0010)}));
   EXPECT_FALSE(accumulated.SaveFromScratchAsDicom(name, true));
   EXPECT_HAS(reports.Errors(), "unable to open destination file stdout!");
 }

@@ -16,7 +16,7 @@ using testsupport::TempDir;
 typedef std::vector<UBYTE> Bytes;
 
 class ImageCommand : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     if (std::string(MEDCONV_BINARY).empty())
       GTEST_SKIP() << "needs the medconv program";

@@ -33,7 +33,8 @@ std::vector<std::string> FilesIn(const std::string& folder, const std::string& e
   if (DIR* dir = opendir(folder.c_str())) {
     while (dirent* entry = readdir(dir)) {
       const std::string name = entry->d_name;
-      if (name.size() > extension.size() && name.compare(name.size() - extension.size(), extension.size(), extension) == 0)
+      if (name.size() > extension.size() &&
+          name.compare(name.size() - extension.size(), extension.size(), extension) == 0)
         names.push_back(folder + "/" + name);
     }
     closedir(dir);
@@ -41,19 +42,21 @@ std::vector<std::string> FilesIn(const std::string& folder, const std::string& e
   return names;
 }
 
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+std::string Quoted(const std::string& text) {
+  return "'" + text + "'";
+}
 
 // Runs medconv on one corpus file; a crash or a sanitizer report fails the test.
 void Convert(const std::string& options, const std::string& file, const TempDir& out) {
-  const testsupport::RunResult result =
-      testsupport::Run(std::string(MEDCONV_BINARY) + " " + options + " --to=" + Quoted(out.path()) + " " + Quoted(file));
+  const testsupport::RunResult result = testsupport::Run(std::string(MEDCONV_BINARY) + " " + options +
+                                                         " --to=" + Quoted(out.path()) + " " + Quoted(file));
   EXPECT_TRUE(result.status == 0 || result.status == 1) << file;
   EXPECT_EQ(std::string::npos, result.err.find("runtime error")) << file;
   EXPECT_EQ(std::string::npos, result.err.find("Sanitizer")) << file;
 }
 
 class Corpus : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     files = CorpusFiles();
     if (files.empty() || std::string(MEDCONV_BINARY).empty())

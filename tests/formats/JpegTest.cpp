@@ -20,8 +20,8 @@ using testsupport::TempDir;
 
 typedef std::vector<UBYTE> Bytes;
 
-const Bytes DefaultHeader = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00,
-                             0x01, 0x02, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00};
+const Bytes DefaultHeader = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J',  'F',  'I',  'F',
+                             0x00, 0x01, 0x02, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00};
 
 // A frame of a JPEG baseline set whose compressed data are the fragments.
 void MakeJpegFrame(qzmMedicalFrame& frame, const std::vector<Bytes>& fragments) {
@@ -30,8 +30,8 @@ void MakeJpegFrame(qzmMedicalFrame& frame, const std::vector<Bytes>& fragments) 
   Bytes items;
   for (const Bytes& fragment : fragments) {
     const ULONG length = ULONG(fragment.size());
-    items.insert(items.end(), {0xFE, 0xFF, 0x00, 0xE0, UBYTE(length), UBYTE(length >> 8), UBYTE(length >> 16),
-                               UBYTE(length >> 24)});
+    items.insert(items.end(),
+                 {0xFE, 0xFF, 0x00, 0xE0, UBYTE(length), UBYTE(length >> 8), UBYTE(length >> 16), UBYTE(length >> 24)});
     items.insert(items.end(), fragment.begin(), fragment.end());
   }
   qzcDataLocation<UBYTE>& source = frame.SourcePixels.Value.OB();
@@ -97,8 +97,8 @@ TEST(JfifHeader, ReadRefusesOtherData) {
 // JFIF means YCbCr to decoders: RGB data get an Adobe segment saying "no
 // colour transform" instead, unless they carry their own JFIF header.
 TEST(JpegExtraction, CompressedDataReachTheFile) {
-  const Bytes adobeStart = {0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x0E, 'A', 'd', 'o',
-                            'b', 'e', 0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00};
+  const Bytes adobeStart = {0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x0E, 'A',  'd',  'o',
+                            'b',  'e',  0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00};
   const Bytes jfif = Join(DefaultHeader, {0xFF, 0xDB});
   const Bytes huffman = {0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9};
   const Bytes codeStream = {0xFF, 0x4F, 0xFF, 0x51, 0x00, 0x00};  // a JPEG 2000 code stream
@@ -109,11 +109,18 @@ TEST(JpegExtraction, CompressedDataReachTheFile) {
     Bytes expected;
     const char* syntax = "1.2.840.10008.1.2.4.50";
   } rows[] = {
-      {"JFIF data byte for byte", {jfif, {0x01, 0x02, 0xFF, 0xD9}}, "MONOCHROME2",
+      {"JFIF data byte for byte",
+       {jfif, {0x01, 0x02, 0xFF, 0xD9}},
+       "MONOCHROME2",
        Join(jfif, {0x01, 0x02, 0xFF, 0xD9})},
-      {"header added with one start of image", {huffman}, "MONOCHROME2",
+      {"header added with one start of image",
+       {huffman},
+       "MONOCHROME2",
        Join(DefaultHeader, {0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9})},
-      {"JPEG 2000 data follow the header", {codeStream}, "MONOCHROME2", Join(DefaultHeader, codeStream),
+      {"JPEG 2000 data follow the header",
+       {codeStream},
+       "MONOCHROME2",
+       Join(DefaultHeader, codeStream),
        "1.2.840.10008.1.2.4.90"},
       {"RGB marked untransformed", {huffman}, "RGB", Join(adobeStart, {0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9})},
       {"RGB with its own JFIF header", {jfif}, "RGB", jfif},

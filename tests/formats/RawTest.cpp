@@ -103,8 +103,8 @@ TEST(RawFiles, RefusedDestinations) {
   // Extracting the whole Pixel Data of a set that has none.
   TempDir folder;
   qzmDicomDataElementSet empty;
-  EXPECT_FALSE(frame.SaveAsRAW(qzcFileName(folder.file("y.raw")), qzmMedicalFrame::ConversionContext(), 2, true,
-                               empty));
+  EXPECT_FALSE(
+      frame.SaveAsRAW(qzcFileName(folder.file("y.raw")), qzmMedicalFrame::ConversionContext(), 2, true, empty));
   EXPECT_FALSE(testsupport::FileExists(folder.file("y.raw")));
 }
 

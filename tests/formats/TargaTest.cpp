@@ -64,8 +64,7 @@ TEST(TargaWriter, PaletteTakesHighBytesAndAtMost256Entries) {
   qzmMedicalFrame large;
   testframes::Make(large, 1, 1, 8, 8, {1}, "PALETTE COLOR");
   testframes::SetWordPalette(
-      large, 1000, [](UWORD) { return UWORD(0); }, [](UWORD) { return UWORD(0); },
-      [](UWORD) { return UWORD(0); });
+      large, 1000, [](UWORD) { return UWORD(0); }, [](UWORD) { return UWORD(0); }, [](UWORD) { return UWORD(0); });
   const Bytes cut = SaveTarga(large, dir, "large.tga");
   EXPECT_EQ((Bytes{0, 1}), Slice(cut, 5, 2));
   EXPECT_EQ(18u + 768u + 1u, cut.size());
@@ -110,13 +109,14 @@ TEST(TargaHeader, ReadsBackWhatItWritesAndPrintsIt) {
   ASSERT_FALSE(header.Read(ifs).fail());
   std::ostringstream text;
   header.Print(text);
-  EXPECT_EQ("ID field   : 0\n"
-            "Image Type : 1\n"
-            "CLUT       : 256 entries (24 bits/entry) in file at offset 0\n"
-            "Image      : 3x2, origin on top at [0,0]\n"
-            "             8 bits/pixel \n"
-            "             interleaving type 0\n",
-            text.str());
+  EXPECT_EQ(
+      "ID field   : 0\n"
+      "Image Type : 1\n"
+      "CLUT       : 256 entries (24 bits/entry) in file at offset 0\n"
+      "Image      : 3x2, origin on top at [0,0]\n"
+      "             8 bits/pixel \n"
+      "             interleaving type 0\n",
+      text.str());
 }
 
 }  // namespace

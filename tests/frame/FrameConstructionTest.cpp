@@ -21,7 +21,7 @@ std::vector<UBYTE> Ramp(size_t n) {
 // Every test starts from a byte set of the layout with ramp pixels, built
 // into the fixture's set.
 class FrameConstruction : public ::testing::Test {
-protected:
+ protected:
   ReportCapture reports;
   qzmDicomDataElementSet set;
   qzmMedicalFrame frame;
@@ -64,17 +64,17 @@ TEST_F(FrameConstruction, FramesOutsideTheSetOrTheElementAreRefused) {
 
 TEST_F(FrameConstruction, MissingTagsGetDefaultsWithWarnings) {
   WordSet(set, Layout{2, 2, 16, 12, 11}, {1, 2, 3, 4});
-  for (const Tag& tag : {Tag(0x0028, 0x0100), Tag(0x0028, 0x0004), Tag(0x0028, 0x0002), Tag(0x0028, 0x0102),
-                         Tag(0x0008, 0x0060)})
+  for (const Tag& tag :
+       {Tag(0x0028, 0x0100), Tag(0x0028, 0x0004), Tag(0x0028, 0x0002), Tag(0x0028, 0x0102), Tag(0x0008, 0x0060)})
     set.erase(tag);
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_EQ(frame.Structure.Sample.BitsAllocated, 16);
   EXPECT_EQ(frame.Structure.Sample.HighBit, 11);
   EXPECT_EQ(frame.Structure.PhotometricInterpretation, "MONOCHROME2");
   EXPECT_EQ(frame.Structure.SamplesPerPixel, 1);
-  for (const char* text : {"Bits Allocated. Assuming 16.", "High Bit. Assuming 11.",
-                           "Photometric Interpretation. Assuming MONOCHROME2.", "Samples per Pixel. Assuming 1.",
-                           "modality is unknown!"})
+  for (const char* text :
+       {"Bits Allocated. Assuming 16.", "High Bit. Assuming 11.", "Photometric Interpretation. Assuming MONOCHROME2.",
+        "Samples per Pixel. Assuming 1.", "modality is unknown!"})
     EXPECT_HAS(reports.Warnings(), text);
 
   ByteSet(set, Layout(), Ramp(4));

@@ -29,7 +29,9 @@ void WriteSeries(const std::string& name, UWORD frames, UWORD representation, Va
   ASSERT_TRUE(set.Save(qzcFileName(name)));
 }
 
-UWORD FrameNumber(UWORD f, UWORD) { return f; }
+UWORD FrameNumber(UWORD f, UWORD) {
+  return f;
+}
 
 RunResult Medconv(const std::string& arguments, const TempDir& folder) {
   return Run(std::string(MEDCONV_BINARY) + " " + arguments, folder.path());
@@ -48,7 +50,7 @@ std::vector<int> WrittenFrames(const TempDir& folder, int count) {
 }
 
 class FrameLoop : public ::testing::Test {
-protected:
+ protected:
   ReportCapture reports;
   void SetUp() override { WriteSeries(folder.file("s.dcm"), 10, 0, FrameNumber); }
   std::vector<int> Select(const std::string& selection) {

@@ -127,11 +127,18 @@ TEST(FrameOperations, HalveAveragesBlocks) {
       {"grey", 2, 2, 16, 16, 1, {10, 11, 12, 14}, -1, false, {11}},
       {"padding left out", 2, 2, 16, 16, 1, {1000, 10, 1000, 15}, 1000, false, {12}},
       {"padding only", 2, 2, 16, 16, 1, {1000, 10, 1000, 1000}, 1000, false, {1000}},
-      {"colour keeps the top-left pixel", 2, 2, 8, 8, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, -1, false,
-       {1, 2, 3}},
+      {"colour keeps the top-left pixel", 2, 2, 8, 8, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, -1, false, {1, 2, 3}},
       // -2, 2, -2, 2 give 0 and -1, -2, -2, -2 give -1 (fractions dropped).
-      {"signed", 2, 4, 16, 16, 1, {UWORD(-2), 2, UWORD(-1), UWORD(-2), UWORD(-2), 2, UWORD(-2), UWORD(-2)}, -1,
-       true, {0, UWORD(-1)}},
+      {"signed",
+       2,
+       4,
+       16,
+       16,
+       1,
+       {UWORD(-2), 2, UWORD(-1), UWORD(-2), UWORD(-2), 2, UWORD(-2), UWORD(-2)},
+       -1,
+       true,
+       {0, UWORD(-1)}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

@@ -126,7 +126,9 @@ inline const char* const RleSyntax = "1.2.840.10008.1.2.5";
 inline const char* const JpegSyntax = "1.2.840.10008.1.2.4.50";
 
 // The prepared pixels of a frame as numbers.
-inline std::vector<UWORD> PixelValues(qzmMedicalFrame& frame) { return testframes::Values(frame); }
+inline std::vector<UWORD> PixelValues(qzmMedicalFrame& frame) {
+  return testframes::Values(frame);
+}
 
 }  // namespace framesets
 

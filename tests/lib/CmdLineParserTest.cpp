@@ -11,154 +11,166 @@
 namespace {
 
 // A parser over the program name and the words given.
-qzcCmdLineParser ParserOf(std::initializer_list<const char*> arguments)
-{
-    std::vector<const char*> argv{"medconv"};
-    argv.insert(argv.end(), arguments);
-    qzcCmdLineParser parser;
-    EXPECT_NE(0, parser.AddParameters(static_cast<int>(argv.size()), argv.data()));
-    return parser;
+qzcCmdLineParser ParserOf(std::initializer_list<const char*> arguments) {
+  std::vector<const char*> argv{"medconv"};
+  argv.insert(argv.end(), arguments);
+  qzcCmdLineParser parser;
+  EXPECT_NE(0, parser.AddParameters(static_cast<int>(argv.size()), argv.data()));
+  return parser;
 }
 
 // The value as a string, or "<none>".
-std::string ValueOf(const qzcCmdLineParser& parser, const std::string& name)
-{
-    const char* value = parser.GetOptionValue(name);
-    return value ? value : "<none>";
+std::string ValueOf(const qzcCmdLineParser& parser, const std::string& name) {
+  const char* value = parser.GetOptionValue(name);
+  return value ? value : "<none>";
 }
 
-} // namespace
+}  // namespace
 
 // HasOption and GetOptionValue of one name on one command line; the two
 // queries follow different rules and may disagree.
-TEST(CmdLineOptions, MatchingRulesOfBothQueries)
-{
-    const struct { std::initializer_list<const char*> words; const char* name; int has; const char* value; } rows[] = {
-        {{"--halve", "--win=40:400"}, "halve", 2, ""},
-        {{"--halve", "--win=40:400"}, "win", 2, "40:400"},
-        {{"--halve", "--win=40:400"}, "rename", 0, "<none>"},
-        {{"--halve=3"}, "halve", 2, "3"},
-        // abbreviations
-        {{"--warn=n"}, "warn", 2, "n"},
-        {{"--wa=n"}, "warn", 2, "n"},
-        {{"--wa"}, "warn", 2, "<none>"},
-        {{"--nam"}, "name", 2, "<none>"},
-        // a longer word: no option, but a value
-        {{"--names"}, "name", 0, "s"},
-        {{"--warning"}, "warn", 0, "ing"},
-        // a bare double hyphen matches every long name, never a letter
-        {{"--"}, "help", 2, "<none>"},
-        {{"--"}, "version", 2, "<none>"},
-        {{"--"}, "w", 0, "<none>"},
-        {{"--=7"}, "frame", 2, "7"},
-        // the first matching word wins; name and value stop at a blank
-        {{"--name=y", "--name=n"}, "name", 2, "y"},
-        {{"--to=/a b", "my file.dcm"}, "to", 2, "/a"},
-        // short clusters give the rest of the word as value
-        {{"-wp"}, "w", 1, "p"},
-        {{"-wp"}, "p", 1, ""},
-        {{"-wp"}, "r", 0, "<none>"},
-        {{"-p1", "-r2"}, "p", 1, "1"},
-        {{"-t1w"}, "t", 1, "1w"},
-        {{"-t1w"}, "w", 1, ""},
-        // an equals sign ends the letters
-        {{"-d=el"}, "d", 1, "el"},
-        {{"-d=el"}, "e", 0, "<none>"},
-        {{"-d=el"}, "l", 0, "<none>"},
-        // plus clusters and digit words
-        {{"+w", "-5", "a.dcm"}, "w", 3, ""},
-        {{"+w", "-5", "a.dcm"}, "5", 1, ""},
-    };
-    for (const auto& r : rows) {
-        const qzcCmdLineParser parser = ParserOf(r.words);
-        SCOPED_TRACE(std::string(*r.words.begin()) + " / " + r.name);
-        EXPECT_EQ(r.has, parser.HasOption(r.name));
-        EXPECT_EQ(r.value, ValueOf(parser, r.name));
-    }
+TEST(CmdLineOptions, MatchingRulesOfBothQueries) {
+  const struct {
+    std::initializer_list<const char*> words;
+    const char* name;
+    int has;
+    const char* value;
+  } rows[] = {
+      {{"--halve", "--win=40:400"}, "halve", 2, ""},
+      {{"--halve", "--win=40:400"}, "win", 2, "40:400"},
+      {{"--halve", "--win=40:400"}, "rename", 0, "<none>"},
+      {{"--halve=3"}, "halve", 2, "3"},
+      // abbreviations
+      {{"--warn=n"}, "warn", 2, "n"},
+      {{"--wa=n"}, "warn", 2, "n"},
+      {{"--wa"}, "warn", 2, "<none>"},
+      {{"--nam"}, "name", 2, "<none>"},
+      // a longer word: no option, but a value
+      {{"--names"}, "name", 0, "s"},
+      {{"--warning"}, "warn", 0, "ing"},
+      // a bare double hyphen matches every long name, never a letter
+      {{"--"}, "help", 2, "<none>"},
+      {{"--"}, "version", 2, "<none>"},
+      {{"--"}, "w", 0, "<none>"},
+      {{"--=7"}, "frame", 2, "7"},
+      // the first matching word wins; name and value stop at a blank
+      {{"--name=y", "--name=n"}, "name", 2, "y"},
+      {{"--to=/a b", "my file.dcm"}, "to", 2, "/a"},
+      // short clusters give the rest of the word as value
+      {{"-wp"}, "w", 1, "p"},
+      {{"-wp"}, "p", 1, ""},
+      {{"-wp"}, "r", 0, "<none>"},
+      {{"-p1", "-r2"}, "p", 1, "1"},
+      {{"-t1w"}, "t", 1, "1w"},
+      {{"-t1w"}, "w", 1, ""},
+      // an equals sign ends the letters
+      {{"-d=el"}, "d", 1, "el"},
+      {{"-d=el"}, "e", 0, "<none>"},
+      {{"-d=el"}, "l", 0, "<none>"},
+      // plus clusters and digit words
+      {{"+w", "-5", "a.dcm"}, "w", 3, ""},
+      {{"+w", "-5", "a.dcm"}, "5", 1, ""},
+  };
+  for (const auto& r : rows) {
+    const qzcCmdLineParser parser = ParserOf(r.words);
+    SCOPED_TRACE(std::string(*r.words.begin()) + " / " + r.name);
+    EXPECT_EQ(r.has, parser.HasOption(r.name));
+    EXPECT_EQ(r.value, ValueOf(parser, r.name));
+  }
 }
 
-TEST(CmdLineOptions, BooleanAndIntegerValues)
-{
-    const qzcCmdLineParser parser = ParserOf({"--out", "--one=1", "--zero=0", "--up=Y", "--down=N", "--yes=yes",
-                                              "--no=no", "--maybe=maybe", "--wa=n", "--warning", "--name=y",
-                                              "--step=12abc", "--empty=", "--minus=-3", "--plus=+3",
-                                              "--huge=99999999999", "-r2", "-t1w"});
-    const struct { const char* name; bool fallback; bool value; } bools[] = {
-        {"out", false, true},   {"one", false, true},   {"zero", true, false}, {"up", false, true},
-        {"down", true, false},  {"yes", false, true},   {"no", true, false},   {"maybe", true, true},
-        {"maybe", false, false}, {"absent", true, true}, {"warn", true, false}, {"name", false, true},
-    };
-    for (const auto& b : bools)
-        EXPECT_EQ(b.value, parser.GetBoolOption(b.name, b.fallback)) << b.name << " " << b.fallback;
-    // "--warning" gives warn the value "ing", which is neither yes nor no.
-    const qzcCmdLineParser warning = ParserOf({"--warning"});
-    EXPECT_TRUE(warning.GetBoolOption("warn", true));
-    EXPECT_FALSE(warning.GetBoolOption("warn", false));
+TEST(CmdLineOptions, BooleanAndIntegerValues) {
+  const qzcCmdLineParser parser =
+      ParserOf({"--out", "--one=1", "--zero=0", "--up=Y", "--down=N", "--yes=yes", "--no=no", "--maybe=maybe", "--wa=n",
+                "--warning", "--name=y", "--step=12abc", "--empty=", "--minus=-3", "--plus=+3", "--huge=99999999999",
+                "-r2", "-t1w"});
+  const struct {
+    const char* name;
+    bool fallback;
+    bool value;
+  } bools[] = {
+      {"out", false, true},    {"one", false, true},   {"zero", true, false}, {"up", false, true},
+      {"down", true, false},   {"yes", false, true},   {"no", true, false},   {"maybe", true, true},
+      {"maybe", false, false}, {"absent", true, true}, {"warn", true, false}, {"name", false, true},
+  };
+  for (const auto& b : bools)
+    EXPECT_EQ(b.value, parser.GetBoolOption(b.name, b.fallback)) << b.name << " " << b.fallback;
+  // "--warning" gives warn the value "ing", which is neither yes nor no.
+  const qzcCmdLineParser warning = ParserOf({"--warning"});
+  EXPECT_TRUE(warning.GetBoolOption("warn", true));
+  EXPECT_FALSE(warning.GetBoolOption("warn", false));
 
-    const struct { const char* name; int fallback; bool flag; int value; } ints[] = {
-        {"step", 1, false, 12}, {"empty", 7, false, 7}, {"empty", 7, true, 7},  {"minus", 7, false, -1},
-        {"plus", 7, false, -1}, {"absent", 7, false, 7}, {"absent", 7, true, -1}, {"r", 0, false, 2},
-        {"t", 0, false, 1},
-        // too large for 32 bits: saturates rather than wrapping to a small number
-        {"huge", 0, false, 2147483647},
-    };
-    for (const auto& i : ints)
-        EXPECT_EQ(i.value, parser.GetIntOption(i.name, i.fallback, i.flag)) << i.name << " " << i.flag;
+  const struct {
+    const char* name;
+    int fallback;
+    bool flag;
+    int value;
+  } ints[] = {
+      {"step", 1, false, 12},
+      {"empty", 7, false, 7},
+      {"empty", 7, true, 7},
+      {"minus", 7, false, -1},
+      {"plus", 7, false, -1},
+      {"absent", 7, false, 7},
+      {"absent", 7, true, -1},
+      {"r", 0, false, 2},
+      {"t", 0, false, 1},
+      // too large for 32 bits: saturates rather than wrapping to a small number
+      {"huge", 0, false, 2147483647},
+  };
+  for (const auto& i : ints)
+    EXPECT_EQ(i.value, parser.GetIntOption(i.name, i.fallback, i.flag)) << i.name << " " << i.flag;
 }
 
-TEST(CmdLineWords, EnvironmentWordsComeAfterTheCommandLine)
-{
-    qzcCmdLineParser parser = ParserOf({"--to=/cmd"});
-    parser.AddParameters("--to=/env --step=2");
-    EXPECT_EQ("/cmd", ValueOf(parser, "to"));
-    EXPECT_EQ(2, parser.GetIntOption("step", 1));
+TEST(CmdLineWords, EnvironmentWordsComeAfterTheCommandLine) {
+  qzcCmdLineParser parser = ParserOf({"--to=/cmd"});
+  parser.AddParameters("--to=/env --step=2");
+  EXPECT_EQ("/cmd", ValueOf(parser, "to"));
+  EXPECT_EQ(2, parser.GetIntOption("step", 1));
 }
 
-TEST(CmdLineWords, TextIsSplitAtBlanksOnly)
-{
-    qzcCmdLineParser parser = ParserOf({});
-    EXPECT_NE(0, parser.AddParameters("  -w   --name  a.dcm "));
-    EXPECT_EQ(4, parser.GetCount());
-    EXPECT_EQ("", ValueOf(parser, "name"));
-    EXPECT_EQ("", ValueOf(parser, "w"));
-    EXPECT_STREQ("a.dcm", parser.GetFileArgument(1));
+TEST(CmdLineWords, TextIsSplitAtBlanksOnly) {
+  qzcCmdLineParser parser = ParserOf({});
+  EXPECT_NE(0, parser.AddParameters("  -w   --name  a.dcm "));
+  EXPECT_EQ(4, parser.GetCount());
+  EXPECT_EQ("", ValueOf(parser, "name"));
+  EXPECT_EQ("", ValueOf(parser, "w"));
+  EXPECT_STREQ("a.dcm", parser.GetFileArgument(1));
 
-    qzcCmdLineParser tabs = ParserOf({});
-    tabs.AddParameters("a\tb c");
-    EXPECT_EQ(3, tabs.GetCount());
-    EXPECT_STREQ("a\tb", tabs.GetFileArgument(1));
+  qzcCmdLineParser tabs = ParserOf({});
+  tabs.AddParameters("a\tb c");
+  EXPECT_EQ(3, tabs.GetCount());
+  EXPECT_STREQ("a\tb", tabs.GetFileArgument(1));
 
-    qzcCmdLineParser blank = ParserOf({});
-    EXPECT_NE(0, blank.AddParameters("   "));
-    EXPECT_NE(0, blank.AddParameters(""));
-    EXPECT_EQ(1, blank.GetCount());
+  qzcCmdLineParser blank = ParserOf({});
+  EXPECT_NE(0, blank.AddParameters("   "));
+  EXPECT_NE(0, blank.AddParameters(""));
+  EXPECT_EQ(1, blank.GetCount());
 }
 
-TEST(CmdLineWords, FileArgumentsSkipOptionsAndTheProgramName)
-{
-    const qzcCmdLineParser parser = ParserOf({"-w", "a.dcm", "--to=/tmp", "-5", "my file.dcm"});
-    EXPECT_STREQ("a.dcm", parser.GetFileArgument(1));
-    EXPECT_STREQ("my file.dcm", parser.GetFileArgument(2));
-    EXPECT_EQ(nullptr, parser.GetFileArgument(3));
-    EXPECT_EQ(nullptr, parser.GetFileArgument(0));
+TEST(CmdLineWords, FileArgumentsSkipOptionsAndTheProgramName) {
+  const qzcCmdLineParser parser = ParserOf({"-w", "a.dcm", "--to=/tmp", "-5", "my file.dcm"});
+  EXPECT_STREQ("a.dcm", parser.GetFileArgument(1));
+  EXPECT_STREQ("my file.dcm", parser.GetFileArgument(2));
+  EXPECT_EQ(nullptr, parser.GetFileArgument(3));
+  EXPECT_EQ(nullptr, parser.GetFileArgument(0));
 
-    const char* argv[] = {"--help", "-w"};
-    qzcCmdLineParser named;
-    named.AddParameters(1, argv);
-    EXPECT_EQ(0, named.HasOption("help"));
-    EXPECT_EQ(nullptr, named.GetFileArgument(1));
-    named.AddParameters(2, argv);
-    EXPECT_EQ(2, named.HasOption("help"));
-    EXPECT_EQ(1, named.HasOption("w"));
+  const char* argv[] = {"--help", "-w"};
+  qzcCmdLineParser named;
+  named.AddParameters(1, argv);
+  EXPECT_EQ(0, named.HasOption("help"));
+  EXPECT_EQ(nullptr, named.GetFileArgument(1));
+  named.AddParameters(2, argv);
+  EXPECT_EQ(2, named.HasOption("help"));
+  EXPECT_EQ(1, named.HasOption("w"));
 }
 
-TEST(CmdLineWords, ResetForgetsEverything)
-{
-    qzcCmdLineParser parser = ParserOf({"--win=1:2", "a.dcm"});
-    EXPECT_NE(0, parser.ExpandList(10));
-    EXPECT_EQ(3, parser.GetCount());
-    parser.Reset();
-    EXPECT_EQ(0, parser.GetCount());
-    EXPECT_EQ(0, parser.HasOption("win"));
-    EXPECT_EQ(nullptr, parser.GetFileArgument(1));
+TEST(CmdLineWords, ResetForgetsEverything) {
+  qzcCmdLineParser parser = ParserOf({"--win=1:2", "a.dcm"});
+  EXPECT_NE(0, parser.ExpandList(10));
+  EXPECT_EQ(3, parser.GetCount());
+  parser.Reset();
+  EXPECT_EQ(0, parser.GetCount());
+  EXPECT_EQ(0, parser.HasOption("win"));
+  EXPECT_EQ(nullptr, parser.GetFileArgument(1));
 }

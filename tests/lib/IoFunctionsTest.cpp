@@ -14,8 +14,10 @@ namespace {
 // 128 bytes of 1, 2, ..., "DICM", then "rest".
 std::vector<unsigned char> PreambleFile() {
   std::vector<unsigned char> bytes;
-  for (int i = 0; i < 128; ++i) bytes.push_back(static_cast<unsigned char>(i + 1));
-  for (char c : std::string("DICMrest")) bytes.push_back(static_cast<unsigned char>(c));
+  for (int i = 0; i < 128; ++i)
+    bytes.push_back(static_cast<unsigned char>(i + 1));
+  for (char c : std::string("DICMrest"))
+    bytes.push_back(static_cast<unsigned char>(c));
   return bytes;
 }
 
@@ -24,7 +26,7 @@ std::string Remaining(std::istream& is) {
 }
 
 class SignatureTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     testsupport::WriteBytes(path_, PreambleFile());
     stream_.open(path_, std::ios::in | std::ios::binary);

@@ -15,13 +15,15 @@ namespace testsupport {
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/medconv-test-XXXXXX";
-  if (!mkdtemp(&pattern[0])) throw std::runtime_error("mkdtemp failed");
+  if (!mkdtemp(&pattern[0]))
+    throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
 
 TempDir::~TempDir() {
   std::string command = "rm -rf '" + path_ + "'";
-  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", path_.c_str());
+  if (std::system(command.c_str()) != 0)
+    std::fprintf(stderr, "could not remove %s\n", path_.c_str());
 }
 
 std::vector<unsigned char> ReadBytes(const std::string& path) {
@@ -53,11 +55,12 @@ bool FileExists(const std::string& path) {
 
 RunResult Run(const std::string& command, const std::string& folder) {
   TempDir capture;
-  std::string line = (folder.empty() ? "" : "cd '" + folder + "' && ") + "(" + command + ") >'" +
-                     capture.file("out") + "' 2>'" + capture.file("err") + "'";
+  std::string line = (folder.empty() ? "" : "cd '" + folder + "' && ") + "(" + command + ") >'" + capture.file("out") +
+                     "' 2>'" + capture.file("err") + "'";
   RunResult result;
   int raw = std::system(line.c_str());
-  if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
+  if (raw != -1 && WIFEXITED(raw))
+    result.status = WEXITSTATUS(raw);
   result.out = ReadText(capture.file("out"));
   result.err = ReadText(capture.file("err"));
   return result;

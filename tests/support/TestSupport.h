@@ -11,7 +11,7 @@ namespace testsupport {
 // A fresh folder under the system's temporary folder, removed with its content
 // when the object goes away.
 class TempDir {
-public:
+ public:
   TempDir();
   ~TempDir();
   TempDir(const TempDir&) = delete;
@@ -19,7 +19,7 @@ public:
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+ private:
   std::string path_;
 };
 

@@ -32,26 +32,42 @@ inline const std::string& SliceFile() {
       const char* vr;
       const char* value;
     };
-    const Text texts[] = {
-        {0x0008, 0x0008, "CS", "ORIGINAL\\PRIMARY\\AXIAL"}, {0x0008, 0x0016, "UI", "1.2.840.10008.5.1.4.1.1.2"},
-        {0x0008, 0x0018, "UI", "1.2.826.0.1.3680043.9.7777.2.1"}, {0x0008, 0x0020, "DA", "20240131"},
-        {0x0008, 0x0030, "TM", "101530.250"}, {0x0008, 0x0060, "CS", "CT"}, {0x0008, 0x0070, "LO", "ACME MEDICAL"},
-        {0x0010, 0x0010, "PN", "DOE^JOHN"}, {0x0010, 0x0020, "LO", "ID-000123"}, {0x0010, 0x0030, "DA", "19700101"},
-        {0x0010, 0x0040, "CS", "M"}, {0x0018, 0x0050, "DS", "1.25"}, {0x0018, 0x0060, "DS", "120"},
-        {0x0020, 0x000D, "UI", "1.2.826.0.1.3680043.9.7777.3"}, {0x0020, 0x000E, "UI", "1.2.826.0.1.3680043.9.7777.4"},
-        {0x0020, 0x0013, "IS", "42"}, {0x0020, 0x0032, "DS", "-250\\-250\\-100.5"},
-        {0x0020, 0x0037, "DS", "1\\0\\0\\0\\1\\0"}, {0x0028, 0x0004, "CS", "MONOCHROME2"},
-        {0x0028, 0x0030, "DS", "0.48828125\\0.48828125"}, {0x0028, 0x1050, "DS", "40"}, {0x0028, 0x1051, "DS", "400"},
-        {0x0028, 0x1052, "DS", "-1024"}, {0x0028, 0x1053, "DS", "1"}};
-    for (const Text& text : texts) slice.Text(text.group, text.element, text.vr, text.value);
-    for (std::uint16_t element : {0x0010, 0x0011}) slice.UnsignedShort(0x0028, element, side);
+    const Text texts[] = {{0x0008, 0x0008, "CS", "ORIGINAL\\PRIMARY\\AXIAL"},
+                          {0x0008, 0x0016, "UI", "1.2.840.10008.5.1.4.1.1.2"},
+                          {0x0008, 0x0018, "UI", "1.2.826.0.1.3680043.9.7777.2.1"},
+                          {0x0008, 0x0020, "DA", "20240131"},
+                          {0x0008, 0x0030, "TM", "101530.250"},
+                          {0x0008, 0x0060, "CS", "CT"},
+                          {0x0008, 0x0070, "LO", "ACME MEDICAL"},
+                          {0x0010, 0x0010, "PN", "DOE^JOHN"},
+                          {0x0010, 0x0020, "LO", "ID-000123"},
+                          {0x0010, 0x0030, "DA", "19700101"},
+                          {0x0010, 0x0040, "CS", "M"},
+                          {0x0018, 0x0050, "DS", "1.25"},
+                          {0x0018, 0x0060, "DS", "120"},
+                          {0x0020, 0x000D, "UI", "1.2.826.0.1.3680043.9.7777.3"},
+                          {0x0020, 0x000E, "UI", "1.2.826.0.1.3680043.9.7777.4"},
+                          {0x0020, 0x0013, "IS", "42"},
+                          {0x0020, 0x0032, "DS", "-250\\-250\\-100.5"},
+                          {0x0020, 0x0037, "DS", "1\\0\\0\\0\\1\\0"},
+                          {0x0028, 0x0004, "CS", "MONOCHROME2"},
+                          {0x0028, 0x0030, "DS", "0.48828125\\0.48828125"},
+                          {0x0028, 0x1050, "DS", "40"},
+                          {0x0028, 0x1051, "DS", "400"},
+                          {0x0028, 0x1052, "DS", "-1024"},
+                          {0x0028, 0x1053, "DS", "1"}};
+    for (const Text& text : texts)
+      slice.Text(text.group, text.element, text.vr, text.value);
+    for (std::uint16_t element : {0x0010, 0x0011})
+      slice.UnsignedShort(0x0028, element, side);
     slice.UnsignedShort(0x0028, 0x0002, 1);
     slice.UnsignedShort(0x0028, 0x0100, 16);
     slice.UnsignedShort(0x0028, 0x0101, 12);
     slice.UnsignedShort(0x0028, 0x0102, 11);
     slice.UnsignedShort(0x0028, 0x0103, 0);
     std::vector<std::uint16_t> pixels(std::size_t(side) * side);
-    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = std::uint16_t(i % 4096);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+      pixels[i] = std::uint16_t(i % 4096);
     slice.Words(0x7FE0, 0x0010, pixels);
     slice.Save(name);
   }

@@ -21,8 +21,7 @@ namespace {
 void BM_ConvertSlice(benchmark::State& state, const char* options, const char* extension) {
   benchsupport::QuietReports();
   const std::string slice = benchsupport::SliceFile();
-  const std::string command =
-      std::string("medconv --nowarn ") + options + " --to=" + P_tmpdir + "/ " + slice;
+  const std::string command = std::string("medconv --nowarn ") + options + " --to=" + P_tmpdir + "/ " + slice;
   qzcCmdLineParser parser;
   parser.AddParameters(command.c_str());
   qzmMedicalFrame::ConversionSettings settings;

@@ -19,8 +19,7 @@ typedef qzmDicomDataElementTag Tag;
 const UWORD Side = 512;
 const UWORD FrameCount = 200;
 
-void SetImageTags(qzmDicomDataElementSet& set, UWORD allocated, UWORD stored, UWORD frames)
-{
+void SetImageTags(qzmDicomDataElementSet& set, UWORD allocated, UWORD stored, UWORD frames) {
   set[Tag(0x0002, 0x0010)].UI() = "1.2.840.10008.1.2.1";
   set[Tag(0x0008, 0x0060)].CS() = "CT";
   set[Tag(0x0028, 0x0002)].US() = 1;
@@ -35,8 +34,7 @@ void SetImageTags(qzmDicomDataElementSet& set, UWORD allocated, UWORD stored, UW
 }
 
 // A 200-frame 12-bit file (100 MB) in the temporary folder, written once.
-const std::string& MultiFrameFile()
-{
+const std::string& MultiFrameFile() {
   static std::string name;
   if (name.empty()) {
     qzcException::errorChannel.limit = 65535;
@@ -54,8 +52,7 @@ const std::string& MultiFrameFile()
 }
 
 // Frame 7 of the file: the set is read once, the frame rebuilt each time.
-void BM_BuildFrameOfLargeFile(benchmark::State& state)
-{
+void BM_BuildFrameOfLargeFile(benchmark::State& state) {
   qzmDicomDataElementSet set;
   set.Load(qzcFileName(MultiFrameFile()));
   qzmMedicalFrame frame;
@@ -66,8 +63,7 @@ BENCHMARK(BM_BuildFrameOfLargeFile);
 
 // Reading the file, building frame 7 and unpacking its 12-bit samples for
 // -r0: only that frame's 512 KiB are read.
-void BM_RawOfOneFrame(benchmark::State& state)
-{
+void BM_RawOfOneFrame(benchmark::State& state) {
   for (auto _ : state) {
     qzmDicomDataElementSet set;
     set.Load(qzcFileName(MultiFrameFile()));
@@ -79,8 +75,7 @@ void BM_RawOfOneFrame(benchmark::State& state)
 BENCHMARK(BM_RawOfOneFrame)->Unit(benchmark::kMillisecond);
 
 // A prepared in-memory frame of 512 x 512 12-bit samples.
-void MakeFrame(qzmDicomDataElementSet& set, qzmMedicalFrame& frame)
-{
+void MakeFrame(qzmDicomDataElementSet& set, qzmMedicalFrame& frame) {
   SetImageTags(set, 16, 12, 1);
   qzcDataLocation<UWORD>& words = set[Tag(0x7FE0, 0x0010)].OW();
   words.SetSize(ULONG(Side) * Side);
@@ -91,8 +86,7 @@ void MakeFrame(qzmDicomDataElementSet& set, qzmMedicalFrame& frame)
   frame.ArePixelsReady();
 }
 
-void BM_Statistics(benchmark::State& state)
-{
+void BM_Statistics(benchmark::State& state) {
   qzmDicomDataElementSet set;
   qzmMedicalFrame frame;
   MakeFrame(set, frame);
@@ -103,8 +97,7 @@ void BM_Statistics(benchmark::State& state)
 }
 BENCHMARK(BM_Statistics)->Unit(benchmark::kMicrosecond);
 
-void BM_Halve(benchmark::State& state)
-{
+void BM_Halve(benchmark::State& state) {
   qzmDicomDataElementSet set;
   qzmMedicalFrame frame;
   for (auto _ : state) {
@@ -117,8 +110,7 @@ void BM_Halve(benchmark::State& state)
 BENCHMARK(BM_Halve)->Unit(benchmark::kMicrosecond);
 
 // An 8-bit RLE frame of 512 x 512 made of short literal and replicate runs.
-void BM_RleDecode(benchmark::State& state)
-{
+void BM_RleDecode(benchmark::State& state) {
   qzmDicomDataElementSet set;
   SetImageTags(set, 8, 8, 1);
   set[Tag(0x0002, 0x0010)].UI() = "1.2.840.10008.1.2.5";

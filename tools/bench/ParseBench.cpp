@@ -18,7 +18,8 @@ void BM_ReadSlice(benchmark::State& state) {
   const qzcFileName name(benchsupport::SliceFile());
   for (auto _ : state) {
     qzmDicomDataElementSet set;
-    if (!set.Load(name)) state.SkipWithError("the slice did not read");
+    if (!set.Load(name))
+      state.SkipWithError("the slice did not read");
     benchmark::DoNotOptimize(set.size());
   }
 }
@@ -41,7 +42,8 @@ void BM_LoadBinaryDictionary(benchmark::State& state) {
   benchsupport::QuietReports();
   for (auto _ : state) {
     qzmDicomDataElementDictionary dictionary;
-    if (!dictionary.Load(qzcFileName("dicom.din"))) state.SkipWithError("dicom.din not found");
+    if (!dictionary.Load(qzcFileName("dicom.din")))
+      state.SkipWithError("dicom.din not found");
     benchmark::DoNotOptimize(dictionary.size());
   }
 }
