@@ -4,12 +4,14 @@
 #include "frame/qzmMedicalFrame.h"
 #include "frame/qzmImageTags.h"
 
+#include "codecs/qzmFrameFragments.h"
 #include "frame/FrameNumbers.h"
 #include "dicom/qzmDicomDataElementSet.h"
 #include "lib/qzcError.h"
 #include "lib/qzcFileName.h"
 #include "lib/qzcWarning.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -77,7 +79,8 @@ UWORD FirstUS(const qzmDicomDataElementSet& set, const Tag& tag) {
 UWORD SamplesImpliedBy(const qzcString& photometric) {
   if (photometric == "MONOCHROME2" || photometric == "MONOCHROME1" || photometric == "PALETTE COLOR")
     return 1;
-  if (photometric == "RGB" || photometric == "HSV")
+  // Luminance and chrominance: converted to RGB when the pixels are prepared.
+  if (photometric == "RGB" || photometric == "HSV" || photometric.compare(0, 4, "YBR_") == 0)
     return 3;
   if (photometric == "ARGB" || photometric == "CMYK")
     return 4;
@@ -98,7 +101,8 @@ bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
 void ReadSpacingAndPadding(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
 bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
 bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
-bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n);
+bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set,
+                           const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n);
 bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n);
 
 // Steps 5 to 9: size, photometric interpretation, samples, planes.
@@ -302,58 +306,79 @@ bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   return true;
 }
 
-// Step 20: the frame's fragments, located through the Basic Offset Table.
-// Only the item header and the table are read; every offset is checked
-// against the element before the view is made.
-bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n) {
-  if (pixelData.GetVR() != VRs::OB) {
-    qzcError(UpdateFromSetSignature, "Encapsulated/compressed data should be OB!").Report();
-    return false;
+// Encapsulated Pixel Data as bytes: the items are bytes whatever the VR of
+// the element says (some writers tag them OW).
+qzmDicomDataElementValue EncapsulatedBytes(const qzmDicomDataElementValue& pixelData) {
+  if (pixelData.GetVR() != VRs::OW)
+    return pixelData;
+  qzmDicomDataElementValue words(pixelData);
+  qzmDicomDataElementValue bytes;
+  bytes.SetVR(VRs::OB);
+  qzcDataLocation<UWORD>& location = words.OW();
+  if (location.GetMode() == qzcDataLocation<UWORD>::file) {
+    bytes.OB().SwitchToFileMode(location.GetFileName(), location.GetFileOffset(), ULONG(location.GetFileBFlags()));
+  } else if (location.GetMode() == qzcDataLocation<UWORD>::memory) {
+    // Words loaded from a little-endian stream hold the item bytes in order
+    // on a little-endian host, the only one such data reach here on.
+    bytes.OB().SetMemoryLocation(reinterpret_cast<UBYTE*>(location.GetMemoryLocation()));
   }
-  qzmDicomDataElementValue head(pixelData);
-  const ULONG size = head.OB().GetSize();
-  // Reads the first count bytes of the element into memory.
-  const auto readHead = [&pixelData, &head](ULONG count) -> const UBYTE* {
-    head = pixelData;
-    head.OB().SetSize(count);
-    return head.OB().GetMemoryLocation();
-  };
-  const auto little32 = [](const UBYTE* p) {
-    return ULONG(p[0]) | ULONG(p[1]) << 8 | ULONG(p[2]) << 16 | ULONG(p[3]) << 24;
-  };
-  const UBYTE* item = size >= 16 ? readHead(8) : nullptr;
-  if (!item || item[0] != 0xFE || item[1] != 0xFF || item[2] != 0x00 || item[3] != 0xE0) {
-    qzcError(UpdateFromSetSignature, "Item tag not found!").Report();
-    return false;
+  bytes.OB().SetSize(location.GetSize() * 2);
+  return bytes;
+}
+
+// The 64-bit entries of the Extended Offset Table; empty when absent or
+// unreadable.
+std::vector<unsigned long long> ExtendedOffsets(const qzmDicomDataElementSet& set) {
+  std::vector<unsigned long long> offsets;
+  const qzmDicomDataElementValue* table = Find(set, ExtendedOffsetTableTag);
+  if (!table || (table->GetVR() != VRs::OB && table->GetVR() != VRs::OW && table->GetVR() != VRs::UN))
+    return offsets;
+  qzmDicomDataElementValue bytes = EncapsulatedBytes(*table);
+  const ULONG size = bytes.OB().GetSize();
+  const UBYTE* data = size ? bytes.OB().GetMemoryLocation() : nullptr;
+  if (!data)
+    return offsets;
+  for (ULONG k = 0; k + 8 <= size; k += 8) {
+    unsigned long long offset = 0;
+    for (int b = 7; b >= 0; --b)
+      offset = offset << 8 | data[k + b];
+    offsets.push_back(offset);
   }
-  const ULONG tableLength = little32(item + 4);
-  ULONG start = 8, length = size - 16;
-  if (tableLength > 0) {
-    const ULONG entries = tableLength / 4;
-    // Frames before the last need the next entry too.
-    if (tableLength > size - 16 || entries < f || (f < n && entries < ULONG(f) + 1)) {
-      qzcError(UpdateFromSetSignature, "The Basic Offset Table does not describe frame %u!", unsigned(f)).Report();
+  return offsets;
+}
+
+// Step 20: the frame's items, located by the fragment map of the set. The
+// map is made once per set (every frame of a set shares it) and reads only
+// item headers and offset tables.
+bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set,
+                           const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n) {
+  qzmDicomDataElementValue bytes = EncapsulatedBytes(pixelData);
+  qzcDataLocation<UBYTE>& location = bytes.OB();
+  const ULONG size = location.GetSize();
+  char key[512];
+  if (location.GetMode() == qzcDataLocation<UBYTE>::file)
+    std::snprintf(key, sizeof key, "%s@%lu:%lu/%u", location.GetFileName().c_str(),
+                  (unsigned long)(location.GetFileOffset()), (unsigned long)(size), unsigned(n));
+  else
+    std::snprintf(key, sizeof key, "%p:%lu/%u", static_cast<const void*>(location.GetMemoryLocation()),
+                  (unsigned long)(size), unsigned(n));
+  if (!frame.FragmentMap || frame.FragmentMapKey != key) {
+    auto map = std::make_shared<qzmFrameFragments>();
+    qzmDicomDataElementValue part;
+    const auto read = [&bytes, &part](ULONG offset, ULONG count) -> const UBYTE* {
+      part = bytes;
+      part.OB().AddOffset(offset).SetSize(count);
+      return part.OB().GetMemoryLocation();
+    };
+    frame.FragmentMap.reset();
+    if (!map->Locate(read, size, n, ExtendedOffsets(set)))
       return false;
-    }
-    const UBYTE* table = readHead(8 + tableLength);
-    if (!table) {
-      qzcError(UpdateFromSetSignature, "unable to read the Basic Offset Table!").Report();
-      return false;
-    }
-    const unsigned long long content = size - 16ULL - tableLength;
-    const ULONG first = little32(table + 8 + 4 * (f - 1));
-    const unsigned long long end = f < n ? little32(table + 8 + 4 * f) : content;
-    if (first > end || end > content) {
-      qzcError(UpdateFromSetSignature, "The Basic Offset Table points outside the pixel data for frame %u!",
-               unsigned(f))
-          .Report();
-      return false;
-    }
-    start = 8 + tableLength + first;
-    length = ULONG(end - first);
+    frame.FragmentMap = map;
+    frame.FragmentMapKey = key;
   }
-  frame.SourcePixels.Value = pixelData;
-  frame.SourcePixels.Value.OB().AddOffset(start).SetSize(length);
+  const qzmFrameFragments::Span span = frame.FragmentMap->Frame(f);
+  frame.SourcePixels.Value = bytes;
+  frame.SourcePixels.Value.OB().AddOffset(span.Offset).SetSize(span.Length);
   return true;
 }
 
@@ -363,7 +388,7 @@ bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pix
   const struct qzmMedicalFrame::Structure& structure = frame.Structure;
   const bool words = pixelData.GetVR() == VRs::OW;
   const unsigned unitBits = words ? 16 : 8;
-  const unsigned long long bits = (unsigned long long)(structure.NumberOfSamples) * structure.Sample.BitsAllocated;
+  const unsigned long long bits = (unsigned long long)(frame.StoredSampleCount()) * structure.Sample.BitsAllocated;
   const unsigned long long perFrame = (bits + unitBits - 1) / unitBits;
   const unsigned long long needed = perFrame * f;
   const ULONG found = ElementCount(pixelData);
@@ -433,7 +458,7 @@ bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD 
   TransferSyntax = TextOf(set, TransferSyntaxTag);
   const qzmDicomDataElementValue& pixelData = *Find(set, PixelDataTag);
   const bool viewed = HasNativePixelData() ? ViewNativeFrame(*this, pixelData, frame, frames)
-                                           : ViewEncapsulatedFrame(*this, pixelData, frame, frames);
+                                           : ViewEncapsulatedFrame(*this, set, pixelData, frame, frames);
   if (!viewed)
     return false;
   MarkNewSource();

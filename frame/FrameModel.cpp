@@ -97,3 +97,9 @@ void qzmMedicalFrame::MarkNewSource() {
 bool qzmMedicalFrame::HasNativePixelData() const {
   return TransferSyntax.empty() || qzmDicomDataElementSet::IsNativeSyntax(TransferSyntax);
 }
+
+ULONG qzmMedicalFrame::StoredSampleCount() const {
+  if (Structure.PhotometricInterpretation == "YBR_FULL_422" && Structure.SamplesPerPixel == 3)
+    return 2 * ((Structure.NumberOfPixels + 1) / 2);
+  return Structure.NumberOfSamples;
+}

@@ -83,7 +83,7 @@ void KeepOnlyPixels(qzmMedicalFrame& frame) {
   for (qzcDatedValue* buffer :
        {&frame.SourcePixels, &frame.Resampled8, &frame.Resampled16, &frame.ResampledBGR24, &frame.ResampledRGB24,
         &frame.ResampledRGB48, &frame.OrganizedRaw, &frame.Inverted8, &frame.Inverted16, &frame.Fragments,
-        &frame.UncompressedRle, &frame.MaxCache, &frame.MinCache, &frame.MeanCache})
+        &frame.MaxCache, &frame.MinCache, &frame.MeanCache})
     *buffer = qzcDatedValue();
 }
 

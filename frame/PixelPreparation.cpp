@@ -6,6 +6,7 @@
 #include "frame/qzmMedicalFrame.h"
 
 #include "dicom/qzmDicomDataElementSet.h"
+#include "codecs/qzmCodecTable.h"
 #include "frame/qzmPixelSamples.h"
 #include "lib/qzcError.h"
 #include "lib/qzcWarning.h"
@@ -21,18 +22,15 @@ typedef qzmDicomDataElementDescription VRs;
 
 const char* const ArePixelsReadySignature = "bool qzmMedicalFrame::ArePixelsReady()";
 const char* const ConcatenateSignature = "bool qzmMedicalFrame::GetConcatenatedFragments( qzcDatedValue& )";
-const char* const UncompressSignature = "bool qzmMedicalFrame::UncompressRLE()";
+const char* const DecodeSignature = "bool qzmMedicalFrame::DecodeFrame()";
 const char* const PlanarSignature = "bool qzmMedicalFrame::ChangePlanarConfigurationToColorByPixel()";
 const char* const RepresentationSignature = "bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG)";
 const char* const RawSignature = "bool qzmMedicalFrame::GetOrganizedToRaw( qzcDatedValue& )";
 
-// Output bytes per input byte that PackBits gives at most: a run of two
-// bytes writes 128.
-const unsigned long long MaximumPackBitsExpansion = 64;
-
-// The RLE segment header of the frame being decoded: segment count, then the
-// offsets of segments 1 to 15.
-ULONG RleHeader[16];
+// Frames up to this size are decoded whatever their stream's size; larger
+// ones must come from a stream at most MaximumExpansion times smaller.
+const unsigned long long MaximumFrameWithoutRatioCheck = 64ull << 20;
+const unsigned long long MaximumExpansion = 4096;
 
 ULONG Little32(const UBYTE* p) {
   return ULONG(p[0]) | ULONG(p[1]) << 8 | ULONG(p[2]) << 16 | ULONG(p[3]) << 24;
@@ -64,27 +62,6 @@ bool ForEachFragment(const UBYTE* data, ULONG size, Visit visit) {
     position += 8 + length;
   }
   return true;
-}
-
-// Decodes the PackBits runs of one segment into out[position, end); returns
-// the position reached. Runs stop at end (the end of the whole output) and
-// at the end of the segment's input.
-ULONG DecodePackBits(const UBYTE* in, const UBYTE* inEnd, UBYTE* out, ULONG position, ULONG target, ULONG end) {
-  while (position < target && in < inEnd) {
-    const SBYTE control = SBYTE(*in++);
-    if (control >= 0) {
-      ULONG count = ULONG(control) + 1;
-      count = std::min<ULONG>({count, ULONG(inEnd - in), end - position});
-      std::memcpy(out + position, in, count);
-      in += count;
-      position += count;
-    } else if (control != -128 && in < inEnd) {
-      const ULONG count = std::min<ULONG>(ULONG(1 - control), end - position);
-      std::memset(out + position, *in++, count);
-      position += count;
-    }
-  }
-  return position;
 }
 
 // A private copy of a buffer's units, for reorganisations that read the old
@@ -155,6 +132,26 @@ void WriteStoredValues(const qzmMedicalFrame& frame, const qzmPixelSamples& pixe
   });
 }
 
+// The layout a decoder fills: the frame's as the set announces it.
+qzmPixelLayout LayoutOf(const qzmMedicalFrame& frame) {
+  qzmPixelLayout layout;
+  layout.Rows = frame.Structure.Rows;
+  layout.Columns = frame.Structure.Columns;
+  layout.SamplesPerPixel = frame.Structure.SamplesPerPixel;
+  layout.BitsAllocated = frame.Structure.Sample.BitsAllocated;
+  layout.BitsStored = frame.Structure.Sample.BitsStored;
+  layout.PixelRepresentation = frame.Structure.Sample.PixelRepresentation;
+  layout.PlanarConfiguration = frame.Structure.PlanarConfiguration;
+  layout.PhotometricInterpretation = frame.Structure.PhotometricInterpretation;
+  return layout;
+}
+
+// Full-range luminance and chrominance, as native sets and some encoders
+// leave them; the image writers want RGB.
+bool IsFullRangeYbr(const qzcString& photometric) {
+  return photometric == "YBR_FULL" || photometric == "YBR_FULL_422";
+}
+
 }  // namespace
 
 bool qzmMedicalFrame::ArePixelsReady() {
@@ -162,15 +159,7 @@ bool qzmMedicalFrame::ArePixelsReady() {
     return true;
   if (HasNativePixelData()) {
     Pixels.Value = SourcePixels.Value;
-  } else if (TransferSyntax == qzmDicomDataElementSet::RLELossless) {
-    if (!UncompressRLE()) {
-      qzcError(ArePixelsReadySignature, "unable to uncompress RLE encoded frame, sorry!").Report();
-      return false;
-    }
-  } else {
-    qzcWarning(ArePixelsReadySignature, "encapsulated/compressed pixels/data are not supported, sorry! (syntax is %s)",
-               TransferSyntax.c_str())
-        .Report();
+  } else if (!DecodeFrame()) {
     return false;
   }
   const struct Structure::Sample& sample = Structure.Sample;
@@ -185,9 +174,10 @@ bool qzmMedicalFrame::ArePixelsReady() {
     return false;
   }
   const ULONG found = qzmPixelSamples::Of(Pixels.Value, sample.BitsAllocated).Capacity();
-  if (found < Structure.NumberOfSamples) {
+  const ULONG expected = HasNativePixelData() ? StoredSampleCount() : Structure.NumberOfSamples;
+  if (found < expected) {
     qzcError(ArePixelsReadySignature, "missing pixel data (%lu samples expected, %lu found)!",
-             (unsigned long)(Structure.NumberOfSamples), (unsigned long)(found))
+             (unsigned long)(expected), (unsigned long)(found))
         .Report();
     return false;
   }
@@ -198,7 +188,92 @@ bool qzmMedicalFrame::ArePixelsReady() {
     }
     qzcWarning(ArePixelsReadySignature, "Planar Configuration changed to color-by-pixel (0).").Report();
   }
+  if (IsFullRangeYbr(Structure.PhotometricInterpretation) && !ConvertYbrToRgb()) {
+    qzcError(ArePixelsReadySignature, "unable to convert %s samples to RGB!",
+             Structure.PhotometricInterpretation.c_str())
+        .Report();
+    return false;
+  }
   Pixels.Date = SourcePixels.Date;
+  return true;
+}
+
+bool qzmMedicalFrame::DecodeFrame() {
+  const qzmPixelDecoder* decoder = qzmCodecTable::DecoderFor(TransferSyntax);
+  if (!decoder) {
+    qzcError(DecodeSignature, "pixel data in transfer syntax %s can not be decoded by this build!",
+             TransferSyntax.c_str())
+        .Report();
+    return false;
+  }
+  const qzmPixelLayout layout = LayoutOf(*this);
+  if (!GetConcatenatedFragments(Fragments))
+    return false;
+  const unsigned long long bytes = layout.FrameBytes();
+  const ULONG streamBytes = Fragments.Value.OB().GetSize();
+  // No codec expands a stream beyond this; a larger frame comes from a
+  // damaged set, whose sizes must not make the buffer huge.
+  if (bytes > MaximumFrameWithoutRatioCheck && bytes > MaximumExpansion * streamBytes) {
+    qzcError(DecodeSignature, "a code stream of %lu bytes can not hold a frame of %llu bytes!",
+             (unsigned long)(streamBytes), bytes)
+        .Report();
+    return false;
+  }
+  const bool words = layout.BitsAllocated > 8;
+  if (bytes > 0xFFFFFFFEull ||
+      !qzmPixelSamples::ReserveOwned(Pixels.Value, words ? VRs::OW : VRs::OB, ULONG(words ? bytes / 2 : bytes))) {
+    qzcError(DecodeSignature, "unable to hold a decoded frame of %u x %u pixels, %u samples of %u bits!",
+             unsigned(layout.Columns), unsigned(layout.Rows), unsigned(layout.SamplesPerPixel),
+             unsigned(layout.BitsAllocated))
+        .Report();
+    return false;
+  }
+  UBYTE* out = words ? reinterpret_cast<UBYTE*>(Pixels.Value.OW().GetMemoryLocation())
+                     : Pixels.Value.OB().GetMemoryLocation();
+  std::memset(out, 0, bytes);
+  qzcString photometric = layout.PhotometricInterpretation;
+  if (!decoder->Decode(Fragments.Value.OB().GetMemoryLocation(), Fragments.Value.OB().GetSize(), layout, out,
+                       photometric)) {
+    qzcError(DecodeSignature, "unable to decode the frame (transfer syntax %s)!", TransferSyntax.c_str()).Report();
+    Pixels.Value = qzmDicomDataElementValue();
+    return false;
+  }
+  Structure.PhotometricInterpretation = photometric;
+  Structure.PlanarConfiguration = 0;
+  return true;
+}
+
+bool qzmMedicalFrame::ConvertYbrToRgb() {
+  const UWORD bits = Structure.Sample.BitsAllocated;
+  if (Structure.SamplesPerPixel != 3 || (bits != 8 && bits != 16)) {
+    qzcError(DecodeSignature, "%s samples of %u bits can not be converted to RGB!",
+             Structure.PhotometricInterpretation.c_str(), unsigned(bits))
+        .Report();
+    return false;
+  }
+  // The samples may be the set's own (native data in memory): the
+  // conversion works on a private copy.
+  UnitCopy source;
+  if (!source.Take(Pixels.Value, bits) ||
+      !qzmPixelSamples::ReserveOwned(Pixels.Value, bits == 8 ? VRs::OB : VRs::OW, Structure.NumberOfSamples))
+    return false;
+  qzmPixelSamples target = qzmPixelSamples::Of(Pixels.Value, bits);
+  const double maximum = double((1u << Structure.Sample.BitsStored) - 1);
+  const double half = double(1u << (Structure.Sample.BitsStored - 1));
+  const auto clamp = [maximum](double v) { return UWORD(v < 0 ? 0 : v > maximum ? maximum : v + 0.5); };
+  // Stored 4:2:2 data give each pair of pixels Y1 Y2 Cb Cr.
+  const bool subsampled = StoredSampleCount() < Structure.NumberOfSamples;
+  const qzmPixelSamples& in = source.Samples();
+  for (ULONG p = 0; p < Structure.NumberOfPixels; ++p) {
+    const ULONG pair = 4 * (p / 2);
+    const double y = subsampled ? in.Get(pair + p % 2) : in.Get(3 * p);
+    const double cb = (subsampled ? in.Get(pair + 2) : in.Get(3 * p + 1)) - half;
+    const double cr = (subsampled ? in.Get(pair + 3) : in.Get(3 * p + 2)) - half;
+    target.Set(3 * p, clamp(y + 1.402 * cr));
+    target.Set(3 * p + 1, clamp(y - 0.344136 * cb - 0.714136 * cr));
+    target.Set(3 * p + 2, clamp(y + 1.772 * cb));
+  }
+  Structure.PhotometricInterpretation = "RGB";
   return true;
 }
 
@@ -225,90 +300,6 @@ bool qzmMedicalFrame::GetConcatenatedFragments(qzcDatedValue& out) {
     target += length;
   });
   out.Date = SourcePixels.Date;
-  return true;
-}
-
-bool qzmMedicalFrame::UncompressRLE() {
-  if (TransferSyntax != qzmDicomDataElementSet::RLELossless) {
-    qzcError(UncompressSignature, "original data are not RLE encoded!").Report();
-    return false;
-  }
-  if (Pixels.Date >= SourcePixels.Date)
-    return true;
-  if (!GetConcatenatedFragments(Fragments)) {
-    qzcError(UncompressSignature, "unable to concatenate fragments!").Report();
-    return false;
-  }
-  const ULONG expected = (ULONG(Structure.Sample.BitsAllocated) * Structure.SamplesPerPixel + 7) / 8;
-  if (UncompressedRle.Date < Fragments.Date) {
-    const UBYTE* data = Fragments.Value.OB().GetMemoryLocation();
-    const ULONG size = Fragments.Value.OB().GetSize();
-    if (size < 64) {
-      qzcError(UncompressSignature, "RLE header of %lu bytes is truncated!", (unsigned long)(size)).Report();
-      return false;
-    }
-    for (int k = 0; k < 16; ++k)
-      RleHeader[k] = Little32(data + 4 * k);
-    const ULONG segments = RleHeader[0];
-    if (segments < 1 || segments > 15 || segments != expected) {
-      qzcError(UncompressSignature, "ooops, the RLE header is wrong (%lu segments attended, %lu specified)!",
-               (unsigned long)(expected), (unsigned long)(segments))
-          .Report();
-      return false;
-    }
-    for (ULONG s = 1; s <= segments; ++s) {
-      const ULONG end = s < segments ? RleHeader[s + 1] : size;
-      if (RleHeader[s] < 64 || RleHeader[s] > end || end > size) {
-        qzcError(UncompressSignature, "RLE segment %lu lies outside the data (offset %lu, %lu bytes)!",
-                 (unsigned long)(s), (unsigned long)(RleHeader[s]), (unsigned long)(size))
-            .Report();
-        return false;
-      }
-    }
-    const unsigned long long outputSize = (unsigned long long)(Structure.NumberOfPixels) * segments;
-    // Segments that could not fill the frame even at the densest PackBits
-    // runs belong to a damaged file, whose sizes must not make the buffer
-    // huge.
-    if (outputSize > MaximumPackBitsExpansion * (size - 64)) {
-      qzcError(UncompressSignature, "RLE data of %lu bytes can not fill %lu segments of %lu pixels!",
-               (unsigned long)(size - 64), (unsigned long)(segments), (unsigned long)(Structure.NumberOfPixels))
-          .Report();
-      return false;
-    }
-    if (outputSize > 0xFFFFFFFFull ||
-        !qzmPixelSamples::ReserveOwned(UncompressedRle.Value, VRs::OB, ULONG(outputSize))) {
-      qzcError(UncompressSignature, "unable to allocate memory for uncompresse RLE pixels!").Report();
-      return false;
-    }
-    UBYTE* out = UncompressedRle.Value.OB().GetMemoryLocation();
-    ULONG position = 0;
-    for (ULONG s = 1; s <= segments; ++s) {
-      const ULONG target = position + Structure.NumberOfPixels;
-      const UBYTE* segmentEnd = data + (s < segments ? RleHeader[s + 1] : size);
-      position = DecodePackBits(data + RleHeader[s], segmentEnd, out, position, target, ULONG(outputSize));
-      if (position != target)
-        qzcWarning(UncompressSignature, "ooops, RLE uncompression was problematic!").Report();
-    }
-    UncompressedRle.Date = Fragments.Date;
-  }
-  if (Structure.Sample.BitsAllocated != 8) {
-    qzcError(UncompressSignature, "unsupported structure!").Report();
-    return false;
-  }
-  if (!qzmPixelSamples::ReserveOwned(Pixels.Value, VRs::OB, Structure.NumberOfSamples)) {
-    qzcError(UncompressSignature, "unable to allocate memory for reorganized RLE pixels!").Report();
-    return false;
-  }
-  std::memcpy(Pixels.Value.OB().GetMemoryLocation(), UncompressedRle.Value.OB().GetMemoryLocation(),
-              Structure.NumberOfSamples);
-  if (Structure.SamplesPerPixel > 1) {
-    Structure.PlanarConfiguration = 1;
-    if (!ChangePlanarConfigurationToColorByPixel()) {
-      qzcError(UncompressSignature, "unable to change the Planar Configuration of the frame!").Report();
-      return false;
-    }
-  }
-  Pixels.Date = SourcePixels.Date;
   return true;
 }
 

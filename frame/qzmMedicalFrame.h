@@ -15,7 +15,11 @@
 #include "dicom/qzmDicomDataElementValue.h"
 #include "dicom/qzmDicomDataElementTagSet.h"
 
+#include <memory>
+#include <string>
+
 class iobs;
+class qzmFrameFragments;
 class qzcFileName;
 class qzmDicomDataElementSet;
 
@@ -128,10 +132,15 @@ class qzmMedicalFrame {
   qzcDatedValue Inverted8;
   qzcDatedValue Inverted16;
   qzcDatedValue Fragments;        // concatenated fragment contents
-  qzcDatedValue UncompressedRle;  // decoded RLE segments before reorganisation
   qzcDatedValue MaxCache;
   qzcDatedValue MinCache;
   qzcDatedValue MeanCache;
+
+  // Where the frames of the set the frame was last built from lie in its
+  // encapsulated Pixel Data, shared by the set's frames (the key names the
+  // element and its frame count).
+  std::shared_ptr<const qzmFrameFragments> FragmentMap;
+  std::string FragmentMapKey;
 
   // --- construction (frame model) ---
   qzmMedicalFrame();
@@ -148,11 +157,17 @@ class qzmMedicalFrame {
   // (0028,0008) Number of Frames of a set, read as a decimal integer; 1
   // when the set lacks it.
   static UWORD FrameCountOf(const qzmDicomDataElementSet& set);
+  // Samples one frame of native data stores: two per pixel for YBR_FULL_422
+  // (each pair of pixels shares its chrominance), else NumberOfSamples.
+  ULONG StoredSampleCount() const;
 
   // --- pixel data preparation ---
   bool ArePixelsReady();
   bool GetConcatenatedFragments(qzcDatedValue& out);
-  bool UncompressRLE();
+  // The frame's code stream decoded by the codec of its transfer syntax.
+  bool DecodeFrame();
+  // Full-range YBR samples (3 of 8 or 16 bits) become RGB.
+  bool ConvertYbrToRgb();
   bool ChangePlanarConfigurationToColorByPixel();
   bool ChangePixelRepresentationToUnsigned(const SLONG offset);
   bool GetOrganizedToRaw(qzcDatedValue& out);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cmath>
 
 using namespace framesets;
@@ -146,9 +148,12 @@ TEST_F(FrameConstruction, BitLayoutsAreClampedOrRefused) {
 
 TEST_F(FrameConstruction, PhotometricInterpretationMustFitTheSamples) {
   Layout layout;
+  layout.photometric = "CIELAB";
+  EXPECT_FALSE(Build(layout, 12));
+  EXPECT_HAS(reports.Errors(), "can not handle photometric interpretation CIELAB! (email me)");
   layout.photometric = "YBR_FULL";
   EXPECT_FALSE(Build(layout, 12));
-  EXPECT_HAS(reports.Errors(), "can not handle photometric interpretation YBR_FULL! (email me)");
+  EXPECT_HAS(reports.Errors(), "photometric interpretation YBR_FULL does not match samples per pixel 1!");
   layout.photometric = "RGB";
   EXPECT_FALSE(Build(layout, 12));
   EXPECT_HAS(reports.Errors(), "photometric interpretation RGB does not match samples per pixel 1!");
@@ -262,24 +267,41 @@ TEST_F(FrameConstruction, EncapsulatedFramesThroughTheOffsetTable) {
   const UBYTE* fragments = frame.Fragments.Value.OB().GetMemoryLocation();
   EXPECT_EQ(std::vector<UBYTE>(fragments, fragments + 2), second);
 
+  // Two fragments can not hold three frames: one report for the set.
   EncapsulatedSet(set, Layout{2, 2, 8, 8, 7, 0, 1, 0, 3}, JpegSyntax, Encapsulated({0, 12}, {first, second}));
   EXPECT_FALSE(frame.UpdateFrom(set, 3));
-  EXPECT_HAS(reports.Errors(), "The Basic Offset Table does not describe frame 3!");
-  // An offset beyond the data is refused rather than followed.
+  EXPECT_HAS(reports.Errors(), "the 2 fragments of the Pixel Data can not be divided into 3 frames (frame 3)!");
+  // An offset beyond the data makes the table ignored: one fragment per frame.
   EncapsulatedSet(set, two, JpegSyntax, Encapsulated({0, 5000}, {first, second}));
-  EXPECT_FALSE(frame.UpdateFrom(set, 1));
-  EXPECT_HAS(reports.Errors(), "points outside the pixel data");
+  ASSERT_TRUE(frame.UpdateFrom(set, 2));
+  EXPECT_HAS(reports.Warnings(), "the Basic Offset Table (2 entries) does not describe the 2 frames, ignoring it.");
+  EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 10u);
 
-  // The element must be OB and start with an item.
+  // The element must start with an item.
   std::vector<UBYTE> data = Encapsulated({}, {first, second});
   data[0] = 0;
   EncapsulatedSet(set, two, JpegSyntax, data);
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
   EXPECT_HAS(reports.Errors(), "Item tag not found!");
-  set[Tag(0x7FE0, 0x0010)].OW().SetSize(4);
-  set[Tag(0x7FE0, 0x0010)].OW().AllocateMemory();
+  data[0] = 0xFE;
+  data[12] = 0xFF;  // the first fragment's length
+  EncapsulatedSet(set, two, JpegSyntax, data);
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
-  EXPECT_HAS(reports.Errors(), "Encapsulated/compressed data should be OB!");
+  EXPECT_HAS(reports.Errors(), "runs past the end of the pixel data");
+  data[12] = 4;
+  // Items tagged OW are items all the same.
+  data[0] = 0xFE;
+  EncapsulatedSet(set, two, JpegSyntax, data);
+  qzmDicomDataElementValue& pixelData = set[Tag(0x7FE0, 0x0010)];
+  const std::vector<UBYTE> bytes(pixelData.OB().GetMemoryLocation(), pixelData.OB().GetMemoryLocation() + data.size());
+  pixelData.OW().SetSize(ULONG(bytes.size() / 2));
+  ASSERT_TRUE(pixelData.OW().AllocateMemory());
+  std::memcpy(pixelData.OW().GetMemoryLocation(), bytes.data(), bytes.size());
+  ASSERT_TRUE(frame.UpdateFrom(set, 2));
+  ASSERT_TRUE(frame.GetConcatenatedFragments(frame.Fragments));
+  EXPECT_EQ(std::vector<UBYTE>(frame.Fragments.Value.OB().GetMemoryLocation(),
+                               frame.Fragments.Value.OB().GetMemoryLocation() + 2),
+            second);
 
   // Without a table, the frame is everything between table and delimiter.
   EncapsulatedSet(set, Layout(), JpegSyntax, Encapsulated({}, {first, second}));
