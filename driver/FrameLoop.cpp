@@ -334,6 +334,13 @@ bool convert_frames(const qzcFileName& file, qzmDicomDataElementSet& set, const 
     return false;
   const qzcIndexRange& range = selection.range;
   qzmMedicalFrame frame;
+  // Building the last frame checks that the pixel data hold every frame the
+  // set announces: a set that cannot is refused here, with one report and
+  // before any output, rather than once per missing frame.
+  if (!set.empty() && frameCount > 1 && !frame.UpdateFrom(set, frameCount)) {
+    qzcError(Signature, "the pixel data can not hold the %u frames of the set!", unsigned(frameCount)).Report();
+    return false;
+  }
   // Counted in int: the 16-bit end of a range near the top of qzcIndex
   // would wrap.
   for (int n = range.First(); range.Step() > 0 ? n <= range.Last() : n >= range.Last(); n += range.Step()) {

@@ -5,6 +5,7 @@
 #include "dicom/qzmDicomDataElementDictionary.h"
 #include "driver/DriverState.h"
 #include "lib/qzcProgramVersion.h"
+#include "codecs/qzmCodecTable.h"
 #include "lib/qzcTypes.h"
 
 #include <cstdlib>
@@ -163,6 +164,7 @@ void PrintVersion() {
   std::cout << std::endl;
 
   std::cout << "  - libpng " << png_get_libpng_ver(nullptr) << " (zlib " << zlibVersion() << ")" << std::endl;
+  std::cout << qzmCodecTable::LibraryVersions();
 }
 
 std::ostream& PrintBuildConfiguration(std::ostream& os) {
@@ -195,5 +197,9 @@ std::ostream& PrintBuildConfiguration(std::ostream& os) {
                      << "UWORD (" << sizeof(UWORD) << "), "
                      << "ULONG (" << sizeof(ULONG) << "), "
                      << "bool (" << sizeof(bool) << ")" << std::endl;
+  Label(os, "Syntaxes decoded");
+  for (const qzmCodecTable::Entry& entry : qzmCodecTable::Entries())
+    os << entry.Syntax << " (" << entry.Name << "), ";
+  os << std::endl;
   return os;
 }

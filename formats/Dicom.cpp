@@ -6,6 +6,7 @@
 #include "frame/qzmMedicalFrame.h"
 #include "frame/qzmImageTags.h"
 
+#include "codecs/qzmCodecTable.h"
 #include "dicom/qzmDicomDataElementSet.h"
 #include "lib/ofbstream.h"
 #include "lib/qzcError.h"
@@ -118,6 +119,36 @@ void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool orig
     editor.Replace(PixelPaddingTag).SS() = frame.PixelPaddingValue;
 }
 
+// A frame of the set as decoded, untouched by the processing of this run:
+// what the elements of a whole decoded set describe.
+qzmMedicalFrame WholeSetLayout(const qzmDicomDataElementSet& set, const qzmMedicalFrame& frame) {
+  qzmMedicalFrame first;
+  if (!first.UpdateFrom(set, 1) || !first.ArePixelsReady())
+    return frame;
+  return first;
+}
+
+// The elements that describe decoded pixel data: what the decoder made of
+// the colour and planes, the sample bits, the frame count, and the mark of
+// a lossy source.
+void SetDecodedElements(SetEditor& editor, const qzmMedicalFrame& frame, UWORD frames) {
+  SetImageElements(editor, frame, false);
+  const struct qzmMedicalFrame::Structure& structure = frame.Structure;
+  editor.Replace(PhotometricTag).CS() = structure.PhotometricInterpretation;
+  if (structure.SamplesPerPixel > 1)
+    editor.Replace(PlanarConfigurationTag).US() = 0;
+  editor.Replace(BitsAllocatedTag).US() = structure.Sample.BitsAllocated;
+  editor.Replace(BitsStoredTag).US() = structure.Sample.BitsStored;
+  editor.Replace(HighBitTag).US() = structure.Sample.HighBit;
+  if (frames > 1)
+    editor.Replace(NumberOfFramesTag).IS() = Decimal(frames);
+  else
+    editor.Remove(NumberOfFramesTag);
+  const qzmCodecTable::Entry* codec = qzmCodecTable::Find(frame.TransferSyntax);
+  if (codec && codec->Lossy)
+    editor.Replace(LossyImageCompressionTag).CS() = "01";
+}
+
 bool FinishDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardOutput, const char* signature) {
   if (!ofs) {
     qzcError(signature, "unable to write to destination file %s!", DestinationName(name, toStandardOutput)).Report();
@@ -132,16 +163,6 @@ bool FinishDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardO
 bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionContext& context,
                                   qzmDicomDataElementSet& set, const qzcString& syntax, bool whole) {
   const UWORD frames = FrameCountOf(set);
-  const bool encapsulated = !HasNativePixelData();
-  if (encapsulated && !whole) {
-    if (frames > 1) {
-      qzcWarning(SaveSignature,
-                 "multiframe encapsulated/compressed data and single selection not supported (use --frame=whole).")
-          .Report();
-      return false;
-    }
-    whole = true;
-  }
   const auto transferSyntax = set.find(TransferSyntaxTag);
   const bool hasTransferSyntax = transferSyntax != set.end();
   const TargetSyntax* target = syntax.empty() ? nullptr : FindTargetSyntax(syntax);
@@ -149,38 +170,53 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
     qzcError(SaveSignature, "conversion to DICOM (-d), unsupported syntax %s!", syntax.c_str()).Report();
     return false;
   }
-  // Compressed pixel data under a native syntax would be read as garbage:
-  // they are decoded when the frame can be prepared, refused otherwise.
-  if (target && encapsulated) {
-    if (frames > 1 || !ArePixelsReady()) {
-      qzcError(SaveSignature, "conversion to DICOM (-d=%s) of encapsulated/compressed data (%s) not supported!",
-               syntax.c_str(), TransferSyntax.c_str())
-          .Report();
-      return false;
-    }
-    whole = false;
+  // Compressed pixel data go to a native syntax decoded; a plain -d keeps
+  // the set as it is.
+  const bool decode = target && !HasNativePixelData();
+  if (!HasNativePixelData() && !target)
+    whole = true;
+  const UWORD decodedFrames = whole ? frames : 1;
+  qzmDicomDataElementValue decoded;
+  if (decode && !DecodedPixelData(set, decodedFrames, decoded)) {
+    qzcError(SaveSignature, "conversion to DICOM (-d=%s) of encapsulated/compressed data (%s) not possible!",
+             syntax.c_str(), TransferSyntax.c_str())
+        .Report();
+    return false;
   }
   ofbstream ofs;
   if (!OpenDestination(ofs, name, context.ToStandardOutput, SaveSignature))
     return false;
   {
     SetEditor editor(set);
-    if (target && hasTransferSyntax) {
-      if (!qzmDicomDataElementSet::IsNativeSyntax(transferSyntax->second.UI()))
-        qzcWarning(SaveSignature, "you are trying to change an encapsulated/compressed syntax to a native one!")
-            .Report();
+    if (target && hasTransferSyntax)
       editor.Replace(TransferSyntaxTag).UI() = target->uid;
-    }
-    SetImageElements(editor, *this, whole);
-    if (whole) {
-      qzcWarning(SaveSignature, "using original Pixel Data.").Report();
+    if (decode) {
+      SetDecodedElements(editor, decodedFrames > 1 ? WholeSetLayout(set, *this) : *this, decodedFrames);
+      editor.Replace(PixelDataTag) = decoded;
     } else {
-      editor.Remove(NumberOfFramesTag);
-      editor.Replace(PixelDataTag) = Pixels.Date >= SourcePixels.Date ? Pixels.Value : SourcePixels.Value;
+      SetImageElements(editor, *this, whole);
+      if (whole) {
+        qzcWarning(SaveSignature, "using original Pixel Data.").Report();
+      } else {
+        editor.Remove(NumberOfFramesTag);
+        editor.Replace(PixelDataTag) = Pixels.Date >= SourcePixels.Date ? Pixels.Value : SourcePixels.Value;
+      }
     }
     set.WriteAsFile(ofs, target && !hasTransferSyntax ? target->policy : nullptr);
   }
   return FinishDestination(ofs, name, context.ToStandardOutput, SaveSignature);
+}
+
+bool qzmMedicalFrame::DecodedPixelData(const qzmDicomDataElementSet& set, UWORD frames,
+                                       qzmDicomDataElementValue& decoded) {
+  if (frames <= 1) {
+    if (!ArePixelsReady())
+      return false;
+    decoded = Pixels.Value;
+    return true;
+  }
+  const auto pixels = [](qzmMedicalFrame& frame) { return frame.ArePixelsReady() ? &frame.Pixels : nullptr; };
+  return ConcatenateFrames(set, frames, pixels, decoded, SaveSignature);
 }
 
 bool qzmMedicalFrame::SaveFromScratchAsDicom(const qzcFileName& name, const bool toStandardOutput) const {

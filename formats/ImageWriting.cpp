@@ -1,8 +1,11 @@
 #include "formats/ImageWriting.h"
 
+#include "dicom/qzmDicomDataElementSet.h"
+#include "frame/qzmPixelSamples.h"
 #include "lib/qzcError.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -108,6 +111,48 @@ bool PrepareBgrImage(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionCo
   if (frame.Structure.PhotometricInterpretation == "RGB" && !frame.GetResampledToBGR24(frame.ResampledBGR24)) {
     qzcError(signature, "unable to reorganize from RGB to BGR 24 bits!").Report();
     return false;
+  }
+  return true;
+}
+
+bool ConcatenateFrames(const qzmDicomDataElementSet& set, UWORD frames,
+                       const std::function<qzcDatedValue*(qzmMedicalFrame&)>& image, qzmDicomDataElementValue& all,
+                       const char* signature) {
+  qzmMedicalFrame frame;
+  ULONG units = 0;
+  bool words = false;
+  for (UWORD k = 1; k <= frames; ++k) {
+    qzcDatedValue* buffer = frame.UpdateFrom(set, k) ? image(frame) : nullptr;
+    if (!buffer) {
+      qzcError(signature, "unable to prepare frame %u of %u!", unsigned(k), unsigned(frames)).Report();
+      return false;
+    }
+    qzmDicomDataElementValue& value = buffer->Value;
+    const bool frameWords = value.GetVR() == qzmDicomDataElementDescription::OW;
+    const ULONG frameUnits = frameWords ? value.OW().GetSize() : value.OB().GetSize();
+    if (k == 1) {
+      units = frameUnits;
+      words = frameWords;
+      const unsigned long long total = (unsigned long long)(units) * frames;
+      if (total > 0xFFFFFFFEull / (words ? 2 : 1) ||
+          !qzmPixelSamples::ReserveOwned(all, words ? qzmDicomDataElementDescription::OW : qzmDicomDataElementDescription::OB,
+                                         ULONG(total))) {
+        qzcError(signature, "unable to allocate memory for %u frames!", unsigned(frames)).Report();
+        return false;
+      }
+    } else if (frameUnits != units || frameWords != words) {
+      qzcError(signature, "frame %u does not have the layout of frame 1!", unsigned(k)).Report();
+      return false;
+    }
+    const ULONG bytes = units * (words ? 2 : 1);
+    const void* source = words ? static_cast<const void*>(value.OW().GetMemoryLocation())
+                               : static_cast<const void*>(value.OB().GetMemoryLocation());
+    UBYTE* target = words ? reinterpret_cast<UBYTE*>(all.OW().GetMemoryLocation()) : all.OB().GetMemoryLocation();
+    if (!source) {
+      qzcError(signature, "unable to read frame %u!", unsigned(k)).Report();
+      return false;
+    }
+    std::memcpy(target + (unsigned long long)(bytes) * (k - 1), source, bytes);
   }
   return true;
 }

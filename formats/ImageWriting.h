@@ -9,6 +9,7 @@
 #include "lib/qzcTypes.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Refuses (with an error under signature) a frame whose samples per pixel
@@ -38,6 +39,15 @@ bool LoadPalette(qzmMedicalFrame& frame, std::size_t maxEntries, Palette& palett
 // one-sample frame (Resampled8), or the BGR image of an RGB frame
 // (ResampledBGR24); reports the failure under signature.
 bool PrepareBgrImage(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionContext& context, const char* signature);
+
+// The units (bytes or words) of every frame of set, each built afresh and
+// handed to image, which prepares it and returns the buffer to take (null
+// after a report when it cannot), one frame after the other in all. False
+// after a report when a frame cannot be built or prepared, or the frames'
+// buffers differ in size or kind.
+bool ConcatenateFrames(const qzmDicomDataElementSet& set, UWORD frames,
+                       const std::function<qzcDatedValue*(qzmMedicalFrame&)>& image, qzmDicomDataElementValue& all,
+                       const char* signature);
 
 // How reports name a writer's destination.
 const char* DestinationName(const qzcFileName& name, bool toStandardOutput);

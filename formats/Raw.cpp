@@ -1,6 +1,7 @@
 // RAW files: bare pixel samples without any header, written from a frame
 // (little endian, big endian, or the stored data extracted as they are) and
 // read as a one-sample grey frame whose data stay in the file until used.
+#include "formats/ImageWriting.h"
 #include "frame/qzmMedicalFrame.h"
 
 #include "dicom/qzmDicomDataElementSet.h"
@@ -51,6 +52,19 @@ bool qzmMedicalFrame::SaveAsRAW(const qzcFileName& name, const ConversionContext
     qzcError(SaveSignature, "the set has no Pixel Data to extract!").Report();
     return false;
   }
+  // The samples are prepared (compressed ones decoded) before the file is
+  // opened: a frame that cannot be prepared leaves no file behind.
+  qzmDicomDataElementValue wholeSet;
+  if (mode != 2 && whole && frames > 1) {
+    const auto organized = [](qzmMedicalFrame& frame) { return frame.GetOrganizedToRaw(frame.OrganizedRaw) ? &frame.OrganizedRaw : nullptr; };
+    if (!ConcatenateFrames(set, frames, organized, wholeSet, SaveSignature)) {
+      qzcError(SaveSignature, "unable to clean data to raw format!").Report();
+      return false;
+    }
+  } else if (mode != 2 && !GetOrganizedToRaw(OrganizedRaw)) {
+    qzcError(SaveSignature, "unable to clean data to raw format!").Report();
+    return false;
+  }
   const char* destination = context.ToStandardOutput ? "stdout" : name.c_str();
   ofbstream ofs(context.ToStandardOutput ? "cout" : name.c_str(), std::ios::out | std::ios::binary);
   if (!ofs) {
@@ -62,23 +76,9 @@ bool qzmMedicalFrame::SaveAsRAW(const qzcFileName& name, const ConversionContext
       qzcWarning(SaveSignature, "using original Pixel Data.").Report();
     if (!WriteExtracted(ofs, whole ? pixelData->second : SourcePixels.Value))
       return false;
-  } else if (!HasNativePixelData()) {
-    if (frames >= 2 && whole) {
-      qzcWarning(SaveSignature, "multiframe encapsulated/compressed data and whole selection not supported.").Report();
-      return false;
-    }
-    if (!GetConcatenatedFragments(Fragments)) {
-      qzcError(SaveSignature, "unable to concatenate fragments!").Report();
-      return false;
-    }
-    WriteValueData(ofs, Fragments.Value);
   } else {
-    if (!GetOrganizedToRaw(OrganizedRaw)) {
-      qzcError(SaveSignature, "unable to clean data to raw format!").Report();
-      return false;
-    }
     ofs << (mode == 0 ? little_endian : big_endian);
-    WriteValueData(ofs, OrganizedRaw.Value);
+    WriteValueData(ofs, whole && frames > 1 ? wholeSet : OrganizedRaw.Value);
   }
   if (!ofs) {
     qzcError(SaveSignature, "unable to write to destination file %s!", destination).Report();

@@ -203,6 +203,9 @@ class qzmMedicalFrame {
   bool LoadAsRaw(const qzcFileName& name, const ConversionSettings& settings);
   bool SaveAsDICOM(const qzcFileName& name, const ConversionContext& context, qzmDicomDataElementSet& set,
                    const qzcString& syntax, bool whole);
+  // The decoded pixel data of this frame (frames 1) or of every frame of the
+  // set, for a DICOM file in a native syntax.
+  bool DecodedPixelData(const qzmDicomDataElementSet& set, UWORD frames, qzmDicomDataElementValue& decoded);
   bool SaveFromScratchAsDicom(const qzcFileName& name, const bool toStandardOutput) const;
 
   // Stamps a newly recorded SourcePixels: newer than Pixels, and newer than

@@ -84,10 +84,11 @@ TEST_F(MedconvTest, ConfigurationAlignsColonsAndListsEnvironment) {
   auto run = Medconv("--config");
   EXPECT_EQ(0, run.status);
   auto lines = Lines(run.out);
-  ASSERT_EQ(9u, lines.size());
+  ASSERT_EQ(10u, lines.size());
   for (const std::string& line : lines)
     EXPECT_EQ(25u, line.find(" : ") + 1) << line;  // the colon in column 26
   EXPECT_EQ("                   Types : UBYTE (1), UWORD (2), ULONG (4), bool (1)", lines[8]);
+  EXPECT_EQ(0u, lines[9].find("        Syntaxes decoded : 1.2.840.10008.1.2.5 (RLE Lossless), ")) << lines[9];
 
   run = testsupport::Run("env -u HOSTTYPE -u PROCESSOR_ARCHITECTURE -u OSTYPE -u OS '" + std::string(MEDCONV_BINARY) +
                          "' --config");

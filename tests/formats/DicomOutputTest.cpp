@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using namespace framesets;
 using testsupport::TempDir;
 
@@ -179,27 +181,50 @@ TEST(DicomOutput, EncapsulatedDataAreKeptDecodedOrRefused) {
   const qzcFileName kept(folder.file("kept.dcm"));
   ASSERT_TRUE(frame.SaveAsDICOM(kept, Context, set, "", false));
   EXPECT_HAS(reports.Warnings(), "using original Pixel Data.");
-  // Compressed data under a native syntax: refused, no file left.
+  // Compressed data that cannot be decoded under a native syntax: refused,
+  // no file left.
   const qzcFileName refused(folder.file("refused.dcm"));
   EXPECT_FALSE(frame.SaveAsDICOM(refused, Context, set, "el", false));
   EXPECT_HAS(reports.Errors(), "conversion to DICOM (-d=el) of encapsulated/compressed data");
   EXPECT_FALSE(testsupport::FileExists(refused));
 
-  // An RLE frame is decoded and written with its decoded pixels.
-  EncapsulatedSet(set, layout, RleSyntax, Encapsulated({}, {RleFrame({{0x03, 9, 8, 7, 6}})}));
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  const qzcFileName decoded(folder.file("decoded.dcm"));
-  ASSERT_TRUE(frame.SaveAsDICOM(decoded, Context, set, "el", false));
-  EXPECT_HAS(reports.Warnings(), "you are trying to change an encapsulated/compressed syntax to a native one!");
-  qzmDicomDataElementSet back;
-  ASSERT_TRUE(back.Load(decoded));
-  EXPECT_EQ(back[Tag(0x0002, 0x0010)].UI(), "1.2.840.10008.1.2.1");
-  const UBYTE* bytes = back[Tag(0x7FE0, 0x0010)].OB().GetMemoryLocation();
-  ASSERT_NE(bytes, nullptr);
-  EXPECT_EQ(std::vector<UBYTE>(bytes, bytes + 4), (std::vector<UBYTE>{9, 8, 7, 6}));
-  if (testsupport::HaveProgram("dcmdump")) {
-    EXPECT_EQ(testsupport::Run("dcmdump " + decoded).status, 0);
+  // RLE frames are decoded: a selected frame gives a one-frame file, the
+  // whole selection every frame, with elements describing the samples.
+  const Layout two{2, 2, 8, 8, 7, 0, 1, 0, 2};
+  const std::vector<UBYTE> first = RleFrame({{0x03, 9, 8, 7, 6}}), second = RleFrame({{0xFD, 5}});
+  EncapsulatedSet(set, two, RleSyntax, Encapsulated({}, {first, second}));
+  const struct {
+    UWORD frame;
+    bool whole;
+    std::vector<UBYTE> pixels;
+    const char* frames;  // Number of Frames, null when absent
+  } rows[] = {
+      {2, false, {5, 5, 5, 5}, nullptr},
+      {1, true, {9, 8, 7, 6, 5, 5, 5, 5}, "2"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.frame);
+    ASSERT_TRUE(frame.UpdateFrom(set, row.frame));
+    const qzcFileName decoded(folder.file("decoded.dcm"));
+    ASSERT_TRUE(frame.SaveAsDICOM(decoded, Context, set, "el", row.whole));
+    qzmDicomDataElementSet back;
+    ASSERT_TRUE(back.Load(decoded));
+    EXPECT_EQ(back[Tag(0x0002, 0x0010)].UI(), "1.2.840.10008.1.2.1");
+    qzcDataLocation<UBYTE>& pixels = back[Tag(0x7FE0, 0x0010)].OB();
+    ASSERT_EQ(pixels.GetSize(), row.pixels.size());
+    EXPECT_EQ(std::vector<UBYTE>(pixels.GetMemoryLocation(), pixels.GetMemoryLocation() + pixels.GetSize()),
+              row.pixels);
+    EXPECT_EQ(back.find(Tag(0x0028, 0x0008)) != back.end(), row.frames != nullptr);
+    if (row.frames) {
+      EXPECT_EQ(std::atoi(back[Tag(0x0028, 0x0008)].IS().c_str()), std::atoi(row.frames));
+    }
+    EXPECT_EQ(back.find(Tag(0x0028, 0x2110)), back.end());  // RLE is lossless
+    if (testsupport::HaveProgram("dcmdump")) {
+      EXPECT_EQ(testsupport::Run("dcmdump " + decoded).status, 0);
+    }
   }
+  // The set is the same after the writes as before them.
+  EXPECT_EQ(set[Tag(0x0002, 0x0010)].UI(), RleSyntax);
 }
 
 TEST(DicomOutput, AccumulatedFrameFromScratch) {

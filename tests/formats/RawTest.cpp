@@ -68,26 +68,35 @@ TEST(RawFiles, BigEndianSourcesAreExtractedLittleEndian) {
   EXPECT_EQ(SaveRaw(set, 1), (Bytes{0x12, 0x34, 0x56, 0x78}));
 }
 
-TEST(RawFiles, EncapsulatedFramesGiveTheirFragments) {
+// Modes 0 and 1 write decoded samples, frame by frame or for the whole set;
+// extraction (mode 2) writes the stored bytes; a frame that cannot be
+// decoded leaves no file.
+TEST(RawFiles, EncapsulatedFramesAreDecodedOrExtracted) {
   ReportCapture reports;
-  const Layout layout{2, 2, 8, 8, 7, 0, 1, 0, 2};
-  const Bytes first{0xFF, 0xD8, 1, 2}, second{0xFF, 0xD8, 3, 4, 5, 6};
+  const Layout layout{2, 2, 16, 16, 15, 0, 1, 0, 2};
+  const Bytes first = RleFrame({{0xFD, 0x01}, {0x03, 1, 2, 3, 4}});
+  const Bytes second = RleFrame({{0xFD, 0x02}, {0xFD, 9}});
   qzmDicomDataElementSet set;
-  EncapsulatedSet(set, layout, JpegSyntax, Encapsulated({0, 12}, {first, second}));
-  EXPECT_EQ(SaveRaw(set, 0, 1), first);
-  // One frame object visiting both frames, as the frame loop does.
+  EncapsulatedSet(set, layout, RleSyntax, Encapsulated({0, ULONG(8 + first.size())}, {first, second}));
+  EXPECT_EQ(SaveRaw(set, 0, 1), (Bytes{1, 1, 2, 1, 3, 1, 4, 1}));
+  EXPECT_EQ(SaveRaw(set, 1, 2), (Bytes{2, 9, 2, 9, 2, 9, 2, 9}));
+  EXPECT_EQ(SaveRaw(set, 0, 1, true), (Bytes{1, 1, 2, 1, 3, 1, 4, 1, 9, 2, 9, 2, 9, 2, 9, 2}));
+  Bytes secondItem = Encapsulated({}, {second});
+  // Without the empty offset table and the sequence delimitation.
+  secondItem = Bytes(secondItem.begin() + 8, secondItem.end() - 8);
+  EXPECT_EQ(SaveRaw(set, 2, 2), secondItem);
+
+  const Bytes jpeg{0xFF, 0xD8, 1, 2};
+  EncapsulatedSet(set, Layout(), JpegSyntax, Encapsulated({}, {jpeg}));
+  EXPECT_EQ(SaveRaw(set, 2, 1, true), Encapsulated({}, {jpeg}));
+  EXPECT_HAS(reports.Warnings(), "using original Pixel Data.");
   TempDir folder;
   qzmMedicalFrame frame;
-  for (UWORD number : {1, 2}) {
-    ASSERT_TRUE(frame.UpdateFrom(set, number));
-    const qzcFileName name(folder.file("f" + std::to_string(number)));
-    ASSERT_TRUE(frame.SaveAsRAW(name, qzmMedicalFrame::ConversionContext(), 0, false, set));
-    EXPECT_EQ(ReadBytes(name), number == 1 ? first : second);
-  }
-  // A whole multi-frame selection is refused; extraction takes the element.
-  EXPECT_EQ(SaveRaw(set, 0, 1, true), (Bytes{0xDE, 0xAD}));
-  EXPECT_EQ(SaveRaw(set, 2, 1, true), Encapsulated({0, 12}, {first, second}));
-  EXPECT_HAS(reports.Warnings(), "using original Pixel Data.");
+  ASSERT_TRUE(frame.UpdateFrom(set, 1));
+  const qzcFileName name(folder.file("damaged.raw"));
+  EXPECT_FALSE(frame.SaveAsRAW(name, qzmMedicalFrame::ConversionContext(), 0, false, set));
+  EXPECT_HAS(reports.Errors(), "transfer syntax 1.2.840.10008.1.2.4.50");
+  EXPECT_FALSE(testsupport::FileExists(name));
 }
 
 TEST(RawFiles, RefusedDestinations) {
