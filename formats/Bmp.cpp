@@ -104,7 +104,7 @@ bool GeometryIsReadable(const qzgBmp& header, ifbstream& ifs) {
 }  // namespace
 
 bool qzmMedicalFrame::SaveAsBMP(const qzcFileName& name, const ConversionContext& context) {
-  if (!SamplesFitInterpretation(*this, saveSignature) || !PrepareBgrImage(*this, context, saveSignature))
+  if (!PixelsFitForWriting(*this, saveSignature) || !PrepareBgrImage(*this, context, saveSignature))
     return false;
   qzgBmp header;
   std::vector<UBYTE> table;

@@ -100,6 +100,10 @@ bool CloseDestination(ofbstream& ofs, const qzcFileName& name, const qzmMedicalF
   return false;
 }
 
+bool PixelsFitForWriting(qzmMedicalFrame& frame, const char* signature) {
+  return frame.ArePixelsReady() && SamplesFitInterpretation(frame, signature);
+}
+
 bool PrepareBgrImage(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionContext& context, const char* signature) {
   if (frame.Structure.SamplesPerPixel == 1) {
     if (frame.GetResampledTo8(frame.Resampled8, context.ApplyWindowing, context.ReSamplingMethod))

@@ -17,6 +17,11 @@
 // palette images, three for RGB.
 bool SamplesFitInterpretation(const qzmMedicalFrame& frame, const char* signature);
 
+// Prepares the frame's pixels (decoding compressed ones, which may change
+// the photometric interpretation) and checks its samples as above. A frame
+// that cannot be prepared has been reported by the preparation.
+bool PixelsFitForWriting(qzmMedicalFrame& frame, const char* signature);
+
 // The bytes of an image buffer (OB or OW) when it holds at least needed
 // bytes; otherwise null, with an error under signature.
 const UBYTE* ImageBytes(qzcDatedValue& image, std::uint64_t needed, const char* signature);

@@ -271,7 +271,7 @@ bool WritePng(const qzcFileName& name, PngImage& image) {
 
 bool qzmMedicalFrame::SaveAsPNG(const qzcFileName& name, const ConversionContext& context,
                                 const qzmDicomDataElementSet* set) {
-  if (!SamplesFitInterpretation(*this, saveSignature))
+  if (!PixelsFitForWriting(*this, saveSignature))
     return false;
   PngImage image;
   image.width = Structure.Columns;

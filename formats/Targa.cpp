@@ -56,7 +56,7 @@ bool BuildHeader(qzmMedicalFrame& frame, qzgTarga& header, std::vector<UBYTE>& c
 }  // namespace
 
 bool qzmMedicalFrame::SaveAsTARGA(const qzcFileName& name, const ConversionContext& context) {
-  if (!SamplesFitInterpretation(*this, saveSignature) || !PrepareBgrImage(*this, context, saveSignature))
+  if (!PixelsFitForWriting(*this, saveSignature) || !PrepareBgrImage(*this, context, saveSignature))
     return false;
   qzgTarga header;
   std::vector<UBYTE> colorMap;
