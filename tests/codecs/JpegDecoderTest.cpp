@@ -114,8 +114,10 @@ const DcmtkRow DcmtkRows[] = {
     {"ct.dcm", "+ee", false, 1, "MONOCHROME2"},
     {"ct.dcm", "+ee +q 40", false, 1, "MONOCHROME2"},
     {"multiframe.dcm", "+eb", false, 1, "MONOCHROME2"},
-    {"rgb.dcm", "+eb", false, 1, "RGB"},
-    {"rgb.dcm", "+ee +s4", false, 1, "RGB"},
+    // A difference of 1 in a chroma sample becomes up to 1.8 in red or blue.
+    {"rgb.dcm", "+eb", false, 2, "RGB"},
+    {"rgb.dcm", "+ee +s4", false, 2, "RGB"},
+    {"rgb.dcm", "+eb +n1", false, 2, "RGB"},
     {"rgb.dcm", "+eb +cr", false, 1, "RGB"},
 };
 
