@@ -126,12 +126,9 @@ void DctFrame::Allocate() {
 }
 
 bool DctFrame::CheckScan() const {
+  // Spectral selection and approximation mean nothing to a sequential scan;
+  // some encoders leave them zero, and the usual decoders read those streams.
   const qzmJpegScanHeader& scan = parser_.Scan();
-  if (scan.Ss != 0 || scan.Se != 63 || scan.Ah != 0 || scan.Al != 0) {
-    parser_.Fail("JPEG sequential scan has spectral selection %u to %u and approximation %u/%u!", unsigned(scan.Ss),
-                 unsigned(scan.Se), unsigned(scan.Ah), unsigned(scan.Al));
-    return false;
-  }
   int blocks = 0;
   for (int s = 0; s < scan.ComponentCount; ++s) {
     const qzmJpegComponent& component = frame_.Components[scan.Component[s]];

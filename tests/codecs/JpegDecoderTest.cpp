@@ -137,4 +137,42 @@ TEST_F(DcmtkFixtures, DecodesWhatDcmdjpegDecodes) {
   }
 }
 
+// Files of Debian's pydicom corpus, against dcmdjpeg's decoding of them.
+struct CorpusRow {
+  const char* file;
+  int tolerance;
+  const char* photometric;
+};
+
+const CorpusRow CorpusRows[] = {
+    {"JPEG-lossy.dcm", 1, "MONOCHROME2"},                // 12-bit extended
+    {"JPGExtended.dcm", 1, "MONOCHROME2"},               // 12-bit extended
+    {"SC_jpeg_no_color_transform.dcm", 1, "RGB"},        // Adobe segment: no transform
+    {"SC_jpeg_no_color_transform_2.dcm", 1, "RGB"},      // components named R, G, B
+    {"SC_rgb_small_odd_jpeg.dcm", 2, "RGB"},             // YBR_FULL of odd size
+};
+
+TEST(JpegCorpus, DecodesPydicomFilesAsDcmdjpegDoes) {
+  const auto located = testsupport::Run("dpkg -L python3-pydicom 2>/dev/null | grep '/test_files/JPGExtended.dcm$'");
+  if (located.out.empty() || !testsupport::HaveProgram("dcmdjpeg"))
+    GTEST_SKIP() << "python3-pydicom or DCMTK is not installed";
+  const std::string folder = located.out.substr(0, located.out.rfind('/') + 1);
+  testsupport::TempDir temp;
+  for (const CorpusRow& row : CorpusRows) {
+    SCOPED_TRACE(row.file);
+    DicomImage encoded, reference;
+    const auto decode = testsupport::Run("dcmdjpeg +te '" + folder + row.file + "' '" + temp.file("native.dcm") + "'");
+    ASSERT_EQ(decode.status, 0) << decode.err;
+    ASSERT_TRUE(jpegfixtures::ReadDicomImage(folder + row.file, encoded));
+    ASSERT_TRUE(jpegfixtures::ReadDicomImage(temp.file("native.dcm"), reference));
+    const Decoded decoded = Decode(Extended12, encoded.Pixels, encoded.Layout);
+    ASSERT_TRUE(decoded.ok) << decoded.errors;
+    EXPECT_EQ(decoded.photometric, row.photometric);
+    std::vector<int> expected = jpegfixtures::Samples(reference.Pixels, reference.Layout.BitsAllocated);
+    ASSERT_GE(expected.size(), decoded.samples.size());
+    expected.resize(decoded.samples.size());  // pixel data of odd length has a padding byte
+    EXPECT_LE(LargestDifference(decoded.samples, expected), row.tolerance);
+  }
+}
+
 }  // namespace
