@@ -10,8 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <memory>
+#include <functional>
 
 using jpegfixtures::Bytes;
 using jpegfixtures::DicomImage;
@@ -135,6 +136,176 @@ TEST_F(DcmtkFixtures, DecodesWhatDcmdjpegDecodes) {
     EXPECT_EQ(decoded.samples.size(), encoded.Layout.FrameBytes() / encoded.Layout.BytesPerSample());
     EXPECT_LE(LargestDifference(decoded.samples, expected), row.tolerance);
   }
+}
+
+// A test image of the spec's size: a smooth ramp with noise, and for 16-bit
+// samples a column of jumps by half the range (16-bit differences).
+std::vector<int> TestSamples(const LosslessSpec& spec) {
+  std::vector<int> samples;
+  const int largest = (1 << spec.Precision) - 1;
+  unsigned noise = 12345;
+  for (int y = 0; y < spec.Rows; ++y)
+    for (int x = 0; x < spec.Columns; ++x)
+      for (int c = 0; c < spec.Components; ++c) {
+        noise = noise * 1103515245u + 12345u;
+        int value = (x * 37 + y * 11 + c * 500 + int(noise >> 16) % 64) & largest;
+        if (spec.Precision == 16 && x % 5 == 3)  // exactly half the range from its left neighbour
+          value = samples[samples.size() - std::size_t(spec.Components)] ^ 0x8000;
+        samples.push_back(value);
+      }
+  return samples;
+}
+
+qzmPixelLayout LayoutOf(const LosslessSpec& spec) {
+  qzmPixelLayout layout;
+  layout.Rows = UWORD(spec.Rows);
+  layout.Columns = UWORD(spec.Columns);
+  layout.SamplesPerPixel = UWORD(spec.Components);
+  layout.BitsAllocated = spec.Precision > 8 ? 16 : 8;
+  layout.BitsStored = UWORD(spec.Precision);
+  layout.PhotometricInterpretation = spec.Components == 3 ? "RGB" : "MONOCHROME2";
+  return layout;
+}
+
+LosslessSpec Spec(int rows, int columns, int components, int precision, int predictor, int pointTransform = 0,
+                  int restartInterval = 0, bool interleaved = true) {
+  LosslessSpec spec;
+  spec.Rows = rows;
+  spec.Columns = columns;
+  spec.Components = components;
+  spec.Precision = precision;
+  spec.Predictor = predictor;
+  spec.PointTransform = pointTransform;
+  spec.RestartInterval = restartInterval;
+  spec.Interleaved = interleaved;
+  return spec;
+}
+
+// Streams with what dcmcjpeg never writes: restart intervals (within and at
+// the ends of rows), one scan per component, 16-bit differences, point
+// transforms and precisions from 2 to 16 bits.
+TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
+  const struct {
+    const char* what;
+    LosslessSpec spec;
+  } rows[] = {
+      {"2-bit, predictor 1", Spec(9, 13, 1, 2, 1)},
+      {"5-bit, predictor 5", Spec(17, 10, 1, 5, 5)},
+      {"8-bit colour, predictor 4, interval of 7 pixels", Spec(12, 10, 3, 8, 4, 0, 7)},
+      {"12-bit colour, one scan per component, predictor 7, interval of a row", Spec(11, 16, 3, 12, 7, 0, 16, false)},
+      {"16-bit, predictor 1, half-range jumps, interval of two rows", Spec(10, 21, 1, 16, 1, 0, 42)},
+      {"16-bit, predictor 6, point transform 2", Spec(8, 9, 1, 16, 6, 2)},
+      {"16-bit, predictor 1, interval of 1", Spec(4, 5, 1, 16, 1, 0, 1)},
+      {"16-bit, two components, predictor 2, point transform 5", Spec(6, 7, 2, 16, 2, 5)},
+      {"one column, predictor 3", Spec(7, 1, 1, 12, 3)},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::vector<int> samples = TestSamples(row.spec);
+    const Decoded decoded = Decode(Lossless, jpegfixtures::EncodeLossless(row.spec, samples), LayoutOf(row.spec));
+    ASSERT_TRUE(decoded.ok) << decoded.errors;
+    std::vector<int> expected;
+    for (int value : samples)
+      expected.push_back((value >> row.spec.PointTransform) << row.spec.PointTransform);
+    EXPECT_EQ(decoded.samples, expected);
+  }
+}
+
+// A damaged copy of a stream: refused with an error that says why.
+struct Damage {
+  const char* what;
+  std::function<void(Bytes& stream, qzmPixelLayout& layout)> apply;
+  const char* error;  // part of the error reported
+};
+
+std::size_t FindMarker(const Bytes& stream, unsigned char marker) {
+  for (std::size_t i = 0; i + 1 < stream.size(); ++i)
+    if (stream[i] == 0xFF && stream[i + 1] == marker)
+      return i;
+  return stream.size();
+}
+
+void ExpectRefused(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPixelLayout& layout,
+                   const Damage& damage) {
+  SCOPED_TRACE(damage.what);
+  Bytes copy = stream;
+  qzmPixelLayout changed = layout;
+  damage.apply(copy, changed);
+  const Decoded decoded = Decode(decoder, copy, changed);
+  EXPECT_FALSE(decoded.ok);
+  EXPECT_NE(decoded.errors.find(damage.error), std::string::npos) << decoded.errors;
+}
+
+// Damages shared by both decoders' streams.
+std::vector<Damage> CommonDamages() {
+  return {
+      {"truncated in the data", [](Bytes& s, qzmPixelLayout&) { s.resize(FindMarker(s, 0xDA) + 40); }, "ends in"},
+      {"truncated in a header", [](Bytes& s, qzmPixelLayout&) { s.resize(FindMarker(s, 0xC4) + 9); }, "runs past"},
+      {"no end marker", [](Bytes& s, qzmPixelLayout&) { s.resize(s.size() - 2); }, "without an end-of-image"},
+      {"no start marker", [](Bytes& s, qzmPixelLayout&) { s[1] = 0xD9; }, "start-of-image"},
+      {"more rows in the set", [](Bytes&, qzmPixelLayout& l) { ++l.Rows; }, "the set 65 rows and 64 columns"},
+      {"fewer columns in the set", [](Bytes&, qzmPixelLayout& l) { --l.Columns; }, "the set 64 rows and 63 columns"},
+      {"three samples per pixel in the set", [](Bytes&, qzmPixelLayout& l) { l.SamplesPerPixel = 3; },
+       "1 components, the set 3 samples"},
+      {"8 bits allocated in the set", [](Bytes&, qzmPixelLayout& l) { l.BitsAllocated = 8; }, "the set 8 bits"},
+      {"Huffman table with three codes of one bit",  // as many symbols as before
+       [](Bytes& s, qzmPixelLayout&) {
+         const std::size_t counts = FindMarker(s, 0xC4) + 5;
+         for (std::size_t length = 1; length < 16; ++length)
+           if (s[counts + length] >= 3) {
+             s[counts + length] = static_cast<unsigned char>(s[counts + length] - 3);
+             s[counts] = static_cast<unsigned char>(s[counts] + 3);
+             break;
+           }
+       },
+       "more codes"},
+      {"scan of an unknown component", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xDA) + 5] = 0x09; },
+       "component 9"},
+      {"no frame header", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 1] = 0xFE; },
+       "before the frame"},
+  };
+}
+
+TEST(JpegLosslessStreams, RefuseDamagedStreams) {
+  const LosslessSpec spec = Spec(64, 64, 1, 12, 1, 0, 64);
+  const Bytes stream = jpegfixtures::EncodeLossless(spec, TestSamples(spec));
+  const qzmPixelLayout layout = LayoutOf(spec);
+  std::vector<Damage> damages = CommonDamages();
+  damages.push_back({"no restart marker", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xD0) + 1] = 0xD3; },
+                     "restart marker 0"});
+  // The test table codes sizes 0 to 16 in five bits: 11111 is no code.
+  damages.push_back({"bad Huffman code", [](Bytes& s, qzmPixelLayout&) {
+                       const std::size_t at = FindMarker(s, 0xDA) + 20;
+                       s[at] = 0xFE;
+                       s[at + 1] = 0xFE;
+                     }, "does not have"});
+  damages.push_back({"precision of 17 bits", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 4] = 17; },
+                     "precision of 17"});
+  damages.push_back({"predictor 0", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xDA) + 7] = 0; },
+                     "predictor 0"});
+  damages.push_back({"a DCT frame", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 1] = 0xC1; },
+                     "not lossless"});
+  for (const Damage& damage : damages)
+    ExpectRefused(Lossless, stream, layout, damage);
+}
+
+TEST_F(DcmtkFixtures, DctDecoderRefusesDamagedStreams) {
+  DicomImage encoded, reference;
+  ASSERT_TRUE(MakeFixture("ct.dcm", "+ee", encoded, reference));
+  std::vector<Damage> damages = CommonDamages();
+  for (Damage& damage : damages)  // the frame header of an extended stream
+    if (std::string(damage.what) == "no frame header")
+      damage.apply = [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC1) + 1] = 0xFE; };
+  damages.push_back({"bad Huffman code", [](Bytes& s, qzmPixelLayout&) {
+                       const std::size_t at = FindMarker(s, 0xDA) + 30;
+                       std::fill(s.begin() + long(at), s.begin() + long(at) + 6, 0xFE);
+                     }, "does not have"});
+  damages.push_back({"no quantisation table", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xDB) + 1] = 0xFE; },
+                     "quantisation table 0"});
+  damages.push_back({"a lossless frame", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC1) + 1] = 0xC3; },
+                     "not sequential"});
+  for (const Damage& damage : damages)
+    ExpectRefused(Extended12, encoded.Pixels, encoded.Layout, damage);
 }
 
 // Files of Debian's pydicom corpus, against dcmdjpeg's decoding of them.
