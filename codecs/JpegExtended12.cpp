@@ -50,7 +50,8 @@ class InverseDct {
         float sum = 0;
         for (int v = 0; v < 8; ++v)
           sum += basis_[y][v] * rows[v * 8 + x];
-        const int value = int(std::lround(sum)) + center;
+        // Damaged streams can give any sum; no real sample lies beyond these bounds.
+        const int value = int(std::lround(std::min(std::max(sum, -65536.0f), 65536.0f))) + center;
         out[y * stride + x] = UWORD(std::min(std::max(value, 0), largest));
       }
   }

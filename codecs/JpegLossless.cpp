@@ -133,7 +133,8 @@ bool LosslessScan::DecodeRow(int y) {
     const int end = interval != 0 ? int(std::min<unsigned>(left_, unsigned(columns_ - x))) + x : columns_;
     if (!DecodeRunWith(firstLine ? 1 : scan_.Ss, x, end, restart))
       return false;
-    left_ -= unsigned(end - x);
+    if (interval != 0)
+      left_ -= unsigned(end - x);
     x = end;
     restart = false;
   }
