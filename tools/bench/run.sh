@@ -110,3 +110,13 @@ compare "100 files to PNG without element texts" \
 COMPARE_OPTIONS="-N --runs 30" compare "one file to windowed 8-bit BMP" \
   "$medconv -w --win=40:400 --to=out/ --nowarn $first" \
   dcm2pnm dcm2pnm "dcm2pnm +Ww 40 400 +ob $first out/y.bmp"
+
+# The series in JPEG lossless with first-order prediction (SV1), as archives
+# keep CT; DCMTK's dcmj2pnm is the peer a user would run.
+if have dcmcjpeg; then
+  mkdir -p series-jpeg-sv1
+  for f in series/*.dcm; do dcmcjpeg +e1 "$f" "series-jpeg-sv1/$(basename "$f")"; done
+  compare "100 JPEG lossless SV1 files to windowed 8-bit BMP" \
+    "$medconv -w --win=40:400 --to=out/ --nowarn series-jpeg-sv1/*.dcm" \
+    dcmj2pnm dcmj2pnm "for f in series-jpeg-sv1/*.dcm; do dcmj2pnm +Ww 40 400 +ob \"\$f\" out/x.bmp; done"
+fi
