@@ -77,6 +77,16 @@ void StoreSamples(const std::vector<UBYTE>& decoded, const charls_frame_info& fr
     }
 }
 
+// CharLS takes many seconds over a scan that runs out of data without
+// meeting a marker, so a stream cut short gets an end-of-image marker added
+// (to a copy): it then fails at once. Zero bytes padding the stream to an
+// even length may follow its end-of-image marker.
+bool EndsWithEndOfImage(const UBYTE* data, ULONG size) {
+  while (size > 0 && data[size - 1] == 0)
+    --size;
+  return size >= 2 && data[size - 2] == 0xFF && data[size - 1] == 0xD9;
+}
+
 }  // namespace
 
 bool qzmJpegLsDecoder::Decode(const UBYTE* data, ULONG size, const qzmPixelLayout& layout, UBYTE* out,
@@ -85,6 +95,14 @@ bool qzmJpegLsDecoder::Decode(const UBYTE* data, ULONG size, const qzmPixelLayou
   if (!decoder) {
     qzcError(Signature, "unable to create a CharLS decoder!").Report();
     return false;
+  }
+  std::vector<UBYTE> ended;
+  if (!EndsWithEndOfImage(data, size)) {
+    ended.assign(data, data + size);
+    ended.push_back(0xFF);
+    ended.push_back(0xD9);
+    data = ended.data();
+    size = ULONG(ended.size());
   }
   charls_jpegls_errc code = charls_jpegls_decoder_set_source_buffer(decoder.get(), data, size);
   if (!Failed(code))
