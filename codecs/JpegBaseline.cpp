@@ -69,10 +69,17 @@ bool AgreesWithLayout(const jpeg_decompress_struct& info, const qzmPixelLayout& 
   return true;
 }
 
+// A JFIF marker, or an Adobe marker with transform 1, says the components are
+// YCbCr whatever their names.
+bool StreamDeclaresYCbCr(const jpeg_decompress_struct& info) {
+  return info.saw_JFIF_marker || (info.saw_Adobe_marker && info.Adobe_transform == 1);
+}
+
 // Colour: data the set calls YBR are converted to RGB whatever the stream's
-// markers say; for RGB data libjpeg's own reading of the stream stands (an
-// Adobe marker with transform 0, or components named R, G, B, mean no
-// transform; otherwise the stream is taken as YCbCr and converted).
+// markers say; data it calls RGB are not transformed unless the stream
+// declares YCbCr (as DCMTK and GDCM read them: components 1, 2, 3 without
+// markers, which libjpeg alone would take as YCbCr, are RGB there). Other
+// three-component data follow libjpeg's reading of the stream.
 void ChooseColourSpaces(jpeg_decompress_struct& info, const qzcString& photometric) {
   if (info.num_components != 3) {
     info.out_color_space = JCS_GRAYSCALE;
@@ -80,6 +87,8 @@ void ChooseColourSpaces(jpeg_decompress_struct& info, const qzcString& photometr
   }
   if (IsYbr(photometric))
     info.jpeg_color_space = JCS_YCbCr;
+  else if (photometric == "RGB" && !StreamDeclaresYCbCr(info))
+    info.jpeg_color_space = JCS_RGB;
   info.out_color_space = JCS_RGB;
 }
 
@@ -137,7 +146,7 @@ Outcome RunDecompression(const UBYTE* data, ULONG size, const qzmPixelLayout& la
       break;
     StoreRow(row[0], rowSamples, layout.BytesPerSample(), target);
   }
-  const bool converted = info.num_components == 3 && IsYbr(photometric);
+  const bool converted = info.num_components == 3 && info.jpeg_color_space == JCS_YCbCr;
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
   if (errors.Truncated) {

@@ -163,6 +163,21 @@ Bytes FixtureFile::FrameStream(unsigned index) const {
   return all;
 }
 
+Bytes FixtureFile::PixelsByPixel() const {
+  const qzmPixelLayout layout = Layout();
+  if (layout.PlanarConfiguration != 1 || layout.SamplesPerPixel != 3)
+    return native_;
+  const std::size_t unit = layout.BytesPerSample();
+  const std::size_t plane = std::size_t(layout.Rows) * layout.Columns * unit, frameBytes = plane * 3;
+  Bytes out(native_.size());
+  for (std::size_t frame = 0; frame + frameBytes <= native_.size(); frame += frameBytes)
+    for (std::size_t pixel = 0; pixel < plane / unit; ++pixel)
+      for (std::size_t c = 0; c < 3; ++c)
+        for (std::size_t b = 0; b < unit; ++b)
+          out[frame + (pixel * 3 + c) * unit + b] = native_[frame + c * plane + pixel * unit + b];
+  return out;
+}
+
 bool MakeSamples(const std::string& folder) {
   return testsupport::Run(std::string(MEDCONV_BUILD_DIR) + "/tools/mksamples " + folder).status == 0;
 }

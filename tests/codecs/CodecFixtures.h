@@ -29,6 +29,8 @@ class FixtureFile {
 
   // Native Pixel Data, as stored (little endian).
   const Bytes& NativePixels() const { return native_; }
+  // The same, colour-by-pixel whatever the planar configuration.
+  Bytes PixelsByPixel() const;
   // The code stream of frame `index` (from 0) of encapsulated Pixel Data:
   // one fragment per frame, or every fragment for a single frame.
   Bytes FrameStream(unsigned index) const;

@@ -30,15 +30,17 @@ struct Case {
   const char* Photometric;  // of the decoded samples
 };
 
-// libjpeg-turbo and DCMTK's libjpeg both use the slow integer inverse DCT and
-// smooth chroma upsampling, but round the colour conversion differently.
+// Lossy JPEG is allowed 1 from DCMTK's decoding: both use the integer inverse
+// DCT and smooth chroma upsampling (today they agree exactly), but their
+// builds may round the last step differently. CharLS and OpenJPEG are the
+// peers' own libraries: exact.
 const Case Cases[] = {
     {"baseline_grey_3_frames", "multiframe.dcm", "dcmcjpeg +eb", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1,
      "MONOCHROME2"},
-    {"baseline_ybr422_to_rgb", "rgb.dcm", "dcmcjpeg +eb", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 2, "RGB"},
+    {"baseline_ybr422_to_rgb", "rgb.dcm", "dcmcjpeg +eb", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, "RGB"},
     {"extended8_grey", "multiframe.dcm", "dcmcjpeg +ee", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, "MONOCHROME2"},
     // DCMTK compresses palette colour as YCbCr of its RGB expansion.
-    {"extended8_palette_as_ybr", "palette.dcm", "dcmcjpeg +ee", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 2, "RGB"},
+    {"extended8_palette_as_ybr", "palette.dcm", "dcmcjpeg +ee", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, "RGB"},
     {"extended8_rgb_untransformed", "rgb.dcm", "dcmcjpeg +ee +cr", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, "RGB"},
     {"jpegls_lossless_12_of_16", "ct.dcm", "dcmcjpls", "1.2.840.10008.1.2.4.80", nullptr, 0, "MONOCHROME2"},
     {"jpegls_lossless_16_of_16", "bigendian.dcm", "dcmcjpls", "1.2.840.10008.1.2.4.80", nullptr, 0, "MONOCHROME2"},
@@ -58,19 +60,6 @@ const Case Cases[] = {
 };
 
 std::string FirstWord(const std::string& command) { return command.substr(0, command.find(' ')); }
-
-// Colour-by-plane samples of a peer's decoding rearranged colour-by-pixel.
-Bytes ByPixel(const Bytes& planar, const qzmPixelLayout& layout) {
-  const std::size_t plane = std::size_t(layout.Rows) * layout.Columns * layout.BytesPerSample();
-  const std::size_t frameBytes = plane * 3, unit = layout.BytesPerSample();
-  Bytes out(planar.size());
-  for (std::size_t frame = 0; frame + frameBytes <= planar.size(); frame += frameBytes)
-    for (std::size_t pixel = 0; pixel < plane / unit; ++pixel)
-      for (std::size_t c = 0; c < 3; ++c)
-        for (std::size_t b = 0; b < unit; ++b)
-          out[frame + (pixel * 3 + c) * unit + b] = planar[frame + c * plane + pixel * unit + b];
-  return out;
-}
 
 Bytes FrameOf(const Bytes& pixels, const qzmPixelLayout& layout, unsigned frame) {
   const std::size_t size = std::size_t(layout.FrameBytes());
@@ -158,8 +147,7 @@ class LibraryDecoderTest : public ::testing::TestWithParam<Case> {
       ADD_FAILURE() << "no readable decoding by " << c.Reference;
       return Bytes();
     }
-    return peer.Layout().PlanarConfiguration == 1 ? ByPixel(peer.NativePixels(), peer.Layout())
-                                                  : peer.NativePixels();
+    return peer.PixelsByPixel();
   }
 
   static std::unique_ptr<testsupport::TempDir> folder_;
