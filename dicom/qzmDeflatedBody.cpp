@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -41,6 +42,11 @@ class TemporaryFiles {
     if (!file)
       close(descriptor);
     return name;
+  }
+  // A file given up at once.
+  void Discard(const std::string& name) {
+    std::remove(name.c_str());
+    names_.erase(std::remove(names_.begin(), names_.end(), name), names_.end());
   }
 
  private:
@@ -125,8 +131,10 @@ bool qzmDeflatedBody::Open(ifbstream& compressed, ifbstream& inflated) {
   const bool closed = std::fclose(file) == 0;
   compressed.clear();
   compressed.seekg(start + std::streamoff(left));
-  if (!complete || !closed)
+  if (!complete || !closed) {
+    Inflated().Discard(name);
     return false;
+  }
   inflated.open(name.c_str(), std::ios::in | std::ios::binary);
   if (!inflated) {
     qzcError(Signature, "unable to read back the inflated data set!").Report();

@@ -17,8 +17,8 @@ class qzmDeflatedBody {
   // Inflation stops with an error past the larger of these two sizes: no real
   // set inflates beyond them, a crafted stream (up to 1032 times its size)
   // would otherwise fill the disk.
-  static const unsigned long long MinimumCap = 64ull << 20;
-  static const unsigned long long RatioCap = 200;
+  static constexpr unsigned long long MinimumCap = 64ull << 20;
+  static constexpr unsigned long long RatioCap = 200;
 
   // Inflates the rest of compressed, from its read position, and opens
   // inflated on the result with the same policy word, in explicit VR little
