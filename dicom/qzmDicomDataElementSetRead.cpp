@@ -4,6 +4,7 @@
 #include "dicom/qzmDicomDataElementSet.h"
 
 #include "dicom/qzmDicomDataElementDictionary.h"
+#include "dicom/qzmDeflatedBody.h"
 #include "lib/ifbstream.h"
 #include "lib/qzcError.h"
 #include "lib/qzcFileName.h"
@@ -62,6 +63,21 @@ void SkipUnwanted(ifbstream& ifs, const qzmDicomDataElementTag& tag, const qzmDi
     return;
   }
   qzmDicomDataElementValue::SkipValue(ifs, len);
+}
+
+// The body is read from its inflated copy, and the set then says what it
+// holds: explicit VR little endian, which is also how a writer encodes it.
+ifbstream& ReadDeflatedBody(qzmDicomDataElementSet& set, ifbstream& ifs, const qzmDicomDataElementTagSet* filter) {
+  ifbstream inflated;
+  if (qzmDeflatedBody::Open(ifs, inflated)) {
+    set.ReadFiltered(inflated, filter);
+    set[TransferSyntaxUID].UI() = qzmDicomDataElementSet::ExplicitVRLittleEndian;
+  }
+  if (!inflated.is_open() || inflated.fail()) {
+    ifs.setstate(std::ios::failbit);
+    qzcError(ReadAsFileSignature, "while reading the deflated instance from binary file stream!").Report();
+  }
+  return ifs;
 }
 
 }  // namespace
@@ -182,6 +198,8 @@ ifbstream& qzmDicomDataElementSet::ReadAsFile(ifbstream& ifs, const qzmDicomData
       return ifs;
     }
     const const_iterator syntax = find(TransferSyntaxUID);
+    if (syntax != end() && syntax->second.UI() == qzmDeflatedBody::SyntaxUID)
+      return ReadDeflatedBody(*this, ifs, filter);
     if (syntax != end()) {
       SetSyntaxPolicy(ifs, syntax->second.UI());
       ReadFiltered(ifs, filter);
