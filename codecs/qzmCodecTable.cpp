@@ -71,13 +71,13 @@ const qzmCodecTable::Entry* qzmCodecTable::Find(const qzcString& syntax) {
 qzcString qzmCodecTable::LibraryVersions() {
   qzcString versions;
 #if MEDCONV_HAVE_LIBJPEG
-  versions += "libjpeg-turbo " MEDCONV_TOSTRING(LIBJPEG_TURBO_VERSION) "\n";
+  versions += "  - libjpeg-turbo " MEDCONV_TOSTRING(LIBJPEG_TURBO_VERSION) "\n";
 #endif
 #if MEDCONV_HAVE_CHARLS
-  versions += qzcString("CharLS ") + charls_get_version_string() + "\n";
+  versions += qzcString("  - CharLS ") + charls_get_version_string() + "\n";
 #endif
 #if MEDCONV_HAVE_OPENJPEG
-  versions += qzcString("OpenJPEG ") + opj_version() + "\n";
+  versions += qzcString("  - OpenJPEG ") + opj_version() + "\n";
 #endif
   return versions;
 }

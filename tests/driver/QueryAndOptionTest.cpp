@@ -55,7 +55,7 @@ TEST_F(MedconvTest, VersionShowsDictionaryAndLibrariesAndProcessesNothing) {
   const auto run = Medconv("--version -t x.dcm");
   EXPECT_EQ(0, run.status);
   const auto lines = Lines(run.out);
-  ASSERT_EQ(6u, lines.size());
+  ASSERT_LE(6u, lines.size());
   EXPECT_EQ("medconv 1.9i", lines[0]);
   EXPECT_EQ(0u, lines[3].find("Build time "));
   EXPECT_NE(std::string::npos, lines[3].find(", using :"));
@@ -63,6 +63,8 @@ TEST_F(MedconvTest, VersionShowsDictionaryAndLibrariesAndProcessesNothing) {
   EXPECT_NE(std::string::npos, lines[4].find(" data elements)")) << lines[4];
   EXPECT_EQ(0u, lines[5].find("  - libpng "));
   EXPECT_NE(std::string::npos, lines[5].find(" (zlib "));
+  for (size_t codec = 6; codec < lines.size(); ++codec)
+    EXPECT_EQ(0u, lines[codec].find("  - ")) << lines[codec];
   EXPECT_FALSE(Exists("x.dcm.txt"));
 }
 
