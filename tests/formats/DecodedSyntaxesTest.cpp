@@ -142,6 +142,7 @@ TEST_P(DecodedSyntaxes, SamplesEqualTheSourceOrThePeer) {
   }
   const std::vector<int> expected = DecodedSamples(reference, row.words);
   const std::vector<int> decoded = DecodedSamples("fixture.dcm", row.words);
+  ASSERT_FALSE(decoded.empty());
   ASSERT_EQ(decoded.size(), expected.size());
   int worst = 0;
   for (std::size_t k = 0; k < decoded.size(); ++k)
