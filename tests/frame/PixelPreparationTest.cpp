@@ -99,6 +99,13 @@ TEST(PixelPreparation, EncapsulatedFramesDecodedOrRefused) {
        Encapsulated({}, {RleFrame({four, four})}),
        {},
        "ooops, the RLE header is wrong (1 segments attended, 2 specified)!"},
+      // Decoded samples are whole pixels whatever the interpretation says.
+      {"decoded YBR becomes RGB",
+       Layout{1, 2, 8, 8, 7, 0, 3, 0, 0, "YBR_FULL_422"},
+       RleSyntax,
+       Encapsulated({}, {RleFrame({{0x01, 76, 128}, {0xFF, 85}, {0xFF, 255}})}),
+       {254, 0, 0, 255, 52, 52},
+       ""},
       {"16 bits allocated: the high byte first",
        Layout{2, 2, 16, 16, 15},
        RleSyntax,
