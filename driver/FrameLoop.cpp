@@ -338,7 +338,8 @@ bool convert_frames(const qzcFileName& file, qzmDicomDataElementSet& set, const 
   // set announces: a set that cannot is refused here, with one report and
   // before any output, rather than once per missing frame.
   if (!set.empty() && frameCount > 1 && !frame.UpdateFrom(set, frameCount)) {
-    qzcError(Signature, "the pixel data can not hold the %u frames of the set!", unsigned(frameCount)).Report();
+    qzcError(Signature, "frame %u, the last of the set, can not be built: no frame is converted!", unsigned(frameCount))
+        .Report();
     return false;
   }
   // Counted in int: the 16-bit end of a range near the top of qzcIndex

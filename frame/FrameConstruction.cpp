@@ -347,22 +347,31 @@ std::vector<unsigned long long> ExtendedOffsets(const qzmDicomDataElementSet& se
   return offsets;
 }
 
+// The key under which a fragment map is kept: the element's place in its
+// file, its frame count and offset tables. Data held in memory are mapped
+// afresh each time (their address may serve another set later).
+std::string FragmentMapKey(qzcDataLocation<UBYTE>& location, UWORD frames,
+                           const std::vector<unsigned long long>& extended) {
+  if (location.GetMode() != qzcDataLocation<UBYTE>::file)
+    return std::string();
+  unsigned long long hash = 14695981039346656037ull;  // FNV-1a of the extended offsets
+  for (unsigned long long offset : extended)
+    hash = (hash ^ offset) * 1099511628211ull;
+  char numbers[96];
+  std::snprintf(numbers, sizeof numbers, "@%lu:%lu/%u/%zu/%llx", (unsigned long)(location.GetFileOffset()),
+                (unsigned long)(location.GetSize()), unsigned(frames), extended.size(), hash);
+  return location.GetFileName() + numbers;
+}
+
 // Step 20: the frame's items, located by the fragment map of the set. The
 // map is made once per set (every frame of a set shares it) and reads only
 // item headers and offset tables.
 bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set,
                            const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n) {
   qzmDicomDataElementValue bytes = EncapsulatedBytes(pixelData);
-  qzcDataLocation<UBYTE>& location = bytes.OB();
-  const ULONG size = location.GetSize();
-  char key[512];
-  if (location.GetMode() == qzcDataLocation<UBYTE>::file)
-    std::snprintf(key, sizeof key, "%s@%lu:%lu/%u", location.GetFileName().c_str(),
-                  (unsigned long)(location.GetFileOffset()), (unsigned long)(size), unsigned(n));
-  else
-    std::snprintf(key, sizeof key, "%p:%lu/%u", static_cast<const void*>(location.GetMemoryLocation()),
-                  (unsigned long)(size), unsigned(n));
-  if (!frame.FragmentMap || frame.FragmentMapKey != key) {
+  const std::vector<unsigned long long> extended = ExtendedOffsets(set);
+  const std::string key = FragmentMapKey(bytes.OB(), n, extended);
+  if (!frame.FragmentMap || key.empty() || frame.FragmentMapKey != key) {
     auto map = std::make_shared<qzmFrameFragments>();
     qzmDicomDataElementValue part;
     const auto read = [&bytes, &part](ULONG offset, ULONG count) -> const UBYTE* {
@@ -371,7 +380,7 @@ bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementSet&
       return part.OB().GetMemoryLocation();
     };
     frame.FragmentMap.reset();
-    if (!map->Locate(read, size, n, ExtendedOffsets(set)))
+    if (!map->Locate(read, bytes.OB().GetSize(), n, extended))
       return false;
     frame.FragmentMap = map;
     frame.FragmentMapKey = key;

@@ -100,6 +100,6 @@ bool qzmMedicalFrame::HasNativePixelData() const {
 
 ULONG qzmMedicalFrame::StoredSampleCount() const {
   if (Structure.PhotometricInterpretation == "YBR_FULL_422" && Structure.SamplesPerPixel == 3)
-    return 2 * ((Structure.NumberOfPixels + 1) / 2);
+    return 4 * ((Structure.NumberOfPixels + 1) / 2);
   return Structure.NumberOfSamples;
 }

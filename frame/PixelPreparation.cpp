@@ -1,8 +1,9 @@
 // Pixel data preparation: a frame's view on its stored bytes becomes native,
-// colour-by-pixel samples (RLE decoded here), plus the in-place conversions
-// and the derived raw and inverted images. Every length taken from the data
-// (fragment items, RLE segment offsets, runs) is checked against the buffer
-// it addresses before it is used.
+// colour-by-pixel samples (compressed frames decoded by the codec of their
+// transfer syntax, full-range YBR converted to RGB), plus the in-place
+// conversions and the derived raw and inverted images. Every length taken
+// from the data (fragment items) is checked against the buffer it addresses
+// before it is used.
 #include "frame/qzmMedicalFrame.h"
 
 #include "dicom/qzmDicomDataElementSet.h"
@@ -23,6 +24,7 @@ typedef qzmDicomDataElementDescription VRs;
 const char* const ArePixelsReadySignature = "bool qzmMedicalFrame::ArePixelsReady()";
 const char* const ConcatenateSignature = "bool qzmMedicalFrame::GetConcatenatedFragments( qzcDatedValue& )";
 const char* const DecodeSignature = "bool qzmMedicalFrame::DecodeFrame()";
+const char* const YbrSignature = "bool qzmMedicalFrame::ConvertYbrToRgb()";
 const char* const PlanarSignature = "bool qzmMedicalFrame::ChangePlanarConfigurationToColorByPixel()";
 const char* const RepresentationSignature = "bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG)";
 const char* const RawSignature = "bool qzmMedicalFrame::GetOrganizedToRaw( qzcDatedValue& )";
@@ -246,7 +248,7 @@ bool qzmMedicalFrame::DecodeFrame() {
 bool qzmMedicalFrame::ConvertYbrToRgb() {
   const UWORD bits = Structure.Sample.BitsAllocated;
   if (Structure.SamplesPerPixel != 3 || (bits != 8 && bits != 16)) {
-    qzcError(DecodeSignature, "%s samples of %u bits can not be converted to RGB!",
+    qzcError(YbrSignature, "%s samples of %u bits can not be converted to RGB!",
              Structure.PhotometricInterpretation.c_str(), unsigned(bits))
         .Report();
     return false;
@@ -261,8 +263,9 @@ bool qzmMedicalFrame::ConvertYbrToRgb() {
   const double maximum = double((1u << Structure.Sample.BitsStored) - 1);
   const double half = double(1u << (Structure.Sample.BitsStored - 1));
   const auto clamp = [maximum](double v) { return UWORD(v < 0 ? 0 : v > maximum ? maximum : v + 0.5); };
-  // Stored 4:2:2 data give each pair of pixels Y1 Y2 Cb Cr.
-  const bool subsampled = StoredSampleCount() < Structure.NumberOfSamples;
+  // Stored 4:2:2 data give each pair of pixels Y1 Y2 Cb Cr; decoders give
+  // every pixel its three samples.
+  const bool subsampled = HasNativePixelData() && StoredSampleCount() < Structure.NumberOfSamples;
   const qzmPixelSamples& in = source.Samples();
   for (ULONG p = 0; p < Structure.NumberOfPixels; ++p) {
     const ULONG pair = 4 * (p / 2);

@@ -101,5 +101,23 @@ if command -v dcmcjpeg >/dev/null 2>&1; then
   fi
 fi
 
+# Compressed copies of the samples, made by DCMTK and GDCM when installed, go
+# through the same writers as native sets: medconv decodes them.
+compress() {
+  command -v "${1%% *}" >/dev/null 2>&1 || return 1
+  $1 "$2" "$3" >/dev/null 2>&1
+}
+echo
+echo "== Compressed copies of the samples, decoded to BMP and to explicit VR little endian"
+mkdir -p compressed
+for copy in "dcmcrle:ct:rle" "dcmcrle:multiframe:rle" "dcmcjpeg +e1:ct:jpeg-lossless" \
+            "dcmcjpeg +eb:rgb:jpeg-baseline" "dcmcjpls:ct:jpeg-ls" "gdcmconv --j2k:ct:j2k" \
+            "dcmconv +td:ct:deflated"; do
+  IFS=: read -r tool sample name <<<"$copy"
+  compress "$tool" "$samples/$sample.dcm" "compressed/$sample-$name.dcm" || continue
+  run -w -d=el --frame=whole --to=compressed "compressed/$sample-$name.dcm"
+done
+ls compressed
+
 echo
 echo "Outputs are in $out"

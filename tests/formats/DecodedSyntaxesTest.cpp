@@ -142,6 +142,7 @@ TEST_P(DecodedSyntaxes, SamplesEqualTheSourceOrThePeer) {
   }
   const std::vector<int> expected = DecodedSamples(reference, row.words);
   const std::vector<int> decoded = DecodedSamples("fixture.dcm", row.words);
+  ASSERT_FALSE(decoded.empty());
   ASSERT_EQ(decoded.size(), expected.size());
   int worst = 0;
   for (std::size_t k = 0; k < decoded.size(); ++k)
@@ -152,6 +153,11 @@ TEST_P(DecodedSyntaxes, SamplesEqualTheSourceOrThePeer) {
   const testsupport::RunResult run = Medconv("-d=el --frame=whole fixture.dcm");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(DecodedSamples("fixture.dcm.dcm", row.words), decoded);
+  qzmDicomDataElementSet native;
+  ASSERT_TRUE(native.Load(qzcFileName(dir.file("fixture.dcm.dcm"))));
+  EXPECT_EQ(native[qzmDicomDataElementTag(0x0002, 0x0010)].UI(), "1.2.840.10008.1.2.1");
+  const auto lossy = native.find(qzmDicomDataElementTag(0x0028, 0x2110));
+  EXPECT_EQ(lossy != native.end() && lossy->second.CS() == "01", qzmCodecTable::Find(row.syntax)->Lossy);
   if (HaveProgram("dcmdump")) {
     EXPECT_EQ(testsupport::Run("dcmdump +E fixture.dcm.dcm >/dev/null", dir.path()).status, 0);
   }

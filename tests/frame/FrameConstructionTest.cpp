@@ -303,6 +303,22 @@ TEST_F(FrameConstruction, EncapsulatedFramesThroughTheOffsetTable) {
                                frame.Fragments.Value.OB().GetMemoryLocation() + 2),
             second);
 
+  // Two fragments per frame without markers: the Extended Offset Table
+  // (64-bit offsets) finds them.
+  EncapsulatedSet(set, two, RleSyntax, Encapsulated({}, {first, second, first, second}));
+  qzcDataLocation<UBYTE>& table = set[Tag(0x7FE0, 0x0001)].OB();
+  table.SetSize(16);
+  ASSERT_TRUE(table.AllocateMemory());
+  const UBYTE offsets[16] = {0, 0, 0, 0, 0, 0, 0, 0, 22, 0, 0, 0, 0, 0, 0, 0};
+  std::memcpy(table.GetMemoryLocation(), offsets, 16);
+  ASSERT_TRUE(frame.UpdateFrom(set, 2));
+  EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 22u);
+  ASSERT_TRUE(frame.GetConcatenatedFragments(frame.Fragments));
+  EXPECT_EQ(frame.Fragments.Value.OB().GetSize(), 6u);
+  set.erase(Tag(0x7FE0, 0x0001));
+  EXPECT_FALSE(frame.UpdateFrom(set, 2));
+  EXPECT_HAS(reports.Errors(), "the 4 fragments of the Pixel Data can not be divided into 2 frames (frame 1)!");
+
   // Without a table, the frame is everything between table and delimiter.
   EncapsulatedSet(set, Layout(), JpegSyntax, Encapsulated({}, {first, second}));
   ASSERT_TRUE(frame.UpdateFrom(set, 1));

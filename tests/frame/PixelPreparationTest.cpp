@@ -30,6 +30,36 @@ TEST(PixelPreparation, ColourByPlaneBecomesColourByPixel) {
   EXPECT_EQ(set[Tag(0x7FE0, 0x0010)].OB().GetMemoryLocation()[1], 'R');
 }
 
+// Native full-range YBR samples become RGB, whole or shared by pixel pairs;
+// the set's own bytes stay as they are.
+TEST(PixelPreparation, NativeYbrBecomesRgb) {
+  ReportCapture reports;
+  const struct {
+    const char* photometric;
+    std::vector<UBYTE> stored;
+  } rows[] = {
+      {"YBR_FULL", {76, 85, 255, 128, 85, 255}},
+      {"YBR_FULL_422", {76, 128, 85, 255}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.photometric);
+    qzmDicomDataElementSet set;
+    ByteSet(set, Layout{1, 2, 8, 8, 7, 0, 3, 0, 0, row.photometric}, row.stored);
+    qzmMedicalFrame frame;
+    ASSERT_TRUE(frame.UpdateFrom(set, 1));
+    ASSERT_TRUE(frame.ArePixelsReady()) << reports.Errors();
+    EXPECT_EQ(frame.Structure.PhotometricInterpretation, "RGB");
+    EXPECT_EQ(PixelValues(frame), (std::vector<UWORD>{254, 0, 0, 255, 52, 52}));
+    EXPECT_EQ(set[Tag(0x7FE0, 0x0010)].OB().GetMemoryLocation()[0], 76);
+  }
+  // A 4:2:2 frame stores two samples per pixel: one less is missing data.
+  qzmDicomDataElementSet set;
+  ByteSet(set, Layout{1, 2, 8, 8, 7, 0, 3, 0, 0, "YBR_FULL_422"}, {76, 128, 85});
+  qzmMedicalFrame frame;
+  EXPECT_FALSE(frame.UpdateFrom(set, 1));
+  EXPECT_HAS(reports.Errors(), "missing pixel data (4 bytes at least expected, 3 found)!");
+}
+
 // Encapsulated frames decoded or refused by the preparation; a refusal
 // names its fault.
 TEST(PixelPreparation, EncapsulatedFramesDecodedOrRefused) {
@@ -69,6 +99,13 @@ TEST(PixelPreparation, EncapsulatedFramesDecodedOrRefused) {
        Encapsulated({}, {RleFrame({four, four})}),
        {},
        "ooops, the RLE header is wrong (1 segments attended, 2 specified)!"},
+      // Decoded samples are whole pixels whatever the interpretation says.
+      {"decoded YBR becomes RGB",
+       Layout{1, 2, 8, 8, 7, 0, 3, 0, 0, "YBR_FULL_422"},
+       RleSyntax,
+       Encapsulated({}, {RleFrame({{0x01, 76, 128}, {0xFF, 85}, {0xFF, 255}})}),
+       {254, 0, 0, 255, 52, 52},
+       ""},
       {"16 bits allocated: the high byte first",
        Layout{2, 2, 16, 16, 15},
        RleSyntax,

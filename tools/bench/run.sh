@@ -107,6 +107,15 @@ compare "100 files to PNG without element texts" \
   "dcm2pnm +on" dcm2pnm "$(per_file "dcm2pnm +on \"\$f\" out/x.png")" \
   "dcm2pnm +on2" dcm2pnm "$(per_file "dcm2pnm +on2 \"\$f\" out/x.png")"
 
+# The same series in RLE Lossless, made by DCMTK: decoding included.
+if have dcmcrle; then
+  mkdir -p series-rle
+  for f in series/*.dcm; do dcmcrle "$f" "series-rle/$(basename "$f")"; done
+  compare "100 RLE files to windowed 8-bit BMP" \
+    "$medconv -w --win=40:400 --to=out/ --nowarn series-rle/*.dcm" \
+    dcm2pnm dcm2pnm "$(printf 'for f in series-rle/*.dcm; do %s; done' "dcm2pnm +Ww 40 400 +ob \"\$f\" out/x.bmp")"
+fi
+
 COMPARE_OPTIONS="-N --runs 30" compare "one file to windowed 8-bit BMP" \
   "$medconv -w --win=40:400 --to=out/ --nowarn $first" \
   dcm2pnm dcm2pnm "dcm2pnm +Ww 40 400 +ob $first out/y.bmp"
