@@ -31,6 +31,10 @@ qzmJpegMarkerParser::Next qzmJpegMarkerParser::ReadToScan() {
   for (;;) {
     // Fill bytes (0xFF) may come before any marker.
     ULONG p = position_;
+    // Data that ends after a scan without its end marker lose nothing: the
+    // decoder tells whether every component was decoded.
+    if (p >= size_ && scanRead_)
+      return Next::End;
     if (p >= size_ || data_[p] != 0xFF) {
       Fail(p >= size_ ? "JPEG stream ends at byte %lu without an end-of-image marker!"
                       : "JPEG stream has no marker at byte %lu!",
@@ -74,8 +78,10 @@ qzmJpegMarkerParser::Next qzmJpegMarkerParser::ReadToScan() {
     if (!ReadSegment(marker, p + 2, length - 2))
       return Next::Fault;
     position_ = p + length;
-    if (marker == SOS)
+    if (marker == SOS) {
+      scanRead_ = true;
       return Next::Scan;
+    }
   }
 }
 

@@ -211,6 +211,27 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
   }
 }
 
+// Complete data without the end-of-image marker decode; a stream that ends
+// before its last scan does not.
+TEST(JpegLosslessStreams, NeedEveryScanButNotTheEndMarker) {
+  const LosslessSpec spec = Spec(6, 8, 3, 8, 1, 0, 0, false);
+  const std::vector<int> samples = TestSamples(spec);
+  Bytes stream = jpegfixtures::EncodeLossless(spec, samples);
+  stream.resize(stream.size() - 2);
+  const Decoded complete = Decode(Lossless, stream, LayoutOf(spec));
+  EXPECT_TRUE(complete.ok) << complete.errors;
+  EXPECT_EQ(complete.samples, samples);
+
+  std::size_t lastScan = 0;
+  for (std::size_t i = 0; i + 1 < stream.size(); ++i)
+    if (stream[i] == 0xFF && stream[i + 1] == 0xDA)
+      lastScan = i;
+  stream.resize(lastScan);
+  const Decoded partial = Decode(Lossless, stream, LayoutOf(spec));
+  EXPECT_FALSE(partial.ok);
+  EXPECT_NE(partial.errors.find("before component 3"), std::string::npos) << partial.errors;
+}
+
 // A damaged copy of a stream: refused with an error that says why.
 struct Damage {
   const char* what;
@@ -241,7 +262,6 @@ std::vector<Damage> CommonDamages() {
   return {
       {"truncated in the data", [](Bytes& s, qzmPixelLayout&) { s.resize(FindMarker(s, 0xDA) + 40); }, "ends in"},
       {"truncated in a header", [](Bytes& s, qzmPixelLayout&) { s.resize(FindMarker(s, 0xC4) + 9); }, "runs past"},
-      {"no end marker", [](Bytes& s, qzmPixelLayout&) { s.resize(s.size() - 2); }, "without an end-of-image"},
       {"no start marker", [](Bytes& s, qzmPixelLayout&) { s[1] = 0xD9; }, "start-of-image"},
       {"more rows in the set", [](Bytes&, qzmPixelLayout& l) { ++l.Rows; }, "the set 65 rows and 64 columns"},
       {"fewer columns in the set", [](Bytes&, qzmPixelLayout& l) { --l.Columns; }, "the set 64 rows and 63 columns"},
