@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 
@@ -326,6 +327,79 @@ TEST_F(DcmtkFixtures, DctDecoderRefusesDamagedStreams) {
                      "not sequential"});
   for (const Damage& damage : damages)
     ExpectRefused(Extended12, encoded.Pixels, encoded.Layout, damage);
+}
+
+// A PNM image (P5 or P6, 8-bit) as a layout and samples; false if not one.
+bool ReadPnm(const std::string& path, qzmPixelLayout& layout, std::vector<int>& samples) {
+  const Bytes file = testsupport::ReadBytes(path);
+  std::string header;
+  std::size_t at = 0;
+  for (int fields = 0; fields < 4 && at < file.size(); ++at) {
+    const char c = char(file[at]);
+    if (c == ' ' || c == '\n') {
+      if (!header.empty() && header.back() != ' ')
+        ++fields;
+      header += ' ';
+    } else {
+      header += c;
+    }
+  }
+  char kind = 0;
+  int columns = 0, rows = 0, largest = 0;
+  if (std::sscanf(header.c_str(), "P%c %d %d %d", &kind, &columns, &rows, &largest) != 4 || largest != 255)
+    return false;
+  layout = qzmPixelLayout();
+  layout.Rows = UWORD(rows);
+  layout.Columns = UWORD(columns);
+  layout.SamplesPerPixel = kind == '6' ? 3 : 1;
+  layout.BitsAllocated = layout.BitsStored = 8;
+  samples.assign(file.begin() + long(at), file.end());
+  return samples.size() == layout.NumberOfSamples();
+}
+
+// DCT streams with what dcmcjpeg does not write (restart intervals, one scan
+// per component, other sampling factors, components named R, G, B), made by
+// libjpeg-turbo's cjpeg and compared with its djpeg. They are 8-bit: the
+// decoder works the same way for both precisions.
+TEST(JpegDctStreams, DecodeAsDjpegDoes) {
+  if (!testsupport::HaveProgram("cjpeg") || !testsupport::HaveProgram("djpeg"))
+    GTEST_SKIP() << "libjpeg-turbo-progs is not installed";
+  testsupport::TempDir temp;
+  Bytes colour{'P', '6', '\n', '4', '5', ' ', '3', '7', '\n', '2', '5', '5', '\n'};
+  for (int y = 0; y < 37; ++y)
+    for (int x = 0; x < 45; ++x)
+      colour.insert(colour.end(), {static_cast<unsigned char>(x * 5 + y), static_cast<unsigned char>(y * 6),
+                                   static_cast<unsigned char>(x * y)});
+  testsupport::WriteBytes(temp.file("in.ppm"), colour);
+  testsupport::WriteText(temp.file("scans.txt"), "0;\n1;\n2;\n");
+  const struct {
+    const char* options;
+    const char* photometric;  // as the set would announce it
+    int tolerance;
+  } rows[] = {
+      {"-grayscale -restart 2B", "MONOCHROME2", 1},
+      {"-restart 1", "YBR_FULL_422", 2},
+      {"-restart 3B -sample 2x1,1x1,1x1", "YBR_FULL_422", 2},
+      {"-sample 4x1,1x1,1x1", "YBR_FULL", 2},
+      {"-sample 1x1,1x1,1x1", "YBR_FULL", 2},
+      {"-scans scans.txt", "YBR_FULL", 2},
+      {"-rgb", "RGB", 1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.options);
+    const auto encoded = testsupport::Run(std::string("cjpeg ") + row.options + " -outfile out.jpg in.ppm", temp.path());
+    const auto decoded = testsupport::Run("djpeg -pnm -outfile out.pnm out.jpg", temp.path());
+    ASSERT_EQ(encoded.status, 0) << encoded.err;
+    ASSERT_EQ(decoded.status, 0) << decoded.err;
+    qzmPixelLayout layout;
+    std::vector<int> expected;
+    ASSERT_TRUE(ReadPnm(temp.file("out.pnm"), layout, expected));
+    layout.PhotometricInterpretation = row.photometric;
+    const Decoded result = Decode(Extended12, testsupport::ReadBytes(temp.file("out.jpg")), layout);
+    ASSERT_TRUE(result.ok) << result.errors;
+    EXPECT_EQ(result.photometric, layout.SamplesPerPixel == 3 ? "RGB" : "MONOCHROME2");
+    EXPECT_LE(LargestDifference(result.samples, expected), row.tolerance);
+  }
 }
 
 // Files of Debian's pydicom corpus, against dcmdjpeg's decoding of them.
