@@ -10,7 +10,9 @@ namespace {
 
 const UBYTE SOI = 0xD8, EOI = 0xD9, SOS = 0xDA, DQT = 0xDB, DNL = 0xDC, DRI = 0xDD, DHT = 0xC4, DAC = 0xCC;
 
-unsigned BigEndian16(const UBYTE* p) { return (unsigned(p[0]) << 8) | p[1]; }
+unsigned BigEndian16(const UBYTE* p) {
+  return (unsigned(p[0]) << 8) | p[1];
+}
 
 bool IsFrameMarker(UBYTE marker) {
   return marker >= 0xC0 && marker <= 0xCF && marker != DHT && marker != 0xC8 && marker != DAC;
@@ -70,8 +72,8 @@ qzmJpegMarkerParser::Next qzmJpegMarkerParser::ReadToScan() {
       continue;
     }
     if (p + 2 > size_ || BigEndian16(data_ + p) < 2 || p + BigEndian16(data_ + p) > size_) {
-      Fail("JPEG segment of marker 0x%02X at byte %lu runs past the end of the stream (%lu bytes)!",
-           unsigned(marker), (unsigned long)(p - 2), (unsigned long)size_);
+      Fail("JPEG segment of marker 0x%02X at byte %lu runs past the end of the stream (%lu bytes)!", unsigned(marker),
+           (unsigned long)(p - 2), (unsigned long)size_);
       return Next::Fault;
     }
     const ULONG length = BigEndian16(data_ + p);
@@ -174,8 +176,7 @@ bool qzmJpegMarkerParser::ReadScanHeader(const UBYTE* p, ULONG length) {
   }
   scan_.ComponentCount = p[0];
   if (scan_.ComponentCount < 1 || scan_.ComponentCount > frame_.ComponentCount) {
-    Fail("JPEG scan has %u components, its frame %u!", unsigned(scan_.ComponentCount),
-         unsigned(frame_.ComponentCount));
+    Fail("JPEG scan has %u components, its frame %u!", unsigned(scan_.ComponentCount), unsigned(frame_.ComponentCount));
     return false;
   }
   for (int s = 0; s < scan_.ComponentCount; ++s) {

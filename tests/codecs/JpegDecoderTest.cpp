@@ -92,7 +92,7 @@ struct DcmtkRow {
   const char* sample;
   const char* options;
   bool lossless;
-  int tolerance;  // largest difference allowed from dcmdjpeg's samples
+  int tolerance;            // largest difference allowed from dcmdjpeg's samples
   const char* photometric;  // what the decoder says the samples are
 };
 
@@ -282,8 +282,7 @@ std::vector<Damage> CommonDamages() {
        "more codes"},
       {"scan of an unknown component", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xDA) + 5] = 0x09; },
        "component 9"},
-      {"no frame header", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 1] = 0xFE; },
-       "before the frame"},
+      {"no frame header", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 1] = 0xFE; }, "before the frame"},
   };
 }
 
@@ -292,20 +291,21 @@ TEST(JpegLosslessStreams, RefuseDamagedStreams) {
   const Bytes stream = jpegfixtures::EncodeLossless(spec, TestSamples(spec));
   const qzmPixelLayout layout = LayoutOf(spec);
   std::vector<Damage> damages = CommonDamages();
-  damages.push_back({"no restart marker", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xD0) + 1] = 0xD3; },
-                     "restart marker 0"});
+  damages.push_back(
+      {"no restart marker", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xD0) + 1] = 0xD3; }, "restart marker 0"});
   // The test table codes sizes 0 to 16 in five bits: 11111 is no code.
-  damages.push_back({"bad Huffman code", [](Bytes& s, qzmPixelLayout&) {
+  damages.push_back({"bad Huffman code",
+                     [](Bytes& s, qzmPixelLayout&) {
                        const std::size_t at = FindMarker(s, 0xDA) + 20;
                        s[at] = 0xFE;
                        s[at + 1] = 0xFE;
-                     }, "does not have"});
-  damages.push_back({"precision of 17 bits", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 4] = 17; },
-                     "precision of 17"});
-  damages.push_back({"predictor 0", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xDA) + 7] = 0; },
-                     "predictor 0"});
-  damages.push_back({"a DCT frame", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 1] = 0xC1; },
-                     "not lossless"});
+                     },
+                     "does not have"});
+  damages.push_back(
+      {"precision of 17 bits", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 4] = 17; }, "precision of 17"});
+  damages.push_back({"predictor 0", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xDA) + 7] = 0; }, "predictor 0"});
+  damages.push_back(
+      {"a DCT frame", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 1] = 0xC1; }, "not lossless"});
   for (const Damage& damage : damages)
     ExpectRefused(Lossless, stream, layout, damage);
 }
@@ -317,14 +317,16 @@ TEST_F(DcmtkFixtures, DctDecoderRefusesDamagedStreams) {
   for (Damage& damage : damages)  // the frame header of an extended stream
     if (std::string(damage.what) == "no frame header")
       damage.apply = [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC1) + 1] = 0xFE; };
-  damages.push_back({"bad Huffman code", [](Bytes& s, qzmPixelLayout&) {
+  damages.push_back({"bad Huffman code",
+                     [](Bytes& s, qzmPixelLayout&) {
                        const std::size_t at = FindMarker(s, 0xDA) + 30;
                        std::fill(s.begin() + long(at), s.begin() + long(at) + 6, 0xFE);
-                     }, "does not have"});
+                     },
+                     "does not have"});
   damages.push_back({"no quantisation table", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xDB) + 1] = 0xFE; },
                      "quantisation table 0"});
-  damages.push_back({"a lossless frame", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC1) + 1] = 0xC3; },
-                     "not sequential"});
+  damages.push_back(
+      {"a lossless frame", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC1) + 1] = 0xC3; }, "not sequential"});
   for (const Damage& damage : damages)
     ExpectRefused(Extended12, encoded.Pixels, encoded.Layout, damage);
 }
@@ -387,7 +389,8 @@ TEST(JpegDctStreams, DecodeAsDjpegDoes) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.options);
-    const auto encoded = testsupport::Run(std::string("cjpeg ") + row.options + " -outfile out.jpg in.ppm", temp.path());
+    const auto encoded =
+        testsupport::Run(std::string("cjpeg ") + row.options + " -outfile out.jpg in.ppm", temp.path());
     const auto decoded = testsupport::Run("djpeg -pnm -outfile out.pnm out.jpg", temp.path());
     ASSERT_EQ(encoded.status, 0) << encoded.err;
     ASSERT_EQ(decoded.status, 0) << decoded.err;
@@ -410,11 +413,11 @@ struct CorpusRow {
 };
 
 const CorpusRow CorpusRows[] = {
-    {"JPEG-lossy.dcm", 1, "MONOCHROME2"},                // 12-bit extended
-    {"JPGExtended.dcm", 1, "MONOCHROME2"},               // 12-bit extended
-    {"SC_jpeg_no_color_transform.dcm", 1, "RGB"},        // Adobe segment: no transform
-    {"SC_jpeg_no_color_transform_2.dcm", 1, "RGB"},      // components named R, G, B
-    {"SC_rgb_small_odd_jpeg.dcm", 2, "RGB"},             // YBR_FULL of odd size
+    {"JPEG-lossy.dcm", 1, "MONOCHROME2"},            // 12-bit extended
+    {"JPGExtended.dcm", 1, "MONOCHROME2"},           // 12-bit extended
+    {"SC_jpeg_no_color_transform.dcm", 1, "RGB"},    // Adobe segment: no transform
+    {"SC_jpeg_no_color_transform_2.dcm", 1, "RGB"},  // components named R, G, B
+    {"SC_rgb_small_odd_jpeg.dcm", 2, "RGB"},         // YBR_FULL of odd size
 };
 
 TEST(JpegCorpus, DecodesPydicomFilesAsDcmdjpegDoes) {
