@@ -27,9 +27,8 @@ void qzmJpegBitReader::SeekMarker() {
   bits_ = 0;
   count_ = 0;
   padding_ = 0;
-  while (position_ < size_ &&
-         !(data_[position_] == 0xFF && position_ + 1 < size_ && data_[position_ + 1] != 0x00 &&
-           data_[position_ + 1] != 0xFF))
+  while (position_ < size_ && !(data_[position_] == 0xFF && position_ + 1 < size_ && data_[position_ + 1] != 0x00 &&
+                                data_[position_ + 1] != 0xFF))
     ++position_;
   atMarker_ = false;
 }

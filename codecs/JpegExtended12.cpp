@@ -22,7 +22,9 @@ const UBYTE ZigZag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11
 // stopped before it can overflow.
 const int LargestDc = 1 << 20;
 
-int CeilDiv(int a, int b) { return (a + b - 1) / b; }
+int CeilDiv(int a, int b) {
+  return (a + b - 1) / b;
+}
 
 // The inverse DCT of one block, in floating point: rows, then columns.
 class InverseDct {
@@ -83,8 +85,8 @@ class DctFrame {
   bool CheckScan() const;
   bool DecodeBlock(qzmJpegBitReader& reader, int s, int blockX, int blockY);
   bool BadCode(int s) const;
-  // The sample of component c for the image's pixel (x, y), upsampled as
-  // the component's sampling factors require.
+  // Fills row with the samples of component c for the image's row y,
+  // upsampled as the component's sampling factors require.
   void UpsampleRow(int c, int y, std::vector<int>& row) const;
 
   const qzmJpegMarkerParser& parser_;
@@ -307,7 +309,8 @@ void DctFrame::UpsampleRow(int c, int y, std::vector<int>& row) const {
 void DctFrame::Write(const qzmPixelLayout& layout, bool toRgb, UBYTE* out) const {
   const int columns = frame_.SamplesPerLine, count = frame_.ComponentCount;
   const int largest = (1 << frame_.Precision) - 1, center = 1 << (frame_.Precision - 1);
-  std::vector<std::vector<int>> rows(static_cast<std::size_t>(count), std::vector<int>(static_cast<std::size_t>(columns)));
+  std::vector<std::vector<int>> rows(static_cast<std::size_t>(count),
+                                     std::vector<int>(static_cast<std::size_t>(columns)));
   std::vector<int> pixel(static_cast<std::size_t>(count));
   for (int y = 0; y < frame_.Lines; ++y) {
     for (int c = 0; c < count; ++c)

@@ -10,7 +10,9 @@ namespace {
 
 const UBYTE SOI = 0xD8, EOI = 0xD9, SOS = 0xDA, DQT = 0xDB, DNL = 0xDC, DRI = 0xDD, DHT = 0xC4, DAC = 0xCC;
 
-unsigned BigEndian16(const UBYTE* p) { return (unsigned(p[0]) << 8) | p[1]; }
+unsigned BigEndian16(const UBYTE* p) {
+  return (unsigned(p[0]) << 8) | p[1];
+}
 
 bool IsFrameMarker(UBYTE marker) {
   return marker >= 0xC0 && marker <= 0xCF && marker != DHT && marker != 0xC8 && marker != DAC;
@@ -31,6 +33,10 @@ qzmJpegMarkerParser::Next qzmJpegMarkerParser::ReadToScan() {
   for (;;) {
     // Fill bytes (0xFF) may come before any marker.
     ULONG p = position_;
+    // Data that ends after a scan without its end marker lose nothing: the
+    // decoder tells whether every component was decoded.
+    if (p >= size_ && scanRead_)
+      return Next::End;
     if (p >= size_ || data_[p] != 0xFF) {
       Fail(p >= size_ ? "JPEG stream ends at byte %lu without an end-of-image marker!"
                       : "JPEG stream has no marker at byte %lu!",
@@ -66,16 +72,18 @@ qzmJpegMarkerParser::Next qzmJpegMarkerParser::ReadToScan() {
       continue;
     }
     if (p + 2 > size_ || BigEndian16(data_ + p) < 2 || p + BigEndian16(data_ + p) > size_) {
-      Fail("JPEG segment of marker 0x%02X at byte %lu runs past the end of the stream (%lu bytes)!",
-           unsigned(marker), (unsigned long)(p - 2), (unsigned long)size_);
+      Fail("JPEG segment of marker 0x%02X at byte %lu runs past the end of the stream (%lu bytes)!", unsigned(marker),
+           (unsigned long)(p - 2), (unsigned long)size_);
       return Next::Fault;
     }
     const ULONG length = BigEndian16(data_ + p);
     if (!ReadSegment(marker, p + 2, length - 2))
       return Next::Fault;
     position_ = p + length;
-    if (marker == SOS)
+    if (marker == SOS) {
+      scanRead_ = true;
       return Next::Scan;
+    }
   }
 }
 
@@ -168,8 +176,7 @@ bool qzmJpegMarkerParser::ReadScanHeader(const UBYTE* p, ULONG length) {
   }
   scan_.ComponentCount = p[0];
   if (scan_.ComponentCount < 1 || scan_.ComponentCount > frame_.ComponentCount) {
-    Fail("JPEG scan has %u components, its frame %u!", unsigned(scan_.ComponentCount),
-         unsigned(frame_.ComponentCount));
+    Fail("JPEG scan has %u components, its frame %u!", unsigned(scan_.ComponentCount), unsigned(frame_.ComponentCount));
     return false;
   }
   for (int s = 0; s < scan_.ComponentCount; ++s) {

@@ -57,11 +57,11 @@ class qzmJpegBitReader {
 
   const UBYTE* data_;
   ULONG size_;
-  ULONG position_;            // next byte to load
-  std::uint64_t bits_ = 0;    // the buffered bits, first one at the top
-  int count_ = 0;             // number of buffered bits
-  int padding_ = 0;           // how many of the last buffered bits are zeros fed past the data
-  bool atMarker_ = false;     // position_ is at a marker or at the end
+  ULONG position_;          // next byte to load
+  std::uint64_t bits_ = 0;  // the buffered bits, first one at the top
+  int count_ = 0;           // number of buffered bits
+  int padding_ = 0;         // how many of the last buffered bits are zeros fed past the data
+  bool atMarker_ = false;   // position_ is at a marker or at the end
 };
 
 #endif

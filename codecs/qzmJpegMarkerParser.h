@@ -49,7 +49,8 @@ class qzmJpegMarkerParser {
 
   // Reads the segments from the start of the image (or, after a scan, from
   // the position the scan's data ended at) to the next scan header (Scan,
-  // Position() then is its first data byte) or the end of the image (End).
+  // Position() then is its first data byte) or the end of the image (End:
+  // its marker, or the end of the data after a scan).
   // A scan before a frame header, a second frame header, a malformed or
   // truncated segment gives Fault after an error report.
   Next ReadToScan();
@@ -90,6 +91,7 @@ class qzmJpegMarkerParser {
   ULONG position_ = 0;
   bool started_ = false;
   bool hasFrame_ = false;
+  bool scanRead_ = false;
   qzmJpegFrameHeader frame_;
   qzmJpegScanHeader scan_;
   qzmJpegHuffmanTable huffman_[2][4];

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 
@@ -91,7 +92,7 @@ struct DcmtkRow {
   const char* sample;
   const char* options;
   bool lossless;
-  int tolerance;  // largest difference allowed from dcmdjpeg's samples
+  int tolerance;            // largest difference allowed from dcmdjpeg's samples
   const char* photometric;  // what the decoder says the samples are
 };
 
@@ -211,6 +212,27 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
   }
 }
 
+// Complete data without the end-of-image marker decode; a stream that ends
+// before its last scan does not.
+TEST(JpegLosslessStreams, NeedEveryScanButNotTheEndMarker) {
+  const LosslessSpec spec = Spec(6, 8, 3, 8, 1, 0, 0, false);
+  const std::vector<int> samples = TestSamples(spec);
+  Bytes stream = jpegfixtures::EncodeLossless(spec, samples);
+  stream.resize(stream.size() - 2);
+  const Decoded complete = Decode(Lossless, stream, LayoutOf(spec));
+  EXPECT_TRUE(complete.ok) << complete.errors;
+  EXPECT_EQ(complete.samples, samples);
+
+  std::size_t lastScan = 0;
+  for (std::size_t i = 0; i + 1 < stream.size(); ++i)
+    if (stream[i] == 0xFF && stream[i + 1] == 0xDA)
+      lastScan = i;
+  stream.resize(lastScan);
+  const Decoded partial = Decode(Lossless, stream, LayoutOf(spec));
+  EXPECT_FALSE(partial.ok);
+  EXPECT_NE(partial.errors.find("before component 3"), std::string::npos) << partial.errors;
+}
+
 // A damaged copy of a stream: refused with an error that says why.
 struct Damage {
   const char* what;
@@ -241,7 +263,6 @@ std::vector<Damage> CommonDamages() {
   return {
       {"truncated in the data", [](Bytes& s, qzmPixelLayout&) { s.resize(FindMarker(s, 0xDA) + 40); }, "ends in"},
       {"truncated in a header", [](Bytes& s, qzmPixelLayout&) { s.resize(FindMarker(s, 0xC4) + 9); }, "runs past"},
-      {"no end marker", [](Bytes& s, qzmPixelLayout&) { s.resize(s.size() - 2); }, "without an end-of-image"},
       {"no start marker", [](Bytes& s, qzmPixelLayout&) { s[1] = 0xD9; }, "start-of-image"},
       {"more rows in the set", [](Bytes&, qzmPixelLayout& l) { ++l.Rows; }, "the set 65 rows and 64 columns"},
       {"fewer columns in the set", [](Bytes&, qzmPixelLayout& l) { --l.Columns; }, "the set 64 rows and 63 columns"},
@@ -261,8 +282,7 @@ std::vector<Damage> CommonDamages() {
        "more codes"},
       {"scan of an unknown component", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xDA) + 5] = 0x09; },
        "component 9"},
-      {"no frame header", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 1] = 0xFE; },
-       "before the frame"},
+      {"no frame header", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 1] = 0xFE; }, "before the frame"},
   };
 }
 
@@ -271,20 +291,21 @@ TEST(JpegLosslessStreams, RefuseDamagedStreams) {
   const Bytes stream = jpegfixtures::EncodeLossless(spec, TestSamples(spec));
   const qzmPixelLayout layout = LayoutOf(spec);
   std::vector<Damage> damages = CommonDamages();
-  damages.push_back({"no restart marker", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xD0) + 1] = 0xD3; },
-                     "restart marker 0"});
+  damages.push_back(
+      {"no restart marker", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xD0) + 1] = 0xD3; }, "restart marker 0"});
   // The test table codes sizes 0 to 16 in five bits: 11111 is no code.
-  damages.push_back({"bad Huffman code", [](Bytes& s, qzmPixelLayout&) {
+  damages.push_back({"bad Huffman code",
+                     [](Bytes& s, qzmPixelLayout&) {
                        const std::size_t at = FindMarker(s, 0xDA) + 20;
                        s[at] = 0xFE;
                        s[at + 1] = 0xFE;
-                     }, "does not have"});
-  damages.push_back({"precision of 17 bits", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 4] = 17; },
-                     "precision of 17"});
-  damages.push_back({"predictor 0", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xDA) + 7] = 0; },
-                     "predictor 0"});
-  damages.push_back({"a DCT frame", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 1] = 0xC1; },
-                     "not lossless"});
+                     },
+                     "does not have"});
+  damages.push_back(
+      {"precision of 17 bits", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 4] = 17; }, "precision of 17"});
+  damages.push_back({"predictor 0", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xDA) + 7] = 0; }, "predictor 0"});
+  damages.push_back(
+      {"a DCT frame", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC3) + 1] = 0xC1; }, "not lossless"});
   for (const Damage& damage : damages)
     ExpectRefused(Lossless, stream, layout, damage);
 }
@@ -296,16 +317,92 @@ TEST_F(DcmtkFixtures, DctDecoderRefusesDamagedStreams) {
   for (Damage& damage : damages)  // the frame header of an extended stream
     if (std::string(damage.what) == "no frame header")
       damage.apply = [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC1) + 1] = 0xFE; };
-  damages.push_back({"bad Huffman code", [](Bytes& s, qzmPixelLayout&) {
+  damages.push_back({"bad Huffman code",
+                     [](Bytes& s, qzmPixelLayout&) {
                        const std::size_t at = FindMarker(s, 0xDA) + 30;
                        std::fill(s.begin() + long(at), s.begin() + long(at) + 6, 0xFE);
-                     }, "does not have"});
+                     },
+                     "does not have"});
   damages.push_back({"no quantisation table", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xDB) + 1] = 0xFE; },
                      "quantisation table 0"});
-  damages.push_back({"a lossless frame", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC1) + 1] = 0xC3; },
-                     "not sequential"});
+  damages.push_back(
+      {"a lossless frame", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xC1) + 1] = 0xC3; }, "not sequential"});
   for (const Damage& damage : damages)
     ExpectRefused(Extended12, encoded.Pixels, encoded.Layout, damage);
+}
+
+// A PNM image (P5 or P6, 8-bit) as a layout and samples; false if not one.
+bool ReadPnm(const std::string& path, qzmPixelLayout& layout, std::vector<int>& samples) {
+  const Bytes file = testsupport::ReadBytes(path);
+  std::string header;
+  std::size_t at = 0;
+  for (int fields = 0; fields < 4 && at < file.size(); ++at) {
+    const char c = char(file[at]);
+    if (c == ' ' || c == '\n') {
+      if (!header.empty() && header.back() != ' ')
+        ++fields;
+      header += ' ';
+    } else {
+      header += c;
+    }
+  }
+  char kind = 0;
+  int columns = 0, rows = 0, largest = 0;
+  if (std::sscanf(header.c_str(), "P%c %d %d %d", &kind, &columns, &rows, &largest) != 4 || largest != 255)
+    return false;
+  layout = qzmPixelLayout();
+  layout.Rows = UWORD(rows);
+  layout.Columns = UWORD(columns);
+  layout.SamplesPerPixel = kind == '6' ? 3 : 1;
+  layout.BitsAllocated = layout.BitsStored = 8;
+  samples.assign(file.begin() + long(at), file.end());
+  return samples.size() == layout.NumberOfSamples();
+}
+
+// DCT streams with what dcmcjpeg does not write (restart intervals, one scan
+// per component, other sampling factors, components named R, G, B), made by
+// libjpeg-turbo's cjpeg and compared with its djpeg. They are 8-bit: the
+// decoder works the same way for both precisions.
+TEST(JpegDctStreams, DecodeAsDjpegDoes) {
+  if (!testsupport::HaveProgram("cjpeg") || !testsupport::HaveProgram("djpeg"))
+    GTEST_SKIP() << "libjpeg-turbo-progs is not installed";
+  testsupport::TempDir temp;
+  Bytes colour{'P', '6', '\n', '4', '5', ' ', '3', '7', '\n', '2', '5', '5', '\n'};
+  for (int y = 0; y < 37; ++y)
+    for (int x = 0; x < 45; ++x)
+      colour.insert(colour.end(), {static_cast<unsigned char>(x * 5 + y), static_cast<unsigned char>(y * 6),
+                                   static_cast<unsigned char>(x * y)});
+  testsupport::WriteBytes(temp.file("in.ppm"), colour);
+  testsupport::WriteText(temp.file("scans.txt"), "0;\n1;\n2;\n");
+  const struct {
+    const char* options;
+    const char* photometric;  // as the set would announce it
+    int tolerance;
+  } rows[] = {
+      {"-grayscale -restart 2B", "MONOCHROME2", 1},
+      {"-restart 1", "YBR_FULL_422", 2},
+      {"-restart 3B -sample 2x1,1x1,1x1", "YBR_FULL_422", 2},
+      {"-sample 4x1,1x1,1x1", "YBR_FULL", 2},
+      {"-sample 1x1,1x1,1x1", "YBR_FULL", 2},
+      {"-scans scans.txt", "YBR_FULL", 2},
+      {"-rgb", "RGB", 1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.options);
+    const auto encoded =
+        testsupport::Run(std::string("cjpeg ") + row.options + " -outfile out.jpg in.ppm", temp.path());
+    const auto decoded = testsupport::Run("djpeg -pnm -outfile out.pnm out.jpg", temp.path());
+    ASSERT_EQ(encoded.status, 0) << encoded.err;
+    ASSERT_EQ(decoded.status, 0) << decoded.err;
+    qzmPixelLayout layout;
+    std::vector<int> expected;
+    ASSERT_TRUE(ReadPnm(temp.file("out.pnm"), layout, expected));
+    layout.PhotometricInterpretation = row.photometric;
+    const Decoded result = Decode(Extended12, testsupport::ReadBytes(temp.file("out.jpg")), layout);
+    ASSERT_TRUE(result.ok) << result.errors;
+    EXPECT_EQ(result.photometric, layout.SamplesPerPixel == 3 ? "RGB" : "MONOCHROME2");
+    EXPECT_LE(LargestDifference(result.samples, expected), row.tolerance);
+  }
 }
 
 // Files of Debian's pydicom corpus, against dcmdjpeg's decoding of them.
@@ -316,11 +413,11 @@ struct CorpusRow {
 };
 
 const CorpusRow CorpusRows[] = {
-    {"JPEG-lossy.dcm", 1, "MONOCHROME2"},                // 12-bit extended
-    {"JPGExtended.dcm", 1, "MONOCHROME2"},               // 12-bit extended
-    {"SC_jpeg_no_color_transform.dcm", 1, "RGB"},        // Adobe segment: no transform
-    {"SC_jpeg_no_color_transform_2.dcm", 1, "RGB"},      // components named R, G, B
-    {"SC_rgb_small_odd_jpeg.dcm", 2, "RGB"},             // YBR_FULL of odd size
+    {"JPEG-lossy.dcm", 1, "MONOCHROME2"},            // 12-bit extended
+    {"JPGExtended.dcm", 1, "MONOCHROME2"},           // 12-bit extended
+    {"SC_jpeg_no_color_transform.dcm", 1, "RGB"},    // Adobe segment: no transform
+    {"SC_jpeg_no_color_transform_2.dcm", 1, "RGB"},  // components named R, G, B
+    {"SC_rgb_small_odd_jpeg.dcm", 2, "RGB"},         // YBR_FULL of odd size
 };
 
 TEST(JpegCorpus, DecodesPydicomFilesAsDcmdjpegDoes) {

@@ -9,8 +9,12 @@ namespace jpegfixtures {
 
 namespace {
 
-std::uint32_t Little16(const Bytes& b, std::size_t at) { return b[at] | (std::uint32_t(b[at + 1]) << 8); }
-std::uint32_t Little32(const Bytes& b, std::size_t at) { return Little16(b, at) | (Little16(b, at + 2) << 16); }
+std::uint32_t Little16(const Bytes& b, std::size_t at) {
+  return b[at] | (std::uint32_t(b[at + 1]) << 8);
+}
+std::uint32_t Little32(const Bytes& b, std::size_t at) {
+  return Little16(b, at) | (Little16(b, at + 2) << 16);
+}
 
 const std::uint32_t Undefined = 0xFFFFFFFF;
 
@@ -116,16 +120,35 @@ class SetReader {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\0'))
       text.pop_back();
     switch (element) {
-      case 0x0002: layout.SamplesPerPixel = value; break;
-      case 0x0004: layout.PhotometricInterpretation = text; break;
-      case 0x0006: layout.PlanarConfiguration = value; break;
-      case 0x0008: image_.Frames = unsigned(std::stoul(text)); break;
-      case 0x0010: layout.Rows = value; break;
-      case 0x0011: layout.Columns = value; break;
-      case 0x0100: layout.BitsAllocated = value; break;
-      case 0x0101: layout.BitsStored = value; break;
-      case 0x0103: layout.PixelRepresentation = value; break;
-      default: break;
+      case 0x0002:
+        layout.SamplesPerPixel = value;
+        break;
+      case 0x0004:
+        layout.PhotometricInterpretation = text;
+        break;
+      case 0x0006:
+        layout.PlanarConfiguration = value;
+        break;
+      case 0x0008:
+        image_.Frames = unsigned(std::stoul(text));
+        break;
+      case 0x0010:
+        layout.Rows = value;
+        break;
+      case 0x0011:
+        layout.Columns = value;
+        break;
+      case 0x0100:
+        layout.BitsAllocated = value;
+        break;
+      case 0x0101:
+        layout.BitsStored = value;
+        break;
+      case 0x0103:
+        layout.PixelRepresentation = value;
+        break;
+      default:
+        break;
     }
   }
 
@@ -183,13 +206,20 @@ void PutDifference(BitWriter& bits, int difference) {
 
 int Prediction(int predictor, int a, int b, int c) {
   switch (predictor) {
-    case 1: return a;
-    case 2: return b;
-    case 3: return c;
-    case 4: return a + b - c;
-    case 5: return a + ((b - c) >> 1);
-    case 6: return b + ((a - c) >> 1);
-    default: return (a + b) >> 1;
+    case 1:
+      return a;
+    case 2:
+      return b;
+    case 3:
+      return c;
+    case 4:
+      return a + b - c;
+    case 5:
+      return a + ((b - c) >> 1);
+    case 6:
+      return b + ((a - c) >> 1);
+    default:
+      return (a + b) >> 1;
   }
 }
 
@@ -200,11 +230,13 @@ void EncodeScan(const LosslessSpec& spec, const std::vector<int>& samples, const
     header.push_back(static_cast<unsigned char>(c + 1));
     header.push_back(0x00);
   }
-  header.insert(header.end(), {static_cast<unsigned char>(spec.Predictor), 0,
-                               static_cast<unsigned char>(spec.PointTransform)});
+  header.insert(header.end(),
+                {static_cast<unsigned char>(spec.Predictor), 0, static_cast<unsigned char>(spec.PointTransform)});
   Segment(out, 0xDA, header);
   BitWriter bits(out);
-  auto at = [&](int y, int x, int c) { return samples[(std::size_t(y) * spec.Columns + x) * spec.Components + c] >> spec.PointTransform; };
+  auto at = [&](int y, int x, int c) {
+    return samples[(std::size_t(y) * spec.Columns + x) * spec.Components + c] >> spec.PointTransform;
+  };
   long unit = 0;
   int restartNumber = 0;
   for (int y = 0; y < spec.Rows; ++y) {
@@ -260,8 +292,8 @@ std::vector<int> Samples(const Bytes& pixels, unsigned bitsAllocated) {
 Bytes EncodeLossless(const LosslessSpec& spec, const std::vector<int>& samples) {
   Bytes out{0xFF, 0xD8};
   Bytes frame{static_cast<unsigned char>(spec.Precision), static_cast<unsigned char>(spec.Rows >> 8),
-              static_cast<unsigned char>(spec.Rows), static_cast<unsigned char>(spec.Columns >> 8),
-              static_cast<unsigned char>(spec.Columns), static_cast<unsigned char>(spec.Components)};
+              static_cast<unsigned char>(spec.Rows),      static_cast<unsigned char>(spec.Columns >> 8),
+              static_cast<unsigned char>(spec.Columns),   static_cast<unsigned char>(spec.Components)};
   for (int c = 0; c < spec.Components; ++c)
     frame.insert(frame.end(), {static_cast<unsigned char>(c + 1), 0x11, 0x00});
   Segment(out, 0xC3, frame);
@@ -271,8 +303,8 @@ Bytes EncodeLossless(const LosslessSpec& spec, const std::vector<int>& samples) 
     table.push_back(static_cast<unsigned char>(size));
   Segment(out, 0xC4, table);
   if (spec.RestartInterval != 0)
-    Segment(out, 0xDD, {static_cast<unsigned char>(spec.RestartInterval >> 8),
-                        static_cast<unsigned char>(spec.RestartInterval)});
+    Segment(out, 0xDD,
+            {static_cast<unsigned char>(spec.RestartInterval >> 8), static_cast<unsigned char>(spec.RestartInterval)});
   if (spec.Interleaved) {
     std::vector<int> all;
     for (int c = 0; c < spec.Components; ++c)
