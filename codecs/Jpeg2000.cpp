@@ -150,8 +150,8 @@ bool ComponentsComplete(const opj_image_t& image, const qzmPixelLayout& layout) 
   for (OPJ_UINT32 c = 0; c < image.numcomps; ++c) {
     const opj_image_comp_t& component = image.comps[c];
     if (!component.data || component.w != layout.Columns || component.h != layout.Rows) {
-      qzcError(Signature, "component %u of the decoded stream is %u x %u, the set announces %u x %u!", c,
-               component.w, component.h, unsigned(layout.Columns), unsigned(layout.Rows))
+      qzcError(Signature, "component %u of the decoded stream is %u x %u, the set announces %u x %u!", c, component.w,
+               component.h, unsigned(layout.Columns), unsigned(layout.Rows))
           .Report();
       return false;
     }

@@ -63,7 +63,9 @@ int JpegPrecision(const Bytes& stream) {
   return 0;
 }
 
-std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string BaseName(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
+}
 
 TEST(LibraryCorpusTest, FirstFramesDecodeLikeGdcm) {
   const std::vector<std::string> files = CorpusFiles();
