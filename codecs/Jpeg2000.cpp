@@ -2,6 +2,7 @@
 
 #include <openjpeg.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -110,6 +111,36 @@ CodecHandle OpenDecoder(bool jp2) {
   return codec;
 }
 
+ULONG BigEndian32(const UBYTE* bytes) {
+  return ULONG(bytes[0]) << 24 | ULONG(bytes[1]) << 16 | ULONG(bytes[2]) << 8 | bytes[3];
+}
+
+// The image size of the code stream's SIZ segment (right after its SOC
+// marker, inside the JP2 boxes when wrapped), read before OpenJPEG sees the
+// stream: OpenJPEG sets up every tile while reading the header, which takes
+// seconds for a damaged size of millions of columns. True when there is no
+// SIZ to read (OpenJPEG then reports) or when it agrees with the set.
+bool SizeSegmentAgrees(const UBYTE* data, ULONG size, const qzmPixelLayout& layout) {
+  static const UBYTE start[] = {0xFF, 0x4F, 0xFF, 0x51};
+  const UBYTE* found = std::search(data, data + size, start, start + sizeof start);
+  const size_t fields = 4 + 2 + 2 + 8 * 4 + 2;  // SOC, SIZ, Lsiz, Rsiz, 8 sizes and offsets, Csiz
+  if (size_t(data + size - found) < fields)
+    return true;
+  const UBYTE* siz = found + 8;
+  const ULONG columns = BigEndian32(siz) - BigEndian32(siz + 8), rows = BigEndian32(siz + 4) - BigEndian32(siz + 12);
+  const unsigned components = unsigned(siz[32]) << 8 | siz[33];
+  if (columns != layout.Columns || rows != layout.Rows || components != layout.SamplesPerPixel) {
+    qzcError(Signature,
+             "the stream is %lu x %lu (columns x rows) with %u components, the set announces %u x %u with %u samples "
+             "per pixel!",
+             (unsigned long)columns, (unsigned long)rows, components, unsigned(layout.Columns), unsigned(layout.Rows),
+             unsigned(layout.SamplesPerPixel))
+        .Report();
+    return false;
+  }
+  return true;
+}
+
 // The image header must agree with the set before any sample is decoded: the
 // size, the component count, every component full size and no deeper than
 // the set's units.
@@ -150,8 +181,8 @@ bool ComponentsComplete(const opj_image_t& image, const qzmPixelLayout& layout) 
   for (OPJ_UINT32 c = 0; c < image.numcomps; ++c) {
     const opj_image_comp_t& component = image.comps[c];
     if (!component.data || component.w != layout.Columns || component.h != layout.Rows) {
-      qzcError(Signature, "component %u of the decoded stream is %u x %u, the set announces %u x %u!", c,
-               component.w, component.h, unsigned(layout.Columns), unsigned(layout.Rows))
+      qzcError(Signature, "component %u of the decoded stream is %u x %u, the set announces %u x %u!", c, component.w,
+               component.h, unsigned(layout.Columns), unsigned(layout.Rows))
           .Report();
       return false;
     }
@@ -191,6 +222,8 @@ bool qzmJpeg2000Decoder::Decode(const UBYTE* data, ULONG size, const qzmPixelLay
     qzcError(Signature, "%u bits allocated cannot hold JPEG 2000 samples!", unsigned(layout.BitsAllocated)).Report();
     return false;
   }
+  if (!SizeSegmentAgrees(data, size, layout))
+    return false;
   MemorySource source = {data, size, 0};
   StreamHandle stream = OpenMemoryStream(source);
   CodecHandle codec = OpenDecoder(IsJp2File(data, size));

@@ -45,7 +45,9 @@ void KeepTruncation(j_common_ptr info, int level) {
   }
 }
 
-bool IsYbr(const qzcString& photometric) { return photometric.compare(0, 4, "YBR_") == 0; }
+bool IsYbr(const qzcString& photometric) {
+  return photometric.compare(0, 4, "YBR_") == 0;
+}
 
 // What the header must agree with before any sample is decoded; the text of
 // the disagreement goes into problem.
@@ -55,8 +57,7 @@ bool AgreesWithLayout(const jpeg_decompress_struct& info, const qzmPixelLayout& 
                   info.image_height, unsigned(layout.Columns), unsigned(layout.Rows));
     return false;
   }
-  if (info.num_components != layout.SamplesPerPixel ||
-      (layout.SamplesPerPixel != 1 && layout.SamplesPerPixel != 3)) {
+  if (info.num_components != layout.SamplesPerPixel || (layout.SamplesPerPixel != 1 && layout.SamplesPerPixel != 3)) {
     std::snprintf(problem, size, "the stream has %d components, the set announces %u samples per pixel!",
                   info.num_components, unsigned(layout.SamplesPerPixel));
     return false;

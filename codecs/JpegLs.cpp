@@ -18,7 +18,9 @@ struct DecoderRelease {
 };
 typedef std::unique_ptr<charls_jpegls_decoder, DecoderRelease> DecoderHandle;
 
-bool Failed(charls_jpegls_errc code) { return code != charls::jpegls_errc::success; }
+bool Failed(charls_jpegls_errc code) {
+  return code != charls::jpegls_errc::success;
+}
 
 bool ReportCharls(charls_jpegls_errc code) {
   qzcError(Signature, "CharLS: %s!", charls_get_error_message(code)).Report();
@@ -28,20 +30,20 @@ bool ReportCharls(charls_jpegls_errc code) {
 // The frame header must agree with the set before any sample is decoded.
 bool AgreesWithLayout(const charls_frame_info& frame, const qzmPixelLayout& layout) {
   if (frame.width != layout.Columns || frame.height != layout.Rows) {
-    qzcError(Signature, "the stream is %u x %u (columns x rows), the set announces %u x %u!", frame.width,
-             frame.height, unsigned(layout.Columns), unsigned(layout.Rows))
+    qzcError(Signature, "the stream is %u x %u (columns x rows), the set announces %u x %u!", frame.width, frame.height,
+             unsigned(layout.Columns), unsigned(layout.Rows))
         .Report();
     return false;
   }
   if (frame.component_count != layout.SamplesPerPixel || frame.component_count > 3) {
-    qzcError(Signature, "the stream has %d components, the set announces %u samples per pixel!",
-             frame.component_count, unsigned(layout.SamplesPerPixel))
+    qzcError(Signature, "the stream has %d components, the set announces %u samples per pixel!", frame.component_count,
+             unsigned(layout.SamplesPerPixel))
         .Report();
     return false;
   }
   if (frame.bits_per_sample > layout.BitsAllocated || layout.BitsAllocated > 16) {
-    qzcError(Signature, "the stream has %d-bit samples, the set announces %u bits allocated!",
-             frame.bits_per_sample, unsigned(layout.BitsAllocated))
+    qzcError(Signature, "the stream has %d-bit samples, the set announces %u bits allocated!", frame.bits_per_sample,
+             unsigned(layout.BitsAllocated))
         .Report();
     return false;
   }
@@ -50,7 +52,9 @@ bool AgreesWithLayout(const charls_frame_info& frame, const qzmPixelLayout& layo
 
 // CharLS writes 8-bit samples in bytes and deeper ones in 16-bit words, a
 // stream without interleave colour-by-plane and the others colour-by-pixel.
-unsigned DecodedBytesPerSample(const charls_frame_info& frame) { return frame.bits_per_sample <= 8 ? 1 : 2; }
+unsigned DecodedBytesPerSample(const charls_frame_info& frame) {
+  return frame.bits_per_sample <= 8 ? 1 : 2;
+}
 
 unsigned SampleAt(const UBYTE* decoded, size_t index, unsigned bytes) {
   if (bytes == 1)

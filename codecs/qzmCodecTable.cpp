@@ -32,12 +32,11 @@ const qzmJpegLsDecoder JpegLs;
 const qzmJpeg2000Decoder Jpeg2000;
 #endif
 
-#define MEDCONV_STRINGIFY(x) #x
-#define MEDCONV_TOSTRING(x) MEDCONV_STRINGIFY(x)
-
 }  // namespace
 
 const std::vector<qzmCodecTable::Entry>& qzmCodecTable::Entries() {
+  // The rows keep their layout between the build options.
+  // clang-format off
   static const std::vector<Entry> entries = {
       {"1.2.840.10008.1.2.5", "RLE Lossless", false, &Rle},
 #if MEDCONV_HAVE_LIBJPEG
@@ -58,6 +57,7 @@ const std::vector<qzmCodecTable::Entry>& qzmCodecTable::Entries() {
       {"1.2.840.10008.1.2.4.203", "High-Throughput JPEG 2000", true, &Jpeg2000},
 #endif
   };
+  // clang-format on
   return entries;
 }
 
@@ -67,6 +67,9 @@ const qzmCodecTable::Entry* qzmCodecTable::Find(const qzcString& syntax) {
       return &entry;
   return nullptr;
 }
+
+#define MEDCONV_STRINGIFY(x) #x
+#define MEDCONV_TOSTRING(x) MEDCONV_STRINGIFY(x)
 
 qzcString qzmCodecTable::LibraryVersions() {
   qzcString versions;

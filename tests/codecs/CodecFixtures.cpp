@@ -13,8 +13,12 @@ namespace {
 const std::uint32_t PixelData = 0x7FE00010;
 const std::uint32_t Undefined = 0xFFFFFFFF;
 
-std::uint16_t Word(const Bytes& b, std::size_t pos) { return std::uint16_t(b[pos] | b[pos + 1] << 8); }
-std::uint32_t Long(const Bytes& b, std::size_t pos) { return std::uint32_t(Word(b, pos) | Word(b, pos + 2) << 16); }
+std::uint16_t Word(const Bytes& b, std::size_t pos) {
+  return std::uint16_t(b[pos] | b[pos + 1] << 8);
+}
+std::uint32_t Long(const Bytes& b, std::size_t pos) {
+  return std::uint32_t(Word(b, pos) | Word(b, pos + 2) << 16);
+}
 
 bool HasLongLength(const char vr[2]) {
   static const char* const longs[] = {"OB", "OW", "OF", "OD", "OL", "OV", "SQ", "UT", "UN", "UC", "UR", "SV", "UV"};

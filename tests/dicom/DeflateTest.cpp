@@ -49,7 +49,9 @@ Bytes RawDeflate(unsigned long long zeros, const Bytes& tail = Bytes()) {
   return out;
 }
 
-Bytes DeflatedFile(const Bytes& body) { return Builder().Preamble().Meta(Deflated).Raw(body); }
+Bytes DeflatedFile(const Bytes& body) {
+  return Builder().Preamble().Meta(Deflated).Raw(body);
+}
 
 // A body of two ordinary elements, for the damaged-stream cases.
 Bytes SmallBody() {
@@ -76,10 +78,10 @@ TEST(Deflate, SetsReadAsTheirInflatedOriginals) {
   for (const char* sample : {"ct.dcm", "rgb.dcm", "multiframe.dcm", "bigendian.dcm"}) {
     SCOPED_TRACE(sample);
     const std::string name = sample;
-    ASSERT_EQ(testsupport::Run("dcmconv +td " + name + " dfl." + name + " && dcmconv +te " + name + " el." + name,
-                               dir.path())
-                  .status,
-              0);
+    ASSERT_EQ(
+        testsupport::Run("dcmconv +td " + name + " dfl." + name + " && dcmconv +te " + name + " el." + name, dir.path())
+            .status,
+        0);
     Set deflated, plain;
     CapturedReports reports;
     ASSERT_TRUE(deflated.Load(dir.file("dfl." + name))) << reports.Errors();

@@ -1,4 +1,4 @@
-// Throughput of the pixel decoders, in decoded bytes per second, on a
+// Throughput of the RLE decoder, in decoded bytes per second, on a
 // 512 x 512 frame of 12-bit CT-like samples (smooth anatomy plus noise),
 // encoded once before timing.
 #include "codecs/qzmRleDecoder.h"
