@@ -14,7 +14,7 @@ namespace {
 // stored.
 const std::size_t LayoutBytes = 6;
 // Larger frames would only measure the allocator.
-const unsigned long long MaxFrameBytes = 16ull << 20;
+const unsigned long long MaxFrameBytes = 4ull << 20;
 
 UWORD Little16(const std::uint8_t* data) {
   return UWORD(data[0] | data[1] << 8);

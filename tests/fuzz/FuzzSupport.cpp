@@ -76,15 +76,16 @@ void BeginInput() {
 }
 
 const std::string& ScratchFolder() {
-  static const std::string folder = [] {
+  // Never destroyed: the exit handler that removes the folder needs it.
+  static const std::string* const folder = [] {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/medconv-fuzz-XXXXXX";
     if (!::mkdtemp(&pattern[0]))
       std::abort();
     std::atexit(RemoveScratchFolder);
-    return pattern + "/";
+    return new std::string(pattern + "/");
   }();
-  return folder;
+  return *folder;
 }
 
 std::string WriteScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size) {
@@ -97,12 +98,12 @@ std::string WriteScratchFile(const std::string& name, const std::uint8_t* data, 
 }
 
 const std::string& OutputFolder() {
-  static const std::string folder = [] {
+  static const std::string* const folder = [] {
     const std::string path = ScratchFolder() + "out/";
     ::mkdir(path.c_str(), 0700);
-    return path;
+    return new std::string(path);
   }();
-  return folder;
+  return *folder;
 }
 
 void EmptyOutputFolder() {
