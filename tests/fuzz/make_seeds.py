@@ -2,6 +2,7 @@
 """Seed corpora of the fuzz targets, made from the project's own tools.
 
     make_seeds.py <fuzz build folder>
+    make_seeds.py --edge-files <folder>    only the hand-made edge files
 
 Into <build>/corpus/<target>/: the samples of mksamples, their compressed
 copies (DCMTK and GDCM tools, each when installed), the images medconv
@@ -118,7 +119,7 @@ def edge_files():
         "rle-short-segment": part10(image(4, 4, 8, encapsulated([short_run])), rle),
         "rle-empty-offsets-multiframe": part10(
             image(4, 4, 8, encapsulated([short_run, short_run]),
-                  element(0x0028, 0x0008, "IS", b"1000")), rle),
+                  element(0x0028, 0x0008, "IS", b"8 ")), rle),
         "jpeg-no-fragments": part10(image(4, 4, 8, encapsulated([])), "1.2.840.10008.1.2.4.50"),
         "implicit-bare": struct.pack("<HHI", 0x0010, 0x0010, 4) + b"DOE ",
     }
@@ -161,7 +162,17 @@ def pydicom_files():
     return [p for p in listing.split() if p.endswith(".dcm") and os.path.isfile(p)]
 
 
+def write_edge_files(folder):
+    os.makedirs(folder, exist_ok=True)
+    for name, data in edge_files().items():
+        with open(os.path.join(folder, "edge-" + name + ".dcm"), "wb") as out:
+            out.write(data)
+
+
 def main():
+    if sys.argv[1] == "--edge-files":
+        write_edge_files(sys.argv[2])
+        return
     build = os.path.abspath(sys.argv[1])
     corpus = os.path.join(build, "corpus")
     shutil.rmtree(corpus, ignore_errors=True)
@@ -186,11 +197,8 @@ def main():
                 copy = "%s.%s.dcm" % (base, suffix)
                 if shutil.which(tool) and run([tool] + options + [path, copy]) and os.path.isfile(copy):
                     dicom.append(copy)
-        for name, data in edge_files().items():
-            path = os.path.join(work, "edge-" + name + ".dcm")
-            with open(path, "wb") as out:
-                out.write(data)
-            dicom.append(path)
+        write_edge_files(work)
+        dicom += sorted(os.path.join(work, n) for n in os.listdir(work) if n.startswith("edge-"))
         dicom += pydicom_files()
 
         for rank, path in enumerate(dicom):
