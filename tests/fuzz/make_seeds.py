@@ -108,7 +108,7 @@ def edge_files():
         "preamble-only": b"\0" * 128 + b"DICM",
         "tiny-image": part10(image(4, 4, 16, pixels)),
         "frames-beyond-data": part10(image(4, 4, 16, pixels,
-                                           element(0x0028, 0x0008, "IS", b"65530 "))),
+                                           element(0x0028, 0x0008, "IS", b"3000"))),
         "length-beyond-file": part10(struct.pack("<HH2sH", 0x0010, 0x0010, b"PN", 0xFFF0) + b"X"),
         "huge-ob-length": part10(struct.pack("<HH2sHI", 0x0009, 0x0010, b"OB", 0, 0xFFFFFFF0)),
         "undefined-length-sequence": part10(
