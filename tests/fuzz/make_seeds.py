@@ -102,7 +102,7 @@ def edge_files():
     """Small sets at the limits the readers must refuse or survive."""
     pixels = element(0x7FE0, 0x0010, "OW", bytes(range(32)))
     rle = "1.2.840.10008.1.2.5"
-    short_run = rle_frame([bytes([0x81, 0x07])])  # 16 pixels announced, 2 bytes decoded
+    short_run = rle_frame([bytes([0xFD, 0x07])])  # 16 pixels announced, 4 decoded
     return {
         "empty": b"",
         "preamble-only": b"\0" * 128 + b"DICM",
