@@ -1,11 +1,12 @@
 // Every saved fuzz finding, run again through its target's entry function in
 // the ordinary build: a finding that comes back crashes or trips the
 // sanitizers of `make sanitize` here.
+#include "FolderListing.h"
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <dirent.h>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -28,18 +29,6 @@ const Target Targets[] = {
 #undef FUZZ_TARGET
 };
 
-// The files of a folder, by path; none when it does not exist.
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> files;
-  if (DIR* directory = ::opendir(folder.c_str())) {
-    while (const dirent* entry = ::readdir(directory))
-      if (entry->d_name[0] != '.')
-        files.push_back(folder + "/" + entry->d_name);
-    ::closedir(directory);
-  }
-  return files;
-}
-
 std::vector<std::uint8_t> ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -58,6 +47,18 @@ TEST_P(FuzzReplay, SavedFindingsRunClean) {
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplay, ::testing::ValuesIn(Targets),
                          [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });
+
+// A folder named after no target would never be replayed.
+TEST(FuzzRegressions, EveryFolderNamesATarget) {
+  const std::string root = MEDCONV_SOURCE_DIR "/tests/fuzz/regressions";
+  for (const std::string& folder : FilesIn(root)) {
+    const std::string name = folder.substr(root.size() + 1);
+    bool known = false;
+    for (const Target& target : Targets)
+      known = known || name == target.name;
+    EXPECT_TRUE(known) << folder;
+  }
+}
 
 // The targets run on inputs too short for their own headers.
 TEST(FuzzEntries, AcceptEmptyAndTinyInputs) {

@@ -3,32 +3,19 @@
 // saved pipeline findings, once per writer, all files in one run so that a
 // buffer of one file can meet the next. Skipped without valgrind and in the
 // sanitizer build.
+#include "FolderListing.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <string>
 #include <vector>
 
 namespace {
 
-
-
 const char* const Python = "/usr/bin/python3";
 // Distinct from the program's own failure status.
 const int ValgrindErrorStatus = 101;
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> files;
-  if (DIR* directory = ::opendir(folder.c_str())) {
-    while (const dirent* entry = ::readdir(directory))
-      if (entry->d_name[0] != '.')
-        files.push_back(folder + "/" + entry->d_name);
-    ::closedir(directory);
-  }
-  return files;
-}
 
 // Frames whose RLE segments end early: their decoded tails were never
 // written, so they get a folder of their own.
