@@ -5,16 +5,21 @@
 #   make demo       convert the generated samples into out/
 #   make install    install the program and the data dictionary (PREFIX=/usr/local)
 #   make bench      micro-benchmarks and whole-command comparisons
+#   make fuzz       libFuzzer targets (clang) and their seed corpora in build-fuzz/
+#   make fuzz-smoke each fuzz target for FUZZ_SECONDS (60) from its seeds; fails on any finding
 # WERROR=1 turns compiler warnings into errors.
 
 BUILD    ?= build
 ASAN     ?= build-asan
+FUZZ     ?= build-fuzz
+FUZZ_SECONDS ?= 60
+PYTHON   ?= /usr/bin/python3
 PREFIX   ?= /usr/local
 WERROR   ?= 0
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS = -DMEDCONV_WERROR=$(if $(filter 1,$(WERROR)),ON,OFF)
 
-.PHONY: all build check sanitize demo install bench clean
+.PHONY: all build check sanitize demo install bench clean fuzz fuzz-smoke
 
 all: build
 
@@ -42,5 +47,13 @@ bench:
 	cmake --build $(BUILD) -j $(JOBS)
 	./tools/bench/run.sh $(BUILD)
 
+fuzz:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMEDCONV_FUZZ=ON -DMEDCONV_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ) -j $(JOBS)
+	$(PYTHON) tests/fuzz/make_seeds.py $(FUZZ)
+
+fuzz-smoke: fuzz
+	tests/fuzz/run_fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN) out
+	rm -rf $(BUILD) $(ASAN) $(FUZZ) out

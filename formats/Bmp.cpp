@@ -139,6 +139,13 @@ bool qzmMedicalFrame::LoadAsBMP(const qzcFileName& name) {
     qzcError(loadSignature, "can not handle format %u <> 8 bits/pixel!", unsigned(header.BitsPerPixel)).Report();
     return false;
   }
+  // Runs of a compressed file are no rows: reading them as such would make
+  // an image (or a mask) of codes.
+  if (header.Compression != qzgBmp::RGB) {
+    qzcError(loadSignature, "can not handle compression %s of BMP file %s!", header.CompressionName(), name.c_str())
+        .Report();
+    return false;
+  }
   if (!GeometryIsReadable(header, ifs))
     return false;
   ifs.ignore(header.OffsetToData - qzgBmp::HeaderSize);  // the colour table: indices are grey levels

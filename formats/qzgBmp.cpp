@@ -7,10 +7,8 @@
 #include <ostream>
 #include <vector>
 
-namespace {
-
-const char* CompressionName(ULONG compression) {
-  switch (compression) {
+const char* qzgBmp::CompressionName() const {
+  switch (Compression) {
     case qzgBmp::RGB:
       return "RGB";
     case qzgBmp::RLE8:
@@ -22,13 +20,21 @@ const char* CompressionName(ULONG compression) {
   }
 }
 
-// Rows are written whatever the header says; these reports only tell that
-// the file will not be what its header announces.
-void ReportUnsupportedLayout(const char* signature, const qzgBmp& bmp) {
-  if (bmp.Compression != qzgBmp::RGB)
+namespace {
+
+// Only uncompressed rows of whole bytes per pixel are written and read; each
+// other layout is reported. False when there was a report.
+bool ReportUnsupportedLayout(const char* signature, const qzgBmp& bmp) {
+  bool supported = true;
+  if (bmp.Compression != qzgBmp::RGB) {
     qzcError(signature, "compression is not supported!").Report();
-  if (bmp.BitsPerPixel % 8 != 0)
+    supported = false;
+  }
+  if (bmp.BitsPerPixel % 8 != 0) {
     qzcError(signature, "bits/pixels %u is not supported!", unsigned(bmp.BitsPerPixel)).Report();
+    supported = false;
+  }
+  return supported;
 }
 
 }  // namespace
@@ -50,7 +56,7 @@ std::ostream& qzgBmp::Print(std::ostream& os) const {
   os << "Offset to data     : " << OffsetToData << "\n"
      << "Length of bi header : " << InfoHeaderLength << "\n"
      << "Image               : " << Width << "x" << Height << ", " << BitsPerPixel << " bits/pixel, compression "
-     << CompressionName(Compression) << "\n"
+     << CompressionName() << "\n"
      << "                      resolution is " << XResolution << "x" << YResolution << " pixels/meter\n"
      << "                      " << ColorsUsed << " color used, " << ColorsImportant << " important\n";
   if (os.fail())
@@ -124,7 +130,11 @@ ofbstream& qzgBmp::WriteData(ofbstream& ofs, const UBYTE* pixels) const {
 
 ifbstream& qzgBmp::ReadData(ifbstream& ifs, UBYTE* pixels) {
   static const char* const signature = "ifbstream& qzgBmp::ReadData( ifbstream&, UBYTE* )";
-  ReportUnsupportedLayout(signature, *this);
+  // Reading compressed runs as rows would make pixels of run codes.
+  if (!ReportUnsupportedLayout(signature, *this)) {
+    ifs.setstate(std::ios::failbit);
+    return ifs;
+  }
   const ULONG rowLength = RowLength();
   const ULONG padding = PaddedRowLength() - rowLength;
   for (ULONG row = Height; row-- > 0 && !ifs.fail();) {

@@ -35,7 +35,12 @@ class qzgBmp : public virtual qzcObject {
   // bytes), written bottom-up with their padding.
   ofbstream& WriteData(ofbstream& ofs, const UBYTE* pixels) const;
   // The reverse: fills pixels (RowLength() x Height bytes) from the file.
+  // Compressed rows and depths that are not whole bytes are refused: the
+  // stream fails and pixels are left as they were.
   ifbstream& ReadData(ifbstream& ifs, UBYTE* pixels);
+
+  // "RGB", "RLE8", "RLE4" or "UNKNOWN!".
+  const char* CompressionName() const;
 
   // Bytes of one row of the image, without padding.
   ULONG RowLength() const;

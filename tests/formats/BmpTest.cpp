@@ -185,6 +185,44 @@ TEST(BmpReader, RefusesOtherDepthsAndDamagedFiles) {
   EXPECT_HAS(reports.Errors(), "unable to open BMP file");
 }
 
+TEST(BmpReader, CompressedBitmapsAreRefusedNotReadAsRows) {
+  ReportCapture reports;
+  TempDir dir;
+  qzmMedicalFrame grey;
+  testframes::Make(grey, 2, 4, 8, 8, {1, 2, 3, 4, 5, 6, 7, 8});
+  Bytes file = SaveBmp(grey, dir, "grey.bmp");
+  // {compression field, what the refusal names}; 3 and up are no BMP
+  // compression this reader knows at all.
+  const struct {
+    UBYTE compression;
+    const char* report;
+  } rows[] = {{1, "can not handle compression RLE8 of BMP file"},
+              {2, "can not handle compression RLE4 of BMP file"},
+              {3, "wrong compression type!"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.report);
+    file[30] = row.compression;
+    testsupport::WriteBytes(dir.file("packed.bmp"), file);
+    // The same loader reads --mask images: a refusal must leave no frame.
+    qzmMedicalFrame loaded;
+    EXPECT_FALSE(loaded.LoadAsBMP(qzcFileName(dir.file("packed.bmp"))));
+    EXPECT_HAS(reports.Errors(), row.report);
+    EXPECT_EQ(0u, loaded.Structure.NumberOfPixels);
+  }
+
+  // The row reader on its own refuses too and leaves the buffer alone.
+  qzgBmp header;
+  header.Width = 4;
+  header.Height = 2;
+  header.BitsPerPixel = 8;
+  header.Compression = qzgBmp::RLE8;
+  ifbstream ifs(dir.file("grey.bmp").c_str(), std::ios::in | std::ios::binary);
+  Bytes pixels(8, 0xAA);
+  EXPECT_TRUE(header.ReadData(ifs, pixels.data()).fail());
+  EXPECT_EQ(Bytes(8, 0xAA), pixels);
+  EXPECT_HAS(reports.Errors(), "compression is not supported!");
+}
+
 TEST(BmpHeader, PrintsItsFields) {
   qzgBmp header;
   header.Width = 3;
