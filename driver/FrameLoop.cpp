@@ -161,11 +161,19 @@ bool ReadWindow(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
   return true;
 }
 
+// True when the outputs asked for would differ with --changepr: the RAW
+// writer and the "no" resampling give the stored bits as they are, while
+// windows, the other resamplings and the statistics read signed numbers.
+bool OutputsDependOnRepresentation(const qzcCmdLineParser& parser, const Context& context) {
+  const bool images = parser.HasOption("w") || parser.HasOption("a") || parser.HasOption("p");
+  return parser.HasOption("r") || (images && context.ReSamplingMethod == qzmMedicalFrame::ReSamplingMethod::no);
+}
+
 // --changepr: signed samples made unsigned by an offset.
-bool ChangeRepresentation(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
+bool ChangeRepresentation(const qzcCmdLineParser& parser, const Context& context, qzmMedicalFrame& frame) {
   const UWORD representation = frame.Structure.Sample.PixelRepresentation;
   if (!parser.HasOption("changepr")) {
-    if (representation != 0)
+    if (representation != 0 && OutputsDependOnRepresentation(parser, context))
       qzcWarning(Signature, "Pixel Representation %u <> 0 ! You might consider --changepr if any problems.",
                  unsigned(representation))
           .Report();
@@ -316,7 +324,7 @@ bool ConvertFrame(qzmMedicalFrame& frame, UWORD number, UWORD frameCount, bool w
   if (progress && parser.GetBoolOption("rank", false) && frameCount > 1)
     *progress << number << ' ' << std::flush;
   Context context;
-  if (!ReadContext(parser, context) || !ReadWindow(parser, frame) || !ChangeRepresentation(parser, frame) ||
+  if (!ReadContext(parser, context) || !ReadWindow(parser, frame) || !ChangeRepresentation(parser, context, frame) ||
       !ProcessFrame(parser, frame) || !PrintStatistics(parser, frame))
     return false;
   const Output output{parser, set, context, outputDirectory + baseName, whole};

@@ -37,20 +37,6 @@ UWORD Stored(const struct qzmMedicalFrame::Structure::Sample& sample, UWORD word
   return UWORD((word >> sample.LowBit) & sample.StoredMask);
 }
 
-// A stored value as the number it stands for: for signed frames, a two's
-// complement number of BitsStored bits. Taking the sign from the word or
-// byte instead would read 12-bit -1024 stored in 16 bits as 3072.
-SLONG StoredNumber(const struct qzmMedicalFrame::Structure::Sample& sample, UWORD stored) {
-  if (sample.PixelRepresentation != 1 || sample.BitsStored == 0)
-    return stored;
-  const SLONG sign = SLONG(1) << (sample.BitsStored - 1);
-  return SLONG(stored ^ sign) - sign;
-}
-
-bool IsPadding(const qzmMedicalFrame& frame, UWORD stored) {
-  return frame.HasPixelPaddingValue && stored == UWORD(frame.PixelPaddingValue);
-}
-
 // Cuts Pixels to the units that samples of the frame's width need.
 void CutPixels(qzmMedicalFrame& frame, ULONG samples) {
   const unsigned long long bits = (unsigned long long)(samples)*frame.Structure.Sample.BitsAllocated;
@@ -139,9 +125,9 @@ bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame& frame, const qzcString& 
   // Signed samples compare as the numbers they stand for.
   for (ULONG k = 0; k < source.Structure.NumberOfPixels; ++k) {
     const UWORD f = Stored(inSample, in.Get(k));
-    if (IsPadding(source, f))
+    if (source.IsPaddingStored(f))
       continue;
-    const SLONG number = StoredNumber(inSample, f), b = StoredNumber(outSample, Stored(outSample, out.Get(k)));
+    const SLONG number = inSample.NumberOf(f), b = outSample.NumberOf(Stored(outSample, out.Get(k)));
     if (max ? b < number : number < b)
       out.Set(k, ULONG(number) << outSample.LowBit);
   }
@@ -232,8 +218,8 @@ bool qzmMedicalFrame::Halve() {
       SLONG sum = 0, kept = 0;
       for (const ULONG k : {topLeft, topLeft + 1, topLeft + columns, topLeft + columns + 1}) {
         const UWORD v = Stored(sample, pixels.Get(k));
-        if (!IsPadding(*this, v)) {
-          sum += StoredNumber(sample, v);
+        if (!IsPaddingStored(v)) {
+          sum += sample.NumberOf(v);
           ++kept;
         }
       }
@@ -316,9 +302,9 @@ void ScanStatistics(qzmMedicalFrame& frame) {
     }
     for (ULONG k = 0; k < count; ++k) {
       const UWORD v = Stored(sample, sampleAt(k));
-      if (IsPadding(frame, v))
+      if (frame.IsPaddingStored(v))
         continue;
-      const SLONG value = StoredNumber(sample, v);
+      const SLONG value = sample.NumberOf(v);
       max = std::max(max, value);
       min = std::min(min, value);
       sum += value;

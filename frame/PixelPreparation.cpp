@@ -145,12 +145,11 @@ void WriteStoredValues(const qzmMedicalFrame& frame, const qzmPixelSamples& pixe
   const struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
   const ULONG count = frame.Structure.NumberOfSamples;
   const UWORD lowBit = sample.LowBit, mask = sample.StoredMask;
-  const UWORD padding = UWORD(frame.PixelPaddingValue), replacement = frame.PaddingReplacement;
-  const bool hasPadding = frame.HasPixelPaddingValue;
+  const UWORD replacement = frame.PaddingReplacement;
   pixels.Read([&](auto sampleAt) {
     for (ULONG k = 0; k < count; ++k) {
       const UWORD v = UWORD((sampleAt(k) >> lowBit) & mask);
-      raw[k] = Unit(hasPadding && v == padding ? replacement : v);
+      raw[k] = Unit(frame.IsPaddingStored(v) ? replacement : v);
     }
   });
 }
@@ -360,16 +359,21 @@ bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG offset) {
         .Report();
     return false;
   }
+  // Padding stays recognisable: 16-bit padding becomes 0x8000, narrower
+  // padding moves with the other values (0x8000 would not fit its bits).
+  const bool fullWidth = sample.BitsStored >= 16;
+  const SLONG newPadding = fullWidth ? 0x8000 : (SLONG(PixelPaddingValue) + offset) & sample.StoredMask;
   qzmPixelSamples pixels = qzmPixelSamples::Of(Pixels.Value, sample.BitsAllocated);
   for (ULONG k = 0; k < Structure.NumberOfPixels; ++k) {
-    const UWORD v = UWORD((pixels.GetSigned(k) >> sample.LowBit) & sample.StoredMask);
+    const UWORD v = UWORD((pixels.Get(k) >> sample.LowBit) & sample.StoredMask);
     // Added as unsigned numbers: only the low 16 bits are kept, and the
     // offset may be a user's number near the end of its range.
-    const ULONG n = HasPixelPaddingValue && v == UWORD(PixelPaddingValue) ? 0x8000 : (v + ULONG(offset)) & 0xFFFF;
+    const ULONG n = IsPaddingStored(v) ? ULONG(newPadding) : (ULONG(sample.NumberOf(v)) + ULONG(offset)) & 0xFFFF;
     pixels.Set(k, n << sample.LowBit);
   }
   if (HasPixelPaddingValue)
-    PixelPaddingValue = SWORD(-32768);
+    PixelPaddingValue = SWORD(newPadding);
+  MoveWindowWithSamples(offset);
   Structure.Sample.PixelRepresentation = 0;
   // The samples changed: statistics already taken (the "min" offset scans
   // them all) and images made from the signed samples are out of date. A

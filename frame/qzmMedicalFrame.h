@@ -39,6 +39,9 @@ class qzmMedicalFrame {
       // True when the pixel code can address the layout: 1 to 16 stored
       // bits lying inside the allocated bits.
       bool IsAddressable() const;
+      // The number a stored value of up to 16 bits stands for: for two's
+      // complement samples, the stored bits sign-extended from BitsStored.
+      SLONG NumberOf(UWORD stored) const;
     };
 
     struct Sample Sample;
@@ -59,8 +62,9 @@ class qzmMedicalFrame {
     UWORD WindowWidth = 0;
     SWORD WindowCenter = 0;
     UWORD StoredWindowWidth = 0;
-    SWORD StoredWindowMin = 0;
-    SWORD StoredWindowMax = 0;
+    // 32 bits: a window moved by --changepr may lie above 32767.
+    SLONG StoredWindowMin = 0;
+    SLONG StoredWindowMax = 0;
   };
 
   // Output options chosen by the user and read by the writers.
@@ -148,6 +152,9 @@ class qzmMedicalFrame {
   // (0028,0008) Number of Frames of a set, read as a decimal integer; 1
   // when the set lacks it.
   static UWORD FrameCountOf(const qzmDicomDataElementSet& set);
+  // True when a stored value is the padding value: for two's complement
+  // samples in the stored bits, so that 12-bit -2000 is found.
+  bool IsPaddingStored(UWORD stored) const;
 
   // --- pixel data preparation ---
   bool ArePixelsReady();
@@ -155,6 +162,9 @@ class qzmMedicalFrame {
   bool UncompressRLE();
   bool ChangePlanarConfigurationToColorByPixel();
   bool ChangePixelRepresentationToUnsigned(const SLONG offset);
+  // Stored values became v + offset: the intercept and the stored window
+  // follow them, so that the image in output units stays the same.
+  void MoveWindowWithSamples(const SLONG offset);
   bool GetOrganizedToRaw(qzcDatedValue& out);
   bool GetInverted8(qzcDatedValue& source, qzcDatedValue& out);
   bool GetInverted16(qzcDatedValue& source, qzcDatedValue& out);

@@ -84,17 +84,6 @@ class qzmPixelSamples {
     return wordMapper.Get();
   }
 
-  // The sample sign-extended from its unit when it fills the unit; other
-  // widths come back as they are (their stored values are then masked
-  // below the sign anyway).
-  SLONG GetSigned(ULONG k) const {
-    if (bytes && bits == 8)
-      return SBYTE(bytes[k]);
-    if (words && bits == 16)
-      return SWORD(words[k]);
-    return Get(k);
-  }
-
   // Stores v cut to the sample's width, leaving the neighbours untouched.
   void Set(ULONG k, ULONG v) {
     if (bytes) {
