@@ -359,10 +359,10 @@ bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG offset) {
         .Report();
     return false;
   }
-  // Padding stays recognisable: 16-bit padding becomes 0x8000, narrower
-  // padding moves with the other values (0x8000 would not fit its bits).
-  const bool fullWidth = sample.BitsStored >= 16;
-  const SLONG newPadding = fullWidth ? 0x8000 : (SLONG(PixelPaddingValue) + offset) & sample.StoredMask;
+  // Padding moves with the other values, so that it stays apart from them:
+  // a fixed 0x8000 would not fit narrow samples and would take in the
+  // values that the offset brings there (0 under the "bin" offset).
+  const SLONG newPadding = SLONG((ULONG(SLONG(PixelPaddingValue)) + ULONG(offset)) & sample.StoredMask);
   qzmPixelSamples pixels = qzmPixelSamples::Of(Pixels.Value, sample.BitsAllocated);
   for (ULONG k = 0; k < Structure.NumberOfPixels; ++k) {
     const UWORD v = UWORD((pixels.Get(k) >> sample.LowBit) & sample.StoredMask);
