@@ -29,6 +29,10 @@ void qzmMedicalFrame::Structure::Sample::SetBitsAllocatedStoredHigh(const UWORD 
 }
 
 bool qzmMedicalFrame::Structure::Sample::IsAddressable() const {
+  if (FloatingPoint)
+    return (BitsAllocated == 32 || BitsAllocated == 64) && BitsStored == BitsAllocated;
+  if (IsWide())
+    return BitsAllocated == 32 && BitsStored != 0 && HighBit + 1 >= BitsStored && HighBit < BitsAllocated;
   return BitsAllocated != 0 && BitsStored != 0 && BitsStored <= 16 && HighBit + 1 >= BitsStored &&
          HighBit < BitsAllocated;
 }
@@ -57,6 +61,7 @@ qzmMedicalFrame::qzmMedicalFrame() {
 void qzmMedicalFrame::Reset() {
   Structure.Rows = Structure.Columns = 0;
   Structure.Sample.BitsAllocated = Structure.Sample.BitsStored = Structure.Sample.HighBit = 0;
+  Structure.Sample.FloatingPoint = false;
   Structure.PhotometricInterpretation.clear();
   Modality.clear();
   TransferSyntax.clear();
@@ -79,6 +84,8 @@ bool qzmMedicalFrame::SetWindow(double center, double width, double intercept, d
         .Report();
     return false;
   }
+  Windowing.Center = center;
+  Windowing.Width = width;
   Windowing.WindowCenter = TruncateClamped<SWORD>(center);
   Windowing.WindowWidth = TruncateClamped<UWORD>(width);
   Windowing.RescaleIntercept = TruncateClamped<SWORD>(intercept);

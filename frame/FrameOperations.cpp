@@ -4,7 +4,9 @@
 // are cached by stamp.
 #include "frame/qzmMedicalFrame.h"
 
+#include "frame/WidePixels.h"
 #include "frame/qzmPixelSamples.h"
+#include "frame/qzmWideSamples.h"
 #include "lib/qzcError.h"
 #include "lib/qzcWarning.h"
 
@@ -26,7 +28,9 @@ qzmPixelSamples SamplesOf(qzmMedicalFrame& frame) {
 // Prepares the frame's pixels; false, with the warning, when they cannot be
 // had or do not hold every sample of the frame.
 bool PixelsUsable(qzmMedicalFrame& frame, const char* signature) {
-  if (frame.ArePixelsReady() && SamplesOf(frame).Capacity() >= frame.Structure.NumberOfSamples)
+  if (frame.ArePixelsReady() && (frame.Structure.Sample.IsWide() ? qzmWideSamples::Of(frame).Capacity()
+                                                                 : SamplesOf(frame).Capacity()) >=
+                                    frame.Structure.NumberOfSamples)
     return true;
   qzcWarning(signature, "pixels format is not supported.").Report();
   return false;
@@ -329,18 +333,43 @@ bool StatisticReady(qzmMedicalFrame& frame, const qzcDatedValue& cache, const ch
         .Report();
     return false;
   }
-  ScanStatistics(frame);
+  if (frame.Structure.Sample.IsWide())
+    widepixels::ScanStatistics(frame);
+  else
+    ScanStatistics(frame);
   return true;
+}
+
+// A statistic of 32-bit or floating-point samples, kept as a double, within
+// the 32-bit result of GetMax and GetMin.
+SLONG ClampedToLong(double value) {
+  return value >= 2147483647.0 ? 2147483647 : value <= -2147483648.0 ? SLONG(-2147483647 - 1) : SLONG(value);
 }
 
 }  // namespace
 
 SLONG qzmMedicalFrame::GetMax() {
-  return StatisticReady(*this, MaxCache, "SLONG qzmMedicalFrame::GetMax()", "max") ? MaxCache.Value.SL() : 0;
+  if (!StatisticReady(*this, MaxCache, "SLONG qzmMedicalFrame::GetMax()", "max"))
+    return 0;
+  return Structure.Sample.IsWide() ? ClampedToLong(MaxCache.Value.FD()) : MaxCache.Value.SL();
 }
 
 SLONG qzmMedicalFrame::GetMin() {
-  return StatisticReady(*this, MinCache, "SLONG qzmMedicalFrame::GetMin()", "min") ? MinCache.Value.SL() : 0;
+  if (!StatisticReady(*this, MinCache, "SLONG qzmMedicalFrame::GetMin()", "min"))
+    return 0;
+  return Structure.Sample.IsWide() ? ClampedToLong(MinCache.Value.FD()) : MinCache.Value.SL();
+}
+
+double qzmMedicalFrame::GetMaxNumber() {
+  if (!Structure.Sample.IsWide())
+    return GetMax();
+  return StatisticReady(*this, MaxCache, "SLONG qzmMedicalFrame::GetMax()", "max") ? MaxCache.Value.FD() : 0;
+}
+
+double qzmMedicalFrame::GetMinNumber() {
+  if (!Structure.Sample.IsWide())
+    return GetMin();
+  return StatisticReady(*this, MinCache, "SLONG qzmMedicalFrame::GetMin()", "min") ? MinCache.Value.FD() : 0;
 }
 
 double qzmMedicalFrame::GetMean() {

@@ -6,6 +6,7 @@
 #include "frame/qzmMedicalFrame.h"
 
 #include "dicom/qzmDicomDataElementSet.h"
+#include "frame/WidePixels.h"
 #include "frame/qzmPixelSamples.h"
 #include "lib/qzcError.h"
 #include "lib/qzcWarning.h"
@@ -173,11 +174,11 @@ bool qzmMedicalFrame::ArePixelsReady() {
     return false;
   }
   const struct Structure::Sample& sample = Structure.Sample;
-  if (sample.BitsAllocated > 16) {
-    qzcError(ArePixelsReadySignature, "samples of %u bits allocated can not be processed, sorry!",
-             unsigned(sample.BitsAllocated))
-        .Report();
-    return false;
+  if (sample.IsWide()) {
+    if (!PrepareWideSamples())
+      return false;
+    Pixels.Date = SourcePixels.Date;
+    return true;
   }
   if (Pixels.Value.GetVR() != VRs::OW && sample.BitsAllocated > 8 && !WidenBytesToWords(Pixels.Value)) {
     qzcError(ArePixelsReadySignature, "unable to load pixel data as words!").Report();
@@ -390,6 +391,12 @@ bool qzmMedicalFrame::GetOrganizedToRaw(qzcDatedValue& out) {
   if (out.Date >= Pixels.Date)
     return true;
   const struct Structure::Sample& sample = Structure.Sample;
+  if (sample.IsWide()) {
+    if (widepixels::OrganizeToRaw(*this, out))
+      return true;
+    qzcError(RawSignature, "unable to allocate memory (32 bits) for cleaned RAW frame!").Report();
+    return false;
+  }
   const bool words = sample.BitsStored > 8;
   const VRs::VR vr = words ? VRs::OW : VRs::OB;
   const UWORD unitBits = words ? 16 : 8;

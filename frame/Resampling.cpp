@@ -2,7 +2,9 @@
 // 16-bit grey images and the 8- or 16-bit colour triplets the image writers
 // take.
 #include "frame/qzmMedicalFrame.h"
+#include "frame/WidePixels.h"
 #include "frame/qzmPixelSamples.h"
+#include "frame/qzmWideSamples.h"
 
 #include "lib/qzcError.h"
 #include "lib/qzcWarning.h"
@@ -268,15 +270,24 @@ bool ResampleOneSample(qzmMedicalFrame& frame, qzcDatedValue& out, bool windowin
     SharePixels(frame, out);
     return true;
   }
+  const bool wide = frame.Structure.Sample.IsWide();
   StoredValues values;
-  if (!values.Attach(frame, frame.Structure.NumberOfPixels, signature))
+  if (!wide && !values.Attach(frame, frame.Structure.NumberOfPixels, signature))
     return false;
+  if (wide && qzmWideSamples::Of(frame).Capacity() < frame.Structure.NumberOfPixels) {
+    qzcError(signature, "pixel data hold fewer than %lu samples!", (unsigned long)(frame.Structure.NumberOfPixels))
+        .Report();
+    return false;
+  }
   Out* image = OwnBuffer<Out>(out, frame.Structure.NumberOfPixels);
   if (!image) {
     qzcError(signature, allocationMessage).Report();
     return false;
   }
-  MapStoredValues(frame, values, image, windowing && frame.Windowing.HasWindowing, method);
+  if (wide)
+    widepixels::Resample(frame, image, windowing && frame.Windowing.HasWindowing, method, signature);
+  else
+    MapStoredValues(frame, values, image, windowing && frame.Windowing.HasWindowing, method);
   out.Date = frame.Pixels.Date;
   return true;
 }
