@@ -80,6 +80,68 @@ inline bool WriteSignedCt(const std::string& path, std::uint16_t bitsStored) {
   return set.Save(path);
 }
 
+// Wide sample fixtures: 32-bit integers in Pixel Data (OW) or floating
+// point numbers in Float (OF) or Double Float (OD) Pixel Data; sample k of
+// frame f (from 0) is value(f, k). A dose grid (RTDOSE) carries its Dose
+// Grid Scaling.
+struct Wide {
+  enum Kind { unsigned32, signed32, float32, float64 } kind = unsigned32;
+  std::uint16_t rows = 16, columns = 16, frames = 1, bitsStored = 32;
+  std::string syntax = samplewriter::ExplicitLittle;
+  std::string doseGridScaling;  // empty: none
+  std::string window;           // "center:width", empty: none
+  std::function<double(unsigned, unsigned)> value;
+};
+
+inline bool WriteWide(const std::string& path, const Wide& wide) {
+  samplewriter::SampleSet set(wide.syntax);
+  Geometry(set, wide.rows, wide.columns, wide.frames);
+  const bool dose = !wide.doseGridScaling.empty();
+  set.Text(0x0008, 0x0060, "CS", dose ? "RTDOSE" : "OT");
+  if (dose)
+    set.Text(0x3004, 0x000E, "DS", wide.doseGridScaling);
+  if (!wide.window.empty()) {
+    const std::size_t colon = wide.window.find(':');
+    set.Text(0x0028, 0x1050, "DS", wide.window.substr(0, colon));
+    set.Text(0x0028, 0x1051, "DS", wide.window.substr(colon + 1));
+  }
+  const unsigned count = unsigned(wide.rows) * wide.columns;
+  std::vector<std::uint32_t> integers;
+  std::vector<float> floats;
+  std::vector<double> doubles;
+  for (unsigned f = 0; f < wide.frames; ++f)
+    for (unsigned k = 0; k < count; ++k) {
+      const double v = wide.value(f, k);
+      if (wide.kind == Wide::float32)
+        floats.push_back(float(v));
+      else if (wide.kind == Wide::float64)
+        doubles.push_back(v);
+      else  // two's complement numbers keep their low bitsStored bits
+        integers.push_back(std::uint32_t(std::int64_t(v)) &
+                           (wide.bitsStored >= 32 ? 0xFFFFFFFFu : (1u << wide.bitsStored) - 1));
+    }
+  if (wide.kind == Wide::float32) {
+    set.UnsignedShort(0x0028, 0x0100, 32);
+    set.Numbers(0x7FE0, 0x0008, "OF", Little(floats), 4);
+  } else if (wide.kind == Wide::float64) {
+    set.UnsignedShort(0x0028, 0x0100, 64);
+    set.Numbers(0x7FE0, 0x0009, "OD", Little(doubles), 8);
+  } else {
+    set.UnsignedShort(0x0028, 0x0100, 32);
+    set.UnsignedShort(0x0028, 0x0101, wide.bitsStored);
+    set.UnsignedShort(0x0028, 0x0102, std::uint16_t(wide.bitsStored - 1));
+    set.UnsignedShort(0x0028, 0x0103, wide.kind == Wide::signed32 ? 1 : 0);
+    // Words of 16 bits, low half first; a big-endian body swaps each word.
+    std::vector<std::uint16_t> words;
+    for (std::uint32_t v : integers) {
+      words.push_back(std::uint16_t(v));
+      words.push_back(std::uint16_t(v >> 16));
+    }
+    set.Words(0x7FE0, 0x0010, words);
+  }
+  return set.Save(path);
+}
+
 // The build's data dictionary copied into folder, where the program run
 // from there finds it.
 inline void CopyDictionary(const std::string& folder) {
