@@ -14,6 +14,7 @@
 #include "dicom/qzmDicomDataElementSet.h"
 
 #include <cstdlib>
+#include <iomanip>
 #include <ostream>
 
 qzmMedicalFrame AccumulatedFrame;
@@ -252,10 +253,11 @@ bool PrintStatistics(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
   }
   for (unsigned n = 1; n <= value.CountFields(); ++n) {
     const qzcString field = value.GetField(n);
+    // Extremes of 32-bit and floating-point samples keep their digits.
     if (field == "max")
-      *out << "[max: " << frame.GetMax() << "] ";
+      *out << "[max: " << std::setprecision(15) << frame.GetMaxNumber() << std::setprecision(6) << "] ";
     else if (field == "min")
-      *out << "[min: " << frame.GetMin() << "] ";
+      *out << "[min: " << std::setprecision(15) << frame.GetMinNumber() << std::setprecision(6) << "] ";
     else if (field == "mean")
       *out << "[mean: " << frame.GetMean() << "] ";
     else

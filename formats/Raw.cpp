@@ -11,6 +11,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace {
 
 typedef qzmDicomDataElementDescription VRs;
@@ -39,6 +41,26 @@ bool WriteExtracted(ofbstream& ofs, const qzmDicomDataElementValue& data) {
     return false;
   }
   return true;
+}
+
+// Units of more than 16 bits held in host order, written in the order asked
+// for.
+void WriteWideUnits(ofbstream& ofs, qzmDicomDataElementValue& value, unsigned unit, bool bigEndian) {
+  const UWORD probe = 1;
+  const bool hostBig = *reinterpret_cast<const UBYTE*>(&probe) == 0;
+  const UBYTE* data = value.OB().GetMemoryLocation();
+  const ULONG size = value.OB().GetSize();
+  if (!data)
+    return;
+  if (hostBig == bigEndian) {
+    ofs.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    return;
+  }
+  char swapped[8];
+  for (ULONG k = 0; k + unit <= size; k += unit) {
+    std::reverse_copy(data + k, data + k + unit, swapped);
+    ofs.write(swapped, std::streamsize(unit));
+  }
 }
 
 }  // namespace
@@ -78,7 +100,10 @@ bool qzmMedicalFrame::SaveAsRAW(const qzcFileName& name, const ConversionContext
       return false;
     }
     ofs << (mode == 0 ? little_endian : big_endian);
-    WriteValueData(ofs, OrganizedRaw.Value);
+    if (Structure.Sample.IsWide())
+      WriteWideUnits(ofs, OrganizedRaw.Value, Structure.Sample.BitsAllocated / 8u, mode == 1);
+    else
+      WriteValueData(ofs, OrganizedRaw.Value);
   }
   if (!ofs) {
     qzcError(SaveSignature, "unable to write to destination file %s!", destination).Report();

@@ -29,11 +29,10 @@ const qzmDicomDataElementTagSet& ImageTags() {
   return tags;
 }
 
-// Float Pixel Data and Double Float Pixel Data: samples of 32- and 64-bit
-// floating-point numbers, described by rows and columns alone.
-const Tag FloatPixelDataTag(0x7FE0, 0x0008), DoubleFloatPixelDataTag(0x7FE0, 0x0009);
 const Tag DoseGridScalingTag(0x3004, 0x000E);
 
+// Float Pixel Data and Double Float Pixel Data are described by rows and
+// columns alone.
 const qzmDicomDataElementTagSet& FloatImageTags() {
   static const qzmDicomDataElementTagSet tags{RowsTag, ColumnsTag};
   return tags;

@@ -11,6 +11,7 @@
 #include "lib/qzcWarning.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -23,6 +24,18 @@ const char* const HalveSignature = "bool qzmMedicalFrame::Halve()";
 
 qzmPixelSamples SamplesOf(qzmMedicalFrame& frame) {
   return qzmPixelSamples::Of(frame.Pixels.Value, frame.Structure.Sample.BitsAllocated);
+}
+
+// Runs work on the frame's samples through the view that serves their width.
+template <typename Work>
+void WithSamples(qzmMedicalFrame& frame, Work work) {
+  if (frame.Structure.Sample.IsWide()) {
+    qzmWideSamples samples = qzmWideSamples::Of(frame);
+    work(samples);
+  } else {
+    qzmPixelSamples samples = SamplesOf(frame);
+    work(samples);
+  }
 }
 
 // Prepares the frame's pixels; false, with the warning, when they cannot be
@@ -77,6 +90,34 @@ void KeepOnlyPixels(qzmMedicalFrame& frame) {
     *buffer = qzcDatedValue();
 }
 
+// The accumulation buffer of wide samples starts from the lowest number
+// of the layout (maximum) or the highest (minimum).
+void StartWideAccumulation(qzmMedicalFrame& buffer, bool max) {
+  qzmWideSamples samples = qzmWideSamples::Of(buffer);
+  const double bits = samples.BitsStored();
+  double start = max ? -HUGE_VAL : HUGE_VAL;
+  if (!samples.IsFloatingPoint()) {
+    const double half = std::ldexp(1.0, int(bits) - 1), all = std::ldexp(1.0, int(bits)) - 1;
+    start = samples.IsSigned() ? (max ? -half : half - 1) : (max ? 0 : all);
+  }
+  for (ULONG k = 0; k < buffer.Structure.NumberOfPixels; ++k)
+    samples.SetNumber(k, start);
+}
+
+// Numbers compared, padding and non-finite samples of the frame skipped;
+// the buffer keeps the source's sample type.
+void AccumulateWide(qzmMedicalFrame& frame, qzmMedicalFrame& buffer, bool max) {
+  const qzmWideSamples in = qzmWideSamples::Of(frame);
+  qzmWideSamples out = qzmWideSamples::Of(buffer);
+  for (ULONG k = 0; k < frame.Structure.NumberOfPixels; ++k) {
+    const double f = in.Number(k), b = out.Number(k);
+    if (in.IsPadding(k) || !std::isfinite(f))
+      continue;
+    if (max ? b < f : f < b)
+      out.SetNumber(k, f);
+  }
+}
+
 }  // namespace
 
 bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame& frame, const qzcString& mode) {
@@ -112,7 +153,9 @@ bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame& frame, const qzcString& 
       std::fill_n(Pixels.Value.OB().GetMemoryLocation(), units, UBYTE(max ? 0 : 0xFF));
     // Signed samples start from their own extreme: 0 and -1 are not.
     const struct Structure::Sample& sample = Structure.Sample;
-    if (sample.PixelRepresentation == 1 && sample.BitsStored != 0) {
+    if (sample.IsWide()) {
+      StartWideAccumulation(*this, max);
+    } else if (sample.PixelRepresentation == 1 && sample.BitsStored != 0) {
       const SLONG lowest = -(SLONG(1) << (sample.BitsStored - 1));
       qzmPixelSamples buffer = SamplesOf(*this);
       for (ULONG k = 0; k < Structure.NumberOfPixels; ++k)
@@ -122,6 +165,11 @@ bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame& frame, const qzcString& 
     qzcError(AccumulateSignature, "frame to accumulate and accumulation buffer should have the same structure!")
         .Report();
     return false;
+  }
+  if (Structure.Sample.IsWide()) {
+    AccumulateWide(source, *this, max);
+    ++Pixels.Date;
+    return true;
   }
   const qzmPixelSamples in = SamplesOf(source);
   qzmPixelSamples out = SamplesOf(*this);
@@ -162,12 +210,13 @@ bool qzmMedicalFrame::Mask(const qzmMedicalFrame& mask, const qzcString& mode) {
     qzcError(MaskSignature, "unknown masking mode %s!", mode.c_str()).Report();
     return false;
   }
-  qzmPixelSamples pixels = SamplesOf(*this);
   const ULONG samplesPerPixel = Structure.SamplesPerPixel;
-  for (ULONG k = 0; k < Structure.NumberOfPixels; ++k)
-    if (maskBytes.Get(k) != 0)
-      for (ULONG s = 0; s < samplesPerPixel; ++s)
-        pixels.Set(k * samplesPerPixel + s, 0);
+  WithSamples(*this, [&](auto& pixels) {
+    for (ULONG k = 0; k < Structure.NumberOfPixels; ++k)
+      if (maskBytes.Get(k) != 0)
+        for (ULONG s = 0; s < samplesPerPixel; ++s)
+          pixels.Zero(k * samplesPerPixel + s);
+  });
   ++Pixels.Date;
   return true;
 }
@@ -181,18 +230,89 @@ bool qzmMedicalFrame::Crop(const UWORD x, const UWORD y, const UWORD w, const UW
         .Report();
     return false;
   }
-  qzmPixelSamples pixels = SamplesOf(*this);
   const ULONG spp = Structure.SamplesPerPixel, rowSamples = ULONG(w) * spp;
-  for (ULONG r = 0; r < h; ++r) {
-    const ULONG from = (ULONG(y) + r) * Structure.Columns * spp + ULONG(x) * spp, to = r * rowSamples;
-    for (ULONG c = 0; c < rowSamples; ++c)
-      pixels.Set(to + c, pixels.Get(from + c));
-  }
+  WithSamples(*this, [&](auto& pixels) {
+    for (ULONG r = 0; r < h; ++r) {
+      const ULONG from = (ULONG(y) + r) * Structure.Columns * spp + ULONG(x) * spp, to = r * rowSamples;
+      for (ULONG c = 0; c < rowSamples; ++c)
+        pixels.Copy(to + c, from + c);
+    }
+  });
   SetGeometry(*this, h, w);
   CutPixels(*this, Structure.NumberOfSamples);
   ++Pixels.Date;
   return true;
 }
+
+namespace {
+
+// Each 2 x 2 block of a frame of up to 16-bit samples becomes one pixel,
+// written from the start: grey blocks averaged (padding left out, a block of
+// three or four padding pixels gives the padding value), colour blocks their
+// top-left pixel.
+void HalveNarrow(qzmMedicalFrame& frame, bool averaged) {
+  qzmPixelSamples pixels = SamplesOf(frame);
+  const struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
+  const ULONG columns = frame.Structure.Columns, spp = frame.Structure.SamplesPerPixel;
+  const ULONG rows = frame.Structure.Rows / 2u, halfColumns = columns / 2;
+  for (ULONG i = 0; i < rows; ++i)
+    for (ULONG j = 0; j < halfColumns; ++j) {
+      const ULONG topLeft = 2 * i * columns + 2 * j, out = i * halfColumns + j;
+      if (!averaged) {
+        for (ULONG s = 0; s < spp; ++s)
+          pixels.Copy(out * spp + s, topLeft * spp + s);
+        continue;
+      }
+      // Signed samples are averaged as the numbers they stand for: as
+      // unsigned words, -2 and 2 would average to -32768.
+      SLONG sum = 0, kept = 0;
+      for (const ULONG k : {topLeft, topLeft + 1, topLeft + columns, topLeft + columns + 1}) {
+        const UWORD v = Stored(sample, pixels.Get(k));
+        if (!frame.IsPaddingStored(v)) {
+          sum += sample.NumberOf(v);
+          ++kept;
+        }
+      }
+      // Without padding kept is 4: the integer average, fractions dropped.
+      const SLONG value = kept >= 2 ? sum / kept : UWORD(frame.PixelPaddingValue);
+      pixels.Set(out, ULONG(value) << sample.LowBit);
+    }
+}
+
+// The same on 32-bit and floating-point samples: numbers averaged (integers
+// truncated toward zero), non-finite numbers left out like padding.
+void HalveWide(qzmMedicalFrame& frame, bool averaged) {
+  qzmWideSamples pixels = qzmWideSamples::Of(frame);
+  const ULONG columns = frame.Structure.Columns, spp = frame.Structure.SamplesPerPixel;
+  const ULONG rows = frame.Structure.Rows / 2u, halfColumns = columns / 2;
+  for (ULONG i = 0; i < rows; ++i)
+    for (ULONG j = 0; j < halfColumns; ++j) {
+      const ULONG topLeft = 2 * i * columns + 2 * j, out = i * halfColumns + j;
+      if (!averaged) {
+        for (ULONG s = 0; s < spp; ++s)
+          pixels.Copy(out * spp + s, topLeft * spp + s);
+        continue;
+      }
+      double sum = 0;
+      unsigned kept = 0;
+      ULONG skipped = topLeft;
+      for (const ULONG k : {topLeft, topLeft + 1, topLeft + columns, topLeft + columns + 1}) {
+        const double v = pixels.Number(k);
+        if (pixels.IsPadding(k) || !std::isfinite(v)) {
+          skipped = k;
+          continue;
+        }
+        sum += v;
+        ++kept;
+      }
+      if (kept >= 2)
+        pixels.SetNumber(out, pixels.IsFloatingPoint() ? sum / kept : std::trunc(sum / kept));
+      else
+        pixels.Copy(out, skipped);
+    }
+}
+
+}  // namespace
 
 bool qzmMedicalFrame::Halve() {
   if (!PixelsUsable(*this, HalveSignature))
@@ -203,34 +323,13 @@ bool qzmMedicalFrame::Halve() {
         .Report();
     return false;
   }
-  qzmPixelSamples pixels = SamplesOf(*this);
-  const struct Structure::Sample& sample = Structure.Sample;
   const bool averaged =
       Structure.PhotometricInterpretation == "MONOCHROME1" || Structure.PhotometricInterpretation == "MONOCHROME2";
-  const ULONG columns = Structure.Columns, spp = Structure.SamplesPerPixel;
-  const UWORD rows = UWORD(Structure.Rows / 2), halfColumns = UWORD(columns / 2);
-  for (ULONG i = 0; i < rows; ++i)
-    for (ULONG j = 0; j < halfColumns; ++j) {
-      const ULONG topLeft = 2 * i * columns + 2 * j, out = i * halfColumns + j;
-      if (!averaged) {
-        for (ULONG s = 0; s < spp; ++s)
-          pixels.Set(out * spp + s, pixels.Get(topLeft * spp + s));
-        continue;
-      }
-      // Signed samples are averaged as the numbers they stand for: as
-      // unsigned words, -2 and 2 would average to -32768.
-      SLONG sum = 0, kept = 0;
-      for (const ULONG k : {topLeft, topLeft + 1, topLeft + columns, topLeft + columns + 1}) {
-        const UWORD v = Stored(sample, pixels.Get(k));
-        if (!IsPaddingStored(v)) {
-          sum += sample.NumberOf(v);
-          ++kept;
-        }
-      }
-      // Without padding kept is 4: the integer average, fractions dropped.
-      const SLONG value = kept >= 2 ? sum / kept : UWORD(PixelPaddingValue);
-      pixels.Set(out, ULONG(value) << sample.LowBit);
-    }
+  const UWORD rows = UWORD(Structure.Rows / 2), halfColumns = UWORD(Structure.Columns / 2);
+  if (Structure.Sample.IsWide())
+    HalveWide(*this, averaged);
+  else
+    HalveNarrow(*this, averaged);
   SetGeometry(*this, rows, halfColumns);
   CutPixels(*this, Structure.NumberOfSamples);
   if (HasPixelSpacing) {
@@ -244,16 +343,13 @@ bool qzmMedicalFrame::Halve() {
 bool qzmMedicalFrame::Fliph() {
   if (!PixelsUsable(*this, "bool qzmMedicalFrame::Fliph()"))
     return false;
-  qzmPixelSamples pixels = SamplesOf(*this);
   const ULONG columns = Structure.Columns, spp = Structure.SamplesPerPixel;
-  for (ULONG r = 0; r < Structure.Rows; ++r)
-    for (ULONG left = 0; 2 * left + 1 < columns; ++left)
-      for (ULONG s = 0; s < spp; ++s) {
-        const ULONG a = (r * columns + left) * spp + s, b = (r * columns + columns - 1 - left) * spp + s;
-        const UWORD kept = pixels.Get(a);
-        pixels.Set(a, pixels.Get(b));
-        pixels.Set(b, kept);
-      }
+  WithSamples(*this, [&](auto& pixels) {
+    for (ULONG r = 0; r < Structure.Rows; ++r)
+      for (ULONG left = 0; 2 * left + 1 < columns; ++left)
+        for (ULONG s = 0; s < spp; ++s)
+          pixels.Swap((r * columns + left) * spp + s, (r * columns + columns - 1 - left) * spp + s);
+  });
   ++Pixels.Date;
   return true;
 }
@@ -261,14 +357,12 @@ bool qzmMedicalFrame::Fliph() {
 bool qzmMedicalFrame::Flipv() {
   if (!PixelsUsable(*this, "bool qzmMedicalFrame::Flipv()"))
     return false;
-  qzmPixelSamples pixels = SamplesOf(*this);
   const ULONG rowSamples = ULONG(Structure.Columns) * Structure.SamplesPerPixel;
-  for (ULONG top = 0; 2 * top + 1 < Structure.Rows; ++top)
-    for (ULONG c = 0, bottom = Structure.Rows - 1ul - top; c < rowSamples; ++c) {
-      const UWORD kept = pixels.Get(top * rowSamples + c);
-      pixels.Set(top * rowSamples + c, pixels.Get(bottom * rowSamples + c));
-      pixels.Set(bottom * rowSamples + c, kept);
-    }
+  WithSamples(*this, [&](auto& pixels) {
+    for (ULONG top = 0; 2 * top + 1 < Structure.Rows; ++top)
+      for (ULONG c = 0, bottom = Structure.Rows - 1ul - top; c < rowSamples; ++c)
+        pixels.Swap(top * rowSamples + c, bottom * rowSamples + c);
+  });
   ++Pixels.Date;
   return true;
 }

@@ -354,6 +354,12 @@ bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG offset) {
         .Report();
     return false;
   }
+  if (sample.IsWide()) {
+    qzcWarning(RepresentationSignature, "unable to change Pixel Representation of %u-bit samples!",
+               unsigned(sample.BitsAllocated))
+        .Report();
+    return false;
+  }
   if (Structure.SamplesPerPixel != 1) {
     qzcWarning(RepresentationSignature, "unable to change Pixel Representation when Samples per Pixel = %u! (email me)",
                unsigned(Structure.SamplesPerPixel))

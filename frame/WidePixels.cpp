@@ -38,21 +38,12 @@ void BytesToHost(const UBYTE* from, UBYTE* to, unsigned long long count, unsigne
     std::reverse_copy(from, from + unit, to);
 }
 
-// 32-bit units held as pairs of 16-bit words in host order: the low half
-// first in little-endian files, the high half first in big-endian ones
-// (whose words were swapped one by one when read).
-void WordsToHost(const UWORD* from, UBYTE* to, unsigned long long count, unsigned unit, bool bigEndian) {
-  const unsigned halves = unit / 2;
-  for (unsigned long long k = 0; k < count; ++k, from += halves, to += unit) {
-    unsigned long long value = 0;
-    for (unsigned h = 0; h < halves; ++h)
-      value |= (unsigned long long)(from[bigEndian ? halves - 1 - h : h]) << (16 * h);
-    if (unit == 4) {
-      const ULONG word = ULONG(value);
-      std::memcpy(to, &word, 4);
-    } else {
-      std::memcpy(to, &value, 8);
-    }
+// 32-bit units held as pairs of 16-bit words in host order, the low half
+// first: big-endian files swap each word, not the pair.
+void WordsToHost(const UWORD* from, UBYTE* to, unsigned long long count) {
+  for (unsigned long long k = 0; k < count; ++k, from += 2, to += 4) {
+    const ULONG unit = ULONG(from[0]) | ULONG(from[1]) << 16;
+    std::memcpy(to, &unit, 4);
   }
 }
 
@@ -183,7 +174,7 @@ bool qzmMedicalFrame::PrepareWideSamples() {
   const bool bigEndian = TransferSyntax == qzmDicomDataElementSet::ExplicitVRBigEndian;
   UBYTE* target = Pixels.Value.OB().GetMemoryLocation();
   if (words)
-    WordsToHost(static_cast<const UWORD*>(data), target, Structure.NumberOfSamples, unit, bigEndian);
+    WordsToHost(static_cast<const UWORD*>(data), target, Structure.NumberOfSamples);
   else
     BytesToHost(static_cast<const UBYTE*>(data), target, Structure.NumberOfSamples, unit, bigEndian);
   return true;

@@ -15,6 +15,8 @@ const Tag TransferSyntaxTag(0x0002, 0x0010), ModalityTag(0x0008, 0x0060), SliceT
     HighBitTag(0x0028, 0x0102), PixelRepresentationTag(0x0028, 0x0103), PixelPaddingTag(0x0028, 0x0120),
     WindowCenterTag(0x0028, 0x1050), WindowWidthTag(0x0028, 0x1051), RescaleInterceptTag(0x0028, 0x1052),
     RescaleSlopeTag(0x0028, 0x1053), PixelDataTag(0x7FE0, 0x0010);
+// Samples of 32- and 64-bit floating-point numbers.
+const Tag FloatPixelDataTag(0x7FE0, 0x0008), DoubleFloatPixelDataTag(0x7FE0, 0x0009);
 
 }  // namespace qzmImageTags
 

@@ -84,6 +84,15 @@ class qzmPixelSamples {
     return wordMapper.Get();
   }
 
+  // The moves the in-place operations share with qzmWideSamples.
+  void Copy(ULONG to, ULONG from) { Set(to, Get(from)); }
+  void Swap(ULONG a, ULONG b) {
+    const UWORD kept = Get(a);
+    Set(a, Get(b));
+    Set(b, kept);
+  }
+  void Zero(ULONG k) { Set(k, 0); }
+
   // Stores v cut to the sample's width, leaving the neighbours untouched.
   void Set(ULONG k, ULONG v) {
     if (bytes) {
