@@ -13,6 +13,7 @@
 #include "lib/qzcWarning.h"
 
 #include <cstdio>
+#include <cstring>
 #include <algorithm>
 #include <vector>
 
@@ -126,25 +127,34 @@ Tag PixelElementFor(const struct qzmMedicalFrame::Structure::Sample& sample) {
 }
 
 // target becomes the prepared samples of more than 16 bits (host-order
-// units). 32-bit integers are OW words, low half first, which the set
-// writer puts in the syntax's byte order word by word (as other toolkits
-// read them); floating-point numbers are bytes in the written syntax's byte
-// order: shared when the orders agree, a swapped copy of its own otherwise.
+// units) in the written syntax's byte order. 32-bit integers are OW words
+// (as other toolkits expect for Pixel Data), the halves ordered so that the
+// set writer's word order gives the 32-bit number's bytes: low half first
+// in little endian, high half first in big endian. Floating-point numbers
+// are bytes: shared when the orders agree, a swapped copy otherwise.
 bool PutWideSamples(qzmDicomDataElementValue& target, qzmMedicalFrame& frame, bool bigEndian) {
+  const ULONG size = frame.Pixels.Value.OB().GetSize();
+  const UBYTE* from = frame.Pixels.Value.OB().GetMemoryLocation();
   if (!frame.Structure.Sample.FloatingPoint) {
     target = qzmDicomDataElementValue();
     target.SetVR(VRs::OW);
-    target.OW().SetMemoryLocation(reinterpret_cast<UWORD*>(frame.Pixels.Value.OB().GetMemoryLocation()));
-    target.OW().SetSize(frame.Pixels.Value.OB().GetSize() / 2);
-    return target.OW().GetMemoryLocation() != nullptr;
+    target.OW().SetSize(size / 2);
+    if (!from || !target.OW().AllocateMemory())
+      return false;
+    UWORD* words = target.OW().GetMemoryLocation();
+    for (ULONG k = 0; k + 4 <= size; k += 4, words += 2) {
+      ULONG unit;
+      std::memcpy(&unit, from + k, 4);
+      words[bigEndian ? 1 : 0] = UWORD(unit);
+      words[bigEndian ? 0 : 1] = UWORD(unit >> 16);
+    }
+    return true;
   }
   target = frame.Pixels.Value;
   const UWORD probe = 1;
   const bool hostBig = *reinterpret_cast<const UBYTE*>(&probe) == 0;
   if (hostBig == bigEndian)
     return true;
-  const ULONG size = frame.Pixels.Value.OB().GetSize();
-  const UBYTE* from = frame.Pixels.Value.OB().GetMemoryLocation();
   target = qzmDicomDataElementValue();
   target.SetVR(VRs::OB);
   target.OB().SetSize(size);

@@ -38,11 +38,12 @@ void BytesToHost(const UBYTE* from, UBYTE* to, unsigned long long count, unsigne
     std::reverse_copy(from, from + unit, to);
 }
 
-// 32-bit units held as pairs of 16-bit words in host order, the low half
-// first: big-endian files swap each word, not the pair.
-void WordsToHost(const UWORD* from, UBYTE* to, unsigned long long count) {
+// 32-bit units held as pairs of 16-bit words in host order: the low half
+// first in little-endian files; big-endian files hold the 32-bit number in
+// big-endian order, so its high half comes first.
+void WordsToHost(const UWORD* from, UBYTE* to, unsigned long long count, bool bigEndian) {
   for (unsigned long long k = 0; k < count; ++k, from += 2, to += 4) {
-    const ULONG unit = ULONG(from[0]) | ULONG(from[1]) << 16;
+    const ULONG unit = bigEndian ? ULONG(from[1]) | ULONG(from[0]) << 16 : ULONG(from[0]) | ULONG(from[1]) << 16;
     std::memcpy(to, &unit, 4);
   }
 }
@@ -174,7 +175,7 @@ bool qzmMedicalFrame::PrepareWideSamples() {
   const bool bigEndian = TransferSyntax == qzmDicomDataElementSet::ExplicitVRBigEndian;
   UBYTE* target = Pixels.Value.OB().GetMemoryLocation();
   if (words)
-    WordsToHost(static_cast<const UWORD*>(data), target, Structure.NumberOfSamples);
+    WordsToHost(static_cast<const UWORD*>(data), target, Structure.NumberOfSamples, bigEndian);
   else
     BytesToHost(static_cast<const UBYTE*>(data), target, Structure.NumberOfSamples, unit, bigEndian);
   return true;
