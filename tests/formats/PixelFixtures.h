@@ -131,13 +131,9 @@ inline bool WriteWide(const std::string& path, const Wide& wide) {
     set.UnsignedShort(0x0028, 0x0101, wide.bitsStored);
     set.UnsignedShort(0x0028, 0x0102, std::uint16_t(wide.bitsStored - 1));
     set.UnsignedShort(0x0028, 0x0103, wide.kind == Wide::signed32 ? 1 : 0);
-    // Words of 16 bits, low half first; a big-endian body swaps each word.
-    std::vector<std::uint16_t> words;
-    for (std::uint32_t v : integers) {
-      words.push_back(std::uint16_t(v));
-      words.push_back(std::uint16_t(v >> 16));
-    }
-    set.Words(0x7FE0, 0x0010, words);
+    // OW holding 32-bit numbers: a big-endian body has each number's bytes
+    // in big-endian order (high half first), as pydicom's dose grids do.
+    set.Numbers(0x7FE0, 0x0010, "OW", Little(integers), 4);
   }
   return set.Save(path);
 }
