@@ -323,13 +323,24 @@ bool ReorganizeRGB(qzmMedicalFrame& frame, qzcDatedValue& out, bool reversed, co
       ShareWords(frame, out);
     return true;
   }
+  const bool wide = structure.Sample.IsWide();
   StoredValues values;
-  if (!values.Attach(frame, structure.NumberOfSamples, signature))
+  if (wide ? qzmWideSamples::Of(frame).Capacity() < structure.NumberOfSamples
+           : !values.Attach(frame, structure.NumberOfSamples, signature)) {
+    if (wide)
+      qzcError(signature, "pixel data hold fewer than %lu samples!", (unsigned long)(structure.NumberOfSamples))
+          .Report();
     return false;
+  }
   Out* image = OwnBuffer<Out>(out, structure.NumberOfSamples);
   if (!image) {
     qzcError(signature, allocationMessage).Report();
     return false;
+  }
+  if (wide) {
+    widepixels::ToTriplets(frame, image, reversed);
+    out.Date = frame.Pixels.Date;
+    return true;
   }
   const ShiftMapping<Out> scale(0, bits);
   unsigned component = 0;  // 0, 1, 2 within the current pixel

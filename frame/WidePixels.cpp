@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -178,6 +179,17 @@ bool qzmMedicalFrame::PrepareWideSamples() {
     WordsToHost(static_cast<const UWORD*>(data), target, Structure.NumberOfSamples, bigEndian);
   else
     BytesToHost(static_cast<const UBYTE*>(data), target, Structure.NumberOfSamples, unit, bigEndian);
+  if (Structure.SamplesPerPixel > 1 && Structure.PlanarConfiguration == 1) {
+    // Colour-by-plane: sample p of pixel i moves from p x pixels + i.
+    const std::vector<UBYTE> planes(target, target + bytes);
+    const ULONG pixels = Structure.NumberOfPixels, spp = Structure.SamplesPerPixel;
+    for (ULONG p = 0; p < spp; ++p)
+      for (ULONG i = 0; i < pixels; ++i)
+        std::memcpy(target + (unsigned long long)(i * spp + p) * unit,
+                    planes.data() + (unsigned long long)(p * pixels + i) * unit, unit);
+    Structure.PlanarConfiguration = 0;
+    qzcWarning(signature, "Planar Configuration changed to color-by-pixel (0).").Report();
+  }
   return true;
 }
 
@@ -189,6 +201,26 @@ void Resample(qzmMedicalFrame& frame, UBYTE* out, bool window, Method method, co
 
 void Resample(qzmMedicalFrame& frame, UWORD* out, bool window, Method method, const char* signature) {
   ResampleTo(frame, out, window, method, signature);
+}
+
+template <typename Out>
+void TripletsOf(qzmMedicalFrame& frame, Out* out, bool reversed) {
+  const qzmWideSamples samples = qzmWideSamples::Of(frame);
+  const int shiftRight = int(samples.BitsStored()) - int(8 * sizeof(Out));
+  for (ULONG k = 0; k < frame.Structure.NumberOfSamples; ++k) {
+    const ULONG component = k % 3, pixel = k - component;
+    const double v = samples.IsFloatingPoint() ? samples.Number(k)
+                                               : std::ldexp(double(samples.Stored(k)), -shiftRight);
+    out[pixel + (reversed ? 2 - component : component)] = std::isfinite(v) ? Clamped<Out>(std::floor(v)) : Out(0);
+  }
+}
+
+void ToTriplets(qzmMedicalFrame& frame, UBYTE* out, bool reversed) {
+  TripletsOf(frame, out, reversed);
+}
+
+void ToTriplets(qzmMedicalFrame& frame, UWORD* out, bool reversed) {
+  TripletsOf(frame, out, reversed);
 }
 
 void ScanStatistics(qzmMedicalFrame& frame) {

@@ -16,6 +16,12 @@ void Resample(qzmMedicalFrame& frame, UBYTE* out, bool window, qzmMedicalFrame::
 void Resample(qzmMedicalFrame& frame, UWORD* out, bool window, qzmMedicalFrame::ReSamplingMethod method,
               const char* signature);
 
+// The colour triplets of a frame of wide samples: each integer's stored
+// value moved to the output's width (floating-point samples clamped to it),
+// in R G B order or, reversed, B G R.
+void ToTriplets(qzmMedicalFrame& frame, UBYTE* out, bool reversed);
+void ToTriplets(qzmMedicalFrame& frame, UWORD* out, bool reversed);
+
 // Maximum, minimum and mean of the numbers, padding and non-finite samples
 // skipped (they count in the mean's divisor), into the frame's caches as
 // doubles.

@@ -87,6 +87,7 @@ inline bool WriteSignedCt(const std::string& path, std::uint16_t bitsStored) {
 struct Wide {
   enum Kind { unsigned32, signed32, float32, float64 } kind = unsigned32;
   std::uint16_t rows = 16, columns = 16, frames = 1, bitsStored = 32;
+  std::uint16_t planar = 0xFFFF;  // 0 or 1 for an RGB image, none for grey
   std::string syntax = samplewriter::ExplicitLittle;
   std::string doseGridScaling;  // empty: none
   std::string window;           // "center:width", empty: none
@@ -105,7 +106,13 @@ inline bool WriteWide(const std::string& path, const Wide& wide) {
     set.Text(0x0028, 0x1050, "DS", wide.window.substr(0, colon));
     set.Text(0x0028, 0x1051, "DS", wide.window.substr(colon + 1));
   }
-  const unsigned count = unsigned(wide.rows) * wide.columns;
+  const bool rgb = wide.planar <= 1;
+  if (rgb) {
+    set.Text(0x0028, 0x0004, "CS", "RGB");
+    set.UnsignedShort(0x0028, 0x0002, 3);
+    set.UnsignedShort(0x0028, 0x0006, wide.planar);
+  }
+  const unsigned count = unsigned(wide.rows) * wide.columns * (rgb ? 3 : 1);
   std::vector<std::uint32_t> integers;
   std::vector<float> floats;
   std::vector<double> doubles;

@@ -75,6 +75,13 @@ Wide Floats(Wide::Kind kind, std::uint16_t frames = 1) {
   return wide;
 }
 
+Wide RgbPlanes() {
+  Wide wide;
+  wide.planar = 1;
+  wide.value = [](unsigned, unsigned k) { return double(k) * 4194304; };
+  return wide;
+}
+
 Wide BigEndian(Wide wide) {
   wide.syntax = samplewriter::ExplicitBig;
   return wide;
@@ -199,6 +206,19 @@ TEST(WidePixels, EveryOutputAndOperation) {
        [](const TempDir& d, const testsupport::RunResult&) {
          EXPECT_EQ(testsupport::ReadBytes(d.file("w.dcm.dcm.raw")), testsupport::ReadBytes(d.file("orig.raw")));
          EXPECT_EQ(Units32(d.file("orig.raw"), false)[0], std::uint32_t(-128 * 60000) & 0xFFFFFF);
+       }},
+      {"RGB of 32 bits, colour-by-plane, to BMP", RgbPlanes, "-w --nowarn w.dcm",
+       [](const TempDir& d, const testsupport::RunResult&) {
+         // Sample k of the planes is k x 2^22: its top 8 bits are k / 4.
+         const std::vector<unsigned char> bmp = testsupport::ReadBytes(d.file("w.dcm.bmp"));
+         ASSERT_GE(bmp.size(), 54u + 16 * 48);
+         const unsigned offset = bmp[10] | bmp[11] << 8;
+         for (unsigned i = 0; i < 256; ++i) {
+           const unsigned row = 15 - i / 16, at = offset + row * 48 + (i % 16) * 3;
+           EXPECT_EQ(bmp[at], (512 + i) / 4) << i;  // blue
+           EXPECT_EQ(bmp[at + 1], (256 + i) / 4) << i;
+           EXPECT_EQ(bmp[at + 2], i / 4) << i;
+         }
        }},
   };
   for (const Row& row : rows) {
