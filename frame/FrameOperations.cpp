@@ -77,7 +77,7 @@ bool SameStructure(const qzmMedicalFrame& a, const qzmMedicalFrame& b) {
          x.PhotometricInterpretation == y.PhotometricInterpretation &&
          x.Sample.PixelRepresentation == y.Sample.PixelRepresentation &&
          x.Sample.BitsAllocated == y.Sample.BitsAllocated && x.Sample.BitsStored == y.Sample.BitsStored &&
-         x.Sample.HighBit == y.Sample.HighBit;
+         x.Sample.HighBit == y.Sample.HighBit && x.Sample.FloatingPoint == y.Sample.FloatingPoint;
 }
 
 // Every buffer but Pixels is dropped: a copied frame shares the memory of
