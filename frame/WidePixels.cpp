@@ -249,11 +249,12 @@ bool OrganizeToRaw(qzmMedicalFrame& frame, qzcDatedValue& out) {
   if (samples.Capacity() < count)
     return false;
   const unsigned unit = samples.UnitBytes();
-  if (!qzmPixelSamples::ReserveOwned(out.Value, VRs::OB, count * unit))
+  const unsigned long long bytes = (unsigned long long)(count)*unit;
+  if (bytes > std::numeric_limits<ULONG>::max() || !qzmPixelSamples::ReserveOwned(out.Value, VRs::OB, ULONG(bytes)))
     return false;
   UBYTE* raw = out.Value.OB().GetMemoryLocation();
   if (samples.IsFloatingPoint()) {
-    std::memcpy(raw, frame.Pixels.Value.OB().GetMemoryLocation(), (unsigned long long)(count)*unit);
+    std::memcpy(raw, frame.Pixels.Value.OB().GetMemoryLocation(), bytes);
   } else {
     for (ULONG k = 0; k < count; ++k) {
       const ULONG v = samples.IsPadding(k) ? frame.PaddingReplacement : samples.Stored(k);
