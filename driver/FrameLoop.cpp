@@ -14,6 +14,7 @@
 #include "dicom/qzmDicomDataElementSet.h"
 
 #include <cstdlib>
+#include <iomanip>
 #include <ostream>
 
 qzmMedicalFrame AccumulatedFrame;
@@ -161,11 +162,19 @@ bool ReadWindow(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
   return true;
 }
 
+// True when the outputs asked for would differ with --changepr: the RAW
+// writer and the "no" resampling give the stored bits as they are, while
+// windows, the other resamplings and the statistics read signed numbers.
+bool OutputsDependOnRepresentation(const qzcCmdLineParser& parser, const Context& context) {
+  const bool images = parser.HasOption("w") || parser.HasOption("a") || parser.HasOption("p");
+  return parser.HasOption("r") || (images && context.ReSamplingMethod == qzmMedicalFrame::ReSamplingMethod::no);
+}
+
 // --changepr: signed samples made unsigned by an offset.
-bool ChangeRepresentation(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
+bool ChangeRepresentation(const qzcCmdLineParser& parser, const Context& context, qzmMedicalFrame& frame) {
   const UWORD representation = frame.Structure.Sample.PixelRepresentation;
   if (!parser.HasOption("changepr")) {
-    if (representation != 0)
+    if (representation != 0 && OutputsDependOnRepresentation(parser, context))
       qzcWarning(Signature, "Pixel Representation %u <> 0 ! You might consider --changepr if any problems.",
                  unsigned(representation))
           .Report();
@@ -244,10 +253,11 @@ bool PrintStatistics(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
   }
   for (unsigned n = 1; n <= value.CountFields(); ++n) {
     const qzcString field = value.GetField(n);
+    // Extremes of 32-bit and floating-point samples keep their digits.
     if (field == "max")
-      *out << "[max: " << frame.GetMax() << "] ";
+      *out << "[max: " << std::setprecision(15) << frame.GetMaxNumber() << std::setprecision(6) << "] ";
     else if (field == "min")
-      *out << "[min: " << frame.GetMin() << "] ";
+      *out << "[min: " << std::setprecision(15) << frame.GetMinNumber() << std::setprecision(6) << "] ";
     else if (field == "mean")
       *out << "[mean: " << frame.GetMean() << "] ";
     else
@@ -316,7 +326,7 @@ bool ConvertFrame(qzmMedicalFrame& frame, UWORD number, UWORD frameCount, bool w
   if (progress && parser.GetBoolOption("rank", false) && frameCount > 1)
     *progress << number << ' ' << std::flush;
   Context context;
-  if (!ReadContext(parser, context) || !ReadWindow(parser, frame) || !ChangeRepresentation(parser, frame) ||
+  if (!ReadContext(parser, context) || !ReadWindow(parser, frame) || !ChangeRepresentation(parser, context, frame) ||
       !ProcessFrame(parser, frame) || !PrintStatistics(parser, frame))
     return false;
   const Output output{parser, set, context, outputDirectory + baseName, whole};

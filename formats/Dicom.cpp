@@ -14,6 +14,7 @@
 #include "lib/qzcWarning.h"
 
 #include <cstdio>
+#include <cstring>
 #include <algorithm>
 #include <vector>
 
@@ -149,6 +150,54 @@ void SetDecodedElements(SetEditor& editor, const qzmMedicalFrame& frame, UWORD f
     editor.Replace(LossyImageCompressionTag).CS() = "01";
 }
 
+// The element that holds samples of the frame's kind.
+Tag PixelElementFor(const struct qzmMedicalFrame::Structure::Sample& sample) {
+  if (!sample.FloatingPoint)
+    return PixelDataTag;
+  return sample.BitsAllocated == 64 ? DoubleFloatPixelDataTag : FloatPixelDataTag;
+}
+
+// target becomes the prepared samples of more than 16 bits (host-order
+// units) in the written syntax's byte order. 32-bit integers are OW words
+// (as other toolkits expect for Pixel Data), the halves ordered so that the
+// set writer's word order gives the 32-bit number's bytes: low half first
+// in little endian, high half first in big endian. Floating-point numbers
+// are bytes: shared when the orders agree, a swapped copy otherwise.
+bool PutWideSamples(qzmDicomDataElementValue& target, qzmMedicalFrame& frame, bool bigEndian) {
+  const ULONG size = frame.Pixels.Value.OB().GetSize();
+  const UBYTE* from = frame.Pixels.Value.OB().GetMemoryLocation();
+  if (!frame.Structure.Sample.FloatingPoint) {
+    target = qzmDicomDataElementValue();
+    target.SetVR(VRs::OW);
+    target.OW().SetSize(size / 2);
+    if (!from || !target.OW().AllocateMemory())
+      return false;
+    UWORD* words = target.OW().GetMemoryLocation();
+    for (ULONG k = 0; k + 4 <= size; k += 4, words += 2) {
+      ULONG unit;
+      std::memcpy(&unit, from + k, 4);
+      words[bigEndian ? 1 : 0] = UWORD(unit);
+      words[bigEndian ? 0 : 1] = UWORD(unit >> 16);
+    }
+    return true;
+  }
+  target = frame.Pixels.Value;
+  const UWORD probe = 1;
+  const bool hostBig = *reinterpret_cast<const UBYTE*>(&probe) == 0;
+  if (hostBig == bigEndian)
+    return true;
+  target = qzmDicomDataElementValue();
+  target.SetVR(VRs::OB);
+  target.OB().SetSize(size);
+  if (!from || !target.OB().AllocateMemory())
+    return false;
+  UBYTE* to = target.OB().GetMemoryLocation();
+  const unsigned unit = frame.Structure.Sample.BitsAllocated / 8u;
+  for (ULONG k = 0; k + unit <= size; k += unit)
+    std::reverse_copy(from + k, from + k + unit, to + k);
+  return true;
+}
+
 bool FinishDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardOutput, const char* signature) {
   if (!ofs) {
     qzcError(signature, "unable to write to destination file %s!", DestinationName(name, toStandardOutput)).Report();
@@ -199,7 +248,20 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
         qzcWarning(SaveSignature, "using original Pixel Data.").Report();
       } else {
         editor.Remove(NumberOfFramesTag);
-        editor.Replace(PixelDataTag) = Pixels.Date >= SourcePixels.Date ? Pixels.Value : SourcePixels.Value;
+        if (Structure.Sample.IsWide()) {
+          const bool bigEndian =
+              target ? (target->uid ? qzcString(target->uid) == qzmDicomDataElementSet::ExplicitVRBigEndian
+                                    : target->policy == implicit_big_endian)
+                     : TransferSyntax == qzmDicomDataElementSet::ExplicitVRBigEndian;
+          if (!ArePixelsReady() ||
+              !PutWideSamples(editor.Replace(PixelElementFor(Structure.Sample)), *this, bigEndian)) {
+            qzcError(SaveSignature, "unable to prepare the %u-bit samples!", unsigned(Structure.Sample.BitsAllocated))
+                .Report();
+            return false;
+          }
+        } else {
+          editor.Replace(PixelDataTag) = Pixels.Date >= SourcePixels.Date ? Pixels.Value : SourcePixels.Value;
+        }
       }
     }
     set.WriteAsFile(ofs, target && !hasTransferSyntax ? target->policy : nullptr);
@@ -247,7 +309,12 @@ bool qzmMedicalFrame::SaveFromScratchAsDicom(const qzcFileName& name, const bool
     qzcWarning(ScratchSignature, "pixels format is not supported.").Report();
     return false;
   }
-  set[PixelDataTag] = frame.Pixels.Value;
+  if (frame.Structure.Sample.IsWide()) {
+    if (!PutWideSamples(set[PixelElementFor(Structure.Sample)], frame, false))
+      return false;
+  } else {
+    set[PixelDataTag] = frame.Pixels.Value;
+  }
   if (Structure.PhotometricInterpretation == "PALETTE COLOR" || Structure.PhotometricInterpretation == "ARGB") {
     qzcError(ScratchSignature, "saving Photometric Interpretation %s as DICOM not implemented! (email me)",
              Structure.PhotometricInterpretation.c_str())

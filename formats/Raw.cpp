@@ -12,6 +12,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace {
 
 typedef qzmDicomDataElementDescription VRs;
@@ -42,6 +44,26 @@ bool WriteExtracted(ofbstream& ofs, const qzmDicomDataElementValue& data) {
   return true;
 }
 
+// Units of more than 16 bits held in host order, written in the order asked
+// for.
+void WriteWideUnits(ofbstream& ofs, qzmDicomDataElementValue& value, unsigned unit, bool bigEndian) {
+  const UWORD probe = 1;
+  const bool hostBig = *reinterpret_cast<const UBYTE*>(&probe) == 0;
+  const UBYTE* data = value.OB().GetMemoryLocation();
+  const ULONG size = value.OB().GetSize();
+  if (!data)
+    return;
+  if (hostBig == bigEndian) {
+    ofs.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    return;
+  }
+  char swapped[8];
+  for (ULONG k = 0; k + unit <= size; k += unit) {
+    std::reverse_copy(data + k, data + k + unit, swapped);
+    ofs.write(swapped, std::streamsize(unit));
+  }
+}
+
 }  // namespace
 
 bool qzmMedicalFrame::SaveAsRAW(const qzcFileName& name, const ConversionContext& context, UWORD mode, bool whole,
@@ -56,7 +78,9 @@ bool qzmMedicalFrame::SaveAsRAW(const qzcFileName& name, const ConversionContext
   // opened: a frame that cannot be prepared leaves no file behind.
   qzmDicomDataElementValue wholeSet;
   if (mode != 2 && whole && frames > 1) {
-    const auto organized = [](qzmMedicalFrame& frame) { return frame.GetOrganizedToRaw(frame.OrganizedRaw) ? &frame.OrganizedRaw : nullptr; };
+    const auto organized = [](qzmMedicalFrame& frame) {
+      return frame.GetOrganizedToRaw(frame.OrganizedRaw) ? &frame.OrganizedRaw : nullptr;
+    };
     if (!ConcatenateFrames(set, frames, organized, wholeSet, SaveSignature)) {
       qzcError(SaveSignature, "unable to clean data to raw format!").Report();
       return false;
@@ -78,7 +102,11 @@ bool qzmMedicalFrame::SaveAsRAW(const qzcFileName& name, const ConversionContext
       return false;
   } else {
     ofs << (mode == 0 ? little_endian : big_endian);
-    WriteValueData(ofs, whole && frames > 1 ? wholeSet : OrganizedRaw.Value);
+    if (Structure.Sample.IsWide())
+      WriteWideUnits(ofs, whole && frames > 1 ? wholeSet : OrganizedRaw.Value, Structure.Sample.BitsAllocated / 8u,
+                     mode == 1);
+    else
+      WriteValueData(ofs, whole && frames > 1 ? wholeSet : OrganizedRaw.Value);
   }
   if (!ofs) {
     qzcError(SaveSignature, "unable to write to destination file %s!", destination).Report();

@@ -11,6 +11,7 @@
 #include "lib/qzcFileName.h"
 #include "lib/qzcWarning.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -28,6 +29,24 @@ using namespace qzmImageTags;
 const qzmDicomDataElementTagSet& ImageTags() {
   static const qzmDicomDataElementTagSet tags{RowsTag, ColumnsTag, BitsStoredTag, PixelRepresentationTag, PixelDataTag};
   return tags;
+}
+
+const Tag DoseGridScalingTag(0x3004, 0x000E);
+
+// Float Pixel Data and Double Float Pixel Data are described by rows and
+// columns alone.
+const qzmDicomDataElementTagSet& FloatImageTags() {
+  static const qzmDicomDataElementTagSet tags{RowsTag, ColumnsTag};
+  return tags;
+}
+
+// The element holding the pixels: Pixel Data, or else one of the
+// floating-point ones.
+Tag PixelElementOf(const qzmDicomDataElementSet& set) {
+  for (const Tag& tag : {PixelDataTag, FloatPixelDataTag, DoubleFloatPixelDataTag})
+    if (set.find(tag) != set.end())
+      return tag;
+  return PixelDataTag;
 }
 
 const qzmDicomDataElementTagSet& ClutTags() {
@@ -174,6 +193,14 @@ bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
 // Steps 10 and 11, and the refusal of layouts the pixel code cannot address.
 bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
+  const Tag pixelElement = PixelElementOf(set);
+  if (pixelElement != PixelDataTag) {
+    const UWORD bits = pixelElement == FloatPixelDataTag ? 32 : 64;
+    sample.PixelRepresentation = 0;
+    sample.SetBitsAllocatedStoredHigh(bits, bits, UWORD(bits - 1));
+    sample.FloatingPoint = true;
+    return true;
+  }
   sample.PixelRepresentation = FirstUS(set, PixelRepresentationTag);
   const UWORD stored = FirstUS(set, BitsStoredTag);
   UWORD high = UWORD(stored - 1);
@@ -191,10 +218,6 @@ bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
         .Report();
   }
   sample.SetBitsAllocatedStoredHigh(allocated, stored, high);
-  if (sample.BitsAllocated > 16)
-    qzcWarning(UpdateFromSetSignature, "bits allocated %u > 16 are not fully supported... (email me)",
-               unsigned(sample.BitsAllocated))
-        .Report();
   if (!sample.IsAddressable()) {
     qzcError(UpdateFromSetSignature, "unsupported sample layout (Bits Allocated %u, Bits Stored %u, High Bit %u)!",
              unsigned(sample.BitsAllocated), unsigned(sample.BitsStored), unsigned(sample.HighBit))
@@ -306,6 +329,19 @@ bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   return true;
 }
 
+// A dose grid's Dose Grid Scaling is the slope from stored values to Gy
+// when the set has no Rescale Slope of its own.
+void ReadDoseScaling(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
+  if (Find(set, RescaleSlopeTag) || !Find(set, DoseGridScalingTag))
+    return;
+  const double scaling = DecimalComponent(TextOf(set, DoseGridScalingTag), 1);
+  if (!std::isfinite(scaling) || float(scaling) == 0.0f)
+    return;
+  frame.Windowing.RescaleSlope = float(scaling);
+  if (frame.Windowing.HasWindowing)
+    frame.UpdateStoredWindow();
+}
+
 // Encapsulated Pixel Data as bytes: the items are bytes whatever the VR of
 // the element says (some writers tag them OW).
 qzmDicomDataElementValue EncapsulatedBytes(const qzmDicomDataElementValue& pixelData) {
@@ -363,7 +399,7 @@ std::string FragmentMapKey(qzcDataLocation<UBYTE>& location, UWORD frames,
   return location.GetFileName() + numbers;
 }
 
-// Step 20: the frame's items, located by the fragment map of the set. The
+// The frame's items, located by the fragment map of the set. The
 // map is made once per set (every frame of a set shares it) and reads only
 // item headers and offset tables.
 bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set,
@@ -443,7 +479,9 @@ UWORD qzmMedicalFrame::FrameCountOf(const qzmDicomDataElementSet& set) {
 
 bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD frame) {
   Reset();
-  if (set.CountOf(ImageTags()) != ImageTags().size()) {
+  const Tag pixelElement = PixelElementOf(set);
+  const qzmDicomDataElementTagSet& needed = pixelElement == PixelDataTag ? ImageTags() : FloatImageTags();
+  if (set.CountOf(needed) != needed.size() || set.find(pixelElement) == set.end()) {
     qzcError(UpdateFromSetSignature, "missing image mandatory tags in set!").Report();
     return false;
   }
@@ -464,8 +502,9 @@ bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD 
   ReadSpacingAndPadding(*this, set);
   if (!ReadClut(*this, set) || !ReadWindow(*this, set))
     return false;
+  ReadDoseScaling(*this, set);
   TransferSyntax = TextOf(set, TransferSyntaxTag);
-  const qzmDicomDataElementValue& pixelData = *Find(set, PixelDataTag);
+  const qzmDicomDataElementValue& pixelData = *Find(set, pixelElement);
   const bool viewed = HasNativePixelData() ? ViewNativeFrame(*this, pixelData, frame, frames)
                                            : ViewEncapsulatedFrame(*this, set, pixelData, frame, frames);
   if (!viewed)

@@ -29,8 +29,29 @@ void qzmMedicalFrame::Structure::Sample::SetBitsAllocatedStoredHigh(const UWORD 
 }
 
 bool qzmMedicalFrame::Structure::Sample::IsAddressable() const {
+  if (FloatingPoint)
+    return (BitsAllocated == 32 || BitsAllocated == 64) && BitsStored == BitsAllocated;
+  if (IsWide())
+    return BitsAllocated == 32 && BitsStored != 0 && HighBit + 1 >= BitsStored && HighBit < BitsAllocated;
   return BitsAllocated != 0 && BitsStored != 0 && BitsStored <= 16 && HighBit + 1 >= BitsStored &&
          HighBit < BitsAllocated;
+}
+
+SLONG qzmMedicalFrame::Structure::Sample::NumberOf(UWORD stored) const {
+  if (PixelRepresentation != 1 || BitsStored == 0 || BitsStored > 16)
+    return stored;
+  const SLONG sign = SLONG(1) << (BitsStored - 1);
+  return SLONG(stored ^ sign) - sign;
+}
+
+bool qzmMedicalFrame::IsPaddingStored(UWORD stored) const {
+  if (!HasPixelPaddingValue)
+    return false;
+  // Two's complement padding is compared in the stored bits: -2000 is 0x830
+  // in 12 bits.
+  if (Structure.Sample.PixelRepresentation == 1)
+    return stored == (UWORD(PixelPaddingValue) & Structure.Sample.StoredMask);
+  return stored == UWORD(PixelPaddingValue);
 }
 
 qzmMedicalFrame::qzmMedicalFrame() {
@@ -40,6 +61,7 @@ qzmMedicalFrame::qzmMedicalFrame() {
 void qzmMedicalFrame::Reset() {
   Structure.Rows = Structure.Columns = 0;
   Structure.Sample.BitsAllocated = Structure.Sample.BitsStored = Structure.Sample.HighBit = 0;
+  Structure.Sample.FloatingPoint = false;
   Structure.PhotometricInterpretation.clear();
   Modality.clear();
   TransferSyntax.clear();
@@ -62,6 +84,8 @@ bool qzmMedicalFrame::SetWindow(double center, double width, double intercept, d
         .Report();
     return false;
   }
+  Windowing.Center = center;
+  Windowing.Width = width;
   Windowing.WindowCenter = TruncateClamped<SWORD>(center);
   Windowing.WindowWidth = TruncateClamped<UWORD>(width);
   Windowing.RescaleIntercept = TruncateClamped<SWORD>(intercept);
@@ -85,9 +109,18 @@ void qzmMedicalFrame::UpdateStoredWindow() {
   const SLONG width = TruncateClamped<SLONG>(double(float(Windowing.WindowWidth) / slope));
   Windowing.StoredWindowWidth = UWORD(width & 0xFFFF);
   Windowing.StoredWindowMin = SWORD(center - (Windowing.StoredWindowWidth >> 1));
-  Windowing.StoredWindowMax = SWORD(Windowing.StoredWindowMin + Windowing.StoredWindowWidth - 1);
+  Windowing.StoredWindowMax = SWORD(SWORD(Windowing.StoredWindowMin) + Windowing.StoredWindowWidth - 1);
   // A window of width 0 maps samples as a threshold at its minimum.
   Windowing.HasWindowing = true;
+}
+
+void qzmMedicalFrame::MoveWindowWithSamples(const SLONG offset) {
+  Windowing.RescaleIntercept =
+      TruncateClamped<SWORD>(double(Windowing.RescaleIntercept) - double(Windowing.RescaleSlope) * offset);
+  if (Windowing.HasWindowing) {
+    Windowing.StoredWindowMin += offset;
+    Windowing.StoredWindowMax += offset;
+  }
 }
 
 void qzmMedicalFrame::MarkNewSource() {

@@ -4,11 +4,14 @@
 // are cached by stamp.
 #include "frame/qzmMedicalFrame.h"
 
+#include "frame/WidePixels.h"
 #include "frame/qzmPixelSamples.h"
+#include "frame/qzmWideSamples.h"
 #include "lib/qzcError.h"
 #include "lib/qzcWarning.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -23,10 +26,24 @@ qzmPixelSamples SamplesOf(qzmMedicalFrame& frame) {
   return qzmPixelSamples::Of(frame.Pixels.Value, frame.Structure.Sample.BitsAllocated);
 }
 
+// Runs work on the frame's samples through the view that serves their width.
+template <typename Work>
+void WithSamples(qzmMedicalFrame& frame, Work work) {
+  if (frame.Structure.Sample.IsWide()) {
+    qzmWideSamples samples = qzmWideSamples::Of(frame);
+    work(samples);
+  } else {
+    qzmPixelSamples samples = SamplesOf(frame);
+    work(samples);
+  }
+}
+
 // Prepares the frame's pixels; false, with the warning, when they cannot be
 // had or do not hold every sample of the frame.
 bool PixelsUsable(qzmMedicalFrame& frame, const char* signature) {
-  if (frame.ArePixelsReady() && SamplesOf(frame).Capacity() >= frame.Structure.NumberOfSamples)
+  if (frame.ArePixelsReady() && (frame.Structure.Sample.IsWide() ? qzmWideSamples::Of(frame).Capacity()
+                                                                 : SamplesOf(frame).Capacity()) >=
+                                    frame.Structure.NumberOfSamples)
     return true;
   qzcWarning(signature, "pixels format is not supported.").Report();
   return false;
@@ -35,20 +52,6 @@ bool PixelsUsable(qzmMedicalFrame& frame, const char* signature) {
 // The stored value of a sample word.
 UWORD Stored(const struct qzmMedicalFrame::Structure::Sample& sample, UWORD word) {
   return UWORD((word >> sample.LowBit) & sample.StoredMask);
-}
-
-// A stored value as the number it stands for: for signed frames, a two's
-// complement number of BitsStored bits. Taking the sign from the word or
-// byte instead would read 12-bit -1024 stored in 16 bits as 3072.
-SLONG StoredNumber(const struct qzmMedicalFrame::Structure::Sample& sample, UWORD stored) {
-  if (sample.PixelRepresentation != 1 || sample.BitsStored == 0)
-    return stored;
-  const SLONG sign = SLONG(1) << (sample.BitsStored - 1);
-  return SLONG(stored ^ sign) - sign;
-}
-
-bool IsPadding(const qzmMedicalFrame& frame, UWORD stored) {
-  return frame.HasPixelPaddingValue && stored == UWORD(frame.PixelPaddingValue);
 }
 
 // Cuts Pixels to the units that samples of the frame's width need.
@@ -74,7 +77,7 @@ bool SameStructure(const qzmMedicalFrame& a, const qzmMedicalFrame& b) {
          x.PhotometricInterpretation == y.PhotometricInterpretation &&
          x.Sample.PixelRepresentation == y.Sample.PixelRepresentation &&
          x.Sample.BitsAllocated == y.Sample.BitsAllocated && x.Sample.BitsStored == y.Sample.BitsStored &&
-         x.Sample.HighBit == y.Sample.HighBit;
+         x.Sample.HighBit == y.Sample.HighBit && x.Sample.FloatingPoint == y.Sample.FloatingPoint;
 }
 
 // Every buffer but Pixels is dropped: a copied frame shares the memory of
@@ -85,6 +88,34 @@ void KeepOnlyPixels(qzmMedicalFrame& frame) {
         &frame.ResampledRGB48, &frame.OrganizedRaw, &frame.Inverted8, &frame.Inverted16, &frame.Fragments,
         &frame.MaxCache, &frame.MinCache, &frame.MeanCache})
     *buffer = qzcDatedValue();
+}
+
+// The accumulation buffer of wide samples starts from the lowest number
+// of the layout (maximum) or the highest (minimum).
+void StartWideAccumulation(qzmMedicalFrame& buffer, bool max) {
+  qzmWideSamples samples = qzmWideSamples::Of(buffer);
+  const double bits = samples.BitsStored();
+  double start = max ? -HUGE_VAL : HUGE_VAL;
+  if (!samples.IsFloatingPoint()) {
+    const double half = std::ldexp(1.0, int(bits) - 1), all = std::ldexp(1.0, int(bits)) - 1;
+    start = samples.IsSigned() ? (max ? -half : half - 1) : (max ? 0 : all);
+  }
+  for (ULONG k = 0; k < buffer.Structure.NumberOfPixels; ++k)
+    samples.SetNumber(k, start);
+}
+
+// Numbers compared, padding and non-finite samples of the frame skipped;
+// the buffer keeps the source's sample type.
+void AccumulateWide(qzmMedicalFrame& frame, qzmMedicalFrame& buffer, bool max) {
+  const qzmWideSamples in = qzmWideSamples::Of(frame);
+  qzmWideSamples out = qzmWideSamples::Of(buffer);
+  for (ULONG k = 0; k < frame.Structure.NumberOfPixels; ++k) {
+    const double f = in.Number(k), b = out.Number(k);
+    if (in.IsPadding(k) || !std::isfinite(f))
+      continue;
+    if (max ? b < f : f < b)
+      out.SetNumber(k, f);
+  }
 }
 
 }  // namespace
@@ -122,7 +153,9 @@ bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame& frame, const qzcString& 
       std::fill_n(Pixels.Value.OB().GetMemoryLocation(), units, UBYTE(max ? 0 : 0xFF));
     // Signed samples start from their own extreme: 0 and -1 are not.
     const struct Structure::Sample& sample = Structure.Sample;
-    if (sample.PixelRepresentation == 1 && sample.BitsStored != 0) {
+    if (sample.IsWide()) {
+      StartWideAccumulation(*this, max);
+    } else if (sample.PixelRepresentation == 1 && sample.BitsStored != 0) {
       const SLONG lowest = -(SLONG(1) << (sample.BitsStored - 1));
       qzmPixelSamples buffer = SamplesOf(*this);
       for (ULONG k = 0; k < Structure.NumberOfPixels; ++k)
@@ -133,15 +166,20 @@ bool qzmMedicalFrame::Accumulate(const qzmMedicalFrame& frame, const qzcString& 
         .Report();
     return false;
   }
+  if (Structure.Sample.IsWide()) {
+    AccumulateWide(source, *this, max);
+    ++Pixels.Date;
+    return true;
+  }
   const qzmPixelSamples in = SamplesOf(source);
   qzmPixelSamples out = SamplesOf(*this);
   const struct Structure::Sample &inSample = source.Structure.Sample, &outSample = Structure.Sample;
   // Signed samples compare as the numbers they stand for.
   for (ULONG k = 0; k < source.Structure.NumberOfPixels; ++k) {
     const UWORD f = Stored(inSample, in.Get(k));
-    if (IsPadding(source, f))
+    if (source.IsPaddingStored(f))
       continue;
-    const SLONG number = StoredNumber(inSample, f), b = StoredNumber(outSample, Stored(outSample, out.Get(k)));
+    const SLONG number = inSample.NumberOf(f), b = outSample.NumberOf(Stored(outSample, out.Get(k)));
     if (max ? b < number : number < b)
       out.Set(k, ULONG(number) << outSample.LowBit);
   }
@@ -172,12 +210,13 @@ bool qzmMedicalFrame::Mask(const qzmMedicalFrame& mask, const qzcString& mode) {
     qzcError(MaskSignature, "unknown masking mode %s!", mode.c_str()).Report();
     return false;
   }
-  qzmPixelSamples pixels = SamplesOf(*this);
   const ULONG samplesPerPixel = Structure.SamplesPerPixel;
-  for (ULONG k = 0; k < Structure.NumberOfPixels; ++k)
-    if (maskBytes.Get(k) != 0)
-      for (ULONG s = 0; s < samplesPerPixel; ++s)
-        pixels.Set(k * samplesPerPixel + s, 0);
+  WithSamples(*this, [&](auto& pixels) {
+    for (ULONG k = 0; k < Structure.NumberOfPixels; ++k)
+      if (maskBytes.Get(k) != 0)
+        for (ULONG s = 0; s < samplesPerPixel; ++s)
+          pixels.Zero(k * samplesPerPixel + s);
+  });
   ++Pixels.Date;
   return true;
 }
@@ -191,18 +230,89 @@ bool qzmMedicalFrame::Crop(const UWORD x, const UWORD y, const UWORD w, const UW
         .Report();
     return false;
   }
-  qzmPixelSamples pixels = SamplesOf(*this);
   const ULONG spp = Structure.SamplesPerPixel, rowSamples = ULONG(w) * spp;
-  for (ULONG r = 0; r < h; ++r) {
-    const ULONG from = (ULONG(y) + r) * Structure.Columns * spp + ULONG(x) * spp, to = r * rowSamples;
-    for (ULONG c = 0; c < rowSamples; ++c)
-      pixels.Set(to + c, pixels.Get(from + c));
-  }
+  WithSamples(*this, [&](auto& pixels) {
+    for (ULONG r = 0; r < h; ++r) {
+      const ULONG from = (ULONG(y) + r) * Structure.Columns * spp + ULONG(x) * spp, to = r * rowSamples;
+      for (ULONG c = 0; c < rowSamples; ++c)
+        pixels.Copy(to + c, from + c);
+    }
+  });
   SetGeometry(*this, h, w);
   CutPixels(*this, Structure.NumberOfSamples);
   ++Pixels.Date;
   return true;
 }
+
+namespace {
+
+// Each 2 x 2 block of a frame of up to 16-bit samples becomes one pixel,
+// written from the start: grey blocks averaged (padding left out, a block of
+// three or four padding pixels gives the padding value), colour blocks their
+// top-left pixel.
+void HalveNarrow(qzmMedicalFrame& frame, bool averaged) {
+  qzmPixelSamples pixels = SamplesOf(frame);
+  const struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
+  const ULONG columns = frame.Structure.Columns, spp = frame.Structure.SamplesPerPixel;
+  const ULONG rows = frame.Structure.Rows / 2u, halfColumns = columns / 2;
+  for (ULONG i = 0; i < rows; ++i)
+    for (ULONG j = 0; j < halfColumns; ++j) {
+      const ULONG topLeft = 2 * i * columns + 2 * j, out = i * halfColumns + j;
+      if (!averaged) {
+        for (ULONG s = 0; s < spp; ++s)
+          pixels.Copy(out * spp + s, topLeft * spp + s);
+        continue;
+      }
+      // Signed samples are averaged as the numbers they stand for: as
+      // unsigned words, -2 and 2 would average to -32768.
+      SLONG sum = 0, kept = 0;
+      for (const ULONG k : {topLeft, topLeft + 1, topLeft + columns, topLeft + columns + 1}) {
+        const UWORD v = Stored(sample, pixels.Get(k));
+        if (!frame.IsPaddingStored(v)) {
+          sum += sample.NumberOf(v);
+          ++kept;
+        }
+      }
+      // Without padding kept is 4: the integer average, fractions dropped.
+      const SLONG value = kept >= 2 ? sum / kept : UWORD(frame.PixelPaddingValue);
+      pixels.Set(out, ULONG(value) << sample.LowBit);
+    }
+}
+
+// The same on 32-bit and floating-point samples: numbers averaged (integers
+// truncated toward zero), non-finite numbers left out like padding.
+void HalveWide(qzmMedicalFrame& frame, bool averaged) {
+  qzmWideSamples pixels = qzmWideSamples::Of(frame);
+  const ULONG columns = frame.Structure.Columns, spp = frame.Structure.SamplesPerPixel;
+  const ULONG rows = frame.Structure.Rows / 2u, halfColumns = columns / 2;
+  for (ULONG i = 0; i < rows; ++i)
+    for (ULONG j = 0; j < halfColumns; ++j) {
+      const ULONG topLeft = 2 * i * columns + 2 * j, out = i * halfColumns + j;
+      if (!averaged) {
+        for (ULONG s = 0; s < spp; ++s)
+          pixels.Copy(out * spp + s, topLeft * spp + s);
+        continue;
+      }
+      double sum = 0;
+      unsigned kept = 0;
+      ULONG skipped = topLeft;
+      for (const ULONG k : {topLeft, topLeft + 1, topLeft + columns, topLeft + columns + 1}) {
+        const double v = pixels.Number(k);
+        if (pixels.IsPadding(k) || !std::isfinite(v)) {
+          skipped = k;
+          continue;
+        }
+        sum += v;
+        ++kept;
+      }
+      if (kept >= 2)
+        pixels.SetNumber(out, pixels.IsFloatingPoint() ? sum / kept : std::trunc(sum / kept));
+      else
+        pixels.Copy(out, skipped);
+    }
+}
+
+}  // namespace
 
 bool qzmMedicalFrame::Halve() {
   if (!PixelsUsable(*this, HalveSignature))
@@ -213,34 +323,13 @@ bool qzmMedicalFrame::Halve() {
         .Report();
     return false;
   }
-  qzmPixelSamples pixels = SamplesOf(*this);
-  const struct Structure::Sample& sample = Structure.Sample;
   const bool averaged =
       Structure.PhotometricInterpretation == "MONOCHROME1" || Structure.PhotometricInterpretation == "MONOCHROME2";
-  const ULONG columns = Structure.Columns, spp = Structure.SamplesPerPixel;
-  const UWORD rows = UWORD(Structure.Rows / 2), halfColumns = UWORD(columns / 2);
-  for (ULONG i = 0; i < rows; ++i)
-    for (ULONG j = 0; j < halfColumns; ++j) {
-      const ULONG topLeft = 2 * i * columns + 2 * j, out = i * halfColumns + j;
-      if (!averaged) {
-        for (ULONG s = 0; s < spp; ++s)
-          pixels.Set(out * spp + s, pixels.Get(topLeft * spp + s));
-        continue;
-      }
-      // Signed samples are averaged as the numbers they stand for: as
-      // unsigned words, -2 and 2 would average to -32768.
-      SLONG sum = 0, kept = 0;
-      for (const ULONG k : {topLeft, topLeft + 1, topLeft + columns, topLeft + columns + 1}) {
-        const UWORD v = Stored(sample, pixels.Get(k));
-        if (!IsPadding(*this, v)) {
-          sum += StoredNumber(sample, v);
-          ++kept;
-        }
-      }
-      // Without padding kept is 4: the integer average, fractions dropped.
-      const SLONG value = kept >= 2 ? sum / kept : UWORD(PixelPaddingValue);
-      pixels.Set(out, ULONG(value) << sample.LowBit);
-    }
+  const UWORD rows = UWORD(Structure.Rows / 2), halfColumns = UWORD(Structure.Columns / 2);
+  if (Structure.Sample.IsWide())
+    HalveWide(*this, averaged);
+  else
+    HalveNarrow(*this, averaged);
   SetGeometry(*this, rows, halfColumns);
   CutPixels(*this, Structure.NumberOfSamples);
   if (HasPixelSpacing) {
@@ -254,16 +343,13 @@ bool qzmMedicalFrame::Halve() {
 bool qzmMedicalFrame::Fliph() {
   if (!PixelsUsable(*this, "bool qzmMedicalFrame::Fliph()"))
     return false;
-  qzmPixelSamples pixels = SamplesOf(*this);
   const ULONG columns = Structure.Columns, spp = Structure.SamplesPerPixel;
-  for (ULONG r = 0; r < Structure.Rows; ++r)
-    for (ULONG left = 0; 2 * left + 1 < columns; ++left)
-      for (ULONG s = 0; s < spp; ++s) {
-        const ULONG a = (r * columns + left) * spp + s, b = (r * columns + columns - 1 - left) * spp + s;
-        const UWORD kept = pixels.Get(a);
-        pixels.Set(a, pixels.Get(b));
-        pixels.Set(b, kept);
-      }
+  WithSamples(*this, [&](auto& pixels) {
+    for (ULONG r = 0; r < Structure.Rows; ++r)
+      for (ULONG left = 0; 2 * left + 1 < columns; ++left)
+        for (ULONG s = 0; s < spp; ++s)
+          pixels.Swap((r * columns + left) * spp + s, (r * columns + columns - 1 - left) * spp + s);
+  });
   ++Pixels.Date;
   return true;
 }
@@ -271,14 +357,12 @@ bool qzmMedicalFrame::Fliph() {
 bool qzmMedicalFrame::Flipv() {
   if (!PixelsUsable(*this, "bool qzmMedicalFrame::Flipv()"))
     return false;
-  qzmPixelSamples pixels = SamplesOf(*this);
   const ULONG rowSamples = ULONG(Structure.Columns) * Structure.SamplesPerPixel;
-  for (ULONG top = 0; 2 * top + 1 < Structure.Rows; ++top)
-    for (ULONG c = 0, bottom = Structure.Rows - 1ul - top; c < rowSamples; ++c) {
-      const UWORD kept = pixels.Get(top * rowSamples + c);
-      pixels.Set(top * rowSamples + c, pixels.Get(bottom * rowSamples + c));
-      pixels.Set(bottom * rowSamples + c, kept);
-    }
+  WithSamples(*this, [&](auto& pixels) {
+    for (ULONG top = 0; 2 * top + 1 < Structure.Rows; ++top)
+      for (ULONG c = 0, bottom = Structure.Rows - 1ul - top; c < rowSamples; ++c)
+        pixels.Swap(top * rowSamples + c, bottom * rowSamples + c);
+  });
   ++Pixels.Date;
   return true;
 }
@@ -316,9 +400,9 @@ void ScanStatistics(qzmMedicalFrame& frame) {
     }
     for (ULONG k = 0; k < count; ++k) {
       const UWORD v = Stored(sample, sampleAt(k));
-      if (IsPadding(frame, v))
+      if (frame.IsPaddingStored(v))
         continue;
-      const SLONG value = StoredNumber(sample, v);
+      const SLONG value = sample.NumberOf(v);
       max = std::max(max, value);
       min = std::min(min, value);
       sum += value;
@@ -343,18 +427,43 @@ bool StatisticReady(qzmMedicalFrame& frame, const qzcDatedValue& cache, const ch
         .Report();
     return false;
   }
-  ScanStatistics(frame);
+  if (frame.Structure.Sample.IsWide())
+    widepixels::ScanStatistics(frame);
+  else
+    ScanStatistics(frame);
   return true;
+}
+
+// A statistic of 32-bit or floating-point samples, kept as a double, within
+// the 32-bit result of GetMax and GetMin.
+SLONG ClampedToLong(double value) {
+  return value >= 2147483647.0 ? 2147483647 : value <= -2147483648.0 ? SLONG(-2147483647 - 1) : SLONG(value);
 }
 
 }  // namespace
 
 SLONG qzmMedicalFrame::GetMax() {
-  return StatisticReady(*this, MaxCache, "SLONG qzmMedicalFrame::GetMax()", "max") ? MaxCache.Value.SL() : 0;
+  if (!StatisticReady(*this, MaxCache, "SLONG qzmMedicalFrame::GetMax()", "max"))
+    return 0;
+  return Structure.Sample.IsWide() ? ClampedToLong(MaxCache.Value.FD()) : MaxCache.Value.SL();
 }
 
 SLONG qzmMedicalFrame::GetMin() {
-  return StatisticReady(*this, MinCache, "SLONG qzmMedicalFrame::GetMin()", "min") ? MinCache.Value.SL() : 0;
+  if (!StatisticReady(*this, MinCache, "SLONG qzmMedicalFrame::GetMin()", "min"))
+    return 0;
+  return Structure.Sample.IsWide() ? ClampedToLong(MinCache.Value.FD()) : MinCache.Value.SL();
+}
+
+double qzmMedicalFrame::GetMaxNumber() {
+  if (!Structure.Sample.IsWide())
+    return GetMax();
+  return StatisticReady(*this, MaxCache, "SLONG qzmMedicalFrame::GetMax()", "max") ? MaxCache.Value.FD() : 0;
+}
+
+double qzmMedicalFrame::GetMinNumber() {
+  if (!Structure.Sample.IsWide())
+    return GetMin();
+  return StatisticReady(*this, MinCache, "SLONG qzmMedicalFrame::GetMin()", "min") ? MinCache.Value.FD() : 0;
 }
 
 double qzmMedicalFrame::GetMean() {

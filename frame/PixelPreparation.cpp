@@ -8,6 +8,7 @@
 
 #include "dicom/qzmDicomDataElementSet.h"
 #include "codecs/qzmCodecTable.h"
+#include "frame/WidePixels.h"
 #include "frame/qzmPixelSamples.h"
 #include "lib/qzcError.h"
 #include "lib/qzcWarning.h"
@@ -124,12 +125,11 @@ void WriteStoredValues(const qzmMedicalFrame& frame, const qzmPixelSamples& pixe
   const struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
   const ULONG count = frame.Structure.NumberOfSamples;
   const UWORD lowBit = sample.LowBit, mask = sample.StoredMask;
-  const UWORD padding = UWORD(frame.PixelPaddingValue), replacement = frame.PaddingReplacement;
-  const bool hasPadding = frame.HasPixelPaddingValue;
+  const UWORD replacement = frame.PaddingReplacement;
   pixels.Read([&](auto sampleAt) {
     for (ULONG k = 0; k < count; ++k) {
       const UWORD v = UWORD((sampleAt(k) >> lowBit) & mask);
-      raw[k] = Unit(hasPadding && v == padding ? replacement : v);
+      raw[k] = Unit(frame.IsPaddingStored(v) ? replacement : v);
     }
   });
 }
@@ -165,11 +165,11 @@ bool qzmMedicalFrame::ArePixelsReady() {
     return false;
   }
   const struct Structure::Sample& sample = Structure.Sample;
-  if (sample.BitsAllocated > 16) {
-    qzcError(ArePixelsReadySignature, "samples of %u bits allocated can not be processed, sorry!",
-             unsigned(sample.BitsAllocated))
-        .Report();
-    return false;
+  if (sample.IsWide()) {
+    if (!PrepareWideSamples())
+      return false;
+    Pixels.Date = SourcePixels.Date;
+    return true;
   }
   if (Pixels.Value.GetVR() != VRs::OW && sample.BitsAllocated > 8 && !WidenBytesToWords(Pixels.Value)) {
     qzcError(ArePixelsReadySignature, "unable to load pixel data as words!").Report();
@@ -221,7 +221,9 @@ bool qzmMedicalFrame::DecodeFrame() {
         .Report();
     return false;
   }
-  const bool words = layout.BitsAllocated > 8;
+  // 16-bit samples are words; wider ones, like bytes, are kept as OB of
+  // host-order units.
+  const bool words = layout.BitsAllocated == 16;
   if (bytes > 0xFFFFFFFEull ||
       !qzmPixelSamples::ReserveOwned(Pixels.Value, words ? VRs::OW : VRs::OB, ULONG(words ? bytes / 2 : bytes))) {
     qzcError(DecodeSignature, "unable to hold a decoded frame of %u x %u pixels, %u samples of %u bits!",
@@ -230,8 +232,8 @@ bool qzmMedicalFrame::DecodeFrame() {
         .Report();
     return false;
   }
-  UBYTE* out = words ? reinterpret_cast<UBYTE*>(Pixels.Value.OW().GetMemoryLocation())
-                     : Pixels.Value.OB().GetMemoryLocation();
+  UBYTE* out =
+      words ? reinterpret_cast<UBYTE*>(Pixels.Value.OW().GetMemoryLocation()) : Pixels.Value.OB().GetMemoryLocation();
   std::memset(out, 0, bytes);
   qzcString photometric = layout.PhotometricInterpretation;
   if (!decoder->Decode(Fragments.Value.OB().GetMemoryLocation(), Fragments.Value.OB().GetSize(), layout, out,
@@ -348,22 +350,33 @@ bool qzmMedicalFrame::ChangePixelRepresentationToUnsigned(const SLONG offset) {
         .Report();
     return false;
   }
+  if (sample.IsWide()) {
+    qzcWarning(RepresentationSignature, "unable to change Pixel Representation of %u-bit samples!",
+               unsigned(sample.BitsAllocated))
+        .Report();
+    return false;
+  }
   if (Structure.SamplesPerPixel != 1) {
     qzcWarning(RepresentationSignature, "unable to change Pixel Representation when Samples per Pixel = %u! (email me)",
                unsigned(Structure.SamplesPerPixel))
         .Report();
     return false;
   }
+  // Padding moves with the other values, so that it stays apart from them:
+  // a fixed 0x8000 would not fit narrow samples and would take in the
+  // values that the offset brings there (0 under the "bin" offset).
+  const SLONG newPadding = SLONG((ULONG(SLONG(PixelPaddingValue)) + ULONG(offset)) & sample.StoredMask);
   qzmPixelSamples pixels = qzmPixelSamples::Of(Pixels.Value, sample.BitsAllocated);
   for (ULONG k = 0; k < Structure.NumberOfPixels; ++k) {
-    const UWORD v = UWORD((pixels.GetSigned(k) >> sample.LowBit) & sample.StoredMask);
+    const UWORD v = UWORD((pixels.Get(k) >> sample.LowBit) & sample.StoredMask);
     // Added as unsigned numbers: only the low 16 bits are kept, and the
     // offset may be a user's number near the end of its range.
-    const ULONG n = HasPixelPaddingValue && v == UWORD(PixelPaddingValue) ? 0x8000 : (v + ULONG(offset)) & 0xFFFF;
+    const ULONG n = IsPaddingStored(v) ? ULONG(newPadding) : (ULONG(sample.NumberOf(v)) + ULONG(offset)) & 0xFFFF;
     pixels.Set(k, n << sample.LowBit);
   }
   if (HasPixelPaddingValue)
-    PixelPaddingValue = SWORD(-32768);
+    PixelPaddingValue = SWORD(newPadding);
+  MoveWindowWithSamples(offset);
   Structure.Sample.PixelRepresentation = 0;
   // The samples changed: statistics already taken (the "min" offset scans
   // them all) and images made from the signed samples are out of date. A
@@ -380,6 +393,12 @@ bool qzmMedicalFrame::GetOrganizedToRaw(qzcDatedValue& out) {
   if (out.Date >= Pixels.Date)
     return true;
   const struct Structure::Sample& sample = Structure.Sample;
+  if (sample.IsWide()) {
+    if (widepixels::OrganizeToRaw(*this, out))
+      return true;
+    qzcError(RawSignature, "unable to allocate memory (32 bits) for cleaned RAW frame!").Report();
+    return false;
+  }
   const bool words = sample.BitsStored > 8;
   const VRs::VR vr = words ? VRs::OW : VRs::OB;
   const UWORD unitBits = words ? 16 : 8;

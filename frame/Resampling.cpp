@@ -2,7 +2,9 @@
 // 16-bit grey images and the 8- or 16-bit colour triplets the image writers
 // take.
 #include "frame/qzmMedicalFrame.h"
+#include "frame/WidePixels.h"
 #include "frame/qzmPixelSamples.h"
+#include "frame/qzmWideSamples.h"
 
 #include "lib/qzcError.h"
 #include "lib/qzcWarning.h"
@@ -133,51 +135,60 @@ void ShareWords(qzmMedicalFrame& frame, qzcDatedValue& out) {
 }
 
 // Window in stored values: below it 0, above it the top value, inside a
-// linear ramp with the single-precision scale. A width of 0 maps as a width
-// of 1, a threshold at the window's minimum.
+// linear ramp. The product is taken in single precision, as the scale is:
+// in double precision the scale's rounding would put exact products (160 x
+// 255 / 400 = 102) one level low. A width of 0 maps as a width of 1, a
+// threshold at the window's minimum.
 template <typename Out>
 struct WindowMapping {
   SLONG min;
   SLONG max;
-  double scale;
+  float scale;
 
   explicit WindowMapping(const FrameWindow& window)
       : min(window.StoredWindowMin),
         max(window.StoredWindowWidth ? window.StoredWindowMax : window.StoredWindowMin),
         scale(float(top<Out> / (window.StoredWindowWidth ? window.StoredWindowWidth : 1))) {}
 
-  Out operator()(UWORD v) const {
-    if (SLONG(v) < min)
+  Out operator()(SLONG v) const {
+    if (v < min)
       return 0;
-    if (SLONG(v) > max)
+    if (v > max)
       return Out(top<Out>);
-    const double mapped = (double(v) - min) * scale;
-    return mapped >= top<Out> ? Out(top<Out>) : Out(mapped);
+    const float mapped = float(v - min) * scale;
+    return mapped >= float(top<Out>) ? Out(top<Out>) : Out(mapped);
   }
 };
 
-// Linear scale of the frame's maximum to the top value, the product cut to
-// the output's width.
+// Linear scale from the lowest number to the top value: the frame's maximum
+// is scaled to the top value, the product cut to the output's width. For
+// unsigned samples the lowest number is 0; two's complement samples start at
+// their minimum, as they would once made unsigned by the default --changepr.
 template <typename Out>
 struct LinearMapping {
+  SLONG lowest;
   double scale;
 
-  explicit LinearMapping(SLONG maximum) : scale(maximum == 0 ? 0.0 : double(float(top<Out> / maximum))) {}
+  LinearMapping(SLONG lowest, SLONG maximum)
+      : lowest(lowest), scale(maximum == lowest ? 0.0 : double(float(top<Out> / (double(maximum) - lowest)))) {}
 
-  Out operator()(UWORD v) const { return Out(static_cast<long long>(double(v) * scale)); }
+  Out operator()(SLONG v) const { return Out(static_cast<long long>(double(v - lowest) * scale)); }
 };
 
-// The significant bits moved to the top of the output's width.
+// The significant bits, counted from the lowest number, moved to the top of
+// the output's width.
 template <typename Out>
 struct ShiftMapping {
+  SLONG lowest;
   unsigned left;
   unsigned right;
 
-  explicit ShiftMapping(unsigned significantBits)
-      : left(significantBits < Depth<Out>::bits ? Depth<Out>::bits - significantBits : 0),
+  ShiftMapping(SLONG lowest, unsigned significantBits)
+      : lowest(lowest),
+        left(significantBits < Depth<Out>::bits ? Depth<Out>::bits - significantBits : 0),
         right(significantBits > Depth<Out>::bits ? std::min(significantBits - Depth<Out>::bits, 16u) : 0) {}
 
-  Out operator()(UWORD v) const { return Out((ULONG(v) << left) >> right); }
+  Out operator()(SLONG v) const { return Out((ULONG(v - lowest) << left) >> right); }
 };
 
 // Number of significant bits of the frame's maximum.
@@ -185,12 +196,14 @@ unsigned SignificantBits(SLONG maximum) {
   return maximum <= 0 ? 0 : unsigned(std::log(double(maximum)) / std::log(2.0) + 1.0);
 }
 
-// Maps every stored value with map; padding pixels become 0 when asked.
-// When the pixels far outnumber the stored values, each value is mapped
-// once into a table (the same results) and the pixels are looked up.
+// Maps the number every stored value stands for with map; padding pixels
+// become 0 when asked. When the pixels far outnumber the stored values,
+// each value is mapped once into a table (the same results) and the pixels
+// are looked up.
 template <typename Out, typename Map>
-void MapAll(const StoredValues& values, Out* out, bool zeroPadding, UWORD padding, Map map) {
-  const auto mapped = [&](UWORD v) { return zeroPadding && v == padding ? Out(0) : map(v); };
+void MapAll(const qzmMedicalFrame& frame, const StoredValues& values, Out* out, bool zeroPadding, Map map) {
+  const SampleLayout& sample = frame.Structure.Sample;
+  const auto mapped = [&](UWORD v) { return zeroPadding && frame.IsPaddingStored(v) ? Out(0) : map(sample.NumberOf(v)); };
   const ULONG tableSize = ULONG(values.Mask()) + 1;
   std::unique_ptr<Out[]> table;
   if (values.Count() > 4ull * tableSize)
@@ -207,18 +220,26 @@ void MapAll(const StoredValues& values, Out* out, bool zeroPadding, UWORD paddin
 
 template <typename Out>
 void MapStoredValues(qzmMedicalFrame& frame, const StoredValues& values, Out* out, bool window, Method method) {
+  const SampleLayout& sample = frame.Structure.Sample;
   const bool padding = frame.HasPixelPaddingValue;
-  const UWORD paddingValue = UWORD(frame.PixelPaddingValue);
-  if (method == Method::no || frame.Structure.PhotometricInterpretation == "PALETTE COLOR")
-    MapAll(values, out, false, 0, [](UWORD v) { return Out(v); });
-  else if (window)
-    MapAll(values, out, padding, paddingValue, WindowMapping<Out>(frame.Windowing));
-  else if (method == Method::linear)
-    MapAll(values, out, padding, paddingValue, LinearMapping<Out>(frame.GetMax()));
-  else if (method == Method::shift)
-    MapAll(values, out, padding, paddingValue, ShiftMapping<Out>(frame.Structure.Sample.BitsStored));
-  else
-    MapAll(values, out, padding, paddingValue, ShiftMapping<Out>(SignificantBits(frame.GetMax())));
+  const bool isSigned = sample.PixelRepresentation == 1;
+  if (method == Method::no || frame.Structure.PhotometricInterpretation == "PALETTE COLOR") {
+    // The stored bits themselves, whatever number they stand for.
+    const ULONG mask = sample.StoredMask;
+    MapAll(frame, values, out, false, [mask](SLONG v) { return Out(ULONG(v) & mask); });
+  } else if (window) {
+    MapAll(frame, values, out, padding, WindowMapping<Out>(frame.Windowing));
+  } else if (method == Method::linear) {
+    MapAll(frame, values, out, padding, LinearMapping<Out>(isSigned ? frame.GetMin() : 0, frame.GetMax()));
+  } else if (method == Method::shift) {
+    // Two's complement samples are offset binary here: the lowest number
+    // gives 0.
+    const SLONG lowest = isSigned ? -(SLONG(1) << (sample.BitsStored - 1)) : 0;
+    MapAll(frame, values, out, padding, ShiftMapping<Out>(lowest, sample.BitsStored));
+  } else {
+    const SLONG lowest = isSigned ? frame.GetMin() : 0;
+    MapAll(frame, values, out, padding, ShiftMapping<Out>(lowest, SignificantBits(frame.GetMax() - lowest)));
+  }
 }
 
 // An 8-bit frame is already its own 8-bit image when nothing is mapped.
@@ -249,15 +270,24 @@ bool ResampleOneSample(qzmMedicalFrame& frame, qzcDatedValue& out, bool windowin
     SharePixels(frame, out);
     return true;
   }
+  const bool wide = frame.Structure.Sample.IsWide();
   StoredValues values;
-  if (!values.Attach(frame, frame.Structure.NumberOfPixels, signature))
+  if (!wide && !values.Attach(frame, frame.Structure.NumberOfPixels, signature))
     return false;
+  if (wide && qzmWideSamples::Of(frame).Capacity() < frame.Structure.NumberOfPixels) {
+    qzcError(signature, "pixel data hold fewer than %lu samples!", (unsigned long)(frame.Structure.NumberOfPixels))
+        .Report();
+    return false;
+  }
   Out* image = OwnBuffer<Out>(out, frame.Structure.NumberOfPixels);
   if (!image) {
     qzcError(signature, allocationMessage).Report();
     return false;
   }
-  MapStoredValues(frame, values, image, windowing && frame.Windowing.HasWindowing, method);
+  if (wide)
+    widepixels::Resample(frame, image, windowing && frame.Windowing.HasWindowing, method, signature);
+  else
+    MapStoredValues(frame, values, image, windowing && frame.Windowing.HasWindowing, method);
   out.Date = frame.Pixels.Date;
   return true;
 }
@@ -293,15 +323,26 @@ bool ReorganizeRGB(qzmMedicalFrame& frame, qzcDatedValue& out, bool reversed, co
       ShareWords(frame, out);
     return true;
   }
+  const bool wide = structure.Sample.IsWide();
   StoredValues values;
-  if (!values.Attach(frame, structure.NumberOfSamples, signature))
+  if (wide ? qzmWideSamples::Of(frame).Capacity() < structure.NumberOfSamples
+           : !values.Attach(frame, structure.NumberOfSamples, signature)) {
+    if (wide)
+      qzcError(signature, "pixel data hold fewer than %lu samples!", (unsigned long)(structure.NumberOfSamples))
+          .Report();
     return false;
+  }
   Out* image = OwnBuffer<Out>(out, structure.NumberOfSamples);
   if (!image) {
     qzcError(signature, allocationMessage).Report();
     return false;
   }
-  const ShiftMapping<Out> scale(bits);
+  if (wide) {
+    widepixels::ToTriplets(frame, image, reversed);
+    out.Date = frame.Pixels.Date;
+    return true;
+  }
+  const ShiftMapping<Out> scale(0, bits);
   unsigned component = 0;  // 0, 1, 2 within the current pixel
   values.ForEach([&](UWORD v) {
     image[reversed ? 2 - component : component] = scale(v);

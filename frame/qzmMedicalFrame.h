@@ -36,13 +36,23 @@ class qzmMedicalFrame {
       UWORD HighBit = 0;
       UWORD LowBit = 0;      // derived: HighBit - BitsStored + 1
       UWORD StoredMask = 0;  // derived: the low BitsStored bits set
+      // IEEE floating-point samples of BitsAllocated 32 or 64 bits, from
+      // Float or Double Float Pixel Data (Bits Stored equal, no representation).
+      bool FloatingPoint = false;
 
       // Stores the three values (clamping stored and high bit to what the
       // allocation allows, with a warning) and the two derived fields.
       void SetBitsAllocatedStoredHigh(const UWORD allocated, const UWORD stored, const UWORD high);
       // True when the pixel code can address the layout: 1 to 16 stored
-      // bits lying inside the allocated bits.
+      // bits lying inside the allocated bits, 1 to 32 stored bits in 32
+      // allocated, or 32- and 64-bit floating-point samples.
       bool IsAddressable() const;
+      // Samples of more than 16 bits: 32-bit integers or floating-point
+      // numbers, served by qzmWideSamples.
+      bool IsWide() const { return BitsAllocated > 16; }
+      // The number a stored value of up to 16 bits stands for: for two's
+      // complement samples, the stored bits sign-extended from BitsStored.
+      SLONG NumberOf(UWORD stored) const;
     };
 
     struct Sample Sample;
@@ -62,9 +72,14 @@ class qzmMedicalFrame {
     SWORD RescaleIntercept = 0;
     UWORD WindowWidth = 0;
     SWORD WindowCenter = 0;
+    // Center and width as given, before truncation: the window of
+    // floating-point and 32-bit samples (a dose in Gy) is taken from them.
+    double Center = 0;
+    double Width = 0;
     UWORD StoredWindowWidth = 0;
-    SWORD StoredWindowMin = 0;
-    SWORD StoredWindowMax = 0;
+    // 32 bits: a window moved by --changepr may lie above 32767.
+    SLONG StoredWindowMin = 0;
+    SLONG StoredWindowMax = 0;
   };
 
   // Output options chosen by the user and read by the writers.
@@ -131,7 +146,7 @@ class qzmMedicalFrame {
   qzcDatedValue OrganizedRaw;  // samples unpacked to whole bytes or words
   qzcDatedValue Inverted8;
   qzcDatedValue Inverted16;
-  qzcDatedValue Fragments;        // concatenated fragment contents
+  qzcDatedValue Fragments;  // concatenated fragment contents
   qzcDatedValue MaxCache;
   qzcDatedValue MinCache;
   qzcDatedValue MeanCache;
@@ -160,6 +175,9 @@ class qzmMedicalFrame {
   // Samples one frame of native data stores: two per pixel for YBR_FULL_422
   // (each pair of pixels shares its chrominance), else NumberOfSamples.
   ULONG StoredSampleCount() const;
+  // True when a stored value is the padding value: for two's complement
+  // samples in the stored bits, so that 12-bit -2000 is found.
+  bool IsPaddingStored(UWORD stored) const;
 
   // --- pixel data preparation ---
   bool ArePixelsReady();
@@ -170,6 +188,9 @@ class qzmMedicalFrame {
   bool ConvertYbrToRgb();
   bool ChangePlanarConfigurationToColorByPixel();
   bool ChangePixelRepresentationToUnsigned(const SLONG offset);
+  // Stored values became v + offset: the intercept and the stored window
+  // follow them, so that the image in output units stays the same.
+  void MoveWindowWithSamples(const SLONG offset);
   bool GetOrganizedToRaw(qzcDatedValue& out);
   bool GetInverted8(qzcDatedValue& source, qzcDatedValue& out);
   bool GetInverted16(qzcDatedValue& source, qzcDatedValue& out);
@@ -191,6 +212,12 @@ class qzmMedicalFrame {
   SLONG GetMax();
   SLONG GetMin();
   double GetMean();
+  // The maximum and minimum as the numbers they are, also for samples of
+  // more than 16 bits, whose GetMax and GetMin are clamped to 32 bits.
+  double GetMaxNumber();
+  double GetMinNumber();
+  // Wide samples (IsWide) made host-order units of their own in Pixels.
+  bool PrepareWideSamples();
 
   // --- image files ---
   bool SaveAsBMP(const qzcFileName& name, const ConversionContext& context);

@@ -84,16 +84,14 @@ class qzmPixelSamples {
     return wordMapper.Get();
   }
 
-  // The sample sign-extended from its unit when it fills the unit; other
-  // widths come back as they are (their stored values are then masked
-  // below the sign anyway).
-  SLONG GetSigned(ULONG k) const {
-    if (bytes && bits == 8)
-      return SBYTE(bytes[k]);
-    if (words && bits == 16)
-      return SWORD(words[k]);
-    return Get(k);
+  // The moves the in-place operations share with qzmWideSamples.
+  void Copy(ULONG to, ULONG from) { Set(to, Get(from)); }
+  void Swap(ULONG a, ULONG b) {
+    const UWORD kept = Get(a);
+    Set(a, Get(b));
+    Set(b, kept);
   }
+  void Zero(ULONG k) { Set(k, 0); }
 
   // Stores v cut to the sample's width, leaving the neighbours untouched.
   void Set(ULONG k, ULONG v) {

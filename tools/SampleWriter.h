@@ -4,6 +4,8 @@
 #ifndef MEDCONV_TOOLS_SAMPLE_WRITER_H
 #define MEDCONV_TOOLS_SAMPLE_WRITER_H
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <map>
@@ -29,7 +31,8 @@ struct Element {
 
 // VRs whose explicit form has two reserved bytes and a 32-bit length.
 inline bool HasLongLength(const std::string& vr) {
-  return vr == "OB" || vr == "OW" || vr == "UN" || vr == "SQ" || vr == "UT";
+  return vr == "OB" || vr == "OW" || vr == "UN" || vr == "SQ" || vr == "UT" || vr == "OF" || vr == "OD" ||
+         vr == "OL";
 }
 
 class SampleSet {
@@ -64,6 +67,19 @@ class SampleSet {
     e.value.reserve(2 * words.size());
     for (std::uint16_t w : words)
       Put16(e.value, w, bigEndian_);
+    body_[Tag(group, element)] = std::move(e);
+  }
+
+  // Numbers of unit bytes each, given little-endian, in the body's byte
+  // order: SS, SL, UL, FL, FD values or OF, OD, OL data.
+  void Numbers(std::uint16_t group, std::uint16_t element, const std::string& vr, const Bytes& little,
+               std::size_t unit) {
+    Element e;
+    e.vr = vr;
+    e.value = little;
+    if (bigEndian_)
+      for (std::size_t k = 0; k + unit <= e.value.size(); k += unit)
+        std::reverse(e.value.begin() + std::ptrdiff_t(k), e.value.begin() + std::ptrdiff_t(k + unit));
     body_[Tag(group, element)] = std::move(e);
   }
 

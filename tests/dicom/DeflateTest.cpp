@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -58,9 +59,9 @@ Bytes SmallBody() {
   return Builder().Explicit(0x0008, 0x0060, "CS", "OT").Explicit(0x0010, 0x0010, "PN", "DOE^JANE");
 }
 
-size_t InflatedFilesLeft() {
+size_t InflatedFilesLeft(const std::string& folder) {
   glob_t found;
-  const std::string pattern = std::string(P_tmpdir) + "/medconv-inflated-*";
+  const std::string pattern = folder + "/medconv-inflated-*";
   const size_t count = glob(pattern.c_str(), 0, nullptr, &found) == 0 ? found.gl_pathc : 0;
   globfree(&found);
   return count;
@@ -110,15 +111,22 @@ TEST(Deflate, DamageAndBombsRefused) {
       {"a deflate bomb", bomb, "inflates beyond"},
   };
   testsupport::TempDir dir;
-  const size_t leftBefore = InflatedFilesLeft();
+  // Temporary files go to the test's own folder, which no other test fills.
+  const char* const savedTmpdir = std::getenv("TMPDIR");
+  const std::string restoredTmpdir = savedTmpdir ? savedTmpdir : "";
+  setenv("TMPDIR", dir.path().c_str(), 1);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
     Set set;
     CapturedReports reports;
     EXPECT_FALSE(dicombytes::LoadBytes(dir, DeflatedFile(c.Data), set));
     EXPECT_TRUE(reports.Error(c.Reported));
-    EXPECT_EQ(InflatedFilesLeft(), leftBefore);
+    EXPECT_EQ(InflatedFilesLeft(dir.path()), 0u);
   }
+  if (savedTmpdir)
+    setenv("TMPDIR", restoredTmpdir.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
   Set set;
   CapturedReports reports;
   ASSERT_TRUE(dicombytes::LoadBytes(dir, DeflatedFile(body), set)) << reports.Errors();

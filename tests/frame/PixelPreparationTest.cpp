@@ -196,6 +196,27 @@ TEST(PixelPreparation, SignedSamplesBecomeUnsigned) {
   for (UWORD& v : values)
     v &= 0x0FFF;
   EXPECT_EQ(values, (std::vector<UWORD>{2047, 0, 4095}));
+
+  // The offset is added to the number the stored bits stand for (-1024
+  // sign-extended through the word gives 0, not 4096 cut to 0 by luck of the
+  // mask); padding -2000 moves with the values and stays recognised; the
+  // intercept and the stored window follow, so the image stays the same.
+  WordSet(set, layout, {UWORD(-1024), UWORD(-2000), 1000});
+  ASSERT_TRUE(frame.UpdateFrom(set, 1));
+  testframes::Pad(frame, -2000);
+  ASSERT_TRUE(frame.SetWindow(40, 400, 0, 1));
+  ASSERT_TRUE(frame.GetResampledTo8(frame.Resampled8, true, qzmMedicalFrame::ReSamplingMethod::linear));
+  const std::vector<UBYTE> before = testframes::Bytes(frame.Resampled8);
+  ASSERT_TRUE(frame.ChangePixelRepresentationToUnsigned(1024));
+  values = PixelValues(frame);
+  for (UWORD& v : values)
+    v &= 0x0FFF;
+  EXPECT_EQ(values, (std::vector<UWORD>{0, UWORD(-976) & 0x0FFF, 2024}));
+  EXPECT_TRUE(frame.IsPaddingStored(UWORD(-976) & 0x0FFF));
+  EXPECT_EQ(frame.Windowing.RescaleIntercept, -1024);
+  EXPECT_EQ(frame.Windowing.StoredWindowMin, 864);
+  ASSERT_TRUE(frame.GetResampledTo8(frame.Resampled8, true, qzmMedicalFrame::ReSamplingMethod::linear));
+  EXPECT_EQ(testframes::Bytes(frame.Resampled8), before);
 }
 
 TEST(PixelPreparation, RawOrganisationUnpacksAndReplacesPadding) {

@@ -34,6 +34,7 @@ struct Mapping {
   std::vector<UBYTE> to8;
   std::vector<UWORD> to16;
   const char* photometric = "MONOCHROME2";
+  UWORD representation = 0;
 };
 
 TEST(Resampling, MappingsOfGreyAndPaletteFrames) {
@@ -65,6 +66,20 @@ TEST(Resampling, MappingsOfGreyAndPaletteFrames) {
        Method::linear,
        {0, 0, 255},
        {0, 0, 65535}},
+      // Products taken in single precision, as the scale: exact multiples do
+      // not fall one level low (160 x 255 / 400 = 102, 240 x 255 / 400 = 153).
+      {"window, exact products", 16, 12, {824, 904}, true, 400, 664, 1063, -1, Method::linear, {102, 153},
+       {26214, 39321}},
+      // Two's complement 12 bits: -160, 0, 80, -1000, 1200 in the window
+      // from -160 of width 400.
+      {"signed window", 16, 12, {0xF60, 0, 80, 0xC18, 1200}, true, 400, -160, 239, -1, Method::linear,
+       {0, 102, 153, 0, 255}, {}, "MONOCHROME2", 1},
+      // -1000, 0, 1000: from the minimum to the maximum.
+      {"signed linear", 16, 12, {0xC18, 0, 1000}, false, 0, 0, 0, -1, Method::linear, {0, 127, 254}, {},
+       "MONOCHROME2", 1},
+      // -2048, 0, 2047 as offset binary; -2000 (0x830 in 12 bits) is padding.
+      {"signed shift with padding", 16, 12, {0x800, 0, 0x7FF, 0xF830}, false, 0, 0, 0, 0xF830, Method::shift,
+       {0, 128, 255, 0}, {0, 32768, 65520, 0}, "MONOCHROME2", 1},
       {"no window: resampled instead", 16, 12, {0, 4095}, true, -1, 0, 0, -1, Method::shift, {0, 255}, {}},
       {"linear, single-precision scale", 16, 12, {0, 500, 1000}, false, 0, 0, 0, -1, Method::linear, {0, 127, 254}, {}},
       {"linear, full range", 16, 12, {0, 4095}, false, 0, 0, 0, -1, Method::linear, {0, 255}, {0, 65534}},
@@ -105,6 +120,7 @@ TEST(Resampling, MappingsOfGreyAndPaletteFrames) {
     SCOPED_TRACE(row.name);
     qzmMedicalFrame frame;
     Make(frame, 1, UWORD(row.values.size()), row.allocated, row.stored, row.values, row.photometric);
+    frame.Structure.Sample.PixelRepresentation = row.representation;
     if (row.window && row.width >= 0) {
       frame.Windowing.HasWindowing = true;
       frame.Windowing.StoredWindowWidth = row.width;
