@@ -408,16 +408,18 @@ TEST(JpegDctStreams, DecodeAsDjpegDoes) {
 // Files of Debian's pydicom corpus, against dcmdjpeg's decoding of them.
 struct CorpusRow {
   const char* file;
+  const qzmPixelDecoder* decoder;
   int tolerance;
   const char* photometric;
 };
 
 const CorpusRow CorpusRows[] = {
-    {"JPEG-lossy.dcm", 1, "MONOCHROME2"},            // 12-bit extended
-    {"JPGExtended.dcm", 1, "MONOCHROME2"},           // 12-bit extended
-    {"SC_jpeg_no_color_transform.dcm", 1, "RGB"},    // Adobe segment: no transform
-    {"SC_jpeg_no_color_transform_2.dcm", 1, "RGB"},  // components named R, G, B
-    {"SC_rgb_small_odd_jpeg.dcm", 2, "RGB"},         // YBR_FULL of odd size
+    {"JPEG-lossy.dcm", &Extended12, 1, "MONOCHROME2"},            // 12-bit extended
+    {"JPGExtended.dcm", &Extended12, 1, "MONOCHROME2"},           // 12-bit extended
+    {"SC_jpeg_no_color_transform.dcm", &Extended12, 1, "RGB"},    // Adobe segment: no transform
+    {"SC_jpeg_no_color_transform_2.dcm", &Extended12, 1, "RGB"},  // components named R, G, B
+    {"SC_rgb_small_odd_jpeg.dcm", &Extended12, 2, "RGB"},         // YBR_FULL of odd size
+    {"SC_rgb_jpeg_gdcm.dcm", &Lossless, 0, "RGB"},                // lossless SV1 colour by GDCM
 };
 
 TEST(JpegCorpus, DecodesPydicomFilesAsDcmdjpegDoes) {
@@ -433,7 +435,7 @@ TEST(JpegCorpus, DecodesPydicomFilesAsDcmdjpegDoes) {
     ASSERT_EQ(decode.status, 0) << decode.err;
     ASSERT_TRUE(jpegfixtures::ReadDicomImage(folder + row.file, encoded));
     ASSERT_TRUE(jpegfixtures::ReadDicomImage(temp.file("native.dcm"), reference));
-    const Decoded decoded = Decode(Extended12, encoded.Pixels, encoded.Layout);
+    const Decoded decoded = Decode(*row.decoder, encoded.Pixels, encoded.Layout);
     ASSERT_TRUE(decoded.ok) << decoded.errors;
     EXPECT_EQ(decoded.photometric, row.photometric);
     std::vector<int> expected = jpegfixtures::Samples(reference.Pixels, reference.Layout.BitsAllocated);
