@@ -342,9 +342,9 @@ void ReadDoseScaling(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) 
     frame.UpdateStoredWindow();
 }
 
-// Encapsulated Pixel Data as bytes: the items are bytes whatever the VR of
-// the element says (some writers tag them OW).
-qzmDicomDataElementValue EncapsulatedBytes(const qzmDicomDataElementValue& pixelData) {
+// An OB or OW value as bytes: encapsulated items are bytes whatever the VR
+// of the element says (some writers tag them OW).
+qzmDicomDataElementValue BytesOf(const qzmDicomDataElementValue& pixelData) {
   if (pixelData.GetVR() != VRs::OW)
     return pixelData;
   qzmDicomDataElementValue words(pixelData);
@@ -369,7 +369,7 @@ std::vector<unsigned long long> ExtendedOffsets(const qzmDicomDataElementSet& se
   const qzmDicomDataElementValue* table = Find(set, ExtendedOffsetTableTag);
   if (!table || (table->GetVR() != VRs::OB && table->GetVR() != VRs::OW && table->GetVR() != VRs::UN))
     return offsets;
-  qzmDicomDataElementValue bytes = EncapsulatedBytes(*table);
+  qzmDicomDataElementValue bytes = BytesOf(*table);
   const ULONG size = bytes.OB().GetSize();
   const UBYTE* data = size ? bytes.OB().GetMemoryLocation() : nullptr;
   if (!data)
@@ -404,7 +404,7 @@ std::string FragmentMapKey(qzcDataLocation<UBYTE>& location, UWORD frames,
 // item headers and offset tables.
 bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set,
                            const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n) {
-  qzmDicomDataElementValue bytes = EncapsulatedBytes(pixelData);
+  qzmDicomDataElementValue bytes = BytesOf(pixelData);
   const std::vector<unsigned long long> extended = ExtendedOffsets(set);
   const std::string key = FragmentMapKey(bytes.OB(), n, extended);
   if (!frame.FragmentMap || key.empty() || frame.FragmentMapKey != key) {
