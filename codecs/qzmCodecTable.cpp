@@ -2,6 +2,7 @@
 
 #include "codecs/qzmJpeg2000Decoder.h"
 #include "codecs/qzmJpegBaselineDecoder.h"
+#include "codecs/qzmJpegExtended12Decoder.h"
 #include "codecs/qzmJpegLosslessDecoder.h"
 #include "codecs/qzmJpegLsDecoder.h"
 #include "codecs/qzmRleDecoder.h"
@@ -24,6 +25,8 @@ const qzmRleDecoder Rle;
 const qzmJpegLosslessDecoder JpegLossless;
 #if MEDCONV_HAVE_LIBJPEG
 const qzmJpegBaselineDecoder JpegBaseline;
+#else
+const qzmJpegExtended12Decoder JpegExtended12;
 #endif
 #if MEDCONV_HAVE_CHARLS
 const qzmJpegLsDecoder JpegLs;
@@ -42,6 +45,9 @@ const std::vector<qzmCodecTable::Entry>& qzmCodecTable::Entries() {
 #if MEDCONV_HAVE_LIBJPEG
       {"1.2.840.10008.1.2.4.50", "JPEG Baseline (Process 1)", true, &JpegBaseline},
       {"1.2.840.10008.1.2.4.51", "JPEG Extended (Process 2 & 4)", true, &JpegBaseline},
+#else
+      // Without libjpeg the 12-bit streams of this syntax still decode.
+      {"1.2.840.10008.1.2.4.51", "JPEG Extended (Process 2 & 4)", true, &JpegExtended12},
 #endif
       {"1.2.840.10008.1.2.4.57", "JPEG Lossless, Non-Hierarchical (Process 14)", false, &JpegLossless},
       {"1.2.840.10008.1.2.4.70", "JPEG Lossless, First-Order Prediction (Process 14, SV1)", false, &JpegLossless},

@@ -22,7 +22,7 @@ using codecfixtures::FixtureFile;
 
 struct Case {
   const char* Name;
-  const char* Sample;       // a file written by mksamples
+  const char* Sample;       // a file written by mksamples, or signed.dcm made from one
   const char* Encoder;      // command run as: <Encoder> <source> <result>
   const char* Syntax;       // what the result must be encoded in
   const char* Reference;    // peer decoder run as <Reference> <result> <decoded>; null: lossless
@@ -52,6 +52,8 @@ const Case Cases[] = {
     {"jpegls_gdcm", "ct.dcm", "gdcmconv --jpegls", "1.2.840.10008.1.2.4.80", nullptr, 0, "MONOCHROME2"},
     {"j2k_lossless_12_of_16", "ct.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, "MONOCHROME2"},
     {"j2k_lossless_16_of_16", "bigendian.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, "MONOCHROME2"},
+    {"j2k_signed_16", "signed.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, "MONOCHROME2"},
+    {"jpegls_signed_16", "signed.dcm", "dcmcjpls", "1.2.840.10008.1.2.4.80", nullptr, 0, "MONOCHROME2"},
     {"j2k_lossless_3_frames", "multiframe.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, "MONOCHROME2"},
     {"j2k_lossless_rgb", "rgb.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, "RGB"},
     {"j2k_lossy", "ct.dcm", "gdcmconv --j2k --lossy -q 40", "1.2.840.10008.1.2.4.91", "gdcmconv --raw", 0,
@@ -113,6 +115,10 @@ class LibraryDecoderTest : public ::testing::TestWithParam<Case> {
   static void SetUpTestSuite() {
     folder_.reset(new testsupport::TempDir);
     samplesMade_ = codecfixtures::MakeSamples(folder_->path());
+    // Two's complement samples, a fifth of them negative: the 16-bit sample
+    // read as signed.
+    testsupport::Run("dcmconv +te bigendian.dcm signed.dcm && dcmodify -nb -m '(0028,0103)=1' signed.dcm",
+                     folder_->path());
   }
   static void TearDownTestSuite() { folder_.reset(); }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,35 @@ TEST(Deflate, SetsReadAsTheirInflatedOriginals) {
     EXPECT_EQ(deflated[Tag(0x0002, 0x0010)].UI(), Set::ExplicitVRLittleEndian);
     EXPECT_TRUE(dicombytes::SavedBytes(dir, deflated) == dicombytes::SavedBytes(dir, plain));
   }
+}
+
+// The bodies of the deflated files of pydicom's corpus read as DCMTK's
+// inflated copies of them.
+TEST(Deflate, CorpusFilesReadAsDcmtkInflatesThem) {
+  const testsupport::RunResult listed = testsupport::Run("dpkg -L python3-pydicom 2>/dev/null | grep '\\.dcm$'");
+  if (listed.out.empty() || !testsupport::HaveProgram("dcmconv"))
+    GTEST_SKIP() << "pydicom's corpus or dcmconv missing";
+  testsupport::TempDir dir;
+  unsigned compared = 0;
+  std::istringstream paths(listed.out);
+  for (std::string path; std::getline(paths, path);) {
+    const Bytes head = testsupport::ReadBytes(path);
+    const std::string text(head.begin(), head.begin() + long(std::min<size_t>(head.size(), 1024)));
+    if (text.find(Deflated) == std::string::npos)
+      continue;
+    SCOPED_TRACE(path);
+    ASSERT_EQ(testsupport::Run("dcmconv +te '" + path + "' " + dir.file("el.dcm")).status, 0);
+    Set deflated, plain;
+    CapturedReports reports;
+    ASSERT_TRUE(deflated.Load(path)) << reports.Errors();
+    ASSERT_TRUE(plain.Load(dir.file("el.dcm")));
+    // The meta groups differ (DCMTK writes its own); the bodies must not.
+    for (Set* set : {&deflated, &plain})
+      set->erase(set->lower_bound(Tag(0x0002, 0x0000)), set->upper_bound(Tag(0x0002, 0xFFFF)));
+    EXPECT_TRUE(dicombytes::SavedBytes(dir, deflated) == dicombytes::SavedBytes(dir, plain));
+    ++compared;
+  }
+  EXPECT_GT(compared, 0u);
 }
 
 // Damaged deflate data, data that end early, and a bomb (a few hundred
