@@ -1,81 +1,44 @@
-// The signature test on binary input files: a match kept or given back, a
-// mismatch that leaves the stream where it started, a file too short and an
-// offset too far.
+// The signature test on binary input: a match kept or given back, a mismatch
+// or a file too short that leave the stream where it started, and an offset
+// too far.
+#include "lib/qzcIoFunctions.h"
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
+#include <string>
 
-#include "lib/qzcIoFunctions.h"
-#include "support/TestSupport.h"
-
-namespace {
-
-// 128 bytes of 1, 2, ..., "DICM", then "rest".
-std::vector<unsigned char> PreambleFile() {
-  std::vector<unsigned char> bytes;
+TEST(Signature, MatchKeptOrEveryByteGivenBackInOrder) {
+  std::string whole;
   for (int i = 0; i < 128; ++i)
-    bytes.push_back(static_cast<unsigned char>(i + 1));
-  for (char c : std::string("DICMrest"))
-    bytes.push_back(static_cast<unsigned char>(c));
-  return bytes;
-}
-
-std::string Remaining(std::istream& is) {
-  return std::string(std::istreambuf_iterator<char>(is), std::istreambuf_iterator<char>());
-}
-
-class SignatureTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    testsupport::WriteBytes(path_, PreambleFile());
-    stream_.open(path_, std::ios::in | std::ios::binary);
-    ASSERT_TRUE(stream_.is_open());
-  }
-  testsupport::TempDir dir_;
-  const std::string path_ = dir_.file("signed.bin");
-  std::ifstream stream_;
-};
-
-TEST_F(SignatureTest, AMatchKeptLeavesTheStreamAfterTheSignature) {
-  EXPECT_TRUE(qzcIoFunctions::HasSignature(stream_, 128, "DICM", 4, true));
-  EXPECT_EQ("rest", Remaining(stream_));
-}
-
-TEST_F(SignatureTest, AMatchNotKeptAndAMismatchGiveEveryByteBackInOrder) {
-  const std::vector<unsigned char> bytes = PreambleFile();
-  const std::string whole(bytes.begin(), bytes.end());
-
-  EXPECT_TRUE(qzcIoFunctions::HasSignature(stream_, 128, "DICM", 4, false));
-  EXPECT_TRUE(stream_.good());
-  EXPECT_EQ(whole, Remaining(stream_));
-
-  stream_.clear();
-  stream_.seekg(0);
-  EXPECT_FALSE(qzcIoFunctions::HasSignature(stream_, 128, "DICX", 4, true));
-  EXPECT_TRUE(stream_.good());
-  EXPECT_EQ(whole, Remaining(stream_));
-}
-
-TEST_F(SignatureTest, AnOffsetBeyondAThousandIsRefusedWithoutReading) {
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(qzcIoFunctions::HasSignature(stream_, 1001, "DICM", 4, true));
-  EXPECT_EQ("[E] int qzcIoFunctions::HasSignature(), offset is too far\n", testing::internal::GetCapturedStderr());
-  EXPECT_EQ(0, stream_.tellg());
-}
-
-TEST(Signature, AFileEndingBeforeTheSignatureIsGivenBackWhole) {
+    whole += static_cast<char>(i + 1);
+  whole += "DICMrest";
+  const struct {
+    std::string bytes;
+    ULONG offset;
+    const char* signature;
+    bool keep, matches;
+    std::string left;
+  } rows[] = {
+      {whole, 128, "DICM", true, true, "rest"},
+      {whole, 128, "DICM", false, true, whole},
+      {whole, 128, "DICX", true, false, whole},
+      {whole, 127, "\x80" "DIC", true, true, "Mrest"},
+      {whole.substr(0, 130), 128, "DICM", true, false, whole.substr(0, 130)},  // ends inside the signature
+      {whole.substr(0, 100), 128, "DICM", true, false, whole.substr(0, 100)},  // ends before it
+      {whole, 1000, "DICM", true, false, whole},
+      {whole, 1001, "DICM", true, false, whole},  // too far: not read at all
+  };
   testsupport::TempDir dir;
-  std::vector<unsigned char> bytes = PreambleFile();
-  bytes.resize(130);
-  testsupport::WriteBytes(dir.file("short.bin"), bytes);
-  std::ifstream stream(dir.file("short.bin"), std::ios::in | std::ios::binary);
-  EXPECT_FALSE(qzcIoFunctions::HasSignature(stream, 128, "DICM", 4, true));
-  EXPECT_FALSE(stream.fail());
-  EXPECT_EQ(0, stream.tellg());
-  std::vector<unsigned char> again(bytes.size());
-  EXPECT_TRUE(stream.read(reinterpret_cast<char*>(again.data()), std::streamsize(again.size())));
-  EXPECT_EQ(bytes, again);
+  testing::internal::CaptureStderr();
+  for (const auto& r : rows) {
+    testsupport::WriteText(dir.file("signed.bin"), r.bytes);
+    std::ifstream is(dir.file("signed.bin"), std::ios::binary);
+    EXPECT_EQ(r.matches, qzcIoFunctions::HasSignature(is, r.offset, r.signature, 4, r.keep)) << r.offset;
+    EXPECT_TRUE(is.good()) << r.offset;
+    EXPECT_EQ(r.left, std::string(std::istreambuf_iterator<char>(is), {})) << r.offset;
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[E] int qzcIoFunctions::HasSignature(), offset is too far\n");
 }
-
-}  // namespace

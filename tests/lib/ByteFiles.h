@@ -1,0 +1,55 @@
+// Byte-level fixtures of the library tests: the bytes a binary stream writes,
+// and a binary stream reading given bytes. Reports are captured for the life
+// of the fixture, so that no reported error ends the test program.
+#ifndef MEDCONV_TEST_LIB_BYTE_FILES_H
+#define MEDCONV_TEST_LIB_BYTE_FILES_H
+
+#include "lib/ifbstream.h"
+#include "lib/ofbstream.h"
+#include "ReportCapture.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<unsigned char>;
+
+class ByteFiles : public testing::Test {
+ protected:
+  // A file of the given bytes; its path.
+  std::string FileOf(const Bytes& bytes, const std::string& name = "in.bin") {
+    testsupport::WriteBytes(dir_.file(name), bytes);
+    return dir_.file(name);
+  }
+
+  // The bytes fill writes on a new stream with the default policy; whether
+  // the stream stayed good goes to writtenOk_.
+  Bytes Written(const std::function<void(ofbstream&)>& fill) {
+    {
+      ofbstream out(dir_.file("out.bin"));
+      fill(out);
+      writtenOk_ = out.good();
+    }
+    return testsupport::ReadBytes(dir_.file("out.bin"));
+  }
+
+  // A stream with the default policy over the given bytes, valid until the
+  // next call.
+  ifbstream& Reading(const Bytes& bytes) {
+    input_.reset(new ifbstream(FileOf(bytes)));
+    return *input_;
+  }
+
+  ReportCapture reports_;
+  testsupport::TempDir dir_;
+  bool writtenOk_ = false;
+
+ private:
+  std::unique_ptr<ifbstream> input_;
+};
+
+#endif
