@@ -84,9 +84,9 @@ TEST(CmdLineOptions, BooleanAndIntegerValues) {
     const char* name;
     bool fallback, value;
   } bools[] = {
-      {"out", false, true}, {"one", false, true},  {"zero", true, false},   {"up", false, true},
-      {"down", true, false}, {"yes", false, true}, {"no", true, false},     {"maybe", true, true},
-      {"maybe", false, false}, {"absent", true, true}, {"warn", true, true}, {"warn", false, false},
+      {"out", false, true},    {"one", false, true},   {"zero", true, false}, {"up", false, true},
+      {"down", true, false},   {"yes", false, true},   {"no", true, false},   {"maybe", true, true},
+      {"maybe", false, false}, {"absent", true, true}, {"warn", true, true},  {"warn", false, false},
   };
   for (const auto& b : bools)
     EXPECT_EQ(b.value, parser.GetBoolOption(b.name, b.fallback)) << b.name << " " << b.fallback;
@@ -97,8 +97,13 @@ TEST(CmdLineOptions, BooleanAndIntegerValues) {
     bool flag;
     int value;
   } ints[] = {
-      {"step", 1, false, 12},  {"empty", 7, false, 7},   {"empty", 7, true, 7},   {"minus", 7, false, -1},
-      {"absent", 7, false, 7}, {"absent", 7, true, -1},  {"r", 0, false, 2},
+      {"step", 1, false, 12},
+      {"empty", 7, false, 7},
+      {"empty", 7, true, 7},
+      {"minus", 7, false, -1},
+      {"absent", 7, false, 7},
+      {"absent", 7, true, -1},
+      {"r", 0, false, 2},
       // too large for 32 bits: saturates rather than wrapping to a small number
       {"huge", 0, false, 2147483647},
   };

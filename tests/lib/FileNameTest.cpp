@@ -7,17 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
-#include <string>
 #include <vector>
 
 using testsupport::TempDir;
-using testsupport::WriteText;
 
 TEST(FileName, DirectoryNameAndExtension) {
   const struct {
@@ -32,136 +30,77 @@ TEST(FileName, DirectoryNameAndExtension) {
       {"series.1/image", "series.1/", "image", "", "image"},  // a directory's dot is no extension
   };
   for (const auto& r : rows) {
-    SCOPED_TRACE(r.path);
     const qzcFileName name(r.path);
-    EXPECT_EQ(r.directory, name.GetDirectory());
-    EXPECT_EQ(r.name, name.GetName());
-    EXPECT_EQ(r.extension, name.GetExtension());
-    EXPECT_EQ(r.stem, name.GetNameWithoutExtension());
+    EXPECT_EQ(
+        name.GetDirectory() + "|" + name.GetName() + "|" + name.GetExtension() + "|" + name.GetNameWithoutExtension(),
+        std::string(r.directory) + "|" + r.name + "|" + r.extension + "|" + r.stem);
   }
 }
 
-namespace {
-
-// Points HOME at a folder (or unsets it) and works in another folder for
-// the life of the object.
-class SearchScope {
- public:
-  SearchScope(const char* home, const std::string& folder) : hadHome_(std::getenv("HOME") != nullptr) {
-    savedHome_ = hadHome_ ? std::getenv("HOME") : "";
-    home ? setenv("HOME", home, 1) : unsetenv("HOME");
-    char buffer[4096];
-    savedFolder_ = getcwd(buffer, sizeof buffer) ? buffer : "/";
-    EXPECT_EQ(0, chdir(folder.c_str()));
-  }
-  ~SearchScope() {
-    hadHome_ ? setenv("HOME", savedHome_.c_str(), 1) : unsetenv("HOME");
-    EXPECT_EQ(0, chdir(savedFolder_.c_str()));
-  }
-
- private:
-  bool hadHome_;
-  std::string savedHome_, savedFolder_;
-};
-
-}  // namespace
-
-// Each row puts copies of the file in some candidate folders ("work" is the
-// current folder, "lib" and "share/dicom" are under HOME); the first
-// candidate in order that holds it wins.
+// Each row puts the file in some candidate folders ("." is the working
+// folder, the others are under HOME) and looks it up from another name's
+// folder; the first candidate in order that holds it wins.
 TEST(FileName, LibrarySearchTakesTheFirstCandidateInOrder) {
   const std::string name = "medconv-library-search-test.din";  // in no system folder
   const struct {
-    std::vector<const char*> holders;
+    std::vector<std::string> holders;
     bool home;
-    const char *lookedUp, *subdirectory, *found;
+    const char *subdirectory, *found;
   } rows[] = {
-      // the current folder comes first and the directory given is ignored
-      {{"work", "lib"}, true, "/nowhere/at/all/", "dicom", "./"},
-      {{"lib", "share/dicom"}, true, "", "dicom", "HOME/lib/"},
-      // home's share folder needs a subdirectory of that name
-      {{"share/dicom"}, true, "", "dicom", "HOME/share/dicom/"},
-      {{"share/dicom"}, true, "", "", nullptr},
-      {{"share/dicom"}, true, "", "other", nullptr},
-      // without HOME the other candidates are still searched
-      {{"work"}, false, "", "dicom", "./"},
-      {{}, false, "", "dicom", nullptr},
+      {{".", "/lib"}, true, "dicom", "./"},
+      {{"/lib", "/share/dicom"}, true, "dicom", "HOME/lib/"},
+      {{"/share/dicom"}, true, "dicom", "HOME/share/dicom/"},
+      {{"/share/dicom"}, true, "", ""},  // the share folders need a subdirectory
+      {{"/share/dicom"}, true, "other", ""},
+      {{"."}, false, "dicom", "./"},
+      {{}, false, "dicom", ""},
   };
+  char saved[4096];
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
   for (const auto& r : rows) {
     TempDir home, work;
     for (const char* folder : {"/lib", "/share", "/share/dicom"})
-      ASSERT_EQ(0, mkdir((home.path() + folder).c_str(), 0755));
-    std::string trace;
-    for (const std::string holder : r.holders) {
-      WriteText((holder == "work" ? work.path() : home.path() + "/" + holder) + "/" + name, holder);
-      trace += holder + " ";
-    }
-    SCOPED_TRACE(trace + (r.home ? "HOME " : "no HOME ") + r.subdirectory);
-    SearchScope scope(r.home ? home.path().c_str() : nullptr, work.path());
-    std::string expected = r.found ? r.found + name : "";
-    if (expected.rfind("HOME", 0) == 0)
-      expected = home.path() + expected.substr(4);
-    EXPECT_EQ(expected, FindInLibraryDirectories(qzcFileName(r.lookedUp + name), r.subdirectory));
+      mkdir((home.path() + folder).c_str(), 0755);
+    for (const std::string& holder : r.holders)
+      testsupport::WriteText((holder == "." ? work.path() : home.path() + holder) + "/" + name, holder);
+    r.home ? setenv("HOME", home.path().c_str(), 1) : unsetenv("HOME");
+    ASSERT_EQ(chdir(work.path().c_str()), 0);
+    std::string found = FindInLibraryDirectories(qzcFileName("/nowhere/" + name), r.subdirectory);
+    if (found.rfind(home.path(), 0) == 0)
+      found = "HOME" + found.substr(home.path().size());
+    EXPECT_EQ(found, *r.found ? r.found + name : "") << r.holders.size() << " " << r.subdirectory;
+    ASSERT_EQ(chdir(saved), 0);
   }
+  savedHome.empty() ? unsetenv("HOME") : setenv("HOME", savedHome.c_str(), 1);
 }
 
-namespace {
-
-std::vector<std::string> NamesOf(const qzcFileNameList& list) {
-  return std::vector<std::string>(list.begin(), list.end());
-}
-
-class FileNameList : public testing::Test {
- protected:
-  void SetUp() override {
-    for (const char* name : {"c.dcm", "a.dcm", "e.dcm", "b.dcm", "d.dcm", "notes.txt"})
-      WriteText(folder_.file(name), name);
-  }
-  TempDir folder_;
-};
-
-}  // namespace
-
-TEST_F(FileNameList, MatchesComeUnsortedBeforeTheIteratorGiven) {
-  std::vector<std::string> directoryOrder;
-  DIR* directory = opendir(folder_.path().c_str());
-  ASSERT_NE(directory, nullptr);
-  while (const dirent* entry = readdir(directory))
-    if (std::string(entry->d_name).find(".dcm") != std::string::npos)
-      directoryOrder.push_back(folder_.file(entry->d_name));
-  closedir(directory);
-
+TEST(FileNameList, GlobInsertsMatchesBeforeTheIteratorOrComplains) {
+  TempDir folder;
+  for (const char* name : {"c.dcm", "a.dcm", "b.dcm", "notes.txt"})
+    testsupport::WriteText(folder.file(name), name);
   qzcFileNameList list;
   list.push_back(qzcFileName("first"));
   list.push_back(qzcFileName("last"));
   const qzcFileNameList::iterator last = std::next(list.begin());
-  EXPECT_EQ(last, list.glob(last, qzcFileName(folder_.file("*.dcm"))));
-  directoryOrder.insert(directoryOrder.begin(), "first");
-  directoryOrder.push_back("last");
-  EXPECT_EQ(directoryOrder, NamesOf(list));
-}
+  EXPECT_EQ(last, list.glob(last, qzcFileName(folder.file("*.dcm"))));
+  testing::internal::CaptureStderr();
+  list.glob(last, qzcFileName(folder.file("*.png")));
+  list.glob(last, qzcFileName(""));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Error while using system glob!"), std::string::npos);
+  ASSERT_EQ(list.size(), 5u);
+  EXPECT_EQ(list.front() + list.back(), "firstlast");
+  std::vector<std::string> matches(std::next(list.begin()), last);
+  std::sort(matches.begin(), matches.end());
+  EXPECT_EQ(matches, (std::vector<std::string>{folder.file("a.dcm"), folder.file("b.dcm"), folder.file("c.dcm")}));
 
-TEST_F(FileNameList, NoMatchOrEmptyPatternComplainsAndAddsNothing) {
-  for (const std::string& pattern : {folder_.file("*.png"), std::string()}) {
-    qzcFileNameList list;
-    list.push_back(qzcFileName("kept"));
-    testing::internal::CaptureStderr();
-    list.glob(list.end(), qzcFileName(pattern));
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("Error while using system glob!"), std::string::npos);
-    EXPECT_EQ(std::vector<std::string>{"kept"}, NamesOf(list)) << pattern;
-  }
-}
-
-TEST(FileNameListPrint, OneNamePerLineAndAFailedStreamIsReported) {
   ReportCapture reports;
-  qzcFileNameList list;
-  list.push_back(qzcFileName("b.dcm"));
-  list.push_back(qzcFileName("dir/a.dcm"));
   std::ostringstream out, failed;
   list.Print(out);
-  EXPECT_EQ("b.dcm\ndir/a.dcm\n", out.str());
-  EXPECT_EQ(0u, reports.ErrorCount());
+  const std::string printed = out.str();
+  EXPECT_EQ(printed.substr(0, 6) + printed.substr(printed.size() - 5), "first\nlast\n");
+  EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 5);
   failed.setstate(std::ios::badbit);
   list.Print(failed);
-  EXPECT_EQ(1u, reports.ErrorCount());
+  EXPECT_EQ(reports.ErrorCount(), 1u);
 }

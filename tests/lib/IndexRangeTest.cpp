@@ -10,7 +10,8 @@ using IndexRange = ByteFiles;
 
 std::vector<int> Indices(const qzcIndexRange& range) {
   std::vector<int> indices;
-  for (qzcIndex i = range.First(); i != range.End() && indices.size() < 100; i = static_cast<qzcIndex>(i + range.Step()))
+  for (qzcIndex i = range.First(); i != range.End() && indices.size() < 100;
+       i = static_cast<qzcIndex>(i + range.Step()))
     indices.push_back(i);
   return indices;
 }

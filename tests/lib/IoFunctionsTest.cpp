@@ -25,7 +25,10 @@ TEST(Signature, MatchKeptOrEveryByteGivenBackInOrder) {
       {whole, 128, "DICM", true, true, "rest"},
       {whole, 128, "DICM", false, true, whole},
       {whole, 128, "DICX", true, false, whole},
-      {whole, 127, "\x80" "DIC", true, true, "Mrest"},
+      {whole, 127,
+       "\x80"
+       "DIC",
+       true, true, "Mrest"},
       {whole.substr(0, 130), 128, "DICM", true, false, whole.substr(0, 130)},  // ends inside the signature
       {whole.substr(0, 100), 128, "DICM", true, false, whole.substr(0, 100)},  // ends before it
       {whole, 1000, "DICM", true, false, whole},

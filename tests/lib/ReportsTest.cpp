@@ -21,8 +21,9 @@ std::string Printed(const qzcException& report) {
 }  // namespace
 
 TEST(ReportPrint, KindTimeSignatureAndMessageLines) {
-  EXPECT_TRUE(std::regex_match(Printed(qzcError("bool f( int )", "value %d of %s", 7, "x")),
-                               std::regex(R"(>> \[E\] \[\d\d:\d\d:\d\d\]\n   bool f\( int \) {63}\n   value 7 of x\n)")));
+  EXPECT_TRUE(
+      std::regex_match(Printed(qzcError("bool f( int )", "value %d of %s", 7, "x")),
+                       std::regex(R"(>> \[E\] \[\d\d:\d\d:\d\d\]\n   bool f\( int \) {63}\n   value 7 of x\n)")));
   // The signature fills 76 columns, cut with dots only beyond them; no
   // message, no message line.
   const std::string exact(76, 's'), longer = std::string(73, 'a') + "bcde";

@@ -12,9 +12,15 @@ TEST(StringFields, CountGetFindAndSet) {
     unsigned count, field;
     const char* got;
   } rows[] = {
-      {"", ":", 1, 1, ""},           {"40:400", ":", 2, 0, ""},        {":", ":", 2, 1, ""},
-      {"a::b", ":", 3, 2, ""},       {"a::b", ":", 3, 3, "b"},         {"x|y|z", "|", 3, 2, "y"},
-      {"max", ":", 1, 2, ""},        {"max:acc.dcm", "", 2, 2, "acc.dcm"}, {"max:acc.dcm", ":", 2, 1, "max"},
+      {"", ":", 1, 1, ""},
+      {"40:400", ":", 2, 0, ""},
+      {":", ":", 2, 1, ""},
+      {"a::b", ":", 3, 2, ""},
+      {"a::b", ":", 3, 3, "b"},
+      {"x|y|z", "|", 3, 2, "y"},
+      {"max", ":", 1, 2, ""},
+      {"max:acc.dcm", "", 2, 2, "acc.dcm"},
+      {"max:acc.dcm", ":", 2, 1, "max"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(std::string(r.text) + " field " + std::to_string(r.field));
@@ -25,8 +31,12 @@ TEST(StringFields, CountGetFindAndSet) {
     const char *text, *field;
     unsigned index;
   } finds[] = {
-      {"cur_nm:ren_o", "ren_o", 2}, {"cur_nm:ren_ox", "ren_o", 0}, {"cur_nm:ren_o", "cur_nm", 1},
-      {"a::b", "", 2},              {"", "", 1},                   {"ab", "a", 0},
+      {"cur_nm:ren_o", "ren_o", 2},
+      {"cur_nm:ren_ox", "ren_o", 0},
+      {"cur_nm:ren_o", "cur_nm", 1},
+      {"a::b", "", 2},
+      {"", "", 1},
+      {"ab", "a", 0},
   };
   for (const auto& f : finds)
     EXPECT_EQ(f.index, qzcString(f.text).FindField(f.field, ":")) << f.text << " / " << f.field;
@@ -36,8 +46,12 @@ TEST(StringFields, CountGetFindAndSet) {
     unsigned field;
     const char *value, *sep, *result;
   } sets[] = {
-      {"a", 3, "x", ":", "a::x"},       {"a:b:c:d", 3, "x", ":", "a:b:x:d"}, {"old:keep", 1, "new", ":", "new:keep"},
-      {"a:b", 2, "longer", ":", "a:longer"}, {"", 2, "v", "|", "|v"},        {"a:b", 0, "x", ":", "a:b"},
+      {"a", 3, "x", ":", "a::x"},
+      {"a:b:c:d", 3, "x", ":", "a:b:x:d"},
+      {"old:keep", 1, "new", ":", "new:keep"},
+      {"a:b", 2, "longer", ":", "a:longer"},
+      {"", 2, "v", "|", "|v"},
+      {"a:b", 0, "x", ":", "a:b"},
   };
   for (const auto& r : sets) {
     qzcString text(r.text);
@@ -57,13 +71,25 @@ TEST(StringJustified, CutsWithDotsOrPadsWithTheFill) {
     char fill;
     const char* result;
   } rows[] = {
-      {"abcdefgh", 6, L, ' ', "abc..."},  {"abcdefgh", 6, R, ' ', "...fgh"}, {"abcdefgh", 6, C, ' ', "ab...h"},
-      {"abcdefgh", 5, L, ' ', "ab..."},   {"abcdefgh", 5, R, ' ', "...gh"},  {"abcdefgh", 5, C, ' ', "a...h"},
-      {"abcdefgh", 4, L, ' ', "abcd"},    {"abcdefgh", 4, R, ' ', "efgh"},   {"abcdefgh", 4, C, ' ', "abgh"},
-      {"abcdefgh", 7, C, ' ', "ab...gh"}, {"abcdefgh", 0, C, ' ', ""},       {"abcdefgh", 1, C, ' ', "h"},
-      {"abc", 6, L, '-', "abc---"},       {"abc", 6, R, '-', "---abc"},      {"abc", 6, C, '-', "-abc--"},
+      {"abcdefgh", 6, L, ' ', "abc..."},
+      {"abcdefgh", 6, R, ' ', "...fgh"},
+      {"abcdefgh", 6, C, ' ', "ab...h"},
+      {"abcdefgh", 5, L, ' ', "ab..."},
+      {"abcdefgh", 5, R, ' ', "...gh"},
+      {"abcdefgh", 5, C, ' ', "a...h"},
+      {"abcdefgh", 4, L, ' ', "abcd"},
+      {"abcdefgh", 4, R, ' ', "efgh"},
+      {"abcdefgh", 4, C, ' ', "abgh"},
+      {"abcdefgh", 7, C, ' ', "ab...gh"},
+      {"abcdefgh", 0, C, ' ', ""},
+      {"abcdefgh", 1, C, ' ', "h"},
+      {"abc", 6, L, '-', "abc---"},
+      {"abc", 6, R, '-', "---abc"},
+      {"abc", 6, C, '-', "-abc--"},
       // a wrong type keeps the text, and complains unless it already fits
-      {"abcd", 4, 3, ' ', "abcd"},        {"abcdefgh", 4, 3, ' ', "abcdefgh"}, {"abc", 6, -1, ' ', "abc"},
+      {"abcd", 4, 3, ' ', "abcd"},
+      {"abcdefgh", 4, 3, ' ', "abcdefgh"},
+      {"abc", 6, -1, ' ', "abc"},
   };
   testing::internal::CaptureStderr();
   for (const auto& r : rows)
