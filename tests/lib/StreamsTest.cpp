@@ -1,9 +1,11 @@
 // Binary file streams: byte layouts under every policy, string rules, reads
-// that stay inside the file, and the policy word's manipulators and names.
+// that stay inside the file, and the signature test on binary input.
+#include "lib/qzcIoFunctions.h"
 #include "ByteFiles.h"
 
 #include <sys/stat.h>
 
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -119,6 +121,9 @@ TEST_F(Streams, ReadsFollowThePolicyAndStopAtTheEndOfTheFile) {
        "5 513 3 1027 65285 0 fail"},
       // One NUL of an even length goes under pad_null; spaces go under the
       // trimming bits unless there is nothing else.
+      {{0, 1},
+       {Apply(big_endian), Apply(pad_none), Apply(pad_spc), Apply(str_rmv_none), Apply(str_size_4), Read<UWORD>()},
+       "1 ok"},
       {{'A', 'B', 0, 0, 'A', 'B', 0, 'A', 0},
        {Apply(pad_null), Text(4), Text(3), Apply(pad_none), Text(2)},
        "[AB\\0] [AB\\0] [A\\0] ok"},
@@ -217,33 +222,35 @@ TEST_F(Streams, StandardStreamNamesAreRefusedAndFilesAreWritableByTheGroup) {
   EXPECT_EQ(status.st_mode & 0777, 0664u);
 }
 
-TEST(Policy, ManipulatorsReplaceTheirGroupAndPrintTheirNames) {
+// A match is kept or every byte given back in order; so is a file too short;
+// an offset too far is not read at all.
+TEST_F(Streams, SignatureMatchKeptOrEveryByteGivenBack) {
+  std::string whole;
+  for (int i = 0; i < 128; ++i)
+    whole += static_cast<char>(i + 1);
+  whole += "DICMrest";
   const struct {
-    iobsManipulator manipulator;
-    ULONG before, after;
+    std::string bytes;
+    ULONG offset;
+    const char* signature;
+    bool keep, matches;
+    std::string left;
   } rows[] = {
-      {little_endian, 0xFFFFFFFF, 0xFFFFFFFD},
-      {big_endian, 0, 0x0002},
-      {pad_none, 0xFFFFFFFF, 0xFFFFFFCF},
-      {pad_spc, 0x0020, 0x0010},
-      {pad_null, 0x0010, 0x0020},
-      {str_rmv_none, 0xFFFFFFFF, 0xFFFFFF3F},
-      {str_rmv_lts, 0, 0x00C0},
-      {str_size_2, 0x0200, 0x0100},
-      {str_size_4, 0x0100, 0x0200},
-      {implicit_little_endian, 0x1CF3, 0x24F1},
-      {implicit_big_endian, 0x1CF3, 0x24F2},
-      {explicit_little_endian, 0x1CF3, 0x28F1},
-      {explicit_big_endian, 0x1CF3, 0x28F2},
+      {whole, 128, "DICM", true, true, "rest"},
+      {whole, 128, "DICM", false, true, whole},
+      {whole, 128, "DICX", true, false, whole},
+      {whole, 127, "\200DIC", true, true, "Mrest"},
+      {whole.substr(0, 130), 128, "DICM", true, false, whole.substr(0, 130)},  // ends inside the signature
+      {whole.substr(0, 100), 128, "DICM", true, false, whole.substr(0, 100)},  // ends before it
+      {whole, 1000, "DICM", true, false, whole},
+      {whole, 1001, "DICM", true, false, whole},  // too far: not read at all
   };
+  testing::internal::CaptureStderr();
   for (const auto& r : rows) {
-    iobs policy(r.before);
-    EXPECT_EQ(r.manipulator(policy).GetBFlags(), r.after) << std::hex << r.before;
+    std::istream& is = Reading(Bytes(r.bytes.begin(), r.bytes.end()));
+    EXPECT_EQ(r.matches, qzcIoFunctions::HasSignature(is, r.offset, r.signature, 4, r.keep)) << r.offset;
+    EXPECT_TRUE(is.good()) << r.offset;
+    EXPECT_EQ(r.left, std::string(std::istreambuf_iterator<char>(is), {})) << r.offset;
   }
-  std::ostringstream os;
-  os << iobs(0x00C0) << iobs(0x0632) << iobs(0x3901);
-  EXPECT_EQ(os.str(),
-            "|str_rmv_ls|str_rmv_ts|str_rmv_lts|"
-            "|big endian|pad_spc|pad_null|str_size_4|implicit_hint|"
-            "|little endian|str_size_2|explicit_hint|");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[E] int qzcIoFunctions::HasSignature(), offset is too far\n");
 }
