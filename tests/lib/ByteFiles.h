@@ -1,6 +1,5 @@
-// Byte-level fixtures of the library tests: the bytes a binary stream writes,
-// and a binary stream reading given bytes. Reports are captured for the life
-// of the fixture, so that no reported error ends the test program.
+// The library tests' fixture for byte files: what a binary stream writes, and
+// a binary stream reading given bytes. Reports are captured meanwhile.
 #ifndef MEDCONV_TEST_LIB_BYTE_FILES_H
 #define MEDCONV_TEST_LIB_BYTE_FILES_H
 
@@ -26,8 +25,7 @@ class ByteFiles : public testing::Test {
     return dir_.file(name);
   }
 
-  // The bytes fill writes on a new stream with the default policy; whether
-  // the stream stayed good goes to writtenOk_.
+  // The bytes fill writes on a new stream; writtenOk_ tells whether it stayed good.
   Bytes Written(const std::function<void(ofbstream&)>& fill) {
     {
       ofbstream out(dir_.file("out.bin"));
@@ -37,8 +35,7 @@ class ByteFiles : public testing::Test {
     return testsupport::ReadBytes(dir_.file("out.bin"));
   }
 
-  // A stream with the default policy over the given bytes, valid until the
-  // next call.
+  // A stream over the given bytes, valid until the next call.
   ifbstream& Reading(const Bytes& bytes) {
     input_.reset(new ifbstream(FileOf(bytes)));
     return *input_;
