@@ -60,6 +60,11 @@ TEST(Report, TextForm) {
   EXPECT_EQ(rows[0].printed.substr(0, 7), ">> [W] ");
   const std::string longText(5000, 'z');
   EXPECT_EQ(qzcError("f", "<%s>", longText.c_str()).GetMessage(), "<" + longText + ">");
+  std::ostringstream failed;  // a failed stream is told on standard error
+  failed.setstate(std::ios::badbit);
+  testing::internal::CaptureStderr();
+  qzcError("f", "m").Print(failed);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("While sending contents"), std::string::npos);
 }
 
 TEST_F(Objects, ReportBinaryFormIsLengthPrefixedTextsAndTime) {
