@@ -45,6 +45,9 @@ TEST(CmdLineOptions, MatchingRulesOfBothQueries) {
       {{"--warn=n"}, "wa", 0, "<none>"},
       // a longer word: no option, but a value
       {{"--names"}, "name", 0, "s"},
+      // long names are never looked up in clusters, nor letters in long words
+      {{"-wp", "+w", "--warn=n"}, "warn", 2, "n"},
+      {{"--w", "-wp"}, "w", 1, "p"},
       // a bare double hyphen matches every long name, never a letter
       {{"--"}, "help", 2, "<none>"},
       {{"--"}, "w", 0, "<none>"},
@@ -125,6 +128,8 @@ TEST(CmdLineWords, SplittingFileArgumentsAndReset) {
   const char* argv[] = {"--help", "-w"};
   qzcCmdLineParser named;
   named.AddParameters(1, argv);
+  EXPECT_NE(0, named.AddParameters(1, nullptr));
+  EXPECT_EQ(1, named.GetCount());
   EXPECT_EQ(0, named.HasOption("help"));
   named.AddParameters(2, argv);
   EXPECT_EQ(2, named.HasOption("help"));
