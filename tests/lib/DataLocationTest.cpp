@@ -154,4 +154,5 @@ TEST_F(DataLocation, WriteGivesByteLengthThenDataInTheStreamOrder) {
   WrittenWith(empty, pad_null);
   EXPECT_FALSE(writtenOk_);
   EXPECT_TRUE(Reported("can not send UNDEFINED instance to binary file stream!"));
+  EXPECT_EQ(reports_.ErrorCount(), 5u);
 }

@@ -181,6 +181,7 @@ TEST(FileNameList, GlobInsertsMatchesBeforeTheIteratorOrComplains) {
   std::ostringstream out, failed;
   list.Print(out);
   EXPECT_EQ(out.str(), "first\n" + inserted[0] + "\n" + inserted[1] + "\n" + inserted[2] + "\nlast\n");
+  EXPECT_EQ(reports.ErrorCount(), 0u);
   failed.setstate(std::ios::badbit);
   list.Print(failed);
   EXPECT_EQ(reports.ErrorCount(), 1u);
