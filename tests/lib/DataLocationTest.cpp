@@ -125,6 +125,9 @@ TEST_F(DataLocation, PrintDescribesEachModeAndRestoresTheStreamFormat) {
   ASSERT_TRUE(owned.AllocateMemory());
   EXPECT_EQ(Printed(owned).rfind("2 * 4 bytes in allocated memory at 0x", 0), 0u);
   EXPECT_EQ(Printed(qzcDataLocation<UBYTE>()), "UNDEFINED");
+  ULONG shared[2];
+  owned.SetMemoryLocation(shared);  // frees the block it owned, and owns none
+  EXPECT_FALSE(owned.IsOwned());
   std::ostringstream os;
   owned.Print(os);
   os << 255;
