@@ -46,7 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   fuzzsupport::BeginInput();
   const qzmPixelLayout layout = ReadLayout(data);
-  if (layout.FrameBytes() > MaxFrameBytes)
+  // Frames without pixels are refused when the frame is built, before any
+  // decoder sees them.
+  if (layout.FrameBytes() == 0 || layout.FrameBytes() > MaxFrameBytes)
     return 0;
   // A buffer of its own, so that a read before the stream is caught too.
   const std::vector<UBYTE> stream(data + LayoutBytes, data + size);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,11 @@ struct Target {
   const char* name;
   int (*entry)(const std::uint8_t*, std::size_t);
 };
+
+// How test listings show a target.
+void PrintTo(const Target& target, std::ostream* os) {
+  *os << target.name;
+}
 
 const Target Targets[] = {
 #define FUZZ_TARGET(name) {#name, Replay_##name},
