@@ -37,23 +37,6 @@ bool qzmMedicalFrame::Structure::Sample::IsAddressable() const {
          HighBit < BitsAllocated;
 }
 
-SLONG qzmMedicalFrame::Structure::Sample::NumberOf(UWORD stored) const {
-  if (PixelRepresentation != 1 || BitsStored == 0 || BitsStored > 16)
-    return stored;
-  const SLONG sign = SLONG(1) << (BitsStored - 1);
-  return SLONG(stored ^ sign) - sign;
-}
-
-bool qzmMedicalFrame::IsPaddingStored(UWORD stored) const {
-  if (!HasPixelPaddingValue)
-    return false;
-  // Two's complement padding is compared in the stored bits: -2000 is 0x830
-  // in 12 bits.
-  if (Structure.Sample.PixelRepresentation == 1)
-    return stored == (UWORD(PixelPaddingValue) & Structure.Sample.StoredMask);
-  return stored == UWORD(PixelPaddingValue);
-}
-
 qzmMedicalFrame::qzmMedicalFrame() {
   Reset();
 }

@@ -252,7 +252,12 @@ namespace {
 // top-left pixel.
 void HalveNarrow(qzmMedicalFrame& frame, bool averaged) {
   qzmPixelSamples pixels = SamplesOf(frame);
-  const struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
+  // Copies: the writes to the samples must not make the loop read the
+  // frame's fields again.
+  const struct qzmMedicalFrame::Structure::Sample sample = frame.Structure.Sample;
+  const bool hasPadding = frame.HasPixelPaddingValue;
+  // Unsigned samples without padding: the sum of the four shifted right by 2.
+  const bool plain = !hasPadding && sample.PixelRepresentation != 1;
   const ULONG columns = frame.Structure.Columns, spp = frame.Structure.SamplesPerPixel;
   const ULONG rows = frame.Structure.Rows / 2u, halfColumns = columns / 2;
   for (ULONG i = 0; i < rows; ++i)
@@ -263,12 +268,19 @@ void HalveNarrow(qzmMedicalFrame& frame, bool averaged) {
           pixels.Copy(out * spp + s, topLeft * spp + s);
         continue;
       }
+      if (plain) {
+        const ULONG sum = ULONG(Stored(sample, pixels.Get(topLeft))) + Stored(sample, pixels.Get(topLeft + 1)) +
+                          Stored(sample, pixels.Get(topLeft + columns)) +
+                          Stored(sample, pixels.Get(topLeft + columns + 1));
+        pixels.Set(out, (sum >> 2) << sample.LowBit);
+        continue;
+      }
       // Signed samples are averaged as the numbers they stand for: as
       // unsigned words, -2 and 2 would average to -32768.
       SLONG sum = 0, kept = 0;
       for (const ULONG k : {topLeft, topLeft + 1, topLeft + columns, topLeft + columns + 1}) {
         const UWORD v = Stored(sample, pixels.Get(k));
-        if (!frame.IsPaddingStored(v)) {
+        if (!hasPadding || !frame.IsPaddingStored(v)) {
           sum += sample.NumberOf(v);
           ++kept;
         }

@@ -126,10 +126,11 @@ void WriteStoredValues(const qzmMedicalFrame& frame, const qzmPixelSamples& pixe
   const ULONG count = frame.Structure.NumberOfSamples;
   const UWORD lowBit = sample.LowBit, mask = sample.StoredMask;
   const UWORD replacement = frame.PaddingReplacement;
+  const bool hasPadding = frame.HasPixelPaddingValue;
   pixels.Read([&](auto sampleAt) {
     for (ULONG k = 0; k < count; ++k) {
       const UWORD v = UWORD((sampleAt(k) >> lowBit) & mask);
-      raw[k] = Unit(frame.IsPaddingStored(v) ? replacement : v);
+      raw[k] = Unit(hasPadding && frame.IsPaddingStored(v) ? replacement : v);
     }
   });
 }

@@ -52,7 +52,12 @@ class qzmMedicalFrame {
       bool IsWide() const { return BitsAllocated > 16; }
       // The number a stored value of up to 16 bits stands for: for two's
       // complement samples, the stored bits sign-extended from BitsStored.
-      SLONG NumberOf(UWORD stored) const;
+      SLONG NumberOf(UWORD stored) const {
+        if (PixelRepresentation != 1 || BitsStored == 0 || BitsStored > 16)
+          return stored;
+        const SLONG sign = SLONG(1) << (BitsStored - 1);
+        return SLONG(stored ^ sign) - sign;
+      }
     };
 
     struct Sample Sample;
@@ -177,7 +182,15 @@ class qzmMedicalFrame {
   ULONG StoredSampleCount() const;
   // True when a stored value is the padding value: for two's complement
   // samples in the stored bits, so that 12-bit -2000 is found.
-  bool IsPaddingStored(UWORD stored) const;
+  bool IsPaddingStored(UWORD stored) const {
+    if (!HasPixelPaddingValue)
+      return false;
+    // Two's complement padding is compared in the stored bits: -2000 is
+    // 0x830 in 12 bits.
+    if (Structure.Sample.PixelRepresentation == 1)
+      return stored == (UWORD(PixelPaddingValue) & Structure.Sample.StoredMask);
+    return stored == UWORD(PixelPaddingValue);
+  }
 
   // --- pixel data preparation ---
   bool ArePixelsReady();
