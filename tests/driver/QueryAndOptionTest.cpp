@@ -114,13 +114,13 @@ TEST_F(MedconvTest, OptionErrorsEndTheRunBeforeAnyFile) {
       {"--mask", "missing argument(s) to --mask!", 1},
       {"--mask=zero", "unable to load mask mask-zero.bmp!", 1},
       {"--mask=zero:none.bmp", "unable to load mask none.bmp!", 1},
-      {"--size=512", "missing/wrong arguments to --size!", 0},
-      {"--spacing=0.5", "missing/wrong arguments to --spacing!", 0},
-      {"--padding", "missing/wrong arguments to --padding!", 0},
-      {"--sample=", "missing/wrong arguments to --sample!", 0},
-      {"--step", "missing argument to --step!", 0},
-      {"--step=0", "wrong argument to --step (0)!", 0},
-      {"--step=65536", "wrong argument to --step (0)!", 0},
+      {"--size=512", "missing/wrong arguments to --size!", 1},
+      {"--spacing=0.5", "missing/wrong arguments to --spacing!", 1},
+      {"--padding", "missing/wrong arguments to --padding!", 1},
+      {"--sample=", "missing/wrong arguments to --sample!", 1},
+      {"--step", "missing argument to --step!", 1},
+      {"--step=0", "wrong argument to --step (0)!", 1},
+      {"--step=65536", "wrong argument to --step (0)!", 1},
   };
   for (const auto& refusal : refusals) {
     const auto run = Medconv(std::string(refusal.option) + " -t x.dcm");
@@ -183,9 +183,10 @@ TEST_F(MedconvTest, AccumulationBufferIsSavedAfterTheLoop) {
   EXPECT_TRUE(Exists("sum.dcm"));
   EXPECT_FALSE(Exists("sub/sum.dcm"));
 
-  // A buffer that cannot be saved is a warning; the run still succeeds.
+  // A buffer that cannot be saved is a warning; the run goes to its end but
+  // fails.
   run = Medconv("--acc=max:no/such/folder/sum.dcm a.dcm");
-  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.out.find(">> [W] ["));
   EXPECT_NE(std::string::npos, run.out.find("   unable to save accumulated buffer!\n")) << run.out;
 }

@@ -80,6 +80,7 @@ TEST_F(ImageCommand, MaskAndZeroWidthWindow) {
     EXPECT_EQ(row.image, Bytes(file.begin() + 1078, file.end()));
   }
   WriteBmp("mask-zero.bmp", {1, 0, 0, 0}, "MONOCHROME2");
+  testsupport::Run("mkdir out", dir.path());
   EXPECT_EQ(0, Medconv("-w --resample=no --mask=zero --to=out/ mr.dcm").status);
 }
 

@@ -52,6 +52,13 @@ TEST(ReportPrint, KindTimeSignatureAndMessageLines) {
   EXPECT_EQ(Lines(Printed(qzcError(longer.c_str())))[1], "   " + std::string(73, 'a') + "...");
 }
 
+TEST(ReportPrint, BytesOutsidePrintableAsciiAreEscaped) {
+  // A damaged value quoted in a message: control bytes, DEL, high bytes.
+  const char raw[] = {'O', 'K', '\n', '\x1b', '[', '\x7f', '\xc3', '\xa9', ' ', '~', 0};
+  EXPECT_EQ(qzcError("f", "wrong VR %s!", raw).GetMessage(), "wrong VR OK\\x0A\\x1B[\\x7F\\xC3\\xA9 ~!");
+  EXPECT_EQ(Lines(Printed(qzcWarning("f", "%s", "a\tb"))).size(), 3u);
+}
+
 TEST(ReportPrint, LongMessageGrowsAndFailedStreamIsEchoedOnStandardError) {
   const std::string longText(5000, 'z');
   EXPECT_EQ(qzcError("f", "<%s>", longText.c_str()).GetMessage(), "<" + longText + ">");
