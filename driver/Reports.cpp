@@ -156,8 +156,12 @@ void PrintVersion() {
   qzmDicomDataElementDictionary dictionary;
   const bool found = dictionary.AutoLoad();
   std::cout << "  - DICOM dictionary ";
-  if (found)
-    std::cout << dictionary.label << " (" << dictionary.size() << " data elements)";
+  if (found) {
+    std::cout << dictionary.source;
+    if (!dictionary.label.empty())
+      std::cout << " [" << dictionary.label << "]";
+    std::cout << " (" << dictionary.size() << " data elements)";
+  }
   else
     std::cout << "(not found)";
   std::cout << std::endl;
