@@ -100,7 +100,7 @@ bool SelectFrames(const qzcCmdLineParser& parser, UWORD frameCount, FrameSelecti
   return true;
 }
 
-// Step 2: what the settings supply to a frame that lacks it.
+// What the settings supply to a frame that lacks it.
 void ApplySettings(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionSettings& settings) {
   if (!frame.HasPixelSpacing && settings.HasPixelSpacing) {
     frame.HasPixelSpacing = true;
@@ -135,7 +135,8 @@ bool ReadKeywordOption(const qzcCmdLineParser& parser, const char* name, const c
   return false;
 }
 
-// Steps 5 to 8: the conversion context of the writers.
+// The conversion context of the writers: compression, resampling,
+// windowing and standard output.
 bool ReadContext(const qzcCmdLineParser& parser, Context& context) {
   static const char* const compressions[4] = {"no", "default", "fast", "best"};
   static const char* const methods[4] = {"no", "shift", "near", "linear"};
@@ -240,7 +241,7 @@ bool ProcessFrame(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
   return true;
 }
 
-// Step 15: --get=max:min:mean on the message channel.
+// --get=max:min:mean on the message channel.
 bool PrintStatistics(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
   std::ostream* out = qzcException::messageChannel.Active();
   if (!out || !parser.HasOption("get"))
@@ -318,7 +319,8 @@ bool WriteOutputs(const Output& output, qzmMedicalFrame& frame) {
   return true;
 }
 
-// Steps 2 to 16 for one built frame; false when an option error ends the file.
+// Everything done to one built frame, from the settings to the writers;
+// false when an option error ends the file.
 bool ConvertFrame(qzmMedicalFrame& frame, UWORD number, UWORD frameCount, bool whole, qzmDicomDataElementSet& set,
                   const qzcCmdLineParser& parser, const qzmMedicalFrame::ConversionSettings& settings,
                   const qzcString& outputDirectory, const qzcString& inputName) {

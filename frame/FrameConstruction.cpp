@@ -101,7 +101,7 @@ bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
 bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n);
 bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n);
 
-// Steps 5 to 9: size, photometric interpretation, samples, planes.
+// Size, photometric interpretation, samples per pixel and planar configuration.
 bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   struct qzmMedicalFrame::Structure& structure = frame.Structure;
   structure.Rows = FirstUS(set, RowsTag);
@@ -167,7 +167,8 @@ bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   return true;
 }
 
-// Steps 10 and 11, and the refusal of layouts the pixel code cannot address.
+// Pixel representation and the bits of a sample, and the refusal of layouts
+// the pixel code cannot address.
 bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
   sample.PixelRepresentation = FirstUS(set, PixelRepresentationTag);
@@ -200,7 +201,7 @@ bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
   return true;
 }
 
-// Steps 12 to 14.
+// Pixel spacing, slice thickness and the padding value.
 void ReadSpacingAndPadding(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   frame.HasPixelSpacing = Find(set, PixelSpacingTag) != nullptr;
   if (frame.HasPixelSpacing) {
@@ -219,7 +220,7 @@ void ReadSpacingAndPadding(qzmMedicalFrame& frame, const qzmDicomDataElementSet&
   }
 }
 
-// Step 15: the colour lookup tables of PALETTE COLOR and ARGB frames.
+// The colour lookup tables of PALETTE COLOR and ARGB frames.
 bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   const struct qzmMedicalFrame::Structure& structure = frame.Structure;
   frame.HasClut = false;
@@ -270,7 +271,7 @@ bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   return true;
 }
 
-// Steps 16 to 18: window, rescale and their defaults.
+// Window, rescale and their defaults.
 bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   struct qzmMedicalFrame::Windowing& windowing = frame.Windowing;
   windowing.HasWindowing = false;
@@ -302,7 +303,7 @@ bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   return true;
 }
 
-// Step 20: the frame's fragments, located through the Basic Offset Table.
+// The frame's fragments, located through the Basic Offset Table.
 // Only the item header and the table are read; every offset is checked
 // against the element before the view is made.
 bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n) {
@@ -357,7 +358,7 @@ bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValu
   return true;
 }
 
-// Step 21: a view on the frame's bytes or words, which must lie within the
+// A view on the frame's bytes or words, which must lie within the
 // element.
 bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n) {
   const struct qzmMedicalFrame::Structure& structure = frame.Structure;
@@ -402,9 +403,23 @@ qzmMedicalFrame::qzmMedicalFrame(const qzmDicomDataElementSet& set, const UWORD 
   }
 }
 
+// A count that is not a number, is negative or does not fit 16 bits is
+// refused, with 0 frames, rather than wrapped.
 UWORD qzmMedicalFrame::FrameCountOf(const qzmDicomDataElementSet& set) {
   const qzmDicomDataElementValue* frames = Find(set, NumberOfFramesTag);
-  return frames ? UWORD(std::strtol(frames->IS().c_str(), nullptr, 10)) : 1;
+  if (!frames)
+    return 1;
+  const qzcString text = frames->IS();
+  char* end = nullptr;
+  const long count = std::strtol(text.c_str(), &end, 10);
+  while (*end == ' ')
+    ++end;
+  if (*end == '\0' && count >= 0 && count <= 65535)
+    return UWORD(count);
+  qzcError("static UWORD qzmMedicalFrame::FrameCountOf( const qzmDicomDataElementSet& )",
+           "wrong Number of Frames %s!", text.c_str())
+      .Report();
+  return 0;
 }
 
 bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD frame) {

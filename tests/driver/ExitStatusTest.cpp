@@ -37,6 +37,11 @@ TEST_F(ExitStatusTest, EveryOutcomeAsARow) {
       {"--acc=max:no/such/folder/acc.dcm good1.dcm", 1, "", ""},
       // No frame can be built: an image set without pixels.
       {"-w --frame=1 good1.dcm nopixels.dcm", 1, "unable to build frame 1 !", "good1.dcm.bmp"},
+      // A Number of Frames that is not a count of frames is refused, not wrapped.
+      {"-w frames-1.dcm", 1, "wrong Number of Frames -1!", ""},
+      {"-w frames70000.dcm", 1, "wrong Number of Frames 70000!", ""},
+      {"-w framesabc.dcm", 1, "wrong Number of Frames abc!", ""},
+      {"-w --frame=1 frames1.dcm", 0, "", "frames1.dcm.bmp"},
       // An option that ends the file.
       {"-p7 good1.dcm", 1, "wrong parameters for -p!", ""},
       // Option errors: no file is processed.
@@ -53,6 +58,11 @@ TEST_F(ExitStatusTest, EveryOutcomeAsARow) {
       {"--jobs=two -w good1.dcm", 1, "wrong argument two to --jobs!", ""},
   };
   Write("nopixels.dcm", PatientSet());
+  for (const char* count : {"-1", "70000", "abc", "1"}) {
+    samplewriter::SampleSet set = SmallImageSet();
+    set.Text(0x0028, 0x0008, "IS", count);
+    Write(std::string("frames") + count + ".dcm", set);
+  }
   for (const auto& row : rows) {
     SCOPED_TRACE(row.arguments);
     testsupport::Run("rm -f *.bmp *.txt out/*", dir.path());
