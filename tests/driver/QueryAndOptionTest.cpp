@@ -25,28 +25,29 @@ TEST_F(MedconvTest, HelpHasItsLinesAndWinsOverVersion) {
   const auto run = Medconv("--version --help x.dcm");
   EXPECT_EQ(0, run.status);
   const auto lines = Lines(run.out);
-  ASSERT_EQ(73u, lines.size());
+  ASSERT_EQ(74u, lines.size());
   const std::pair<int, const char*> known[] = {
       {0, "Usage: medconv [options...] [files...]"},
       {5, "  --name[=y|n]    : display name of file being processed, yes|no(default)"},
       {10, "  --warn[=y|n]    : display warnings, yes(default)|no"},
-      {16, "Renaming:"},
-      {25, "    alias  : 0 = cur_nm:cur_fr0"},
-      {31, "             "},
-      {32, "Anonymizing:"},
-      {49, "  --out[=y|n]          : output to stdout, yes|no(default)"},
-      {65, "  -p[0|1]              : PNG   (0: include tags as tEXt (default), 1: do not)"},
-      {66, "  -r[0|1|2]            : RAW   (0: little (default), 1: big endian, 2: extract)"},
-      {67, "  -t[0|1]              : TEXT  (0: write to file (default), 1: dump to stdout)"},
-      {68, "  -w                   : BMP"},
+      {12, "  --jobs[=n]      : convert n files at a time (default: one per processor), same outputs"},
+      {17, "Renaming:"},
+      {26, "    alias  : 0 = cur_nm:cur_fr0"},
+      {32, "             "},
+      {33, "Anonymizing:"},
+      {50, "  --out[=y|n]          : output to stdout, yes|no(default)"},
+      {66, "  -p[0|1]              : PNG   (0: include tags as tEXt (default), 1: do not)"},
+      {67, "  -r[0|1|2]            : RAW   (0: little (default), 1: big endian, 2: extract)"},
+      {68, "  -t[0|1]              : TEXT  (0: write to file (default), 1: dump to stdout)"},
+      {69, "  -w                   : BMP"},
   };
   for (const auto& line : known)
     EXPECT_EQ(line.second, lines[line.first]) << "line " << line.first + 1;
   for (int alias = 1; alias < RenameAliasCount; ++alias)
-    EXPECT_EQ("             " + std::to_string(alias) + " = " + RenameAliases[alias], lines[25 + alias]);
-  EXPECT_EQ(0u, lines[70].find("Report bugs to "));
-  EXPECT_EQ(0u, lines[71].find("More informations at "));
-  for (int empty : {12, 15, 37, 46, 53, 60, 69, 72})
+    EXPECT_EQ("             " + std::to_string(alias) + " = " + RenameAliases[alias], lines[26 + alias]);
+  EXPECT_EQ(0u, lines[71].find("Report bugs to "));
+  EXPECT_EQ(0u, lines[72].find("More informations at "));
+  for (int empty : {13, 16, 38, 47, 54, 61, 70, 73})
     EXPECT_EQ("", lines[empty]) << "line " << empty + 1;
 }
 
