@@ -88,16 +88,19 @@ class ParallelRun {
 
   // The worker's channels write into the slot of the file in hand, for the
   // streams the calling thread's channels write to.
-  static void PointChannelsAt(CapturedOutput& output, const qzcReportChannel& errors,
-                              const qzcReportChannel& warnings, const qzcChannel& messages, const qzcChannel& data) {
-    qzcException::errorChannel = errors;
-    qzcException::errorChannel.stream = output.For(errors.stream);
-    qzcException::warningChannel = warnings;
-    qzcException::warningChannel.stream = output.For(warnings.stream);
-    qzcException::messageChannel = messages;
-    qzcException::messageChannel.stream = output.For(messages.stream);
-    qzcException::dataChannel = data;
-    qzcException::dataChannel.stream = output.For(data.stream);
+  void PointChannelsAt(CapturedOutput& output) const {
+    qzcException::errorChannel = errors_;
+    qzcException::errorChannel.stream = output.For(errors_.stream);
+    qzcException::warningChannel = warnings_;
+    qzcException::warningChannel.stream = output.For(warnings_.stream);
+    PointAt(qzcException::messageChannel, messages_, output);
+    PointAt(qzcException::dataChannel, data_, output);
+    PointAt(qzcException::diagnosticChannel, diagnostics_, output);
+  }
+
+  static void PointAt(qzcChannel& channel, const qzcChannel& model, CapturedOutput& output) {
+    channel = model;
+    channel.stream = output.For(model.stream);
   }
 
   // The file that claimed a name last keeps it; a later file waits for the
@@ -177,7 +180,7 @@ class ParallelRun {
       }
       order.job = job;
       Slot& slot = slots_[job % slots_.size()];
-      PointChannelsAt(slot.output, errors_, warnings_, messages_, data_);
+      PointChannelsAt(slot.output);
       const bool succeeded = RunFile(jobs_[job], parser_, settings_);
       std::lock_guard<std::mutex> lock(mutex_);
       slot.succeeded = succeeded;
@@ -220,6 +223,7 @@ class ParallelRun {
   const qzcReportChannel warnings_ = qzcException::warningChannel;
   const qzcChannel messages_ = qzcException::messageChannel;
   const qzcChannel data_ = qzcException::dataChannel;
+  const qzcChannel diagnostics_ = qzcException::diagnosticChannel;
 
   std::mutex mutex_;
   std::condition_variable roomFreed_;

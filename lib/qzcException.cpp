@@ -15,6 +15,7 @@ thread_local qzcReportChannel qzcException::errorChannel = {{&std::cerr, true}, 
 thread_local qzcReportChannel qzcException::warningChannel = {{&std::cout, true}, 0, 65535};
 thread_local qzcChannel qzcException::messageChannel = {&std::cout, true};
 thread_local qzcChannel qzcException::dataChannel = {&std::cout, true};
+thread_local qzcChannel qzcException::diagnosticChannel = {&std::cerr, true};
 
 namespace {
 
@@ -34,8 +35,8 @@ std::string TimeOfDay(SLONG seconds) {
 }
 
 void ComplainOnStandardError(const char* signature, const char* what) {
-  std::cerr << ">> Error " << signature << std::endl;
-  std::cerr << "   " << what << std::endl;
+  *qzcException::diagnosticChannel.stream << ">> Error " << signature << std::endl;
+  *qzcException::diagnosticChannel.stream << "   " << what << std::endl;
 }
 
 // Bytes outside printable ASCII written as \xNN: a message may quote text

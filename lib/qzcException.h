@@ -42,6 +42,9 @@ class qzcException : public virtual qzcObject {
   static thread_local qzcReportChannel warningChannel;
   static thread_local qzcChannel messageChannel;
   static thread_local qzcChannel dataChannel;
+  // The single lines a few low-level routines write instead of reports
+  // (standard error).
+  static thread_local qzcChannel diagnosticChannel;
 
   qzcException();
   explicit qzcException(const char* signature);

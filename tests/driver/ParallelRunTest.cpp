@@ -58,7 +58,7 @@ class ParallelRunTest : public MedconvTest {
       std::snprintf(name, sizeof name, "%s/f%02d.dcm", folder.c_str(), n);
       switch (n % 5) {
         case 0:
-          WriteImage(name, n, 1, 1024);
+          WriteImage(name, n, 1, 512);
           break;
         case 1:
           WriteImage(name, n, 1, 4);
@@ -134,6 +134,13 @@ TEST_F(ParallelRunTest, RenamedInputsGoToTheEarlierFiles) {
   // others keep theirs, whatever the order the workers reach them.
   ExpectSameRuns("--rank -w --rename=pat_nm:nb_fr:ren_o --reverse 'in/*.dcm'", "in");
   ExpectSameRuns("--get=max:min:mean --halve=2 --rename=pat_nm:ren_o --sort 'in/*.dcm'", "in");
+}
+
+TEST_F(ParallelRunTest, MaskIsSharedByTheWorkers) {
+  // A 4 x 4 mask, which the large images do not fit.
+  Write("mask.dcm", SmallImageSet(0));
+  ASSERT_EQ(0, Medconv("-w mask.dcm").status);
+  ExpectSameRuns("-r0 --get=max:mean --mask=zero:../mask.dcm.bmp --to=out 'in/*.dcm'", "out");
 }
 
 TEST_F(ParallelRunTest, JobsOptionTakesACountOrTheProcessors) {
