@@ -23,8 +23,7 @@ namespace {
 
 // Progress output, the pipeline and its failure report for one file, on
 // the calling thread's channels and accumulation buffer.
-bool RunFile(const FileJob& job, const qzcCmdLineParser& parser,
-             const qzmMedicalFrame::ConversionSettings& settings) {
+bool RunFile(const FileJob& job, const qzcCmdLineParser& parser, const qzmMedicalFrame::ConversionSettings& settings) {
   FileRank = job.rank;
   FileCount = job.count;
   OutputMissing = false;

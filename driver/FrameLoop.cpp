@@ -310,7 +310,8 @@ bool WriteOutputs(const Output& output, qzmMedicalFrame& frame) {
     SLONG mode = 0;
     if (!ReadWriterMode(parser, "r", 2, mode))
       return false;
-    if (output.Claim("raw") && !frame.SaveAsRAW(output.Name("raw"), output.context, UWORD(mode), output.whole, output.set))
+    if (output.Claim("raw") &&
+        !frame.SaveAsRAW(output.Name("raw"), output.context, UWORD(mode), output.whole, output.set))
       ReportUnwritten("unable to save as RAW!");
   }
   if (parser.HasOption("j") && output.Claim("jpg") && !frame.SaveAsJPEG(output.Name("jpg"), output.context))

@@ -162,8 +162,7 @@ void PrintVersion() {
     if (!dictionary.label.empty())
       std::cout << " [" << dictionary.label << "]";
     std::cout << " (" << dictionary.size() << " data elements)";
-  }
-  else
+  } else
     std::cout << "(not found)";
   std::cout << std::endl;
 

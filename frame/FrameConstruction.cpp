@@ -416,8 +416,8 @@ UWORD qzmMedicalFrame::FrameCountOf(const qzmDicomDataElementSet& set) {
     ++end;
   if (*end == '\0' && count >= 0 && count <= 65535)
     return UWORD(count);
-  qzcError("static UWORD qzmMedicalFrame::FrameCountOf( const qzmDicomDataElementSet& )",
-           "wrong Number of Frames %s!", text.c_str())
+  qzcError("static UWORD qzmMedicalFrame::FrameCountOf( const qzmDicomDataElementSet& )", "wrong Number of Frames %s!",
+           text.c_str())
       .Report();
   return 0;
 }

@@ -133,14 +133,15 @@ ifbstream& ifbstream::operator>>(ABYTE*& text) {
   std::getline(*this, collected, '\0');
   if (eof() || fail()) {
     setstate(std::ios::failbit);
-    *qzcException::diagnosticChannel.stream << ">> Error " << signature << std::endl << "   no string on stream (no null terminator)!" << std::endl;
+    *qzcException::diagnosticChannel.stream << ">> Error " << signature << std::endl
+                                            << "   no string on stream (no null terminator)!" << std::endl;
     return *this;
   }
   text = new (std::nothrow) ABYTE[collected.size() + 1];
   if (text == nullptr) {
     setstate(std::ios::failbit);
     *qzcException::diagnosticChannel.stream << ">> Error " << signature << std::endl
-              << "   unable to allocate or expand string's buffer!" << std::endl;
+                                            << "   unable to allocate or expand string's buffer!" << std::endl;
     return *this;
   }
   std::memcpy(text, collected.c_str(), collected.size() + 1);

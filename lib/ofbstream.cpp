@@ -36,7 +36,8 @@ ofbstream::ofbstream(const char* name, std::ios::openmode mode) {
 
 void ofbstream::open(const char* name, std::ios::openmode mode) {
   if (std::strcmp(name, "cout") == 0 || std::strcmp(name, "cerr") == 0) {
-    *qzcException::diagnosticChannel.stream << "ofbstream : " << name << " : feature removed for the moment" << std::endl;
+    *qzcException::diagnosticChannel.stream << "ofbstream : " << name << " : feature removed for the moment"
+                                            << std::endl;
     setstate(std::ios::failbit);
     return;
   }

@@ -20,7 +20,7 @@ TEST_F(ExitStatusTest, EveryOutcomeAsARow) {
   const struct {
     const char* arguments;
     int status;
-    const char* report;           // on standard error; empty for none
+    const char* report;          // on standard error; empty for none
     const char* writtenOrEmpty;  // a file the run still writes; empty: good1.dcm.bmp is not written
   } rows[] = {
       // Everything done.

@@ -31,9 +31,10 @@ TEST_F(MedconvTest, ManualPageHasEveryOptionFieldAndAliasOfTheHelp) {
   for (const std::string& name : options)
     EXPECT_TRUE(std::regex_search(manual, std::regex("(^|[^a-z-])" + name + "([^a-z]|$)"))) << name;
 
-  for (const char* field : {"cur_nm", "cur_we", "cur_ext", "cur_rk", "cur_cn", "cur_fr", "stu_", "ser_", "acq_",
-                            "img_", "modal", "nb_fr", "photo_i", "photo_is", "sam_pp", "rows", "cols", "bits_a",
-                            "bits_s", "high_b", "pix_r", "pat_nm", "stu_des", "(gggg,eeee)", "ren_o"})
+  for (const char* field :
+       {"cur_nm", "cur_we", "cur_ext", "cur_rk",  "cur_cn",   "cur_fr",      "stu_", "ser_", "acq_",
+        "img_",   "modal",  "nb_fr",   "photo_i", "photo_is", "sam_pp",      "rows", "cols", "bits_a",
+        "bits_s", "high_b", "pix_r",   "pat_nm",  "stu_des",  "(gggg,eeee)", "ren_o"})
     EXPECT_NE(std::string::npos, manual.find(field)) << field;
   for (int alias = 0; alias < RenameAliasCount; ++alias)
     EXPECT_NE(std::string::npos, manual.find(std::string(".B ") + char('0' + alias) + "\n" + RenameAliases[alias]))

@@ -101,8 +101,8 @@ class ParallelRunTest : public MedconvTest {
       const std::string folder = "run" + std::to_string(jobs[k]);
       WriteBatch(folder + "/in");
       testsupport::Run("mkdir -p " + folder + "/out", dir.path());
-      runs[k] = testsupport::Run("unset MEDCONV; cd " + folder + " && '" + MEDCONV_BINARY + "' --jobs=" +
-                                     std::to_string(jobs[k]) + " " + arguments,
+      runs[k] = testsupport::Run("unset MEDCONV; cd " + folder + " && '" + MEDCONV_BINARY +
+                                     "' --jobs=" + std::to_string(jobs[k]) + " " + arguments,
                                  dir.path());
       contents[k] = ContentsOf(dir.file(folder + "/" + checkedFolder));
     }
