@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <sstream>
 #include <istream>
 #include <limits>
 #include <ostream>
 #include <utility>
 
+#include "dicom/BuiltInDictionary.h"
 #include "lib/ifbstream.h"
 #include "lib/ofbstream.h"
 #include "lib/qzcError.h"
@@ -227,6 +229,7 @@ bool Dictionary::Load(const qzcFileName& name) {
       qzcError(signature, "while parsing instance from %s!", path.c_str()).Report();
       return false;
     }
+    source = path;
     return true;
   }
   ifbstream ifs(path.c_str(), std::ios::in | std::ios::binary);
@@ -239,6 +242,7 @@ bool Dictionary::Load(const qzcFileName& name) {
     qzcError(signature, "while reading instance from %s!", path.c_str()).Report();
     return false;
   }
+  source = path;
   return true;
 }
 
@@ -269,6 +273,11 @@ bool Dictionary::AutoLoad() {
     }
   }
   qzcException::errorChannel.enabled = errorsShown;
+  std::istringstream builtIn(std::string(BuiltInDictionaryText, BuiltInDictionaryLength));
+  if (Parse(builtIn) && !empty()) {
+    source = "built-in";
+    return true;
+  }
   qzcWarning("bool qzmDicomDataElementDictionary::AutoLoad()",
              "unable to auto-load any of the default DICOM dictionaries !")
       .Report();
@@ -283,6 +292,8 @@ bool Dictionary::BuildDictionary(const qzcFileName& repository, const qzcFileNam
     qzcError(signature, "while loading %d partial dictionaries!", static_cast<int>(parts.size())).Report();
     return false;
   }
+  for (const qzcFileName& part : parts)
+    fresh.label += (fresh.label.empty() ? "built from " : ", ") + part.GetName();
   if (!fresh.Save(repository)) {
     qzcError(signature, "while saving repository %s!", repository.c_str()).Report();
     return false;

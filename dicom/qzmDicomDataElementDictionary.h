@@ -37,7 +37,8 @@ class qzmDicomDataElementDictionary : public virtual qzcObject,
   // Merges the files in order, stopping at the first failure.
   bool Load(const qzcFileNameList& names);
   // Loads the first of "dicom.din" and "dicom.dic" that can be found, with
-  // the error channel silenced while trying.
+  // the error channel silenced while trying, and else the dictionary built
+  // into the program.
   bool AutoLoad();
 
   // Loads the parts into a fresh dictionary and saves it as the repository.
@@ -48,8 +49,12 @@ class qzmDicomDataElementDictionary : public virtual qzcObject,
   // The dictionary that lives for the whole run; empty until someone loads it.
   static qzmDicomDataElementDictionary& ProcessWide();
 
-  // Set only when read from a binary repository; written back with it.
+  // Set only when read from a binary repository; written back with it. A
+  // repository built from text dictionaries names them.
   qzcString label;
+  // Where the last dictionary merged came from: a file's path, or
+  // "built-in".
+  qzcString source;
 };
 
 #endif

@@ -21,7 +21,7 @@ const char* const SkipNestedSignature = "ULONG qzmDicomDataElementValue::SkipNes
 
 // Sequences nested deeper than this are taken as a damaged file.
 const int MaximumNesting = 64;
-int nesting = 0;
+thread_local int nesting = 0;
 
 // Counts one level of nesting for as long as it lives.
 struct NestingLevel {

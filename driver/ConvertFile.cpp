@@ -12,6 +12,7 @@
 #include "lib/qzcFileName.h"
 #include "lib/qzcWarning.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <iostream>
@@ -58,37 +59,39 @@ bool WriteTextFile(const qzcString& name, const std::string& text, bool& openFai
 }
 
 // The text dump of -t: mode 0 into "<dir><name>.txt", mode 1 (or mode 0
-// with --out) to standard output. Its failures do not stop the pipeline.
-void DumpSet(const qzcFileName& file, const qzmDicomDataElementSet& set, const qzcCmdLineParser& parser,
+// with --out) to standard output. False when it could not be written; its
+// failures do not stop the pipeline.
+bool DumpSet(const qzcFileName& file, const qzmDicomDataElementSet& set, const qzcCmdLineParser& parser,
              const qzmMedicalFrame::ConversionSettings& settings, const qzcString& outputDirectory,
              const qzcString& inputName) {
   const SLONG mode = parser.GetIntOption("t", 0);
   if (mode < 0 || mode > 1) {
     qzcWarning(Signature, "wrong parameters for -t!").Report();
-    return;
+    return false;
   }
-  if (mode == 1 || parser.GetBoolOption("out", false)) {
-    set.Print(std::cout);
-    return;
-  }
+  if (mode == 1 || parser.GetBoolOption("out", false))
+    return static_cast<bool>(set.Print(*qzcException::dataChannel.stream));
   const qzcString name = outputDirectory +
                          BuildOutputName(settings.RenamePattern, set, FileRank, FileCount, inputName, 0) + "." +
                          ExtensionNames[ExtTxt];
+  if (CurrentFileOrder && !CurrentFileOrder->ClaimOutput(name))
+    return true;
   // A pattern can name the dump like a .txt input: that input is kept.
   if (IsSameFile(name, file)) {
     qzcError(Signature, "the text file %s would replace the input file!", name.c_str()).Report();
     qzcError(Signature, "while opening text file %s!", name.c_str()).Report();
-    return;
+    return false;
   }
   std::ostringstream text;
   set.Print(text);
   bool openFailed = false;
   if (WriteTextFile(name, text.str(), openFailed) && text)
-    return;
+    return true;
   if (openFailed)
     qzcError(Signature, "while opening text file %s!", name.c_str()).Report();
   else
     qzcError(Signature, "while writing set to text file %s!", name.c_str()).Report();
+  return false;
 }
 
 bool AsksForFrames(const qzcCmdLineParser& parser) {
@@ -98,9 +101,24 @@ bool AsksForFrames(const qzcCmdLineParser& parser) {
   return false;
 }
 
+// Renames from to to unless to exists, in one step of the file system, so
+// that no other process or thread can slip a file in between; false with
+// errno set (EEXIST when to exists). File systems without the no-replace
+// rename get a hard link and the removal of the old name.
+bool RenameWithoutReplacing(const char* from, const char* to) {
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno != EINVAL && errno != ENOSYS)
+    return false;
+  if (::link(from, to) != 0)
+    return false;
+  return ::unlink(from) == 0;
+}
+
 // Gives the input file the name the pattern builds when it holds "ren_o".
 // An existing file of that name is never replaced: renaming two inputs to
-// the same name must not lose the first one.
+// the same name must not lose the first one; the earlier file of the list
+// gets the name.
 bool RenameInput(const qzcFileName& file, const qzmDicomDataElementSet& set,
                  const qzmMedicalFrame::ConversionSettings& settings, const qzcString& outputDirectory,
                  const qzcString& inputName) {
@@ -110,11 +128,12 @@ bool RenameInput(const qzcFileName& file, const qzmDicomDataElementSet& set,
       outputDirectory + BuildOutputName(settings.RenamePattern, set, FileRank, FileCount, inputName, 0);
   if (newName == file || IsSameFile(newName, file))
     return true;
-  struct stat existing;
-  if (::lstat(newName.c_str(), &existing) == 0)
-    qzcError(Signature, "file %s already exists, it is not replaced!", newName.c_str()).Report();
-  else if (std::rename(file.c_str(), newName.c_str()) == 0)
+  if (CurrentFileOrder)
+    CurrentFileOrder->WaitForEarlierFiles();
+  if (RenameWithoutReplacing(file.c_str(), newName.c_str()))
     return true;
+  if (errno == EEXIST)
+    qzcError(Signature, "file %s already exists, it is not replaced!", newName.c_str()).Report();
   qzcError(Signature, "while renaming original file %s to %s!", file.c_str(), newName.c_str()).Report();
   return false;
 }
@@ -138,8 +157,8 @@ bool convert_file(const qzcFileName& file, const qzcCmdLineParser& parser,
     }
   }
 
-  if (parser.HasOption("t"))
-    DumpSet(file, set, parser, settings, outputDirectory, inputName);
+  if (parser.HasOption("t") && !DumpSet(file, set, parser, settings, outputDirectory, inputName))
+    OutputMissing = true;
 
   if (AsksForFrames(parser) && !convert_frames(file, set, parser, settings, outputDirectory, inputName))
     return false;

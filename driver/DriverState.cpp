@@ -1,7 +1,9 @@
 #include "driver/DriverState.h"
 
-UWORD FileRank = 0;
-UWORD FileCount = 0;
+thread_local UWORD FileRank = 0;
+thread_local UWORD FileCount = 0;
+thread_local bool OutputMissing = false;
+thread_local FileOrder* CurrentFileOrder = nullptr;
 
 const char* const RenameAliases[RenameAliasCount] = {
     "cur_nm:cur_fr0",

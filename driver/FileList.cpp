@@ -18,10 +18,17 @@ long NumericExtension(const qzcFileName& name) {
 
 }  // namespace
 
-bool BuildFileList(const qzcCmdLineParser& parser, qzcFileNameList& files) {
+bool BuildFileList(const qzcCmdLineParser& parser, qzcFileNameList& files, unsigned& unmatched) {
+  unmatched = 0;
   int n = 1;
-  for (const char* word; (word = parser.GetFileArgument(n)) != nullptr; ++n)
+  for (const char* word; (word = parser.GetFileArgument(n)) != nullptr; ++n) {
+    const std::size_t before = files.size();
     files.glob(files.end(), qzcFileName(word));
+    if (files.size() == before) {
+      qzcError(MainSignature, "no file matches %s", word).Report();
+      ++unmatched;
+    }
+  }
   return n > 1;
 }
 

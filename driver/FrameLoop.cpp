@@ -26,6 +26,13 @@ const char* const Signature = "bool convert_file( const qzcFileName&, const qzcC
 
 typedef qzmMedicalFrame::ConversionContext Context;
 
+// An output the command line asks for could not be written: the report, and
+// the mark that makes the run's exit status 1.
+void ReportUnwritten(const char* message) {
+  OutputMissing = true;
+  qzcError(Signature, "%s", message).Report();
+}
+
 // The value text of an option; empty when the option is absent or has none.
 qzcString OptionValue(const qzcCmdLineParser& parser, const char* name) {
   const char* value = parser.GetOptionValue(name);
@@ -94,7 +101,7 @@ bool SelectFrames(const qzcCmdLineParser& parser, UWORD frameCount, FrameSelecti
   return true;
 }
 
-// Step 2: what the settings supply to a frame that lacks it.
+// What the settings supply to a frame that lacks it.
 void ApplySettings(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionSettings& settings) {
   if (!frame.HasPixelSpacing && settings.HasPixelSpacing) {
     frame.HasPixelSpacing = true;
@@ -129,7 +136,8 @@ bool ReadKeywordOption(const qzcCmdLineParser& parser, const char* name, const c
   return false;
 }
 
-// Steps 5 to 8: the conversion context of the writers.
+// The conversion context of the writers: compression, resampling,
+// windowing and standard output.
 bool ReadContext(const qzcCmdLineParser& parser, Context& context) {
   static const char* const compressions[4] = {"no", "default", "fast", "best"};
   static const char* const methods[4] = {"no", "shift", "near", "linear"};
@@ -202,7 +210,7 @@ bool ChangeRepresentation(const qzcCmdLineParser& parser, const Context& context
   return true;
 }
 
-// Steps 10 to 14: accumulation, masking, cropping, halving and flips.
+// Accumulation, masking, cropping, halving and flips.
 bool ProcessFrame(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
   if (parser.HasOption("acc")) {
     const qzcString value = OptionValue(parser, "acc");
@@ -210,7 +218,8 @@ bool ProcessFrame(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
       qzcError(Signature, "missing argument(s) to --acc!").Report();
       return false;
     }
-    if (!AccumulatedFrame.Accumulate(frame, value.GetField(1)))
+    const qzcString mode = value.GetField(1);
+    if (!(CurrentFileOrder ? CurrentFileOrder->Accumulate(frame, mode) : AccumulatedFrame.Accumulate(frame, mode)))
       qzcError(Signature, "unable to accumulate the frame!").Report();
   }
   if (parser.HasOption("mask") && !frame.Mask(MaskFrame, OptionValue(parser, "mask").GetField(1)))
@@ -241,7 +250,7 @@ bool ProcessFrame(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
   return true;
 }
 
-// Step 15: --get=max:min:mean on the message channel.
+// --get=max:min:mean on the message channel.
 bool PrintStatistics(const qzcCmdLineParser& parser, qzmMedicalFrame& frame) {
   std::ostream* out = qzcException::messageChannel.Active();
   if (!out || !parser.HasOption("get"))
@@ -275,47 +284,54 @@ struct Output {
   bool whole;
 
   qzcFileName Name(const char* extension) const { return qzcFileName(baseName + "." + extension); }
+  // False when the output is left to a later file of the list that writes
+  // the same name (parallel runs only).
+  bool Claim(const char* extension) const {
+    return !CurrentFileOrder || context.ToStandardOutput || CurrentFileOrder->ClaimOutput(Name(extension));
+  }
 };
 
-// Step 16: the writers, in their fixed order.
+// The writers, in their fixed order.
 bool WriteOutputs(const Output& output, qzmMedicalFrame& frame) {
   const qzcCmdLineParser& parser = output.parser;
 
-  if (parser.HasOption("a") && !frame.SaveAsTARGA(output.Name("tga"), output.context))
-    qzcError(Signature, "unable to save as TARGA!").Report();
-  if (parser.HasOption("w") && !frame.SaveAsBMP(output.Name("bmp"), output.context))
-    qzcError(Signature, "unable to save as BMP!").Report();
+  if (parser.HasOption("a") && output.Claim("tga") && !frame.SaveAsTARGA(output.Name("tga"), output.context))
+    ReportUnwritten("unable to save as TARGA!");
+  if (parser.HasOption("w") && output.Claim("bmp") && !frame.SaveAsBMP(output.Name("bmp"), output.context))
+    ReportUnwritten("unable to save as BMP!");
   if (parser.HasOption("p")) {
     // -p0 (the default) writes every element of the set as a text chunk, -p1 none.
     SLONG mode = 0;
     if (!ReadWriterMode(parser, "p", 1, mode))
       return false;
-    if (!frame.SaveAsPNG(output.Name("png"), output.context, mode == 0 ? &output.set : nullptr))
-      qzcError(Signature, "unable to save as PNG!").Report();
+    if (output.Claim("png") && !frame.SaveAsPNG(output.Name("png"), output.context, mode == 0 ? &output.set : nullptr))
+      ReportUnwritten("unable to save as PNG!");
   }
 
-  if (parser.HasOption("d")) {
+  if (parser.HasOption("d") && output.Claim("dcm")) {
     const bool written =
         output.set.empty()
             ? frame.SaveFromScratchAsDicom(output.Name("dcm"), parser.GetBoolOption("out", false))
             : frame.SaveAsDICOM(output.Name("dcm"), output.context, output.set, OptionValue(parser, "d"), output.whole);
     if (!written)
-      qzcError(Signature, "unable to save as DICOM!").Report();
+      ReportUnwritten("unable to save as DICOM!");
   }
   if (parser.HasOption("r")) {
     SLONG mode = 0;
     if (!ReadWriterMode(parser, "r", 2, mode))
       return false;
-    if (!frame.SaveAsRAW(output.Name("raw"), output.context, UWORD(mode), output.whole, output.set))
-      qzcError(Signature, "unable to save as RAW!").Report();
+    if (output.Claim("raw") &&
+        !frame.SaveAsRAW(output.Name("raw"), output.context, UWORD(mode), output.whole, output.set))
+      ReportUnwritten("unable to save as RAW!");
   }
-  if (parser.HasOption("j") && !frame.SaveAsJPEG(output.Name("jpg"), output.context))
-    qzcError(Signature, "unable to save as JPEG/JFIF!").Report();
+  if (parser.HasOption("j") && output.Claim("jpg") && !frame.SaveAsJPEG(output.Name("jpg"), output.context))
+    ReportUnwritten("unable to save as JPEG/JFIF!");
 
   return true;
 }
 
-// Steps 2 to 16 for one built frame; false when an option error ends the file.
+// Everything done to one built frame, from the settings to the writers;
+// false when an option error ends the file.
 bool ConvertFrame(qzmMedicalFrame& frame, UWORD number, UWORD frameCount, bool whole, qzmDicomDataElementSet& set,
                   const qzcCmdLineParser& parser, const qzmMedicalFrame::ConversionSettings& settings,
                   const qzcString& outputDirectory, const qzcString& inputName) {
@@ -358,6 +374,7 @@ bool convert_frames(const qzcFileName& file, qzmDicomDataElementSet& set, const 
     const UWORD number = UWORD(n);
     const bool built = set.empty() ? frame.UpdateFrom(file, settings) : frame.UpdateFrom(set, number);
     if (!built) {
+      OutputMissing = true;
       qzcError(Signature, "unable to build frame %u !", unsigned(number)).Report();
       continue;
     }

@@ -19,7 +19,9 @@ bool convert_frames(const qzcFileName& file, qzmDicomDataElementSet& set, const 
                     const qzcString& inputName);
 
 // The accumulation buffer of --acc, filled across all frames and files, and
-// the mask image of --mask, loaded once by main.
+// the mask image of --mask, loaded once by main and only read afterwards.
+// Workers of a parallel run accumulate into buffers of their own, merged
+// into AccumulatedFrame at the end.
 extern qzmMedicalFrame AccumulatedFrame;
 extern qzmMedicalFrame MaskFrame;
 

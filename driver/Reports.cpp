@@ -58,7 +58,7 @@ void PrintUsage() {
             << " [--fliph] [--flipv]"
             << " [--frame=first[:last[:step]]|all[:step]|whole]"
             << " [--get=[max][:min][:mean]] [--halve[=n]] [--mask=zero[:file]]"
-            << " [--modality=string] [--halve[=n]] [--mask=zero[:file]]"
+            << " [--modality=string] [--halve[=n]] [--mask=zero[:file]] [--jobs[=n]]"
             << " [--name[=y|n]] [--out[=y|n]] [--padding=value] [--rank[=y|n]]"
             << " [--rename=alias|field[:field...]]"
             << " [--resample=no|shift|near|linear] [--reverse]"
@@ -87,6 +87,7 @@ void PrintHelp() {
   Line("  --step=n        : process every n-th file");
   Line("  --warn[=y|n]    : display warnings, yes(default)|no");
   Line("  --syntax=il|ib|el|eb : read using (i)mplicit|(e)xplicit, (l)ittle|(b)ig endian");
+  Line("  --jobs[=n]      : convert n files at a time (default: one per processor), same outputs");
   Line("");
   Line("Frame selection:");
   Line("  --frame=first[:last[:step]]|all[:step]|whole : select frame(s)");
@@ -157,9 +158,12 @@ void PrintVersion() {
   qzmDicomDataElementDictionary dictionary;
   const bool found = dictionary.AutoLoad();
   std::cout << "  - DICOM dictionary ";
-  if (found)
-    std::cout << dictionary.label << " (" << dictionary.size() << " data elements)";
-  else
+  if (found) {
+    std::cout << dictionary.source;
+    if (!dictionary.label.empty())
+      std::cout << " [" << dictionary.label << "]";
+    std::cout << " (" << dictionary.size() << " data elements)";
+  } else
     std::cout << "(not found)";
   std::cout << std::endl;
 

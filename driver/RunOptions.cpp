@@ -182,17 +182,11 @@ bool GetPresentOption(const qzcCmdLineParser& parser, const char* name, qzcStrin
   return true;
 }
 
-bool ReadRunOptions(const qzcCmdLineParser& parser, qzmMedicalFrame::ConversionSettings& settings, int& exitStatus) {
+bool ReadRunOptions(const qzcCmdLineParser& parser, qzmMedicalFrame::ConversionSettings& settings) {
   ReadDestination(parser, settings);
-  exitStatus = 1;
   if (!ReadSyntax(parser, settings) || !ReadAnonymization(parser, settings) || !ReadRenamePattern(parser, settings))
     return false;
   ReadModality(parser, settings);
-  // These refusals end the run with status 0.
-  exitStatus = 0;
-  if (!ReadSize(parser, settings) || !ReadSpacing(parser, settings) || !ReadPadding(parser, settings) ||
-      !ReadSample(parser, settings))
-    return false;
-  exitStatus = 1;
-  return LoadMask(parser);
+  return ReadSize(parser, settings) && ReadSpacing(parser, settings) && ReadPadding(parser, settings) &&
+         ReadSample(parser, settings) && LoadMask(parser);
 }

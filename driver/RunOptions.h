@@ -19,14 +19,14 @@ bool GetPresentOption(const qzcCmdLineParser& parser, const char* name, qzcStrin
 
 // Fills settings from --to, --syntax, --anon, --rename, --modality, --size,
 // --spacing, --padding and --sample, then loads the --mask image into
-// MaskFrame. The first faulty option is reported and
-// ends the reading with false; exitStatus is then the status the run ends
-// with.
-bool ReadRunOptions(const qzcCmdLineParser& parser, qzmMedicalFrame::ConversionSettings& settings, int& exitStatus);
+// MaskFrame. The first faulty option is reported and ends the reading with
+// false.
+bool ReadRunOptions(const qzcCmdLineParser& parser, qzmMedicalFrame::ConversionSettings& settings);
 
-// Expands every file argument into files, in order. False when the command
-// line has no file argument at all.
-bool BuildFileList(const qzcCmdLineParser& parser, qzcFileNameList& files);
+// Expands every file argument into files, in order; a word that matches no
+// file is reported and counted in unmatched. False when the command line
+// has no file argument at all.
+bool BuildFileList(const qzcCmdLineParser& parser, qzcFileNameList& files, unsigned& unmatched);
 
 // --sort (by name, or "ext_num" by the numeric extension), then --reverse.
 void OrderFileList(const qzcCmdLineParser& parser, qzcFileNameList& files);

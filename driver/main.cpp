@@ -1,10 +1,11 @@
 // medconv: converts DICOM files to image files. The run: arguments from the
 // command line and then from $MEDCONV, the query options, the run options,
 // the ordered file list, one pass of the per-file pipeline over it, and the
-// closing progress output.
-#include "driver/ConvertFile.h"
+// closing progress output. The exit status is 1 when an option is refused
+// or anything asked for was not done: a file that failed or matched no
+// name, an output not written.
+#include "driver/FileRun.h"
 #include "driver/FrameLoop.h"
-#include "driver/DriverState.h"
 #include "driver/Reports.h"
 #include "driver/RunOptions.h"
 #include "lib/qzcCmdLineParser.h"
@@ -41,28 +42,6 @@ void SetChannels(const qzcCmdLineParser& parser) {
   }
 }
 
-// Hands every step-th file of the list to the pipeline, with progress output.
-void ProcessFiles(const qzcCmdLineParser& parser, const qzcFileNameList& files, const UWORD step,
-                  const qzmMedicalFrame::ConversionSettings& settings) {
-  const bool showRank = parser.GetBoolOption("rank", false);
-  const bool showName = parser.GetBoolOption("name", false);
-  for (const qzcFileName& file : files) {
-    ++FileRank;
-    if ((FileRank - 1) % step != 0)
-      continue;
-    ++FileCount;
-    std::ostream* progress = qzcException::messageChannel.Active();
-    if (progress && showRank)
-      *progress << "[" << FileRank << "] " << std::flush;
-    if (progress && showName)
-      *progress << file << " " << std::flush;
-    if (!convert_file(file, parser, settings))
-      qzcError(MainSignature, "while processing file %s!", file.c_str()).Report();
-    if (progress && showName)
-      *progress << std::endl;
-  }
-}
-
 // Closes the last progress line and prints the processor time (--timer).
 void FinishProgress(const qzcCmdLineParser& parser, const std::clock_t start) {
   std::ostream* progress = qzcException::messageChannel.Active();
@@ -91,27 +70,28 @@ int main(const int argc, const char** argv) {
   SetChannels(parser);
 
   qzmMedicalFrame::ConversionSettings settings;
-  int optionErrorStatus = 0;
-  if (!ReadRunOptions(parser, settings, optionErrorStatus))
-    return optionErrorStatus;
+  unsigned workers = 0;
+  if (!ReadRunOptions(parser, settings) || !ReadJobs(parser, workers))
+    return 1;
 
   qzcFileNameList files;
-  if (!BuildFileList(parser, files)) {
+  unsigned unmatched = 0;
+  if (!BuildFileList(parser, files, unmatched)) {
     PrintUsage();
     return 1;
   }
   OrderFileList(parser, files);
   UWORD step = 1;
   if (!ReadStep(parser, step))
-    return 0;
+    return 1;
 
   std::ostream* progress = qzcException::messageChannel.Active();
   if (progress && parser.GetBoolOption("rank", false))
     *progress << "About to process " << files.size() << " file(s)..." << std::endl;
 
-  ProcessFiles(parser, files, step, settings);
-  SaveAccumulatedFrame(parser, settings);
+  const bool filesDone = RunFiles(SelectFiles(files, step), parser, settings, workers);
+  const bool accumulationSaved = SaveAccumulatedFrame(parser, settings);
 
   FinishProgress(parser, start);
-  return 0;
+  return filesDone && accumulationSaved && unmatched == 0 ? 0 : 1;
 }

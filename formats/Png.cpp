@@ -202,10 +202,10 @@ void SetElementChunks(const qzmDicomDataElementSet& set, PngImage& image) {
 
 // The libpng calls, in the order the file takes them. No object with a
 // destructor may live here: a libpng error returns through setjmp.
-bool WriteThroughLibpng(png_structp png, png_infop info, FILE* file, PngImage& image) {
+// The image through libpng, to the destination already given to png.
+bool WriteThroughLibpng(png_structp png, png_infop info, PngImage& image) {
   if (setjmp(png_jmpbuf(png)))
     return false;
-  png_init_io(png, file);
   if (!image.filtered)  // libpng 1.6 takes an empty filter set (0) for its default set
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
   if (image.compressionLevel >= 0)
@@ -235,7 +235,19 @@ bool WriteThroughLibpng(png_structp png, png_infop info, FILE* file, PngImage& i
 }
 
 // Opens the file and hands the image to libpng; reports every failure.
-bool WritePng(const qzcFileName& name, PngImage& image) {
+// libpng's output into a C++ stream: standard output, or the text a worker
+// gathers for it.
+void WriteToStream(png_structp png, png_bytep data, png_size_t length) {
+  std::ostream& os = *static_cast<std::ostream*>(png_get_io_ptr(png));
+  if (!os.write(reinterpret_cast<const char*>(data), std::streamsize(length)))
+    png_error(png, "write error");
+}
+
+void FlushStream(png_structp png) {
+  static_cast<std::ostream*>(png_get_io_ptr(png))->flush();
+}
+
+bool WritePng(const qzcFileName& name, PngImage& image, bool toStandardOutput) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (!png) {
     qzcError(saveSignature, "unable to create png_struct!").Report();
@@ -247,21 +259,26 @@ bool WritePng(const qzcFileName& name, PngImage& image) {
     qzcError(saveSignature, "unable to create png image information data!").Report();
     return false;
   }
-  FILE* file = std::fopen(name.c_str(), "wb");
-  if (!file) {
+  FILE* file = toStandardOutput ? nullptr : std::fopen(name.c_str(), "wb");
+  if (!toStandardOutput && !file) {
     png_destroy_write_struct(&png, &info);
     qzcError(saveSignature, "unable to open destination file %s!", name.c_str()).Report();
     return false;
   }
-  const bool written = WriteThroughLibpng(png, info, file, image);
-  const bool closed = std::fclose(file) == 0;
+  if (file)
+    png_init_io(png, file);
+  else
+    png_set_write_fn(png, qzcException::dataChannel.stream, WriteToStream, FlushStream);
+  const bool written = WriteThroughLibpng(png, info, image);
+  const bool closed = file ? std::fclose(file) == 0 : !qzcException::dataChannel.stream->fail();
   png_destroy_write_struct(&png, &info);
   if (!written) {
     qzcError(saveSignature, "unable to set png error handling behaviour!").Report();
     return false;
   }
   if (!closed) {
-    qzcError(saveSignature, "unable to write to destination file %s!", name.c_str()).Report();
+    qzcError(saveSignature, "unable to write to destination file %s!", DestinationName(name, toStandardOutput))
+        .Report();
     return false;
   }
   return true;
@@ -292,9 +309,5 @@ bool qzmMedicalFrame::SaveAsPNG(const qzcFileName& name, const ConversionContext
     return false;
   if (set)
     SetElementChunks(*set, image);
-  if (context.ToStandardOutput) {
-    qzcError(saveSignature, "output to standard output has been disabled, sorry !").Report();
-    return false;
-  }
-  return WritePng(name, image);
+  return WritePng(name, image, context.ToStandardOutput);
 }

@@ -124,7 +124,7 @@ bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementSet&
                            const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n);
 bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n);
 
-// Steps 5 to 9: size, photometric interpretation, samples, planes.
+// Size, photometric interpretation, samples per pixel and planar configuration.
 bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   struct qzmMedicalFrame::Structure& structure = frame.Structure;
   structure.Rows = FirstUS(set, RowsTag);
@@ -190,7 +190,8 @@ bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   return true;
 }
 
-// Steps 10 and 11, and the refusal of layouts the pixel code cannot address.
+// Pixel representation and the bits of a sample, and the refusal of layouts
+// the pixel code cannot address.
 bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
   const Tag pixelElement = PixelElementOf(set);
@@ -227,7 +228,7 @@ bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set)
   return true;
 }
 
-// Steps 12 to 14.
+// Pixel spacing, slice thickness and the padding value.
 void ReadSpacingAndPadding(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   frame.HasPixelSpacing = Find(set, PixelSpacingTag) != nullptr;
   if (frame.HasPixelSpacing) {
@@ -246,7 +247,7 @@ void ReadSpacingAndPadding(qzmMedicalFrame& frame, const qzmDicomDataElementSet&
   }
 }
 
-// Step 15: the colour lookup tables of PALETTE COLOR and ARGB frames.
+// The colour lookup tables of PALETTE COLOR and ARGB frames.
 bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   const struct qzmMedicalFrame::Structure& structure = frame.Structure;
   frame.HasClut = false;
@@ -297,7 +298,7 @@ bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   return true;
 }
 
-// Steps 16 to 18: window, rescale and their defaults.
+// Window, rescale and their defaults.
 bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
   struct qzmMedicalFrame::Windowing& windowing = frame.Windowing;
   windowing.HasWindowing = false;
@@ -427,7 +428,7 @@ bool ViewEncapsulatedFrame(qzmMedicalFrame& frame, const qzmDicomDataElementSet&
   return true;
 }
 
-// Step 21: a view on the frame's bytes or words, which must lie within the
+// A view on the frame's bytes or words, which must lie within the
 // element.
 bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pixelData, UWORD f, UWORD n) {
   const struct qzmMedicalFrame::Structure& structure = frame.Structure;
@@ -472,9 +473,27 @@ qzmMedicalFrame::qzmMedicalFrame(const qzmDicomDataElementSet& set, const UWORD 
   }
 }
 
+// A count that is not a number, is negative or does not fit 16 bits is
+// refused, with 0 frames, rather than wrapped.
 UWORD qzmMedicalFrame::FrameCountOf(const qzmDicomDataElementSet& set) {
   const qzmDicomDataElementValue* frames = Find(set, NumberOfFramesTag);
-  return frames ? UWORD(std::strtol(frames->IS().c_str(), nullptr, 10)) : 1;
+  if (!frames)
+    return 1;
+  const qzcString text = frames->IS();
+  char* end = nullptr;
+  const long count = std::strtol(text.c_str(), &end, 10);
+  while (*end == ' ')
+    ++end;
+  const char* const signature = "static UWORD qzmMedicalFrame::FrameCountOf( const qzmDicomDataElementSet& )";
+  if (end == text.c_str() || count < 0 || count > 65535) {
+    qzcError(signature, "wrong Number of Frames %s!", text.c_str()).Report();
+    return 0;
+  }
+  // A number followed by stray characters (a damaged value such as "1A") is
+  // read as the number it starts with, as other toolkits read it.
+  if (*end != '\0')
+    qzcWarning(signature, "Number of Frames %s read as %ld.", text.c_str(), count).Report();
+  return UWORD(count);
 }
 
 bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD frame) {

@@ -1,4 +1,5 @@
 #include "lib/ifbstream.h"
+#include "lib/qzcException.h"
 
 #include "lib/qzcByteOrder.h"
 
@@ -14,7 +15,7 @@ ifbstream::ifbstream(const char* name, std::ios::openmode mode) {
 
 void ifbstream::open(const char* name, std::ios::openmode mode) {
   if (std::strcmp(name, "cin") == 0) {
-    std::cerr << "ifbstream : cin : feature removed for the moment" << std::endl;
+    *qzcException::diagnosticChannel.stream << "ifbstream : cin : feature removed for the moment" << std::endl;
     setstate(std::ios::failbit);
     return;
   }
@@ -44,7 +45,7 @@ bool ifbstream::CheckByteOrder() {
   if (IsLittleEndian() || IsBigEndian()) {
     return true;
   }
-  std::cerr << "byte ordering policy undefined on input stream" << std::endl;
+  *qzcException::diagnosticChannel.stream << "byte ordering policy undefined on input stream" << std::endl;
   return false;
 }
 
@@ -116,7 +117,7 @@ ifbstream& ifbstream::operator>>(std::string& text) {
   } else if (HasBFlags(str_size_4_bit)) {
     *this >> length;
   } else {
-    std::cerr << "string size policy undefined on input stream" << std::endl;
+    *qzcException::diagnosticChannel.stream << "string size policy undefined on input stream" << std::endl;
     return *this;
   }
   if (fail()) {
@@ -132,14 +133,15 @@ ifbstream& ifbstream::operator>>(ABYTE*& text) {
   std::getline(*this, collected, '\0');
   if (eof() || fail()) {
     setstate(std::ios::failbit);
-    std::cerr << ">> Error " << signature << std::endl << "   no string on stream (no null terminator)!" << std::endl;
+    *qzcException::diagnosticChannel.stream << ">> Error " << signature << std::endl
+                                            << "   no string on stream (no null terminator)!" << std::endl;
     return *this;
   }
   text = new (std::nothrow) ABYTE[collected.size() + 1];
   if (text == nullptr) {
     setstate(std::ios::failbit);
-    std::cerr << ">> Error " << signature << std::endl
-              << "   unable to allocate or expand string's buffer!" << std::endl;
+    *qzcException::diagnosticChannel.stream << ">> Error " << signature << std::endl
+                                            << "   unable to allocate or expand string's buffer!" << std::endl;
     return *this;
   }
   std::memcpy(text, collected.c_str(), collected.size() + 1);

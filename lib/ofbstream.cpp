@@ -1,4 +1,5 @@
 #include "lib/ofbstream.h"
+#include "lib/qzcException.h"
 
 #include "lib/qzcByteOrder.h"
 
@@ -35,7 +36,8 @@ ofbstream::ofbstream(const char* name, std::ios::openmode mode) {
 
 void ofbstream::open(const char* name, std::ios::openmode mode) {
   if (std::strcmp(name, "cout") == 0 || std::strcmp(name, "cerr") == 0) {
-    std::cerr << "ofbstream : " << name << " : feature removed for the moment" << std::endl;
+    *qzcException::diagnosticChannel.stream << "ofbstream : " << name << " : feature removed for the moment"
+                                            << std::endl;
     setstate(std::ios::failbit);
     return;
   }
@@ -48,7 +50,7 @@ bool ofbstream::CheckByteOrder() {
   if (IsLittleEndian() || IsBigEndian()) {
     return true;
   }
-  std::cerr << "byte ordering policy undefined on output stream" << std::endl;
+  *qzcException::diagnosticChannel.stream << "byte ordering policy undefined on output stream" << std::endl;
   return false;
 }
 
@@ -106,7 +108,7 @@ ofbstream& ofbstream::operator<<(const std::string& text) {
   } else if (HasBFlags(str_size_4_bit)) {
     *this << storedLength;
   } else {
-    std::cerr << "string size policy undefined on output stream" << std::endl;
+    *qzcException::diagnosticChannel.stream << "string size policy undefined on output stream" << std::endl;
   }
   write(text.data(), length);
   if (padded) {

@@ -11,9 +11,11 @@
 #include <iostream>
 #include <vector>
 
-qzcReportChannel qzcException::errorChannel = {{&std::cerr, true}, 0, 1};
-qzcReportChannel qzcException::warningChannel = {{&std::cout, true}, 0, 65535};
-qzcChannel qzcException::messageChannel = {&std::cout, true};
+thread_local qzcReportChannel qzcException::errorChannel = {{&std::cerr, true}, 0, 1};
+thread_local qzcReportChannel qzcException::warningChannel = {{&std::cout, true}, 0, 65535};
+thread_local qzcChannel qzcException::messageChannel = {&std::cout, true};
+thread_local qzcChannel qzcException::dataChannel = {&std::cout, true};
+thread_local qzcChannel qzcException::diagnosticChannel = {&std::cerr, true};
 
 namespace {
 
@@ -33,8 +35,27 @@ std::string TimeOfDay(SLONG seconds) {
 }
 
 void ComplainOnStandardError(const char* signature, const char* what) {
-  std::cerr << ">> Error " << signature << std::endl;
-  std::cerr << "   " << what << std::endl;
+  *qzcException::diagnosticChannel.stream << ">> Error " << signature << std::endl;
+  *qzcException::diagnosticChannel.stream << "   " << what << std::endl;
+}
+
+// Bytes outside printable ASCII written as \xNN: a message may quote text
+// read from a damaged file, which must not reach a terminal raw.
+std::string Escaped(const char* text, std::size_t length) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string escaped;
+  escaped.reserve(length);
+  for (std::size_t n = 0; n < length; ++n) {
+    const unsigned char byte = static_cast<unsigned char>(text[n]);
+    if (byte >= 0x20 && byte < 0x7F) {
+      escaped += static_cast<char>(byte);
+    } else {
+      escaped += "\\x";
+      escaped += digits[byte >> 4];
+      escaped += digits[byte & 0xF];
+    }
+  }
+  return escaped;
 }
 
 }  // namespace
@@ -65,7 +86,7 @@ void qzcException::FormatMessage(const char* format, va_list arguments) {
   }
   std::vector<char> text(static_cast<std::size_t>(length) + 1);
   std::vsnprintf(text.data(), text.size(), format, arguments);
-  message_.assign(text.data(), static_cast<std::size_t>(length));
+  message_ = Escaped(text.data(), static_cast<std::size_t>(length));
 }
 
 void qzcException::ReportOn(qzcReportChannel& channel) const {

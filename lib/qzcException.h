@@ -32,12 +32,19 @@ class qzcException : public virtual qzcObject {
   // Width of the column that shows the signature.
   static constexpr unsigned SignatureWidth = 76;
 
-  // Process-wide channels: errors (standard error, limit 1 until the
-  // driver raises it), warnings (standard output, limit 65535) and the
-  // driver's progress and query output (standard output).
-  static qzcReportChannel errorChannel;
-  static qzcReportChannel warningChannel;
-  static qzcChannel messageChannel;
+  // The channels: errors (standard error, limit 1 until the driver raises
+  // it), warnings (standard output, limit 65535), the driver's progress and
+  // query output (standard output), and data meant for standard output (the
+  // text dump, images written there). Each thread has its own set, so that
+  // a worker thread can gather the output of one file apart from the
+  // others'; a new thread starts with the initial values above.
+  static thread_local qzcReportChannel errorChannel;
+  static thread_local qzcReportChannel warningChannel;
+  static thread_local qzcChannel messageChannel;
+  static thread_local qzcChannel dataChannel;
+  // The single lines a few low-level routines write instead of reports
+  // (standard error).
+  static thread_local qzcChannel diagnosticChannel;
 
   qzcException();
   explicit qzcException(const char* signature);
@@ -59,7 +66,8 @@ class qzcException : public virtual qzcObject {
   SLONG GetTime() const { return time_; }
 
  protected:
-  // The message, formatted by printf rules; it grows to any length.
+  // The message, formatted by printf rules; it grows to any length. Bytes
+  // outside printable ASCII are shown as \xNN.
   void FormatMessage(const char* format, va_list arguments);
   // Shows (when enabled) and counts this report on the channel.
   void ReportOn(qzcReportChannel& channel) const;

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -17,6 +18,18 @@ std::string::size_type LastSeparator(const std::string& name) {
 bool FileExists(const std::string& path) {
   struct stat status;
   return stat(path.c_str(), &status) == 0;
+}
+
+// The folder of the running program, without its final separator; empty
+// when the system does not tell.
+std::string ProgramFolder() {
+  char path[4096];
+  const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0)
+    return std::string();
+  const std::string program(path, static_cast<std::size_t>(length));
+  const std::string::size_type separator = program.rfind('/');
+  return separator == std::string::npos ? std::string() : program.substr(0, separator);
 }
 
 }  // namespace
@@ -57,6 +70,11 @@ qzcFileName FindInLibraryDirectories(const qzcFileName& name, const qzcString& s
   candidates.push_back(home + "/lib" + base);
   if (withShare)
     candidates.push_back(home + "/share/" + subdir + base);
+  // An installed program finds the files installed with it, whatever the
+  // prefix.
+  const std::string programFolder = ProgramFolder();
+  if (withShare && !programFolder.empty())
+    candidates.push_back(programFolder + "/../share/" + subdir + base);
   for (const char* directory :
        {"/lib", "/usr/lib", "/usr/local/lib", "/usr/X11/lib", "/usr/lib/X11", "/usr/openwin/lib"})
     candidates.push_back(directory + base);

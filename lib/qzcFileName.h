@@ -23,9 +23,10 @@ class qzcFileName : public qzcString {
 };
 
 // The first existing file named like name (its directory part ignored) in
-// the current directory, $HOME/lib, $HOME/share/<subdir> and the system
-// library and share directories; an empty name when there is none. An empty
-// subdir leaves out the share directories.
+// the current directory, $HOME/lib, $HOME/share/<subdir>, share/<subdir>
+// beside the running program's folder and the system library and share
+// directories; an empty name when there is none. An empty subdir leaves out
+// the share directories.
 qzcFileName FindInLibraryDirectories(const qzcFileName& name, const qzcString& subdir);
 
 #endif

@@ -4,7 +4,7 @@
 #include "lib/qzcError.h"
 
 #include <glob.h>
-#include <iostream>
+#include <ostream>
 
 qzcFileNameList::iterator qzcFileNameList::glob(iterator where, const qzcFileName& pattern) {
   static const char* const signature = "iterator qzcFileNameList::glob( iterator, const qzcFileName& )";
@@ -13,9 +13,10 @@ qzcFileNameList::iterator qzcFileNameList::glob(iterator where, const qzcFileNam
   if (status == 0) {
     for (size_t i = 0; i < matches.gl_pathc; ++i)
       insert(where, qzcFileName(matches.gl_pathv[i]));
-  } else {
-    std::cerr << signature << std::endl
-              << (status == GLOB_NOSPACE ? "running out of memory!" : "Error while using system glob!") << std::endl;
+  } else if (status != GLOB_NOMATCH) {
+    qzcError(signature, status == GLOB_NOSPACE ? "running out of memory!" : "Error while using system glob on %s!",
+             pattern.c_str())
+        .Report();
   }
   globfree(&matches);
   return where;

@@ -11,9 +11,9 @@
 class qzcFileNameList : public virtual qzcObject, public std::list<qzcFileName> {
  public:
   // Expands pattern (unsorted: the order of the directory) and inserts
-  // every match before where. A pattern that matches nothing, or an
-  // expansion that fails, inserts nothing and complains on standard
-  // error. Returns where.
+  // every match before where. A pattern that matches nothing inserts
+  // nothing, silently: the caller knows what it means for it. An expansion
+  // that fails is reported. Returns where.
   iterator glob(iterator where, const qzcFileName& pattern);
 
   // Every name on a line of its own, in list order.

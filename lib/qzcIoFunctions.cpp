@@ -1,4 +1,5 @@
 #include "lib/qzcIoFunctions.h"
+#include "lib/qzcException.h"
 
 #include <iostream>
 #include <string>
@@ -6,7 +7,7 @@
 bool qzcIoFunctions::HasSignature(std::istream& is, ULONG offset, const char* signature, ULONG length, bool keep) {
   static const ULONG MaximumOffset = 1000;
   if (offset > MaximumOffset) {
-    std::cerr << "[E] int qzcIoFunctions::HasSignature(), offset is too far" << std::endl;
+    *qzcException::diagnosticChannel.stream << "[E] int qzcIoFunctions::HasSignature(), offset is too far" << std::endl;
     return false;
   }
   // Every byte taken, for putting back.

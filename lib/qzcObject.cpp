@@ -1,4 +1,5 @@
 #include "lib/qzcObject.h"
+#include "lib/qzcException.h"
 
 #include "lib/ifbstream.h"
 #include "lib/ofbstream.h"
@@ -8,8 +9,8 @@
 namespace {
 
 void ComplainNotImplemented(const char* signature) {
-  std::cerr << ">> Error " << signature << std::endl;
-  std::cerr << "         sorry, function not implemented!" << std::endl;
+  *qzcException::diagnosticChannel.stream << ">> Error " << signature << std::endl;
+  *qzcException::diagnosticChannel.stream << "         sorry, function not implemented!" << std::endl;
 }
 
 }  // namespace

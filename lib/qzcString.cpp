@@ -1,6 +1,7 @@
 // Field operations, justification, case folding and token readers of
 // qzcString.
 #include "lib/qzcString.h"
+#include "lib/qzcException.h"
 
 #include <cctype>
 #include <cstdio>
@@ -83,7 +84,7 @@ qzcString qzcString::Justified(std::size_t width, int type, char fill) const {
   if (length == width)
     return *this;
   if (type != Left && type != Centre && type != Right) {
-    std::cerr << "Error qzcString::Justified: wrong justifying type!" << std::endl;
+    *qzcException::diagnosticChannel.stream << "Error qzcString::Justified: wrong justifying type!" << std::endl;
     return *this;
   }
   if (length < width) {

@@ -33,14 +33,14 @@ TEST_F(MedconvTest, TextDumpToStandardOutput) {
 TEST_F(MedconvTest, TextDumpThatCannotBeWrittenIsReportedButTheFileGoesThrough) {
   Write("x.dcm");
   auto run = Medconv("--to=no/such/folder -t x.dcm");
-  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.err.find("   while opening text file no/such/folder/x.dcm.txt!\n")) << run.err;
   EXPECT_EQ(std::string::npos, run.err.find("while processing file"));
 
   // The dump never replaces the input.
   testsupport::WriteText(dir.file("notes.txt"), "precious");
   run = Medconv("-t --rename=cur_we notes.txt");
-  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.err.find("   while opening text file notes.txt!\n")) << run.err;
   EXPECT_EQ("precious", testsupport::ReadText(dir.file("notes.txt")));
 }
@@ -98,7 +98,7 @@ TEST_F(MedconvTest, RenamingThatFailsFailsTheFileAndNeverReplacesAnExistingOne) 
   Write("b.dcm");
   const auto before = testsupport::ReadBytes(dir.file("b.dcm"));
   auto run = Medconv("--rename=pat_nm:ren_o a.dcm b.dcm");
-  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(1, run.status);
   EXPECT_TRUE(Exists("DOE_JOHN"));
   // Both files share the patient: the second keeps its name.
   EXPECT_EQ(before, testsupport::ReadBytes(dir.file("b.dcm")));
@@ -108,7 +108,7 @@ TEST_F(MedconvTest, RenamingThatFailsFailsTheFileAndNeverReplacesAnExistingOne) 
     EXPECT_NE(std::string::npos, run.err.find(report)) << report << run.err;
 
   run = Medconv("--to=missing --rename=cur_nm:ren_o b.dcm");
-  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.err.find("   while renaming original file b.dcm to missing/b.dcm!\n"));
   EXPECT_NE(std::string::npos, run.err.find("   while processing file b.dcm!\n"));
   EXPECT_TRUE(Exists("b.dcm"));

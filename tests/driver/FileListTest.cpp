@@ -23,11 +23,12 @@ TEST_F(FileListTest, SortByNameOrByNumericExtension) {
   EXPECT_EQ("b.dcm \na.dcm \nx.9 \n", Medconv("--name --sort=ext_num x.9 b.dcm a.dcm").out);
 }
 
-TEST_F(FileListTest, PatternsExpandAndUnmatchedWordsAddNothing) {
+TEST_F(FileListTest, PatternsExpandAndUnmatchedWordsAreReported) {
   WriteAll({"p1.dcm", "p2.dcm"});
   const auto run = Medconv("--name --sort '*.dcm' 'none*.xyz'");
-  EXPECT_EQ(0, run.status);
   EXPECT_EQ("p1.dcm \np2.dcm \n", run.out);
+  EXPECT_EQ(1u, Lines(run.err).size() / 3) << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("   no file matches none*.xyz\n")) << run.err;
 }
 
 TEST_F(FileListTest, StepKeepsEveryNthFileCountedAfterReversing) {
@@ -75,7 +76,7 @@ TEST_F(FileListTest, OutMovesProgressAndWarningsToStandardErrorAndWarnSilencesTh
   EXPECT_NE(std::string::npos, Medconv("-t7 a.dcm").out.find("wrong parameters for -t!"));
   for (const char* option : {"--warn=n", "--nowarn"}) {
     const auto silent = Medconv(std::string(option) + " -t7 a.dcm");
-    EXPECT_EQ(0, silent.status) << option;
+    EXPECT_EQ(1, silent.status) << option;
     EXPECT_EQ("", silent.out) << option;
   }
 }
@@ -84,7 +85,7 @@ TEST_F(FileListTest, FailingFileIsReportedAndTheNextOneStillProcessed) {
   testsupport::WriteText(dir.file("bad.dcm"), "not a DICOM file");
   Write("good.dcm");
   const auto run = Medconv("-t bad.dcm missing.dcm good.dcm");
-  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.err.find("   while processing file bad.dcm!\n")) << run.err;
   EXPECT_NE(std::string::npos, run.err.find("   while reading set from file bad.dcm!\n"));
   EXPECT_TRUE(Exists("good.dcm.txt"));

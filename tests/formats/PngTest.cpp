@@ -278,10 +278,23 @@ TEST(PngWriter, Refusals) {
   EXPECT_FALSE(hsv.SaveAsPNG(qzcFileName(dir.file("b.png")), context, nullptr));
   EXPECT_FALSE(testsupport::FileExists(dir.file("b.png")));
   EXPECT_HAS(reports.Errors(), "can not convert Photometric Interpretation HSV to PNG");
+}
+
+TEST(PngWriter, StandardOutputGetsTheWholeFile) {
+  TempDir dir;
+  Context context;
+  qzmMedicalFrame frame;
   testframes::Make(frame, 1, 1, 8, 8, {1});
+  ASSERT_TRUE(frame.SaveAsPNG(qzcFileName(dir.file("c.png")), context, nullptr));
+  std::ostringstream out;
+  const qzcChannel saved = qzcException::dataChannel;
+  qzcException::dataChannel.stream = &out;
   context.ToStandardOutput = true;
-  EXPECT_FALSE(frame.SaveAsPNG(qzcFileName(dir.file("c.png")), context, nullptr));
-  EXPECT_HAS(reports.Errors(), "output to standard output has been disabled, sorry !");
+  EXPECT_TRUE(frame.SaveAsPNG(qzcFileName(dir.file("d.png")), context, nullptr));
+  qzcException::dataChannel = saved;
+  EXPECT_FALSE(testsupport::FileExists(dir.file("d.png")));
+  const auto file = testsupport::ReadBytes(dir.file("c.png"));
+  EXPECT_EQ(std::string(file.begin(), file.end()), out.str());
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ TEST_F(FrameLoop, RefusedSelections) {
   for (const char* selection : {"--frame=11", "--frame=0:3", "--frame=1:3:-1", "--frame=all:0", "--frame"}) {
     TempDir out;
     const RunResult result = Medconv("-r0 --to=" + out.path() + " " + selection + " s.dcm", folder);
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.status, 1);
     EXPECT_HAS(result.err, "while processing file s.dcm!") << selection;
     EXPECT_TRUE(WrittenFrames(out, 10).empty()) << selection;
   }

@@ -41,8 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   parser.AddParameters(options.c_str());
 
   qzmMedicalFrame::ConversionSettings settings;
-  int status = 0;
-  if (ReadRunOptions(parser, settings, status)) {
+  if (ReadRunOptions(parser, settings)) {
     FileRank = FileCount = 1;
     convert_file(qzcFileName(input), parser, settings);
   }

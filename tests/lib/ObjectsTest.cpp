@@ -60,6 +60,10 @@ TEST(Report, TextForm) {
   EXPECT_EQ(rows[0].printed.substr(0, 7), ">> [W] ");
   const std::string longText(5000, 'z');
   EXPECT_EQ(qzcError("f", "<%s>", longText.c_str()).GetMessage(), "<" + longText + ">");
+  // A damaged value quoted in a message: control bytes, DEL and high bytes
+  // never reach the terminal raw.
+  const char raw[] = {'O', 'K', '\n', '\x1b', '[', '\x7f', '\xc3', '\xa9', ' ', '~', 0};
+  EXPECT_EQ(qzcError("f", "wrong VR %s!", raw).GetMessage(), "wrong VR OK\\x0A\\x1B[\\x7F\\xC3\\xA9 ~!");
   std::ostringstream failed;  // a failed stream is told on standard error
   failed.setstate(std::ios::badbit);
   testing::internal::CaptureStderr();

@@ -161,7 +161,7 @@ TEST(FileName, LibrarySearchTakesTheFirstCandidateInOrder) {
   }
 }
 
-TEST(FileNameList, GlobInsertsMatchesBeforeTheIteratorOrComplains) {
+TEST(FileNameList, GlobInsertsMatchesBeforeTheIteratorOrNothingSilently) {
   TempDir folder;
   for (const char* name : {"c.dcm", "a.dcm", "b.dcm", "notes.txt"})
     testsupport::WriteText(folder.file(name), name);
@@ -173,7 +173,7 @@ TEST(FileNameList, GlobInsertsMatchesBeforeTheIteratorOrComplains) {
   testing::internal::CaptureStderr();
   list.glob(last, qzcFileName(folder.file("*.png")));
   list.glob(last, qzcFileName(""));
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("Error while using system glob!"), std::string::npos);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   const std::vector<std::string> inserted(std::next(list.begin()), last);
   std::vector<std::string> sorted = inserted;
   std::sort(sorted.begin(), sorted.end());

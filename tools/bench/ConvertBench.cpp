@@ -25,8 +25,7 @@ void BM_ConvertSlice(benchmark::State& state, const char* options, const char* e
   qzcCmdLineParser parser;
   parser.AddParameters(command.c_str());
   qzmMedicalFrame::ConversionSettings settings;
-  int status = 0;
-  if (!ReadRunOptions(parser, settings, status)) {
+  if (!ReadRunOptions(parser, settings)) {
     state.SkipWithError("the options were refused");
     return;
   }

@@ -1,0 +1,286 @@
+#include "driver/FileRun.h"
+
+#include "dicom/qzmDicomDataElementDictionary.h"
+#include "dicom/qzmDicomDataElementSet.h"
+#include "driver/CapturedOutput.h"
+#include "driver/ConvertFile.h"
+#include "driver/DriverState.h"
+#include "driver/FrameLoop.h"
+#include "driver/RunOptions.h"
+#include "lib/qzcCmdLineParser.h"
+#include "lib/qzcError.h"
+#include "lib/qzcFileNameList.h"
+
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <ostream>
+#include <thread>
+#include <unordered_map>
+#include <unistd.h>
+
+namespace {
+
+// Progress output, the pipeline and its failure report for one file, on
+// the calling thread's channels and accumulation buffer.
+bool RunFile(const FileJob& job, const qzcCmdLineParser& parser, const qzmMedicalFrame::ConversionSettings& settings) {
+  FileRank = job.rank;
+  FileCount = job.count;
+  OutputMissing = false;
+  const bool showName = parser.GetBoolOption("name", false);
+  std::ostream* progress = qzcException::messageChannel.Active();
+  if (progress && parser.GetBoolOption("rank", false))
+    *progress << "[" << job.rank << "] " << std::flush;
+  if (progress && showName)
+    *progress << job.name << " " << std::flush;
+  const bool converted = convert_file(job.name, parser, settings);
+  if (!converted)
+    qzcError(MainSignature, "while processing file %s!", job.name.c_str()).Report();
+  if (progress && showName)
+    *progress << std::endl;
+  return converted && !OutputMissing;
+}
+
+// The walk over the list on worker threads. A worker takes the next file
+// only while fewer than two per worker are converted or waiting to be
+// shown, so that memory stays bounded however long the list; the calling
+// thread shows every file's gathered output in list order. A file is done
+// once shown.
+class ParallelRun {
+ public:
+  ParallelRun(const std::vector<FileJob>& jobs, const qzcCmdLineParser& parser,
+              const qzmMedicalFrame::ConversionSettings& settings, unsigned workers)
+      : jobs_(jobs), parser_(parser), settings_(settings), slots_(2 * workers), buffers_(workers) {}
+
+  bool Run() {
+    std::vector<std::thread> threads;
+    for (unsigned w = 0; w < buffers_.size(); ++w)
+      threads.emplace_back(&ParallelRun::Work, this, w);
+    const bool allDone = ShowInOrder();
+    for (std::thread& thread : threads)
+      thread.join();
+    MergeAccumulations();
+    return allDone;
+  }
+
+ private:
+  struct Slot {
+    CapturedOutput output;
+    bool finished = false;
+    bool succeeded = false;
+  };
+  // The order of the list, for the file a worker has in hand.
+  class WorkerOrder : public FileOrder {
+   public:
+    explicit WorkerOrder(ParallelRun& run) : run_(run) {}
+    bool ClaimOutput(const qzcString& name) override { return run_.ClaimOutput(name, job); }
+    void WaitForEarlierFiles() override { run_.WaitUntilShown(job); }
+    bool Accumulate(const qzmMedicalFrame& frame, const qzcString& mode) override {
+      return run_.Accumulate(frame, mode, job, *buffer);
+    }
+    std::size_t job = 0;
+    qzmMedicalFrame* buffer = nullptr;
+
+   private:
+    ParallelRun& run_;
+  };
+
+  // The worker's channels write into the slot of the file in hand, for the
+  // streams the calling thread's channels write to.
+  void PointChannelsAt(CapturedOutput& output) const {
+    qzcException::errorChannel = errors_;
+    qzcException::errorChannel.stream = output.For(errors_.stream);
+    qzcException::warningChannel = warnings_;
+    qzcException::warningChannel.stream = output.For(warnings_.stream);
+    PointAt(qzcException::messageChannel, messages_, output);
+    PointAt(qzcException::dataChannel, data_, output);
+    PointAt(qzcException::diagnosticChannel, diagnostics_, output);
+  }
+
+  static void PointAt(qzcChannel& channel, const qzcChannel& model, CapturedOutput& output) {
+    channel = model;
+    channel.stream = output.For(model.stream);
+  }
+
+  // The file that claimed a name last keeps it; a later file waits for the
+  // earlier one to be done before it writes the name again.
+  bool ClaimOutput(const qzcString& name, std::size_t job) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const auto claim = claims_.emplace(name, job);
+    if (claim.second) {
+      claimsOfJob_[job].push_back(name);
+      return true;
+    }
+    const std::size_t holder = claim.first->second;
+    if (holder >= job)
+      return holder == job;
+    claim.first->second = job;
+    claimsOfJob_[job].push_back(name);
+    roomFreed_.wait(lock, [this, holder] { return shown_ > holder; });
+    return true;
+  }
+
+  void WaitUntilShown(std::size_t job) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    roomFreed_.wait(lock, [this, job] { return shown_ >= job; });
+  }
+
+  // Names claimed by a file that is done need no more care: whoever claims
+  // them next comes later in the list.
+  void ForgetClaims(std::size_t job) {
+    const auto names = claimsOfJob_.find(job);
+    if (names == claimsOfJob_.end())
+      return;
+    for (const qzcString& name : names->second) {
+      const auto claim = claims_.find(name);
+      if (claim != claims_.end() && claim->second == job)
+        claims_.erase(claim);
+    }
+    claimsOfJob_.erase(names);
+  }
+
+  // The first file of the list whose frame is accumulated sets the buffer
+  // every worker starts from: a file waits for the earlier ones only while
+  // none has. Maximum and minimum do not mind a buffer taken in twice.
+  bool Accumulate(const qzmMedicalFrame& frame, const qzcString& mode, std::size_t job, qzmMedicalFrame& buffer) {
+    if (!buffer.Structure.PhotometricInterpretation.empty())
+      return buffer.Accumulate(frame, mode);
+    bool firstOfList;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      roomFreed_.wait(lock, [this, job] { return startSet_ || shown_ >= job; });
+      firstOfList = !startSet_;
+    }
+    if (!firstOfList) {
+      buffer.Accumulate(start_, mode);
+      return buffer.Accumulate(frame, mode);
+    }
+    if (!buffer.Accumulate(frame, mode))
+      return false;
+    start_.Accumulate(buffer, mode);
+    std::lock_guard<std::mutex> lock(mutex_);
+    startSet_ = true;
+    roomFreed_.notify_all();
+    return true;
+  }
+
+  void Work(unsigned worker) {
+    WorkerOrder order(*this);
+    order.buffer = &buffers_[worker];
+    CurrentFileOrder = &order;
+    for (;;) {
+      std::size_t job;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        roomFreed_.wait(lock, [this] { return next_ >= jobs_.size() || next_ < shown_ + slots_.size(); });
+        if (next_ >= jobs_.size())
+          return;
+        job = next_++;
+      }
+      order.job = job;
+      Slot& slot = slots_[job % slots_.size()];
+      PointChannelsAt(slot.output);
+      const bool succeeded = RunFile(jobs_[job], parser_, settings_);
+      std::lock_guard<std::mutex> lock(mutex_);
+      slot.succeeded = succeeded;
+      slot.finished = true;
+      slotFinished_.notify_all();
+    }
+  }
+
+  bool ShowInOrder() {
+    bool allDone = true;
+    for (std::size_t job = 0; job < jobs_.size(); ++job) {
+      Slot& slot = slots_[job % slots_.size()];
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        slotFinished_.wait(lock, [&slot] { return slot.finished; });
+      }
+      slot.output.Replay();
+      allDone = allDone && slot.succeeded;
+      std::lock_guard<std::mutex> lock(mutex_);
+      slot.finished = false;
+      ForgetClaims(job);
+      shown_ = job + 1;
+      roomFreed_.notify_all();
+    }
+    return allDone;
+  }
+
+  // Every filled buffer started from the same one: they merge in any order.
+  void MergeAccumulations() {
+    for (const qzmMedicalFrame& buffer : buffers_)
+      if (!buffer.Structure.PhotometricInterpretation.empty())
+        AccumulatedFrame.Accumulate(buffer, qzcString(parser_.GetOptionValue("acc")).GetField(1));
+  }
+
+  const std::vector<FileJob>& jobs_;
+  const qzcCmdLineParser& parser_;
+  const qzmMedicalFrame::ConversionSettings& settings_;
+  // The calling thread's channels, copied by every worker.
+  const qzcReportChannel errors_ = qzcException::errorChannel;
+  const qzcReportChannel warnings_ = qzcException::warningChannel;
+  const qzcChannel messages_ = qzcException::messageChannel;
+  const qzcChannel data_ = qzcException::dataChannel;
+  const qzcChannel diagnostics_ = qzcException::diagnosticChannel;
+
+  std::mutex mutex_;
+  std::condition_variable roomFreed_;
+  std::condition_variable slotFinished_;
+  std::size_t next_ = 0;
+  std::size_t shown_ = 0;
+  std::vector<Slot> slots_;
+  std::vector<qzmMedicalFrame> buffers_;
+  qzmMedicalFrame start_;
+  bool startSet_ = false;
+  // Output names of the files not yet done: the file that claimed each
+  // last, and the names each file claimed.
+  std::unordered_map<std::string, std::size_t> claims_;
+  std::unordered_map<std::size_t, std::vector<qzcString>> claimsOfJob_;
+};
+
+}  // namespace
+
+std::vector<FileJob> SelectFiles(const qzcFileNameList& files, UWORD step) {
+  std::vector<FileJob> jobs;
+  UWORD rank = 0, count = 0;
+  for (const qzcFileName& file : files) {
+    ++rank;
+    if ((rank - 1) % step == 0)
+      jobs.push_back(FileJob{file, rank, ++count});
+  }
+  return jobs;
+}
+
+bool ReadJobs(const qzcCmdLineParser& parser, unsigned& workers) {
+  workers = 0;
+  qzcString value;
+  if (!GetPresentOption(parser, "jobs", value))
+    return true;
+  char* end = nullptr;
+  const long asked = value.empty() ? 0 : std::strtol(value.c_str(), &end, 10);
+  if (!value.empty() && (*end != '\0' || asked < 0 || asked > 4096)) {
+    qzcError(MainSignature, "wrong argument %s to --jobs!", value.c_str()).Report();
+    return false;
+  }
+  const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+  workers = asked > 0 ? unsigned(asked) : unsigned(online > 0 ? online : 1);
+  return true;
+}
+
+bool RunFiles(const std::vector<FileJob>& jobs, const qzcCmdLineParser& parser,
+              const qzmMedicalFrame::ConversionSettings& settings, unsigned workers) {
+  if (workers <= 1 || jobs.size() <= 1) {
+    bool allDone = true;
+    for (const FileJob& job : jobs)
+      allDone = RunFile(job, parser, settings) && allDone;
+    return allDone;
+  }
+  // Loaded here, once, rather than by whichever worker first needs it.
+  if (qzmDicomDataElementSet::GetDictionary() == nullptr) {
+    qzmDicomDataElementDictionary& dictionary = qzmDicomDataElementDictionary::ProcessWide();
+    if (dictionary.AutoLoad())
+      qzmDicomDataElementSet::SetDictionary(&dictionary);
+  }
+  return ParallelRun(jobs, parser, settings, workers).Run();
+}
