@@ -109,6 +109,11 @@ TEST_F(SignedCt, StatisticsAccumulationAndPng) {
                                                 pixelfixtures::CtSize, 2),
                      1.0)
         << fixture;
+    // DICOM output of the unsigned samples carries the moved intercept.
+    result = testsupport::Run(Medconv("--nowarn --changepr -d " + std::string(fixture), folder));
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Ours(std::string(fixture) + ".dcm", "--win=40:400").samples, Ours(fixture, "--win=40:400").samples)
+        << fixture;
     result = testsupport::Run(Medconv("--nowarn -p1 --win=40:400 " + std::string(fixture), folder));
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(testsupport::FileExists(folder.file(std::string(fixture) + ".png")));
