@@ -247,11 +247,11 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
     } else {
       editor.Remove(NumberOfFramesTag);
       if (Structure.Sample.IsWide()) {
-        const bool bigEndian = target ? (target->uid ? qzcString(target->uid) == qzmDicomDataElementSet::ExplicitVRBigEndian
-                                                     : target->policy == implicit_big_endian)
-                                      : TransferSyntax == qzmDicomDataElementSet::ExplicitVRBigEndian;
-        if (!ArePixelsReady() ||
-            !PutWideSamples(editor.Replace(PixelElementFor(Structure.Sample)), *this, bigEndian)) {
+        const bool bigEndian =
+            target ? (target->uid ? qzcString(target->uid) == qzmDicomDataElementSet::ExplicitVRBigEndian
+                                  : target->policy == implicit_big_endian)
+                   : TransferSyntax == qzmDicomDataElementSet::ExplicitVRBigEndian;
+        if (!ArePixelsReady() || !PutWideSamples(editor.Replace(PixelElementFor(Structure.Sample)), *this, bigEndian)) {
           qzcError(SaveSignature, "unable to prepare the %u-bit samples!", unsigned(Structure.Sample.BitsAllocated))
               .Report();
           return false;

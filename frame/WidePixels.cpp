@@ -97,8 +97,8 @@ Mapping ChooseMapping(qzmMedicalFrame& frame, const qzmWideSamples& samples, boo
     const double halfRange = std::ldexp(1.0, int(samples.BitsStored()) - 1);
     mapping.kind = Mapping::shift;
     mapping.lowest = samples.IsSigned() ? (method == Method::shift ? -halfRange : frame.GetMinNumber()) : 0;
-    const unsigned bits = method == Method::shift ? samples.BitsStored()
-                                                  : SignificantBits(frame.GetMaxNumber() - mapping.lowest);
+    const unsigned bits =
+        method == Method::shift ? samples.BitsStored() : SignificantBits(frame.GetMaxNumber() - mapping.lowest);
     mapping.shiftRight = int(bits) - int(outBits);
   }
   return mapping;
@@ -212,8 +212,7 @@ void TripletsOf(qzmMedicalFrame& frame, Out* out, bool reversed) {
   const int shiftRight = int(samples.BitsStored()) - int(8 * sizeof(Out));
   for (ULONG k = 0; k < frame.Structure.NumberOfSamples; ++k) {
     const ULONG component = k % 3, pixel = k - component;
-    const double v = samples.IsFloatingPoint() ? samples.Number(k)
-                                               : std::ldexp(double(samples.Stored(k)), -shiftRight);
+    const double v = samples.IsFloatingPoint() ? samples.Number(k) : std::ldexp(double(samples.Stored(k)), -shiftRight);
     out[pixel + (reversed ? 2 - component : component)] = std::isfinite(v) ? Clamped<Out>(std::floor(v)) : Out(0);
   }
 }
