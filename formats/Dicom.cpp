@@ -13,7 +13,9 @@
 #include "lib/qzcFileName.h"
 #include "lib/qzcWarning.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <algorithm>
 #include <vector>
@@ -73,6 +75,10 @@ class SetEditor {
   SetEditor& operator=(const SetEditor&) = delete;
 
   bool Has(const Tag& tag) const { return set.find(tag) != set.end(); }
+  const qzmDicomDataElementValue* Find(const Tag& tag) const {
+    const auto found = set.find(tag);
+    return found == set.end() ? nullptr : &found->second;
+  }
 
   // A fresh value in place of the element (created when absent).
   qzmDicomDataElementValue& Replace(const Tag& tag) {
@@ -96,6 +102,19 @@ class SetEditor {
   std::vector<qzmDicomDataElementSet::ElementMap::node_type> originals;
 };
 
+// Samples made unsigned by --changepr moved the frame's intercept with
+// them: the written intercept follows, its fraction kept, so that the
+// samples keep their output values. An intercept the frame did not move
+// (or assumed, when the set has none) is left as it is.
+void SetMovedIntercept(SetEditor& editor, const qzmMedicalFrame& frame) {
+  const auto found = editor.Find(RescaleInterceptTag);
+  const bool assumedForCt = frame.Windowing.HasWindowing && frame.Modality == "CT";
+  const double written = found ? std::strtod(found->CS().c_str(), nullptr) : assumedForCt ? -1024 : 0;
+  const double moved = double(frame.Windowing.RescaleIntercept) - std::trunc(written);
+  if (moved != 0 && std::isfinite(written))
+    editor.Replace(RescaleInterceptTag).DS() = Decimal(written + moved);
+}
+
 // The elements that describe the frame's geometry, spacing, representation
 // and padding. When the set's own Pixel Data are written, the elements that
 // lay them out stay as the set has them: a frame cropped, halved, made
@@ -118,6 +137,8 @@ void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool orig
   }
   if (frame.HasPixelPaddingValue)
     editor.Replace(PixelPaddingTag).SS() = frame.PixelPaddingValue;
+  if (!originalPixelData)
+    SetMovedIntercept(editor, frame);
 }
 
 // A frame of the set as decoded, untouched by the processing of this run:

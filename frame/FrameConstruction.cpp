@@ -116,7 +116,7 @@ ULONG ElementCount(const qzmDicomDataElementValue& value) {
 }
 
 bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
-bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
+bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set, const Tag& pixelElement);
 void ReadSpacingAndPadding(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
 bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
 bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
@@ -192,9 +192,8 @@ bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
 
 // Pixel representation and the bits of a sample, and the refusal of layouts
 // the pixel code cannot address.
-bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
+bool ReadSampleLayout(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set, const Tag& pixelElement) {
   struct qzmMedicalFrame::Structure::Sample& sample = frame.Structure.Sample;
-  const Tag pixelElement = PixelElementOf(set);
   if (pixelElement != PixelDataTag) {
     const UWORD bits = pixelElement == FloatPixelDataTag ? 32 : 64;
     sample.PixelRepresentation = 0;
@@ -333,7 +332,7 @@ bool ReadWindow(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
 // A dose grid's Dose Grid Scaling is the slope from stored values to Gy
 // when the set has no Rescale Slope of its own.
 void ReadDoseScaling(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
-  if (Find(set, RescaleSlopeTag) || !Find(set, DoseGridScalingTag))
+  if (frame.Modality != "RTDOSE" || Find(set, RescaleSlopeTag) || !Find(set, DoseGridScalingTag))
     return;
   const double scaling = DecimalComponent(TextOf(set, DoseGridScalingTag), 1);
   if (!std::isfinite(scaling) || float(scaling) == 0.0f)
@@ -516,7 +515,7 @@ bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD 
   } else {
     qzcWarning(UpdateFromSetSignature, "modality is unknown!").Report();
   }
-  if (!ReadGeometry(*this, set) || !ReadSampleLayout(*this, set))
+  if (!ReadGeometry(*this, set) || !ReadSampleLayout(*this, set, pixelElement))
     return false;
   ReadSpacingAndPadding(*this, set);
   if (!ReadClut(*this, set) || !ReadWindow(*this, set))

@@ -41,9 +41,9 @@ void WithSamples(qzmMedicalFrame& frame, Work work) {
 // Prepares the frame's pixels; false, with the warning, when they cannot be
 // had or do not hold every sample of the frame.
 bool PixelsUsable(qzmMedicalFrame& frame, const char* signature) {
-  if (frame.ArePixelsReady() && (frame.Structure.Sample.IsWide() ? qzmWideSamples::Of(frame).Capacity()
-                                                                 : SamplesOf(frame).Capacity()) >=
-                                    frame.Structure.NumberOfSamples)
+  if (frame.ArePixelsReady() &&
+      (frame.Structure.Sample.IsWide() ? qzmWideSamples::Of(frame).Capacity() : SamplesOf(frame).Capacity()) >=
+          frame.Structure.NumberOfSamples)
     return true;
   qzcWarning(signature, "pixels format is not supported.").Report();
   return false;

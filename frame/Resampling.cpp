@@ -203,7 +203,9 @@ unsigned SignificantBits(SLONG maximum) {
 template <typename Out, typename Map>
 void MapAll(const qzmMedicalFrame& frame, const StoredValues& values, Out* out, bool zeroPadding, Map map) {
   const SampleLayout& sample = frame.Structure.Sample;
-  const auto mapped = [&](UWORD v) { return zeroPadding && frame.IsPaddingStored(v) ? Out(0) : map(sample.NumberOf(v)); };
+  const auto mapped = [&](UWORD v) {
+    return zeroPadding && frame.IsPaddingStored(v) ? Out(0) : map(sample.NumberOf(v));
+  };
   const ULONG tableSize = ULONG(values.Mask()) + 1;
   std::unique_ptr<Out[]> table;
   if (values.Count() > 4ull * tableSize)

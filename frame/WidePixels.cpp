@@ -97,8 +97,8 @@ Mapping ChooseMapping(qzmMedicalFrame& frame, const qzmWideSamples& samples, boo
     const double halfRange = std::ldexp(1.0, int(samples.BitsStored()) - 1);
     mapping.kind = Mapping::shift;
     mapping.lowest = samples.IsSigned() ? (method == Method::shift ? -halfRange : frame.GetMinNumber()) : 0;
-    const unsigned bits = method == Method::shift ? samples.BitsStored()
-                                                  : SignificantBits(frame.GetMaxNumber() - mapping.lowest);
+    const unsigned bits =
+        method == Method::shift ? samples.BitsStored() : SignificantBits(frame.GetMaxNumber() - mapping.lowest);
     mapping.shiftRight = int(bits) - int(outBits);
   }
   return mapping;
@@ -154,33 +154,36 @@ bool qzmMedicalFrame::PrepareWideSamples() {
   }
   const unsigned unit = sample.BitsAllocated / 8u;
   const unsigned long long bytes = (unsigned long long)(Structure.NumberOfSamples) * unit;
-  // A decoded (RLE) frame is already made of host-order units.
-  if (!HasNativePixelData())
-    return Pixels.Value.GetVR() == VRs::OB && Pixels.Value.OB().GetSize() >= bytes;
-  const bool words = SourcePixels.Value.GetVR() == VRs::OW;
-  const unsigned long long found =
-      words ? 2ull * SourcePixels.Value.OW().GetSize() : (unsigned long long)(SourcePixels.Value.OB().GetSize());
+  // A decoded (RLE) frame is made of host-order units already, as bytes or
+  // as words; native data are read from the frame's view in the set.
+  const bool native = HasNativePixelData();
+  if (!native && Pixels.Value.GetVR() == VRs::OB)
+    return Pixels.Value.OB().GetSize() >= bytes;
+  const qzmDicomDataElementValue& view = native ? SourcePixels.Value : Pixels.Value;
+  const bool words = view.GetVR() == VRs::OW;
+  const unsigned long long found = words ? 2ull * view.OW().GetSize() : (unsigned long long)(view.OB().GetSize());
   if (found < bytes || bytes > std::numeric_limits<ULONG>::max()) {
     qzcError(signature, "missing pixel data (%llu bytes expected, %llu found)!", bytes, found).Report();
     return false;
   }
   // The source is read through a copy of its view: Pixels gets a block of
   // its own.
-  qzmDicomDataElementValue source = SourcePixels.Value;
+  qzmDicomDataElementValue source = view;
   const void* data = words ? static_cast<const void*>(source.OW().GetMemoryLocation())
                            : static_cast<const void*>(source.OB().GetMemoryLocation());
   if (!data || !qzmPixelSamples::ReserveOwned(Pixels.Value, VRs::OB, ULONG(bytes))) {
     qzcError(signature, "unable to allocate memory for %llu bytes of pixel data!", bytes).Report();
     return false;
   }
-  const bool bigEndian = TransferSyntax == qzmDicomDataElementSet::ExplicitVRBigEndian;
+  const bool bigEndian = native && TransferSyntax == qzmDicomDataElementSet::ExplicitVRBigEndian;
   UBYTE* target = Pixels.Value.OB().GetMemoryLocation();
   if (words)
     WordsToHost(static_cast<const UWORD*>(data), target, Structure.NumberOfSamples, bigEndian);
   else
     BytesToHost(static_cast<const UBYTE*>(data), target, Structure.NumberOfSamples, unit, bigEndian);
-  if (Structure.SamplesPerPixel > 1 && Structure.PlanarConfiguration == 1) {
-    // Colour-by-plane: sample p of pixel i moves from p x pixels + i.
+  if (native && Structure.SamplesPerPixel > 1 && Structure.PlanarConfiguration == 1) {
+    // Colour-by-plane: sample p of pixel i moves from p x pixels + i
+    // (decoders give colour-by-pixel samples).
     const std::vector<UBYTE> planes(target, target + bytes);
     const ULONG pixels = Structure.NumberOfPixels, spp = Structure.SamplesPerPixel;
     for (ULONG p = 0; p < spp; ++p)
@@ -209,8 +212,7 @@ void TripletsOf(qzmMedicalFrame& frame, Out* out, bool reversed) {
   const int shiftRight = int(samples.BitsStored()) - int(8 * sizeof(Out));
   for (ULONG k = 0; k < frame.Structure.NumberOfSamples; ++k) {
     const ULONG component = k % 3, pixel = k - component;
-    const double v = samples.IsFloatingPoint() ? samples.Number(k)
-                                               : std::ldexp(double(samples.Stored(k)), -shiftRight);
+    const double v = samples.IsFloatingPoint() ? samples.Number(k) : std::ldexp(double(samples.Stored(k)), -shiftRight);
     out[pixel + (reversed ? 2 - component : component)] = std::isfinite(v) ? Clamped<Out>(std::floor(v)) : Out(0);
   }
 }

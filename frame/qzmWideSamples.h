@@ -97,7 +97,9 @@ class qzmWideSamples {
     std::memcpy(bytes + 4ull * k, &word, 4);
   }
 
-  void Copy(ULONG to, ULONG from) { std::memmove(bytes + (unsigned long long)(unit)*to, bytes + (unsigned long long)(unit)*from, unit); }
+  void Copy(ULONG to, ULONG from) {
+    std::memmove(bytes + (unsigned long long)(unit)*to, bytes + (unsigned long long)(unit)*from, unit);
+  }
   void Swap(ULONG a, ULONG b) {
     UBYTE kept[8];
     std::memcpy(kept, bytes + (unsigned long long)(unit)*a, unit);

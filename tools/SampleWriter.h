@@ -31,8 +31,7 @@ struct Element {
 
 // VRs whose explicit form has two reserved bytes and a 32-bit length.
 inline bool HasLongLength(const std::string& vr) {
-  return vr == "OB" || vr == "OW" || vr == "UN" || vr == "SQ" || vr == "UT" || vr == "OF" || vr == "OD" ||
-         vr == "OL";
+  return vr == "OB" || vr == "OW" || vr == "UN" || vr == "SQ" || vr == "UT" || vr == "OF" || vr == "OD" || vr == "OL";
 }
 
 class SampleSet {

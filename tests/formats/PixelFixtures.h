@@ -162,7 +162,9 @@ inline Grey ReadBmp8(const std::string& path) {
   Grey image;
   if (b.size() < 54)
     return image;
-  const auto u32 = [&b](std::size_t at) { return unsigned(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24); };
+  const auto u32 = [&b](std::size_t at) {
+    return unsigned(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24);
+  };
   const unsigned offset = u32(10);
   image.width = u32(18);
   image.height = u32(22);

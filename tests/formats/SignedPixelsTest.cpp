@@ -46,18 +46,24 @@ TEST_F(SignedCt, ImagesCorrelateWithDcm2pnm) {
     const char* ours;
     const char* theirs;
   } const rows[] = {
-      {"--win", "+Wi 1"},           {"--win=40:400", "+Ww 40 400"},       {"--win=300:1500", "+Ww 300 1500"},
-      {"", "+Wm"},                  {"--resample=near", "+Wm"},           {"--changepr --win", "+Wi 1"},
-      {"--changepr=bin --win=40:400", "+Ww 40 400"}, {"--changepr", "+Wm"},
+      {"--win", "+Wi 1"},
+      {"--win=40:400", "+Ww 40 400"},
+      {"--win=300:1500", "+Ww 300 1500"},
+      {"", "+Wm"},
+      {"--resample=near", "+Wm"},
+      {"--changepr --win", "+Wi 1"},
+      {"--changepr=bin --win=40:400", "+Ww 40 400"},
+      {"--changepr", "+Wm"},
   };
   for (const char* fixture : {"ct16.dcm", "ct12.dcm"})
     for (const Row& row : rows) {
       const std::string theirs = folder.file("theirs.pgm");
-      ASSERT_EQ(0, testsupport::Run("dcm2pnm " + std::string(row.theirs) + " " + folder.file(fixture) + " " + theirs).status);
+      ASSERT_EQ(
+          0, testsupport::Run("dcm2pnm " + std::string(row.theirs) + " " + folder.file(fixture) + " " + theirs).status);
       // dcm2pnm's minimum and maximum take in the padding, ours skip it: the
       // padding border is left out of the comparison.
-      const double r = pixelfixtures::Correlation(Ours(fixture, row.ours), pixelfixtures::ReadPgm(theirs),
-                                                  pixelfixtures::CtSize, 2);
+      const double r =
+          pixelfixtures::Correlation(Ours(fixture, row.ours), pixelfixtures::ReadPgm(theirs), pixelfixtures::CtSize, 2);
       EXPECT_GT(r, 0.99) << fixture << " " << row.ours;
     }
 }
@@ -86,8 +92,7 @@ TEST_F(SignedCt, WindowGivesTheFormulasValuesWithAndWithoutChangepr) {
       EXPECT_EQ(Ours(fixture, std::string(changepr) + " --win=40:400").samples, plain.samples) << fixture << changepr;
     // The default linear resampling and near equal their --changepr forms.
     EXPECT_EQ(Ours(fixture, "--changepr").samples, Ours(fixture, "").samples) << fixture;
-    EXPECT_EQ(Ours(fixture, "--changepr --resample=near").samples, Ours(fixture, "--resample=near").samples)
-        << fixture;
+    EXPECT_EQ(Ours(fixture, "--changepr --resample=near").samples, Ours(fixture, "--resample=near").samples) << fixture;
     EXPECT_EQ(Ours(fixture, "--changepr=bin --resample=shift").samples, Ours(fixture, "--resample=shift").samples)
         << fixture;
   }
@@ -108,6 +113,11 @@ TEST_F(SignedCt, StatisticsAccumulationAndPng) {
     EXPECT_DOUBLE_EQ(pixelfixtures::Correlation(Ours("acc.dcm", "--win=40:400"), Ours(fixture, "--win=40:400"),
                                                 pixelfixtures::CtSize, 2),
                      1.0)
+        << fixture;
+    // DICOM output of the unsigned samples carries the moved intercept.
+    result = testsupport::Run(Medconv("--nowarn --changepr -d " + std::string(fixture), folder));
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Ours(std::string(fixture) + ".dcm", "--win=40:400").samples, Ours(fixture, "--win=40:400").samples)
         << fixture;
     result = testsupport::Run(Medconv("--nowarn -p1 --win=40:400 " + std::string(fixture), folder));
     EXPECT_EQ(result.status, 0) << result.err;

@@ -144,8 +144,7 @@ TEST(WidePixels, EveryOutputAndOperation) {
          ASSERT_GT(png.size(), 25u);
          EXPECT_EQ(png[24], 16) << "bit depth";
        }},
-      {"dose grid, crop, halve and flips", DoseGrid,
-       "-r0 --frame=1 --crop=2:4:8:6 --halve --fliph --flipv w.dcm",
+      {"dose grid, crop, halve and flips", DoseGrid, "-r0 --frame=1 --crop=2:4:8:6 --halve --fliph --flipv w.dcm",
        [](const TempDir& d, const testsupport::RunResult&) {
          // Columns 2 to 9 of rows 4 to 9, halved to 4 x 3, then turned.
          const std::vector<std::uint32_t> raw = Units32(d.file("w.dcm-001.raw"), false);
@@ -251,7 +250,8 @@ TEST(WidePixels, IntegerImagesAgreeWithDcm2pnm) {
     ASSERT_TRUE(pixelfixtures::WriteWide(folder.file("w.dcm"), fixture()));
     ASSERT_EQ(0, Medconv("-w --nowarn --frame=1 --rename=ours w.dcm", folder).status);
     ASSERT_EQ(0, testsupport::Run("dcm2pnm +Wm +F 1 " + folder.file("w.dcm") + " " + folder.file("t.pgm")).status);
-    const Grey ours = pixelfixtures::ReadBmp8(folder.file("ours.bmp")), theirs = pixelfixtures::ReadPgm(folder.file("t.pgm"));
+    const Grey ours = pixelfixtures::ReadBmp8(folder.file("ours.bmp")),
+               theirs = pixelfixtures::ReadPgm(folder.file("t.pgm"));
     ASSERT_EQ(ours.samples.size(), theirs.samples.size());
     for (std::size_t k = 0; k < ours.samples.size(); ++k)
       EXPECT_NEAR(ours.samples[k], theirs.samples[k], 1) << k;
@@ -268,9 +268,9 @@ TEST(WidePixels, CorpusDoseGrids) {
   pixelfixtures::CopyDictionary(folder.path());
   for (const char* name : {"rtdose", "rtdose_1frame", "rtdose_expb", "rtdose_expb_1frame", "badVR"}) {
     SCOPED_TRACE(name);
-    ASSERT_EQ(0, Medconv("-w --nowarn --frame=1 --to=./ --rename=" + std::string(name) + " " + corpus + name + ".dcm",
-                         folder)
-                     .status);
+    ASSERT_EQ(
+        0, Medconv("-w --nowarn --frame=1 --to=./ --rename=" + std::string(name) + " " + corpus + name + ".dcm", folder)
+               .status);
     const Grey ours = pixelfixtures::ReadBmp8(folder.file(std::string(name) + ".bmp"));
     EXPECT_FALSE(ours.samples.empty());
     if (std::string(name).find("expb") != std::string::npos) {
@@ -279,9 +279,9 @@ TEST(WidePixels, CorpusDoseGrids) {
       const std::string twin = std::string(name) == "rtdose_expb" ? "rtdose" : "rtdose_1frame";
       EXPECT_EQ(ours.samples, pixelfixtures::ReadBmp8(folder.file(twin + ".bmp")).samples);
     } else if (testsupport::HaveProgram("dcm2pnm")) {
-      ASSERT_EQ(0, testsupport::Run("dcm2pnm +Wm +F 1 " + corpus + name + ".dcm " + folder.file("t.pgm") +
-                                    " 2>/dev/null")
-                       .status);
+      ASSERT_EQ(0,
+                testsupport::Run("dcm2pnm +Wm +F 1 " + corpus + name + ".dcm " + folder.file("t.pgm") + " 2>/dev/null")
+                    .status);
       EXPECT_GT(pixelfixtures::Correlation(ours, pixelfixtures::ReadPgm(folder.file("t.pgm"))), 0.999);
     }
   }

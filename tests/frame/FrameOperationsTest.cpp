@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
+
 using testframes::Make;
 using testframes::Pad;
 using testframes::Values;
@@ -231,3 +234,62 @@ TEST(FrameOperations, StatisticsSkipPaddingAndFollowTheStamp) {
 }
 
 }  // namespace
+
+namespace {
+
+// A one-row frame of prepared 32-bit samples: integers of the bits stored
+// given, or floats.
+template <typename T>
+void MakeWide(qzmMedicalFrame& frame, const std::vector<T>& values, UWORD stored, bool floating) {
+  Make(frame, 1, UWORD(values.size()), 8, 8, V(values.size(), 0));
+  frame.Structure.Sample.SetBitsAllocatedStoredHigh(32, stored, UWORD(stored - 1));
+  frame.Structure.Sample.FloatingPoint = floating;
+  qzcDataLocation<UBYTE>& bytes = frame.Pixels.Value.OB();
+  bytes.Clear();
+  bytes.SetSize(ULONG(4 * values.size()));
+  bytes.AllocateMemory();
+  std::memcpy(bytes.GetMemoryLocation(), values.data(), 4 * values.size());
+}
+
+template <typename T>
+std::vector<T> WideValues(qzmMedicalFrame& frame) {
+  std::vector<T> values(frame.Pixels.Value.OB().GetSize() / 4);
+  std::memcpy(values.data(), frame.Pixels.Value.OB().GetMemoryLocation(), 4 * values.size());
+  return values;
+}
+
+}  // namespace
+
+// Masking zeroes whole 32-bit samples; accumulation compares the numbers
+// (24-bit two's complement, floats with NaN skipped) and keeps the type.
+TEST(FrameOperations, WideSamplesMaskAndAccumulate) {
+  ReportCapture reports;
+  qzmMedicalFrame frame, mask;
+  MakeWide<ULONG>(frame, {0x12345678, 0xFFFFFFFF, 7, 0x80000000}, 32, false);
+  Make(mask, 1, 4, 8, 8, {0, 1, 0, 255});
+  ASSERT_TRUE(frame.Mask(mask, "zero"));
+  EXPECT_EQ(WideValues<ULONG>(frame), (std::vector<ULONG>{0x12345678, 0, 7, 0}));
+
+  // -1, 5, -8388608 and 8388607 in 24 bits, against 3, -2, 0, 0.
+  qzmMedicalFrame a, b, max;
+  MakeWide<ULONG>(a, {0xFFFFFF, 5, 0x800000, 0x7FFFFF}, 24, false);
+  MakeWide<ULONG>(b, {3, 0xFFFFFE, 0, 0}, 24, false);
+  a.Structure.Sample.PixelRepresentation = b.Structure.Sample.PixelRepresentation = 1;
+  ASSERT_TRUE(max.Accumulate(a, "max"));
+  ASSERT_TRUE(max.Accumulate(b, "max"));
+  std::vector<ULONG> got = WideValues<ULONG>(max);
+  for (ULONG& v : got)
+    v &= 0xFFFFFF;
+  EXPECT_EQ(got, (std::vector<ULONG>{3, 5, 0, 0x7FFFFF}));
+
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  qzmMedicalFrame f, g, min;
+  MakeWide<float>(f, {1.5f, nan, -2.25f, 4}, 32, true);
+  MakeWide<float>(g, {-1, 3, nan, 8}, 32, true);
+  ASSERT_TRUE(min.Accumulate(f, "min"));
+  ASSERT_TRUE(min.Accumulate(g, "min"));
+  EXPECT_EQ(WideValues<float>(min), (std::vector<float>{-1, 3, -2.25f, 4}));
+  EXPECT_TRUE(min.Structure.Sample.FloatingPoint);
+  // Integers and floats of one width are not one structure.
+  EXPECT_FALSE(min.Accumulate(b, "min"));
+}
