@@ -15,7 +15,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <iostream>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>

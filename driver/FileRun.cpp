@@ -241,13 +241,15 @@ class ParallelRun {
 
 }  // namespace
 
+// Positions are counted in full, so that --step keeps selecting the right
+// files past 65535 of them; the counters the names use are 16-bit.
 std::vector<FileJob> SelectFiles(const qzcFileNameList& files, UWORD step) {
   std::vector<FileJob> jobs;
-  UWORD rank = 0, count = 0;
+  std::size_t position = 0;
   for (const qzcFileName& file : files) {
-    ++rank;
-    if ((rank - 1) % step == 0)
-      jobs.push_back(FileJob{file, rank, ++count});
+    if (position % step == 0)
+      jobs.push_back(FileJob{file, UWORD(position + 1), UWORD(jobs.size() + 1)});
+    ++position;
   }
   return jobs;
 }

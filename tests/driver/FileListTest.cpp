@@ -2,6 +2,9 @@
 // output of the run (--rank, --name, --timer, --out).
 #include "DriverTest.h"
 
+#include "driver/FileRun.h"
+#include "lib/qzcFileNameList.h"
+
 namespace {
 
 class FileListTest : public MedconvTest {
@@ -90,6 +93,23 @@ TEST_F(FileListTest, FailingFileIsReportedAndTheNextOneStillProcessed) {
   EXPECT_NE(std::string::npos, run.err.find("   while reading set from file bad.dcm!\n"));
   EXPECT_TRUE(Exists("good.dcm.txt"));
   EXPECT_FALSE(Exists("bad.dcm.txt"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SelectFiles, StepKeepsSelectingPastSixtyFiveThousandFiles) {
+  // Archives hold more files than the 16-bit counters of the names count.
+  qzcFileNameList files;
+  for (int n = 0; n < 70001; ++n)
+    files.push_back(qzcFileName("f" + std::to_string(n)));
+  const std::vector<FileJob> jobs = SelectFiles(files, 3);
+  ASSERT_EQ(23334u, jobs.size());
+  EXPECT_EQ("f69999", jobs.back().name);
+  EXPECT_EQ("f65535", jobs[21845].name);
+  EXPECT_EQ(UWORD(65536), jobs[21845].rank);  // names wrap, as cur_rk always has
+  EXPECT_EQ(21846u, jobs[21845].count);
 }
 
 }  // namespace
