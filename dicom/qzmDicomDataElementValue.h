@@ -1,10 +1,14 @@
 // The value of one DICOM data element: a VR code and storage of the matching
-// kind (text, numbers, a date, time or age record, a tag, or a data location
-// for large values that stay in their file until used).
+// kind (text, numbers, a date, time or age record, a tag, the items of a
+// sequence, or a data location for large values that stay in their file
+// until used). A value read with length 0 is kept as an empty value.
 #ifndef QZM_DICOM_DATA_ELEMENT_VALUE_H
 #define QZM_DICOM_DATA_ELEMENT_VALUE_H
 
 #include <iosfwd>
+#include <string>
+#include <memory>
+#include <vector>
 
 #include "dicom/qzmDicomDataElementDescription.h"
 #include "dicom/qzmDicomDataElementTag.h"
@@ -16,6 +20,7 @@
 
 class ifbstream;
 class ofbstream;
+class qzmDicomDataElementSet;
 
 class qzmDicomDataElementValue : public virtual qzcObject {
  public:
@@ -46,10 +51,13 @@ class qzmDicomDataElementValue : public virtual qzcObject {
     TimeRecord time;
   };
 
+  // SQ: the items, each a nested set.
+  typedef std::vector<std::unique_ptr<qzmDicomDataElementSet>> ItemList;
+
   // Multi-valued numbers are kept in an array of at least this many slots.
   static const UWORD MinimumArraySlots = 500;
 
-  qzmDicomDataElementValue() = default;
+  qzmDicomDataElementValue();
   qzmDicomDataElementValue(const qzmDicomDataElementValue& other);
   qzmDicomDataElementValue& operator=(const qzmDicomDataElementValue& other);
   virtual ~qzmDicomDataElementValue();
@@ -64,6 +72,9 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   // Sizes a multi-valued number (SL, SS, UL, US) to n values, keeping the
   // first ones; new values are 0. Does nothing for other VRs.
   void SetCount(UWORD n);
+  // A value read with length 0 (any VR). The typed accessors that give write
+  // access make it a value again.
+  bool IsEmpty() const { return empty; }
 
   // Typed accessors: each converts the value to its own VR first (SetVR),
   // then gives access to the storage. Reading through the wrong accessor
@@ -93,6 +104,7 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   qzcDataLocation<UBYTE>& OB();
   qzcDataLocation<UBYTE>& UN();
   qzcDataLocation<UWORD>& OW();
+  ItemList& SQ();
 
   // Read-only forms of the accessors, for constant sets: they never convert.
   // A value of another VR gives an empty text, a zero number or record, or
@@ -121,6 +133,7 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   const qzcDataLocation<UBYTE>& OB() const { return bytes; }
   const qzcDataLocation<UBYTE>& UN() const { return bytes; }
   const qzcDataLocation<UWORD>& OW() const { return words; }
+  const ItemList& SQ() const { return items; }
 
   // What follows the tag on a stream: the explicit VR (under explicit_hint),
   // the length and the value.
@@ -133,9 +146,29 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   // Skips the items of a sequence or of encapsulated data, stream placed
   // after an undefined length; returns the bytes consumed (0 on failure).
   ULONG SkipNestedElements(ifbstream& ifs) const;
+  // Fails the stream, with an error, unless n more bytes can be read both in
+  // the stream and in the item or sequence being read.
+  static bool CheckLength(ifbstream& ifs, ULONG n, const char* signature);
   // Bytes after the tag (VR/length header and value) when written under the
   // policy of a stream (an ofbstream is one).
   ULONG LengthOnStream(const iobs& policy) const;
+
+  // While it lives, reading stays before the byte offset end (the end of an
+  // item or sequence of defined length, or of an enclosing one that ends
+  // first): CheckLength fails a length that runs past it.
+  class ReadLimit {
+   public:
+    explicit ReadLimit(unsigned long end);
+    ~ReadLimit();
+    ReadLimit(const ReadLimit&) = delete;
+    ReadLimit& operator=(const ReadLimit&) = delete;
+    // The innermost limit; NoReadLimit outside any.
+    static unsigned long Current();
+
+   private:
+    unsigned long previous;
+  };
+  static const unsigned long NoReadLimit = ~0ul;
 
   // The length that marks a sequence or encapsulated data of undefined size.
   static const ULONG UndefinedLength = 0xFFFFFFFF;
@@ -180,6 +213,8 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   void ReadDate(ifbstream& ifs, ULONG len);
   void ReadDateTime(ifbstream& ifs, ULONG len);
   void ReadTime(ifbstream& ifs, ULONG len);
+  // The items of a sequence, of len bytes or up to the sequence delimitation.
+  void ReadSequence(ifbstream& ifs, ULONG len);
   template <typename T>
   void ReadFloating(ifbstream& ifs, ULONG len, T& number, const char* name);
   template <typename T>
@@ -198,10 +233,17 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   template <typename T>
   void WriteNumbers(ofbstream& ofs, const qzcDataLocation<T>& array, const T& single) const;
   void WriteLargeData(ofbstream& ofs) const;
+  void WriteSequence(ofbstream& ofs) const;
+  // The text written for AS, DA, DT and TM: the text read when the record
+  // still holds what was read from it, else the record in standard form.
+  std::string RecordText() const;
+  bool RecordUnchanged() const;
+  void KeepReadRecord(const std::string& chars);
 
   VR vr = qzmDicomDataElementDescription::UNDEFINED;
   UWORD count = 1;
-  qzcString text;
+  bool empty = false;
+  qzcString text;  // strings; for AS, DA, DT and TM the text read
   union {
     float fl;
     double fd;
@@ -211,6 +253,9 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   AgeRecord age;
   qzmDicomDataElementTag tag;
   DateTimeRecord dateTime;        // DA uses the date, TM the time
+  DateTimeRecord readDateTime;    // the records as read, to tell a changed
+  AgeRecord readAge;              // value from one to write back as read
+  ItemList items;                 // SQ
   qzcDataLocation<UBYTE> bytes;   // OB, UN
   qzcDataLocation<UWORD> words;   // OW
   qzcDataLocation<UWORD> shorts;  // the array of SS/US values when count > 1

@@ -21,7 +21,8 @@ const char* const SkipNestedSignature = "ULONG qzmDicomDataElementValue::SkipNes
 
 // Sequences nested deeper than this are taken as a damaged file.
 const int MaximumNesting = 64;
-int nesting = 0;
+thread_local int nesting = 0;
+thread_local unsigned long readLimit = qzmDicomDataElementValue::NoReadLimit;
 
 // Counts one level of nesting for as long as it lives.
 struct NestingLevel {
@@ -30,6 +31,7 @@ struct NestingLevel {
   bool TooDeep() const { return nesting > MaximumNesting; }
 };
 
+const qzmDicomDataElementTag ItemTag(0xFFFE, 0xE000);
 const qzmDicomDataElementTag SequenceDelimitation(0xFFFE, 0xE0DD);
 
 // True when n more bytes can be read. Bytes already buffered answer without
@@ -39,13 +41,14 @@ bool HasBytesLeft(ifbstream& ifs, ULONG n) {
   return (buffered >= 0 && ULONG(buffered) >= n) || ifs.BytesLeft() >= n;
 }
 
-// Fails the stream unless n more bytes can be read.
-bool CheckLength(ifbstream& ifs, ULONG n, const char* signature) {
-  if (HasBytesLeft(ifs, n))
+// Fails the stream, with an error, when the nesting is too deep.
+bool CheckNesting(ifbstream& ifs, const NestingLevel& level, const char* signature) {
+  if (!level.TooDeep())
     return true;
-  const unsigned long position = qzmDicomDataElementValue::PositionOf(ifs);
   ifs.setstate(std::ios::failbit);
-  qzcError(signature, "length %lu runs past the end of the stream! (0x%lx)", (unsigned long)n, position).Report();
+  qzcError(signature, "sequences nested deeper than %d levels! (0x%lx)", MaximumNesting,
+           qzmDicomDataElementValue::PositionOf(ifs))
+      .Report();
   return false;
 }
 
@@ -96,20 +99,58 @@ void ReadCharacters(ifbstream& ifs, std::string& text, ULONG n, ULONG bits) {
   ifs.SetBFlags(saved);
 }
 
-// Date and time texts: trailing space padding removed, and only the first
-// of several values kept.
-std::string FirstValueOf(ifbstream& ifs, ULONG n) {
-  std::string text;
-  ReadCharacters(ifs, text, n, 0);
-  const std::size_t backslash = text.find('\\');
-  if (backslash != std::string::npos)
-    text.erase(backslash);
-  while (!text.empty() && text.back() == ' ')
+// Trailing space and NUL padding removed.
+std::string Unpadded(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0'))
     text.pop_back();
   return text;
 }
 
+// The first of the values of a text, unpadded.
+std::string FirstValueOf(const std::string& text) {
+  return Unpadded(text.substr(0, text.find('\\')));
+}
+
+// The characters of a date or time value, read whole.
+std::string ValueText(ifbstream& ifs, ULONG n) {
+  std::string text;
+  ReadCharacters(ifs, text, n, 0);
+  return text;
+}
+
 }  // namespace
+
+qzmDicomDataElementValue::ReadLimit::ReadLimit(unsigned long end) : previous(readLimit) {
+  if (end < readLimit)
+    readLimit = end;
+}
+
+qzmDicomDataElementValue::ReadLimit::~ReadLimit() {
+  readLimit = previous;
+}
+
+unsigned long qzmDicomDataElementValue::ReadLimit::Current() {
+  return readLimit;
+}
+
+bool qzmDicomDataElementValue::CheckLength(ifbstream& ifs, ULONG n, const char* signature) {
+  if (readLimit != NoReadLimit) {
+    const unsigned long position = PositionOf(ifs);
+    if (position > readLimit || n > readLimit - position) {
+      ifs.setstate(std::ios::failbit);
+      qzcError(signature, "length %lu runs past the end of its item or sequence at 0x%lx! (0x%lx)", (unsigned long)n,
+               readLimit, position)
+          .Report();
+      return false;
+    }
+  }
+  if (HasBytesLeft(ifs, n))
+    return true;
+  const unsigned long position = PositionOf(ifs);
+  ifs.setstate(std::ios::failbit);
+  qzcError(signature, "length %lu runs past the end of the stream! (0x%lx)", (unsigned long)n, position).Report();
+  return false;
+}
 
 unsigned long qzmDicomDataElementValue::PositionOf(ifbstream& ifs) {
   const std::ios::iostate state = ifs.rdstate();
@@ -173,15 +214,11 @@ ULONG qzmDicomDataElementValue::SkipNestedElements(ifbstream& ifs) const {
   const NestingLevel level;
   const std::streamoff start = ifs.tellg();
   bool delimited = false;
-  if (level.TooDeep()) {
-    ifs.setstate(std::ios::failbit);
-    qzcError(SkipNestedSignature, "sequences nested deeper than %d levels! (0x%lx)", MaximumNesting, PositionOf(ifs))
-        .Report();
-  }
+  CheckNesting(ifs, level, SkipNestedSignature);
   while (!delimited && ifs.good()) {
     qzmDicomDataElementTag itemTag;
     ULONG len = 0;
-    if (!(ifs >> itemTag >> len))
+    if (!CheckLength(ifs, 8, SkipNestedSignature) || !(ifs >> itemTag >> len))
       break;
     if (itemTag == SequenceDelimitation) {
       delimited = true;
@@ -189,9 +226,8 @@ ULONG qzmDicomDataElementValue::SkipNestedElements(ifbstream& ifs) const {
       if (CheckLength(ifs, len, SkipNestedSignature))
         ifs.seekg(std::streamoff(len), std::ios::cur);
     } else {
-      // An item of undefined length ends with its item delimitation.
       qzmDicomDataElementSet item;
-      item.ReadFiltered(ifs, nullptr);
+      item.ReadItem(ifs, len);
     }
   }
   if (!delimited || ifs.fail()) {
@@ -202,6 +238,42 @@ ULONG qzmDicomDataElementValue::SkipNestedElements(ifbstream& ifs) const {
   return ULONG(std::streamoff(ifs.tellg()) - start);
 }
 
+void qzmDicomDataElementValue::ReadSequence(ifbstream& ifs, ULONG len) {
+  static const char* const signature = "void qzmDicomDataElementValue::ReadSequence( ifbstream&, ULONG )";
+  const NestingLevel level;
+  SetVR(Description::SQ);
+  if (!CheckNesting(ifs, level, signature))
+    return;
+  const bool defined = len != UndefinedLength;
+  const unsigned long end = defined ? PositionOf(ifs) + len : NoReadLimit;
+  const ReadLimit limit(end);
+  bool delimited = false;
+  while (ifs.good() && !delimited && (!defined || PositionOf(ifs) < end)) {
+    qzmDicomDataElementTag itemTag;
+    ULONG itemLength = 0;
+    if (!CheckLength(ifs, 8, signature) || !(ifs >> itemTag >> itemLength))
+      break;
+    if (itemTag == SequenceDelimitation) {
+      delimited = true;
+    } else if (itemTag != ItemTag) {
+      ifs.setstate(std::ios::failbit);
+      qzcError(signature, "item tag expected in sequence, found (%04hX,%04hX)! (0x%lx)", itemTag.group,
+               itemTag.element, PositionOf(ifs) - 8)
+          .Report();
+    } else {
+      items.push_back(std::make_unique<qzmDicomDataElementSet>());
+      items.back()->ReadItem(ifs, itemLength);
+    }
+  }
+  if (!ifs.fail() && !defined && !delimited) {
+    ifs.setstate(std::ios::failbit);
+    qzcError(signature, "sequence delimitation missing before the end of the stream! (0x%lx)", PositionOf(ifs))
+        .Report();
+  }
+  if (ifs.fail())
+    qzcError(signature, "while reading the items of a sequence! (0x%lx)", PositionOf(ifs)).Report();
+}
+
 ifbstream& qzmDicomDataElementValue::Read(ifbstream& ifs) {
   const ULONG len = ReadButValue(ifs);
   if (ifs.fail()) {
@@ -210,11 +282,21 @@ ifbstream& qzmDicomDataElementValue::Read(ifbstream& ifs) {
     return ifs;
   }
   if (len == 0) {
-    SetVR(Description::UNDEFINED);
+    SetVR(vr == Description::UNDEFINED ? Description::UN : vr);
+    empty = vr != Description::SQ;
     return ifs;
   }
   if (len != UndefinedLength && !CheckLength(ifs, len, ReadSignature))
     return ifs;
+  if (vr == Description::UN && len == UndefinedLength) {
+    // A sequence of unknown VR: its items are implicit VR little endian
+    // whatever the stream's syntax.
+    const ULONG bflags = ifs.GetBFlags();
+    implicit_little_endian(ifs);
+    ReadSequence(ifs, len);
+    ifs.SetBFlags(bflags);
+    return ifs;
+  }
   switch (vr) {
     case Description::UNDEFINED:
       qzcWarning(ReadSignature, "unknow VR element will be skipped! (0x%lx)", PositionOf(ifs)).Report();
@@ -279,8 +361,7 @@ ifbstream& qzmDicomDataElementValue::Read(ifbstream& ifs) {
       ReadLargeData(ifs, len, words, "OW");
       break;
     case Description::SQ:
-      SkipValue(ifs, len);
-      SetVR(Description::UNDEFINED);
+      ReadSequence(ifs, len);
       break;
     default:
       ifs.setstate(std::ios::failbit);
@@ -353,6 +434,7 @@ void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
   }
   age.number = UWORD(years);
   age.unit = UBYTE(unit - units);
+  KeepReadRecord(chars);
 }
 
 void qzmDicomDataElementValue::ReadTag(ifbstream& ifs, ULONG len) {
@@ -401,9 +483,18 @@ void qzmDicomDataElementValue::ReadNumbers(ifbstream& ifs, ULONG len, qzcDataLoc
 }
 
 void qzmDicomDataElementValue::ReadDate(ifbstream& ifs, ULONG len) {
-  std::string chars;
-  if (!ReadExactText(ifs, len, len == 8 || len == 10, "DA length = 8 or 10", chars))
+  const std::string raw = ValueText(ifs, len);
+  if (ifs.fail())
     return;
+  // Only the first of several dates is held; all are written back.
+  const std::string chars = FirstValueOf(raw);
+  if (chars.size() != 8 && chars.size() != 10) {
+    qzcWarning(ReadSignature, "DA length = 8 or 10, current = %lu, skipped... (0x%lx)", (unsigned long)chars.size(),
+               PositionOf(ifs))
+        .Report();
+    SetVR(Description::UNDEFINED);
+    return;
+  }
   if (!StartsLikeANumber(chars)) {
     qzcWarning(ReadSignature, "DA field does not seem to hold a date (=%s)! (0x%lx)", chars.c_str(), PositionOf(ifs))
         .Report();
@@ -427,13 +518,16 @@ void qzmDicomDataElementValue::ReadDate(ifbstream& ifs, ULONG len) {
                unsigned(date.month), unsigned(date.day), PositionOf(ifs))
         .Report();
     std::swap(date.day, date.month);
+    return;  // written back corrected
   }
+  KeepReadRecord(raw);
 }
 
 void qzmDicomDataElementValue::ReadDateTime(ifbstream& ifs, ULONG len) {
-  const std::string chars = FirstValueOf(ifs, len);
+  const std::string raw = ValueText(ifs, len);
   if (ifs.fail())
     return;
+  const std::string chars = FirstValueOf(raw);
   const std::size_t length = chars.size();
   if (length > 21) {
     qzcWarning(ReadSignature, "offset from CUT in DT field not implemented! skipped... (0x%lx)", PositionOf(ifs))
@@ -453,12 +547,14 @@ void qzmDicomDataElementValue::ReadDateTime(ifbstream& ifs, ULONG len) {
   date.day = UBYTE(length > 6 ? DecimalAt(chars, 6, 2) : 0);
   date.month = UBYTE(length > 4 ? DecimalAt(chars, 4, 2) : 0);
   date.year = UWORD(DecimalAt(chars, 0, 4));
+  KeepReadRecord(raw);
 }
 
 void qzmDicomDataElementValue::ReadTime(ifbstream& ifs, ULONG len) {
-  std::string chars = FirstValueOf(ifs, len);
+  const std::string raw = ValueText(ifs, len);
   if (ifs.fail())
     return;
+  std::string chars = FirstValueOf(raw);
   if (!StartsLikeANumber(chars)) {
     qzcWarning(ReadSignature, "TM field does not seem to hold a time (=%s)! (0x%lx)", chars.c_str(), PositionOf(ifs))
         .Report();
@@ -486,6 +582,7 @@ void qzmDicomDataElementValue::ReadTime(ifbstream& ifs, ULONG len) {
     time.minute = UBYTE(length > 2 ? DecimalAt(chars, 2, 2) : 0);
   }
   time.hour = UBYTE(DecimalAt(chars, 0, 2));
+  KeepReadRecord(raw);
 }
 
 template <typename T>

@@ -185,8 +185,8 @@ TEST(ValueRead, NumbersWithSurplusOrMissingBytesInBothByteOrders) {
 
 TEST(ValueRead, EmptyUnknownAndForeignValuesKeepTheStreamInStep) {
   {
-    // Zero-length values of every VR class are dropped without a warning,
-    // whichever header carries the length.
+    // Zero-length values of every VR class are kept empty without a
+    // warning, whichever header carries the length.
     CapturedReports quiet;
     std::vector<std::pair<ReadOutcome, std::string>> empties;
     for (const char* vr : {"PN", "UI", "DA", "TM", "DT", "AS", "AT", "FL", "FD", "US", "SL"})
@@ -197,7 +197,11 @@ TEST(ValueRead, EmptyUnknownAndForeignValuesKeepTheStreamInStep) {
       empties.emplace_back(ReadOne(Builder().U32(0), implicit_little_endian, vr),
                            std::string("implicit ") + D::TokenOf(vr));
     for (const auto& empty : empties) {
-      EXPECT_EQ(empty.first.value.GetVR(), D::UNDEFINED) << empty.second;
+      const Value& value = empty.first.value;
+      EXPECT_NE(value.GetVR(), D::UNDEFINED) << empty.second;
+      EXPECT_EQ(value.IsEmpty(), value.GetVR() != D::SQ) << empty.second;
+      EXPECT_TRUE(value.SQ().empty()) << empty.second;
+      EXPECT_EQ(Printed(value), value.GetVR() == D::SQ ? "0 items" : "") << empty.second;
       EXPECT_EQ(empty.first.next, 77) << empty.second;
     }
     EXPECT_TRUE(quiet.None()) << quiet.Errors() << quiet.Warnings();
@@ -261,14 +265,46 @@ TEST(ValueWrite, ByteExactEncodings) {
   EXPECT_EQ(Written(text, explicit_little_endian), Builder().Text("CS").U16(4).Text("ABC ").bytes());
   EXPECT_EQ(Written(text, implicit_little_endian), Builder().U32(4).Text("ABC ").bytes());
   EXPECT_EQ(Written(uid, explicit_big_endian), Builder(true).Text("UI").U16(6).Raw(ToBytes("1.2.3")).Raw({0}).bytes());
-  EXPECT_EQ(Written(date, explicit_little_endian), Builder().Text("DA").U16(10).Text("1999.12.31").bytes());
-  EXPECT_EQ(Written(time, implicit_little_endian), Builder().U32(16).Text("10:15:30.500000 ").bytes());
+  EXPECT_EQ(Written(date, explicit_little_endian), Builder().Text("DA").U16(8).Text("19991231").bytes());
+  EXPECT_EQ(Written(time, implicit_little_endian), Builder().U32(14).Text("101530.500000 ").bytes());
   EXPECT_EQ(Written(dateTime, explicit_little_endian), Builder().Text("DT").U16(14).Text("20200102030405").bytes());
   EXPECT_EQ(Written(age, explicit_little_endian), Builder().Text("AS").U16(4).Text("045Y").bytes());
   EXPECT_EQ(Written(numbers, explicit_big_endian), Builder(true).Text("US").U16(4).U16(0).U16(0x0102).bytes());
   EXPECT_EQ(Written(tag, explicit_big_endian), Builder(true).Text("AT").U16(4).Tag(0x7FE0, 0x0010).bytes());
   EXPECT_EQ(Written(bytes, explicit_little_endian),
             Builder().Text("OB").U16(0).U32(4).Raw(ToBytes("xyz")).Raw({0}).bytes());
+}
+
+TEST(ValueWrite, DatesTimesAndAgesGoBackAsReadUnlessChanged) {
+  struct Case {
+    const char* vr;
+    std::string read, written;
+  };
+  const Case cases[] = {
+      {"DA", "20040119", "20040119"},
+      {"DA", "20040119\\20050220 ", "20040119\\20050220 "},  // every value, not just the first held
+      {"DA", "2004.01.19", "20040119"},                      // the retired form is not written
+      {"TM", "101530.5", "101530.5"},                         // the source's precision
+      {"TM", "1015", "1015"},
+      {"TM", "10:15:30", "101530"},
+      {"DT", "20200102030405.25", "20200102030405.25 "},
+      {"AS", "045Y", "045Y"},
+  };
+  for (const Case& c : cases) {
+    const ReadOutcome outcome = ReadOne(Builder().Text(c.vr).U16(c.read.size()).Text(c.read));
+    ASSERT_EQ(D::TokenOf(outcome.value.GetVR()), std::string(c.vr)) << c.read;
+    EXPECT_EQ(Written(outcome.value, explicit_little_endian),
+              Builder().Text(c.vr).U16(c.written.size() + c.written.size() % 2).Text(c.written).Text(
+                  c.written.size() % 2 ? " " : "").bytes())
+        << c.read;
+  }
+  // A value changed after reading is written in standard form.
+  Value date = ReadOne(Builder().Text("DA").U16(8).Text("20040119")).value;
+  date.DA().day = 20;
+  EXPECT_EQ(Written(date, explicit_little_endian), Builder().Text("DA").U16(8).Text("20040120").bytes());
+  Value time = ReadOne(Builder().Text("TM").U16(8).Text("101530.5")).value;
+  time.TM().second = 31;
+  EXPECT_EQ(Written(time, implicit_little_endian), Builder().U32(14).Text("101531.500000 ").bytes());
 }
 
 TEST(ValueWrite, InvalidValuesFailOrWarn) {
