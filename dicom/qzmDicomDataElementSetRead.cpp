@@ -32,14 +32,14 @@ bool IsGroupLength(const qzmDicomDataElementTag& tag) {
 }
 
 // The VR that the dictionary gives an element read in implicit VR, with the
-// pseudo-VRs resolved.
-Description::VR ImplicitVR(Description::VR dictionaryVR, const qzmDicomDataElementSet& set) {
+// pseudo-VRs resolved; encapsulated data are bytes.
+Description::VR ImplicitVR(Description::VR dictionaryVR, const qzmDicomDataElementSet& set, bool encapsulated) {
   switch (dictionaryVR) {
     case Description::ss:
       return Description::US;
     case Description::os:
     case Description::ox:
-      return Description::OW;
+      return encapsulated ? Description::OB : Description::OW;
     case Description::xs: {
       const auto representation = set.find(PixelRepresentation);
       const bool isSigned = representation != set.end() && representation->second.US() == 1;
@@ -168,7 +168,7 @@ qzmDicomDataElementSet::ReadEnd qzmDicomDataElementSet::ReadElements(ifbstream& 
       // Elements the dictionary does not know (private ones, mostly) are kept
       // as UN, or read as a sequence when their length is undefined.
       const auto entry = dictionary->find(tag);
-      value.SetVR(entry == dictionary->end() ? Description::UN : ImplicitVR(entry->second.vr, *this));
+      value.SetVR(entry == dictionary->end() ? Description::UN : ImplicitVR(entry->second.vr, *this, ifs.HasBFlags(iobs::encapsulated_hint)));
     }
     value.Read(ifs);
     if (ifs.fail()) {

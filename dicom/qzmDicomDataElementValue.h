@@ -205,9 +205,9 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   bool ReadExactText(ifbstream& ifs, ULONG len, bool lengthFits, const char* expected, std::string& chars);
   // Drops, with a warning, a value shorter than one number of size bytes.
   bool HoldsOneValue(ifbstream& ifs, ULONG len, ULONG size, const char* name);
-  // HoldsOneValue, and a warning when more than that one value is there:
-  // the caller keeps the first and skips the rest.
-  bool StartsSingleValue(ifbstream& ifs, ULONG len, ULONG size, const char* name);
+  // The values of size bytes after the first one of AT, FL and FD, kept as
+  // little-endian units of unit bytes; a partial value is skipped.
+  void ReadFollowingValues(ifbstream& ifs, ULONG len, ULONG size, ULONG unit);
   void ReadAge(ifbstream& ifs, ULONG len);
   void ReadTag(ifbstream& ifs, ULONG len);
   void ReadDate(ifbstream& ifs, ULONG len);
@@ -234,6 +234,8 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   void WriteNumbers(ofbstream& ofs, const qzcDataLocation<T>& array, const T& single) const;
   void WriteLargeData(ofbstream& ofs) const;
   void WriteSequence(ofbstream& ofs) const;
+  // The values that ReadFollowingValues kept, in the stream's byte order.
+  void WriteFollowingValues(ofbstream& ofs, ULONG unit) const;
   // The text written for AS, DA, DT and TM: the text read when the record
   // still holds what was read from it, else the record in standard form.
   std::string RecordText() const;
@@ -243,7 +245,9 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   VR vr = qzmDicomDataElementDescription::UNDEFINED;
   UWORD count = 1;
   bool empty = false;
-  qzcString text;  // strings; for AS, DA, DT and TM the text read
+  // Strings; for AS, DA, DT and TM the text read; for AT, FL and FD the
+  // values after the first (see ReadFollowingValues).
+  qzcString text;
   union {
     float fl;
     double fd;

@@ -1,6 +1,7 @@
 // Reading of a data element value from a DICOM stream: explicit VR and
 // length, nested items, and every VR with the corrections applied to damaged
 // or old-style files.
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -401,14 +402,22 @@ bool qzmDicomDataElementValue::HoldsOneValue(ifbstream& ifs, ULONG len, ULONG si
   return false;
 }
 
-bool qzmDicomDataElementValue::StartsSingleValue(ifbstream& ifs, ULONG len, ULONG size, const char* name) {
-  if (!HoldsOneValue(ifs, len, size, name))
-    return false;
-  if (len > size)
-    qzcWarning(ReadSignature, "%s length = %d > current = %lu, multiple values not implemented, storing first (0x%lx)",
-               name, int(size), (unsigned long)len, PositionOf(ifs))
+void qzmDicomDataElementValue::ReadFollowingValues(ifbstream& ifs, ULONG len, ULONG size, ULONG unit) {
+  const ULONG following = len / size * size - size;
+  if (following > 0) {
+    std::string values;
+    ReadCharacters(ifs, values, following, 0);
+    if (ifs.IsBigEndian())
+      for (std::size_t at = 0; at + unit <= values.size(); at += unit)
+        std::reverse(values.begin() + at, values.begin() + at + unit);
+    text = values;
+  }
+  if (len % size != 0) {
+    qzcWarning(ReadSignature, "%s length = %lu is not a multiple of %lu, skipping the rest. (0x%lx)",
+               Description::TokenOf(vr), (unsigned long)len, (unsigned long)size, PositionOf(ifs))
         .Report();
-  return true;
+    SkipValue(ifs, len % size);
+  }
 }
 
 void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
@@ -425,7 +434,8 @@ void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
   }
   const std::string digits = chars.substr(0, 3);
   const ULONG years = DecimalAt(digits, 0, 3);
-  if (years == 0) {
+  const bool allDigits = std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(UBYTE(c)); });
+  if (!allDigits) {  // 000D is an age
     qzcWarning(ReadSignature, "AS field could not be converted from string %s ! (0x%lx)", digits.c_str(),
                PositionOf(ifs))
         .Report();
@@ -438,24 +448,22 @@ void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
 }
 
 void qzmDicomDataElementValue::ReadTag(ifbstream& ifs, ULONG len) {
-  if (!StartsSingleValue(ifs, len, 4, "AT"))
+  if (!HoldsOneValue(ifs, len, 4, "AT"))
     return;
   ifs >> tag;
-  if (len > 4)
-    SkipValue(ifs, len - 4);
+  ReadFollowingValues(ifs, len, 4, 2);
 }
 
 template <typename T>
 void qzmDicomDataElementValue::ReadFloating(ifbstream& ifs, ULONG len, T& value, const char* name) {
   const ULONG size = sizeof(T);
-  if (!StartsSingleValue(ifs, len, size, name))
+  if (!HoldsOneValue(ifs, len, size, name))
     return;
   if (ifs.IsBigEndian())
     ifs.ReadReversed(&value, size);
   else
     ifs.ReadBlock(&value, size);
-  if (len > size)
-    SkipValue(ifs, len - size);
+  ReadFollowingValues(ifs, len, size, size);
 }
 
 template <typename T>
@@ -527,10 +535,13 @@ void qzmDicomDataElementValue::ReadDateTime(ifbstream& ifs, ULONG len) {
   const std::string raw = ValueText(ifs, len);
   if (ifs.fail())
     return;
-  const std::string chars = FirstValueOf(raw);
+  // An offset from UTC (&ZZXX) is not held, but kept in the text written back.
+  const std::string first = FirstValueOf(raw);
+  const std::string chars = first.substr(0, first.find_first_of("+-", 4));
   const std::size_t length = chars.size();
   if (length > 21) {
-    qzcWarning(ReadSignature, "offset from CUT in DT field not implemented! skipped... (0x%lx)", PositionOf(ifs))
+    qzcWarning(ReadSignature, "DT field %s is longer than a date and time! skipped... (0x%lx)", chars.c_str(),
+               PositionOf(ifs))
         .Report();
     SetVR(Description::UNDEFINED);
     return;

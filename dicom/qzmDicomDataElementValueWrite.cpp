@@ -1,5 +1,6 @@
 // Writing of a data element value to a DICOM stream, its length on the
 // stream (for group lengths), and its text form.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
@@ -20,7 +21,8 @@ const char* const DottedDate = "%04u.%02u.%02u";
 const char* const ColonTime = "%02u:%02u:%02u";
 const char* const ColonTimeWithFraction = "%02u:%02u:%02u.%06u";
 const char* const StandardDate = "%04u%02u%02u";
-const qzmDicomDataElementTag ItemTag(0xFFFE, 0xE000);
+const qzmDicomDataElementTag ItemTag(0xFFFE, 0xE000), ItemDelimitationTag(0xFFFE, 0xE00D),
+    SequenceDelimitationTag(0xFFFE, 0xE0DD);
 
 // VRs written with 2 reserved bytes and a 32-bit length under explicit VR.
 bool HasLongHeader(Description::VR code) {
@@ -224,15 +226,27 @@ void qzmDicomDataElementValue::WriteTime(ofbstream& ofs) const {
   WriteText(ofs, RecordText(), ' ');
 }
 
+void qzmDicomDataElementValue::WriteFollowingValues(ofbstream& ofs, ULONG unit) const {
+  std::string values = text;
+  if (ofs.IsBigEndian())
+    for (std::size_t at = 0; at + unit <= values.size(); at += unit)
+      std::reverse(values.begin() + at, values.begin() + at + unit);
+  ofs.WriteBlock(values.data(), ULONG(values.size()));
+}
+
+// Sequences and their items go out with undefined lengths and delimiters:
+// under implicit VR, that is how a reader without the element in its
+// dictionary knows a sequence.
 void qzmDicomDataElementValue::WriteSequence(ofbstream& ofs) const {
   if (ofs.HasBFlags(iobs::explicit_hint))
     ofs << UWORD(0);
-  const ULONG header = ofs.HasBFlags(iobs::explicit_hint) ? 8 : 4;
-  ofs << ULONG(LengthOnStream(ofs) - header);
+  ofs << ULONG(UndefinedLength);
   for (const auto& item : items) {
-    ofs << ItemTag << ULONG(item->ItemLength(ofs));
+    ofs << ItemTag << ULONG(UndefinedLength);
     item->WriteItem(ofs);
+    ofs << ItemDelimitationTag << ULONG(0);
   }
+  ofs << SequenceDelimitationTag << ULONG(0);
 }
 
 template <typename T>
@@ -278,8 +292,10 @@ ofbstream& qzmDicomDataElementValue::Write(ofbstream& ofs) const {
       WriteAge(ofs);
       break;
     case Description::AT:
-      if (WriteLength(ofs, 4))
+      if (WriteLength(ofs, ULONG(4 + text.size()))) {
         ofs << tag;
+        WriteFollowingValues(ofs, 2);
+      }
       break;
     case Description::DA:
       WriteDate(ofs);
@@ -293,12 +309,13 @@ ofbstream& qzmDicomDataElementValue::Write(ofbstream& ofs) const {
     case Description::FL:
     case Description::FD: {
       const ULONG size = vr == Description::FL ? 4 : 8;
-      if (!WriteLength(ofs, size))
+      if (!WriteLength(ofs, ULONG(size + text.size())))
         break;
       if (ofs.IsBigEndian())
         ofs.WriteReversed(&number, size);
       else
         ofs.WriteBlock(&number, size);
+      WriteFollowingValues(ofs, size);
       break;
     }
     case Description::SL:
@@ -328,9 +345,9 @@ ULONG qzmDicomDataElementValue::LengthOnStream(const iobs& policy) const {
   switch (vr) {
     case Description::FL:
     case Description::AT:
-      return 8;
+      return ULONG(8 + text.size());
     case Description::FD:
-      return 12;
+      return ULONG(12 + text.size());
     case Description::SL:
     case Description::UL:
       return ULONG(count) * 4 + 4;
@@ -350,9 +367,9 @@ ULONG qzmDicomDataElementValue::LengthOnStream(const iobs& policy) const {
     case Description::OW:
       return 2 * words.GetSize() + largeHeader;
     case Description::SQ: {
-      ULONG length = largeHeader;
+      ULONG length = largeHeader + 8;  // and the sequence delimitation
       for (const auto& item : items)
-        length += 8 + item->ItemLength(policy);
+        length += 8 + item->ItemLength(policy) + 8;
       return length;
     }
     default:

@@ -13,6 +13,7 @@
 #include "lib/qzcWarning.h"
 
 #include <cstdio>
+#include <memory>
 #include <algorithm>
 #include <vector>
 
@@ -100,7 +101,9 @@ class SetEditor {
 // unsigned or reorganised to colour-by-pixel no longer describes them, and
 // a halved frame's spacing is not theirs.
 void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool originalPixelData) {
-  const bool keepSpacing = originalPixelData && editor.Has(PixelSpacingTag);
+  // Spacing that an enhanced image gives in its functional groups stays there.
+  const bool keepSpacing = originalPixelData && (editor.Has(PixelSpacingTag) || editor.Has(Tag(0x5200, 0x9229)) ||
+                                                 editor.Has(Tag(0x5200, 0x9230)));
   const struct qzmMedicalFrame::Structure& structure = frame.Structure;
   if (!originalPixelData) {
     if (structure.SamplesPerPixel > 1)
@@ -116,6 +119,22 @@ void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool orig
   }
   if (frame.HasPixelPaddingValue)
     editor.Replace(PixelPaddingTag).SS() = frame.PixelPaddingValue;
+}
+
+// A one-frame output keeps, of the Per-frame Functional Groups, the item of
+// its frame only.
+void KeepFunctionalGroupsOfFrame(SetEditor& editor, const qzmDicomDataElementSet& set, UWORD frame) {
+  static const Tag PerFrameFunctionalGroupsTag(0x5200, 0x9230);
+  const auto groups = set.find(PerFrameFunctionalGroupsTag);
+  if (groups == set.end() || groups->second.GetVR() != qzmDicomDataElementDescription::SQ)
+    return;
+  const qzmDicomDataElementValue::ItemList& items = groups->second.SQ();
+  std::unique_ptr<qzmDicomDataElementSet> kept;
+  if (frame >= 1 && frame <= items.size())
+    kept = std::make_unique<qzmDicomDataElementSet>(*items[frame - 1u]);
+  qzmDicomDataElementValue::ItemList& reduced = editor.Replace(PerFrameFunctionalGroupsTag).SQ();
+  if (kept)
+    reduced.push_back(std::move(kept));
 }
 
 bool FinishDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardOutput, const char* signature) {
@@ -176,6 +195,7 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
       qzcWarning(SaveSignature, "using original Pixel Data.").Report();
     } else {
       editor.Remove(NumberOfFramesTag);
+      KeepFunctionalGroupsOfFrame(editor, set, SourceFrame);
       editor.Replace(PixelDataTag) = Pixels.Date >= SourcePixels.Date ? Pixels.Value : SourcePixels.Value;
     }
     set.WriteAsFile(ofs, target && !hasTransferSyntax ? target->policy : nullptr);

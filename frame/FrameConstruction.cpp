@@ -477,6 +477,7 @@ bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD 
   if (!ReadClut(*this, set) || !ReadWindow(*this, frameLevel))
     return false;
   TransferSyntax = TextOf(set, TransferSyntaxTag);
+  SourceFrame = frame;
   const qzmDicomDataElementValue& pixelData = *Find(set, PixelDataTag);
   const bool viewed = HasNativePixelData() ? ViewNativeFrame(*this, pixelData, frame, frames)
                                            : ViewEncapsulatedFrame(*this, pixelData, frame, frames);

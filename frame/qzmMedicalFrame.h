@@ -115,6 +115,7 @@ class qzmMedicalFrame {
   struct Windowing Windowing;
   qzcString Modality;
   qzcString TransferSyntax;
+  UWORD SourceFrame = 1;  // the number (from 1) of the frame in its set
 
   // Pixel buffers, owned by the frame; operations hand out references.
   qzcDatedValue SourcePixels;  // view on this frame's bytes in the Pixel Data element

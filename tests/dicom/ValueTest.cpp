@@ -129,10 +129,11 @@ TEST(ValueRead, TextsDatesTimesAndAgesWithTheirCorrections) {
       {"TM", "1015", "10:15:00", nullptr},
       {"TM", "AB1015", "UNDEFINED", nullptr},
       {"DT", "20200102030405.5 ", "2020.01.02 03:04:05.500000", nullptr},
-      {"DT", "20200102030405.123456+0100 ", "UNDEFINED", nullptr},
+      {"DT", "20200102030405.123456+0100 ", "2020.01.02 03:04:05.123456", nullptr},
+      {"DT", "20200102030405.1234567", "UNDEFINED", "DT field 20200102030405.1234567 is longer than a date and time!"},
       {"AS", "045Y", "45 year(s)", nullptr},
       {"AS", "045X", "UNDEFINED", "AS unit specification X is not D, W, M or Y!"},
-      {"AS", "000D", "UNDEFINED", nullptr},
+      {"AS", "000D", "0 day(s)", nullptr},
       {"AS", "45Y ", "UNDEFINED", nullptr},
       {"AS", "045YY ", "UNDEFINED", "AS length = 4, current = 6, skipped..."},
   };
@@ -159,12 +160,21 @@ TEST(ValueRead, NumbersWithSurplusOrMissingBytesInBothByteOrders) {
   const ReadOutcome twoFloats = ReadOne(Builder().Text("FL").U16(8).U32(0x3FC00000).U32(0x40000000));
   EXPECT_FLOAT_EQ(twoFloats.value.FL(), 1.5f);
   EXPECT_EQ(twoFloats.next, 77);
-  EXPECT_TRUE(reports.Warning("FL length = 4 > current = 8, multiple values not implemented"));
+  // Every value is written back, in the byte order of the stream written.
+  EXPECT_EQ(Written(twoFloats.value, explicit_big_endian),
+            Builder(true).Text("FL").U16(8).U32(0x3FC00000).U32(0x40000000).bytes());
+  const ReadOutcome bigFloats =
+      ReadOne(Builder(true).Text("FL").U16(10).U32(0x3FC00000).U32(0x40000000).U16(0), explicit_big_endian);
+  EXPECT_FLOAT_EQ(bigFloats.value.FL(), 1.5f);
+  EXPECT_TRUE(reports.Warning("FL length = 10 is not a multiple of 4, skipping the rest."));
+  EXPECT_EQ(Written(bigFloats.value, implicit_little_endian), Builder().U32(8).U32(0x3FC00000).U32(0x40000000).bytes());
 
   EXPECT_EQ(ReadOne(Builder().Text("UL").U16(2).U16(1)).value.GetVR(), D::UNDEFINED);
   EXPECT_TRUE(reports.Warning("UL length = 4 < current = 2, not enough data"));
-  EXPECT_EQ(Printed(ReadOne(Builder().Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40)).value), "(0010,0020)");
-  EXPECT_TRUE(reports.Warning("AT length = 4 > current = 8, multiple values not implemented, storing first"));
+  const ReadOutcome twoTags = ReadOne(Builder().Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40));
+  EXPECT_EQ(Printed(twoTags.value), "(0010,0020)");
+  EXPECT_EQ(Written(twoTags.value, explicit_big_endian),
+            Builder(true).Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40).bytes());
   EXPECT_EQ(ReadOne(Builder().Text("AT").U16(2).U16(1)).value.GetVR(), D::UNDEFINED);
   EXPECT_TRUE(reports.Warning("AT length = 4 < current = 2, not enough data"));
 
@@ -288,6 +298,7 @@ TEST(ValueWrite, DatesTimesAndAgesGoBackAsReadUnlessChanged) {
       {"TM", "1015", "1015"},
       {"TM", "10:15:30", "101530"},
       {"DT", "20200102030405.25", "20200102030405.25 "},
+      {"DT", "20200102030405+0100", "20200102030405+0100 "},
       {"AS", "045Y", "045Y"},
   };
   for (const Case& c : cases) {
