@@ -110,7 +110,7 @@ void qzmDicomDataElementSet::PrintElements(std::ostream& os, const qzmDicomDataE
       LineStart(os, depth, unknown) << element->first << "       ";
     }
     const qzmDicomDataElementValue& value = element->second;
-    os << qzmDicomDataElementDescription::TokenOf(value.GetVR()) << " [";
+    os << value.Token() << " [";
     value.Print(os);
     os << "]\n";
     if (value.GetVR() != qzmDicomDataElementDescription::SQ)

@@ -31,6 +31,10 @@ bool IsGroupLength(const qzmDicomDataElementTag& tag) {
   return tag.element == 0 && tag.group % 2 == 0;
 }
 
+bool IsPrivateCreator(const qzmDicomDataElementTag& tag) {
+  return tag.group % 2 == 1 && tag.element >= 0x0010 && tag.element <= 0x00FF;
+}
+
 // The VR that the dictionary gives an element read in implicit VR, with the
 // pseudo-VRs resolved; encapsulated data are bytes.
 Description::VR ImplicitVR(Description::VR dictionaryVR, const qzmDicomDataElementSet& set, bool encapsulated) {
@@ -166,9 +170,13 @@ qzmDicomDataElementSet::ReadEnd qzmDicomDataElementSet::ReadElements(ifbstream& 
     qzmDicomDataElementValue& value = element->second;
     if (dictionary != nullptr) {
       // Elements the dictionary does not know (private ones, mostly) are kept
-      // as UN, or read as a sequence when their length is undefined.
+      // as UN, or read as a sequence when their length is undefined; private
+      // creators are LO.
       const auto entry = dictionary->find(tag);
-      value.SetVR(entry == dictionary->end() ? Description::UN : ImplicitVR(entry->second.vr, *this, ifs.HasBFlags(iobs::encapsulated_hint)));
+      if (entry != dictionary->end())
+        value.SetVR(ImplicitVR(entry->second.vr, *this, ifs.HasBFlags(iobs::encapsulated_hint)));
+      else
+        value.SetVR(IsPrivateCreator(tag) ? Description::LO : Description::UN);
     }
     value.Read(ifs);
     if (ifs.fail()) {

@@ -114,6 +114,10 @@ bool ResizeNumbers(qzcDataLocation<T>& array, T& single, UWORD& count, UWORD n) 
 
 }  // namespace
 
+const char* qzmDicomDataElementValue::Token() const {
+  return vr == Description::UN && text.size() == 2 ? text.c_str() : Description::TokenOf(vr);
+}
+
 bool qzmDicomDataElementValue::IsStorable(VR code) {
   return code == Description::UNDEFINED || code == Description::SQ || StorageOf(code) != NoStorage;
 }

@@ -63,6 +63,9 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   virtual ~qzmDicomDataElementValue();
 
   VR GetVR() const { return vr; }
+  // The VR token written for the value: that of the VR, or for a UN value
+  // the token it was read under (UT, OF and the other tokens it stands for).
+  const char* Token() const;
   // Converts the storage to the new VR: kept within the string class,
   // within 150-159 and within 160-169, otherwise released and replaced by
   // empty storage of the new class.
@@ -246,7 +249,7 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   UWORD count = 1;
   bool empty = false;
   // Strings; for AS, DA, DT and TM the text read; for AT, FL and FD the
-  // values after the first (see ReadFollowingValues).
+  // values after the first (see ReadFollowingValues); for UN the token read.
   qzcString text;
   union {
     float fl;

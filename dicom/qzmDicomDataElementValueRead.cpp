@@ -190,6 +190,8 @@ ULONG qzmDicomDataElementValue::ReadButValue(ifbstream& ifs) {
         qzcWarning(signature, "explicit VR of value is unknown! (0x%lx)", PositionOf(ifs)).Report();
     }
     SetVR(code);
+    if (IsLongHeaderToken(first, second))
+      text = std::string{first, second};  // written back under its own token
     longHeader = HasLongHeader(code);
   }
   ULONG len = 0;

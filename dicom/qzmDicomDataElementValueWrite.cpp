@@ -273,7 +273,7 @@ ofbstream& qzmDicomDataElementValue::Write(ofbstream& ofs) const {
     return ofs;
   }
   if (ofs.HasBFlags(iobs::explicit_hint))
-    ofs.WriteBlock(Description::TokenOf(vr), 2);
+    ofs.WriteBlock(Token(), 2);
   if (empty) {
     if (ofs.HasBFlags(iobs::explicit_hint) && HasLongHeader(vr))
       ofs << UWORD(0) << ULONG(0);
