@@ -204,6 +204,9 @@ qzmDicomDataElementSet::ReadEnd qzmDicomDataElementSet::ReadElements(ifbstream& 
 
 void qzmDicomDataElementSet::MatchVREncoding(ifbstream& ifs, const qzcString& declaredSyntax) {
   static const char* const signature = "void qzmDicomDataElementSet::MatchVREncoding( ifbstream&, const qzcString& )";
+  // A deflated body shows its encoding only once inflated.
+  if (declaredSyntax == "1.2.840.10008.1.2.1.99")
+    return;
   const std::streampos start = ifs.tellg();
   UBYTE head[6] = {};
   const bool complete = bool(ifs.ReadBlock(head, sizeof head));
