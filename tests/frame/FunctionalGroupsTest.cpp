@@ -3,6 +3,7 @@
 // level.
 #include "frame/FrameSets.h"
 #include "lib/ReportCapture.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -107,3 +108,73 @@ TEST_F(FunctionalGroups, MissingOrEmptyGroupsLeaveTheTopLevelValues) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<UBYTE> BmpPixels(const std::string& file) {
+  const std::vector<unsigned char> bytes = testsupport::ReadBytes(file);
+  return bytes.size() < 8 ? std::vector<UBYTE>() : std::vector<UBYTE>(bytes.end() - 8, bytes.end());
+}
+
+}  // namespace
+
+// Through the program: each frame of the file windowed with its own values.
+TEST_F(FunctionalGroups, WindowedOutputsOfEachFrameUseItsOwnWindow) {
+  if (std::string(MEDCONV_BINARY).empty())
+    GTEST_SKIP() << "medconv not built";
+  testsupport::TempDir dir;
+  set.erase(Tag(0x0028, 0x0008));
+  set[Tag(0x0028, 0x0008)].IS() = "3";
+  set[Tag(0x0002, 0x0010)].UI() = qzmDicomDataElementSet::ExplicitVRLittleEndian;
+  set[Tag(0x0002, 0x0002)].UI() = "1.2.840.10008.5.1.4.1.1.4.1";
+  // Frames 1 and 3 span -900 to -600 after their rescale: frame 1's own
+  // window shows them, the top level's leaves frame 3 black.
+  Set& firstVoi = *set[PerFrameGroups].SQ()[0]->find(FrameVoiLut.group, FrameVoiLut.element)->second.SQ()[0];
+  firstVoi[Tag(0x0028, 0x1050)].DS() = "-750";
+  firstVoi[Tag(0x0028, 0x1051)].DS() = "300";
+  std::vector<UWORD> ramp = {50, 100, 150, 200};
+  for (int frame = 0; frame < 3; ++frame)
+    std::copy(ramp.begin(), ramp.end(), set[Tag(0x7FE0, 0x0010)].OW().GetMemoryLocation() + 4 * frame);
+  ASSERT_TRUE(set.Save(dir.file("enhanced.dcm")));
+  const auto run = testsupport::Run("cd " + dir.path() + " && cp " MEDCONV_BUILD_DIR "/dicom.di* . && " +
+                                    MEDCONV_BINARY + " -w --win --frame=all enhanced.dcm");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto first = BmpPixels(dir.file("enhanced.dcm-001.bmp"));
+  const auto second = BmpPixels(dir.file("enhanced.dcm-002.bmp"));
+  const auto third = BmpPixels(dir.file("enhanced.dcm-003.bmp"));
+  ASSERT_EQ(first.size(), 8u) << testsupport::Run("ls " + dir.path()).out;
+  EXPECT_NE(first, second);
+  EXPECT_NE(first, third);
+  EXPECT_NE(second, third);
+  EXPECT_EQ(third, std::vector<UBYTE>(8, 0));
+}
+
+// A one-frame DICOM output keeps the per-frame groups of its frame only; the
+// whole set keeps them all.
+TEST_F(FunctionalGroups, DicomOutputsKeepTheGroupsOfTheirFrames) {
+  if (std::string(MEDCONV_BINARY).empty())
+    GTEST_SKIP() << "medconv not built";
+  testsupport::TempDir dir;
+  set[Tag(0x0002, 0x0010)].UI() = qzmDicomDataElementSet::ExplicitVRLittleEndian;
+  set[Tag(0x0002, 0x0002)].UI() = "1.2.840.10008.5.1.4.1.1.4.1";
+  ASSERT_TRUE(set.Save(dir.file("enhanced.dcm")));
+  const std::string medconv = "cd " + dir.path() + " && cp " MEDCONV_BUILD_DIR "/dicom.di* . && " MEDCONV_BINARY;
+  const struct {
+    const char* options;
+    std::size_t items;
+  } cases[] = {{"-d=el --frame=2", 1}, {"-d=el --frame=whole", 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
+    testsupport::Run("rm -rf " + dir.path() + "/out && mkdir " + dir.path() + "/out");
+    const auto run = testsupport::Run(medconv + " " + c.options + " --to=out enhanced.dcm");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string written = testsupport::Run("ls " + dir.path() + "/out").out;
+    Set output;
+    ASSERT_TRUE(output.Load(dir.file("out/" + written.substr(0, written.find('\n'))))) << written << run.err;
+    const auto& items = output.find(PerFrameGroups.group, PerFrameGroups.element)->second.SQ();
+    ASSERT_EQ(items.size(), c.items);
+    const Set& voi = *items[0]->find(FrameVoiLut.group, FrameVoiLut.element)->second.SQ().at(0);
+    EXPECT_EQ(voi.find(0x0028, 0x1050)->second.DS(), c.items == 1 ? "300" : "40");
+    EXPECT_EQ(output.count(Tag(0x5200, 0x9229)), 1u);
+  }
+}
