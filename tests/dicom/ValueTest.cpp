@@ -3,6 +3,7 @@
 // on the stream and the text form.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 
 #include "CapturedReports.h"
@@ -352,6 +353,19 @@ TEST(ValueWrite, LengthOnStreamMatchesTheBytesWritten) {
   values[7].OW().AllocateMemory();
   std::fill_n(values[7].OW().GetMemoryLocation(), 3, UWORD(0));
   values[8].DA() = {1, 2, 2003};
+  // Values read: texts as read, every value of an AT, empties, a sequence
+  // with an empty item and a nested one.
+  values.push_back(ReadOne(Builder().Text("TM").U16(8).Text("101530.5")).value);
+  values.push_back(ReadOne(Builder().Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40)).value);
+  values.push_back(ReadOne(Builder().Text("OB").U16(0).U32(0)).value);
+  values.push_back(ReadOne(Builder().Text("US").U16(0)).value);
+  Value sequence;
+  sequence.SQ().push_back(std::make_unique<qzmDicomDataElementSet>());
+  sequence.SQ().push_back(std::make_unique<qzmDicomDataElementSet>());
+  (*sequence.SQ()[1])[qzmDicomDataElementTag(0x0008, 0x1150)].UI() = "1.2.3";
+  (*sequence.SQ()[1])[qzmDicomDataElementTag(0x0040, 0xA730)] = values[8];
+  (*sequence.SQ()[1])[qzmDicomDataElementTag(0x0040, 0xA731)] = Value(sequence);
+  values.push_back(sequence);
   for (iobsManipulator syntax : {explicit_little_endian, implicit_little_endian}) {
     ofbstream policy;
     syntax(policy);
