@@ -300,6 +300,12 @@ ifbstream& qzmDicomDataElementValue::Read(ifbstream& ifs) {
     ifs.SetBFlags(bflags);
     return ifs;
   }
+  if (len == UndefinedLength && vr != Description::OB && vr != Description::OW && vr != Description::UNDEFINED) {
+    // Only sequences and encapsulated data have no length: whatever the
+    // dictionary says, this is a sequence.
+    ReadSequence(ifs, len);
+    return ifs;
+  }
   switch (vr) {
     case Description::UNDEFINED:
       qzcWarning(ReadSignature, "unknow VR element will be skipped! (0x%lx)", PositionOf(ifs)).Report();

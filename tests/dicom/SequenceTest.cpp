@@ -312,3 +312,23 @@ TEST(Sequences, BodiesEncodedOtherwiseThanDeclaredAreReadAsFound) {
     EXPECT_EQ(set.find(0x0028, 0x0010)->second.US(), 256);
   }
 }
+
+// Under implicit VR, an element of undefined length is a sequence whatever
+// VR the dictionary gives it: never a text read to the end of the file.
+TEST(Sequences, UndefinedLengthMakesASequenceUnderImplicitVR) {
+  CapturedReports reports;
+  testsupport::TempDir dir;
+  const Syntax& implicit = Syntaxes[0];
+  Builder item;
+  Element(item, implicit, 0x0008, 0x1150, "UI", std::string("1.2.3\0", 6));
+  Builder body;
+  Element(body, implicit, 0x0008, 0x0060, "CS", "MR");
+  body.Tag(0x0010, 0x0010).U32(0xFFFFFFFF).Tag(0xFFFE, 0xE000).U32(0xFFFFFFFF).Raw(item);
+  body.Tag(0xFFFE, 0xE00D).U32(0).Tag(0xFFFE, 0xE0DD).U32(0);
+  Element(body, implicit, 0x0010, 0x0020, "LO", "ID");
+  Set set;
+  ASSERT_TRUE(dicombytes::LoadBytes(dir, Builder().Preamble().Meta(implicit.uid).Raw(body), set)) << reports.Errors();
+  EXPECT_EQ(set.find(0x0010, 0x0010)->second.GetVR(), D::SQ);
+  EXPECT_EQ(ItemOf(set, 0x0010, 0x0010).find(0x0008, 0x1150)->second.UI(), "1.2.3");
+  EXPECT_EQ(set.find(0x0010, 0x0020)->second.LO(), "ID");
+}
