@@ -90,8 +90,7 @@ bool qzmDicomDataElementSet::ReadItem(ifbstream& ifs, ULONG len) {
   static const char* const signature = "bool qzmDicomDataElementSet::ReadItem( ifbstream&, ULONG )";
   const unsigned long start = qzmDicomDataElementValue::PositionOf(ifs);
   if (len == qzmDicomDataElementValue::UndefinedLength) {
-    if (ReadElements(ifs, nullptr, qzmDicomDataElementValue::NoReadLimit) != ReadEnd::ItemDelimitation &&
-        !ifs.fail()) {
+    if (ReadElements(ifs, nullptr, qzmDicomDataElementValue::NoReadLimit) != ReadEnd::ItemDelimitation && !ifs.fail()) {
       ifs.setstate(std::ios::failbit);
       qzcError(signature, "item delimitation missing before the end of the stream! (0x%lx)", start).Report();
     }

@@ -260,8 +260,8 @@ void qzmDicomDataElementValue::ReadSequence(ifbstream& ifs, ULONG len) {
       delimited = true;
     } else if (itemTag != ItemTag) {
       ifs.setstate(std::ios::failbit);
-      qzcError(signature, "item tag expected in sequence, found (%04hX,%04hX)! (0x%lx)", itemTag.group,
-               itemTag.element, PositionOf(ifs) - 8)
+      qzcError(signature, "item tag expected in sequence, found (%04hX,%04hX)! (0x%lx)", itemTag.group, itemTag.element,
+               PositionOf(ifs) - 8)
           .Report();
     } else {
       items.push_back(std::make_unique<qzmDicomDataElementSet>());

@@ -99,9 +99,9 @@ const struct {
   Tag macro;
   Tag elements[2];
 } FrameLevelMacros[] = {
-    {Tag(0x0028, 0x9110), {PixelSpacingTag, SliceThicknessTag}},         // Pixel Measures
-    {Tag(0x0028, 0x9132), {WindowCenterTag, WindowWidthTag}},            // Frame VOI LUT
-    {Tag(0x0028, 0x9145), {RescaleInterceptTag, RescaleSlopeTag}},       // Pixel Value Transformation
+    {Tag(0x0028, 0x9110), {PixelSpacingTag, SliceThicknessTag}},    // Pixel Measures
+    {Tag(0x0028, 0x9132), {WindowCenterTag, WindowWidthTag}},       // Frame VOI LUT
+    {Tag(0x0028, 0x9145), {RescaleInterceptTag, RescaleSlopeTag}},  // Pixel Value Transformation
 };
 const Tag SharedFunctionalGroupsTag(0x5200, 0x9229), PerFrameFunctionalGroupsTag(0x5200, 0x9230);
 

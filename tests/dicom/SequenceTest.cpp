@@ -102,8 +102,7 @@ void ExpectNestedContent(const Set& set, const std::string& what) {
   EXPECT_EQ(large.GetMode(), qzcDataLocation<UBYTE>::file) << what;
   qzcDataLocation<UBYTE> loaded(large);
   ASSERT_NE(loaded.GetMemoryLocation(), nullptr) << what;
-  EXPECT_EQ(Bytes(loaded.GetMemoryLocation(), loaded.GetMemoryLocation() + loaded.GetSize()), LargeNestedValue)
-      << what;
+  EXPECT_EQ(Bytes(loaded.GetMemoryLocation(), loaded.GetMemoryLocation() + loaded.GetSize()), LargeNestedValue) << what;
   const qzmDicomDataElementValue& empty = set.find(0x0010, 0x0030)->second;
   EXPECT_EQ(empty.GetVR(), D::DA) << what;
   EXPECT_TRUE(empty.IsEmpty()) << what;
@@ -297,8 +296,8 @@ TEST(Sequences, BodiesEncodedOtherwiseThanDeclaredAreReadAsFound) {
     SCOPED_TRACE(c.warning);
     CapturedReports reports;
     Set set;
-    ASSERT_TRUE(dicombytes::LoadBytes(
-        dir, Builder().Preamble().Meta(c.declared.uid).Raw(NestedBody(c.written, false)), set))
+    ASSERT_TRUE(
+        dicombytes::LoadBytes(dir, Builder().Preamble().Meta(c.declared.uid).Raw(NestedBody(c.written, false)), set))
         << reports.Errors();
     ExpectNestedContent(set, c.warning);
     EXPECT_TRUE(reports.Warning(c.warning));

@@ -295,7 +295,7 @@ TEST(ValueWrite, DatesTimesAndAgesGoBackAsReadUnlessChanged) {
       {"DA", "20040119", "20040119"},
       {"DA", "20040119\\20050220 ", "20040119\\20050220 "},  // every value, not just the first held
       {"DA", "2004.01.19", "20040119"},                      // the retired form is not written
-      {"TM", "101530.5", "101530.5"},                         // the source's precision
+      {"TM", "101530.5", "101530.5"},                        // the source's precision
       {"TM", "1015", "1015"},
       {"TM", "10:15:30", "101530"},
       {"DT", "20200102030405.25", "20200102030405.25 "},
@@ -305,9 +305,12 @@ TEST(ValueWrite, DatesTimesAndAgesGoBackAsReadUnlessChanged) {
   for (const Case& c : cases) {
     const ReadOutcome outcome = ReadOne(Builder().Text(c.vr).U16(c.read.size()).Text(c.read));
     ASSERT_EQ(D::TokenOf(outcome.value.GetVR()), std::string(c.vr)) << c.read;
-    EXPECT_EQ(Written(outcome.value, explicit_little_endian),
-              Builder().Text(c.vr).U16(c.written.size() + c.written.size() % 2).Text(c.written).Text(
-                  c.written.size() % 2 ? " " : "").bytes())
+    EXPECT_EQ(Written(outcome.value, explicit_little_endian), Builder()
+                                                                  .Text(c.vr)
+                                                                  .U16(c.written.size() + c.written.size() % 2)
+                                                                  .Text(c.written)
+                                                                  .Text(c.written.size() % 2 ? " " : "")
+                                                                  .bytes())
         << c.read;
   }
   // A value changed after reading is written in standard form.

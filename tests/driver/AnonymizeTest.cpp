@@ -154,11 +154,11 @@ TEST(AnonymizeNested, NamesPrivateGroupsAndUserTagsGoAtEveryDepth) {
   EXPECT_EQ(one.find(0x0008, 0x0090)->second.PN(), "Anonymized");
   EXPECT_EQ(two.find(0x0040, 0xA123)->second.PN(), "Anonymized");
   EXPECT_EQ(three.find(0x0040, 0xA075)->second.PN(), "Anonymized");
-  EXPECT_EQ(one.count(Tag(0x0009, 0x0010)), 0u);   // private, depth 1
+  EXPECT_EQ(one.count(Tag(0x0009, 0x0010)), 0u);    // private, depth 1
   EXPECT_EQ(three.count(Tag(0x0011, 0x1001)), 0u);  // private, depth 3
   EXPECT_EQ(three.count(Tag(0x0029, 0x1010)), 0u);  // a private sequence, items and all
-  EXPECT_EQ(two.count(Tag(0x0020, 0x4000)), 0u);   // rm_co
-  EXPECT_EQ(two.count(Tag(0x0008, 0x0080)), 0u);   // user tag
+  EXPECT_EQ(two.count(Tag(0x0020, 0x4000)), 0u);    // rm_co
+  EXPECT_EQ(two.count(Tag(0x0008, 0x0080)), 0u);    // user tag
   EXPECT_EQ(one.find(0x0008, 0x1150)->second.UI(), "1.2.3");
 
   Set removed = NestedSet();
