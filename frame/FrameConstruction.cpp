@@ -34,9 +34,10 @@ const qzmDicomDataElementTagSet& ClutTags() {
   return tags;
 }
 
+// An empty element (length 0) counts as absent.
 const qzmDicomDataElementValue* Find(const qzmDicomDataElementSet& set, const Tag& tag) {
   const auto found = set.find(tag);
-  return found == set.end() ? nullptr : &found->second;
+  return found == set.end() || found->second.IsEmpty() ? nullptr : &found->second;
 }
 
 // The text of a string element; empty when absent or not a string.

@@ -178,3 +178,24 @@ TEST_F(FunctionalGroups, DicomOutputsKeepTheGroupsOfTheirFrames) {
     EXPECT_EQ(output.count(Tag(0x5200, 0x9229)), 1u);
   }
 }
+
+// Empty elements, kept by the reader, count as absent.
+TEST_F(FunctionalGroups, EmptyElementsCountAsAbsent) {
+  testsupport::TempDir dir;
+  // (0028,0030), (0028,1050) and (0028,1051) of length 0, explicit VR.
+  testsupport::WriteBytes(dir.file("empty.dcm"), {0x28, 0,   0x30, 0, 'D',  'S', 0,    0,    0x28, 0,   0x50, 0x10,
+                                                  'D',  'S', 0,    0, 0x28, 0,   0x51, 0x10, 'D',  'S', 0,    0});
+  Set empties;
+  ASSERT_TRUE(empties.Load(dir.file("empty.dcm"), nullptr, explicit_little_endian));
+  ASSERT_EQ(empties.size(), 3u);
+  set.erase(SharedGroups);
+  set.erase(PerFrameGroups);
+  for (const auto& element : empties) {
+    EXPECT_TRUE(element.second.IsEmpty());
+    set[element.first] = element.second;
+  }
+  qzmMedicalFrame frame;
+  ASSERT_TRUE(frame.UpdateFrom(set, 1));
+  EXPECT_FALSE(frame.Windowing.HasWindowing);
+  EXPECT_FALSE(frame.HasPixelSpacing);
+}
