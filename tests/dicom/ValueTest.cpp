@@ -344,7 +344,10 @@ TEST(ValueWrite, InvalidValuesFailOrWarn) {
 }
 
 TEST(ValueWrite, LengthOnStreamMatchesTheBytesWritten) {
-  std::vector<Value> values(9);
+  // Copies share the OW block that the first value owns: no reallocation.
+  std::vector<Value> values;
+  values.reserve(16);
+  values.resize(9);
   values[0].PN() = "ODD";
   values[1].UI() = "1.2";
   values[2].FD() = 2.5;
