@@ -268,6 +268,13 @@ void qzmDicomDataElementValue::ReadSequence(ifbstream& ifs, ULONG len) {
       items.back()->ReadItem(ifs, itemLength);
     }
   }
+  if (!ifs.fail() && defined && delimited && PositionOf(ifs) < end) {
+    // A delimitation within a sequence of defined length: its length holds.
+    qzcWarning(signature, "sequence of defined length delimited before its end, %lu bytes skipped! (0x%lx)",
+               end - PositionOf(ifs), PositionOf(ifs))
+        .Report();
+    ifs.seekg(std::streamoff(end));
+  }
   if (!ifs.fail() && !defined && !delimited) {
     ifs.setstate(std::ios::failbit);
     qzcError(signature, "sequence delimitation missing before the end of the stream! (0x%lx)", PositionOf(ifs))

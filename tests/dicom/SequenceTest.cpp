@@ -331,3 +331,25 @@ TEST(Sequences, UndefinedLengthMakesASequenceUnderImplicitVR) {
   EXPECT_EQ(ItemOf(set, 0x0010, 0x0010).find(0x0008, 0x1150)->second.UI(), "1.2.3");
   EXPECT_EQ(set.find(0x0010, 0x0020)->second.LO(), "ID");
 }
+
+// A sequence of defined length that a delimitation ends early keeps its
+// length: the elements after it are read in step.
+TEST(Sequences, EarlyDelimitationOfADefinedSequenceKeepsItsLength) {
+  CapturedReports reports;
+  testsupport::TempDir dir;
+  const Bytes content = Builder().Tag(0xFFFE, 0xE0DD).U32(0).Raw(Bytes(6, 0)).bytes();
+  const Bytes body = Builder()
+                         .Tag(0x0008, 0x1140)
+                         .Text("SQ")
+                         .U16(0)
+                         .U32(content.size())
+                         .Raw(content)
+                         .Explicit(0x0010, 0x0010, "PN", "DOE^JOHN")
+                         .bytes();
+  Set set;
+  ASSERT_TRUE(dicombytes::LoadBytes(dir, Builder().Preamble().Meta(Set::ExplicitVRLittleEndian).Raw(body), set))
+      << reports.Errors();
+  EXPECT_TRUE(set.find(0x0008, 0x1140)->second.SQ().empty());
+  EXPECT_EQ(set.find(0x0010, 0x0010)->second.PN(), "DOE^JOHN");
+  EXPECT_TRUE(reports.Warning("sequence of defined length delimited before its end, 6 bytes skipped!"));
+}
