@@ -165,8 +165,6 @@ class qzmDicomDataElementValue : public virtual qzcObject {
     ~ReadLimit();
     ReadLimit(const ReadLimit&) = delete;
     ReadLimit& operator=(const ReadLimit&) = delete;
-    // The innermost limit; NoReadLimit outside any.
-    static unsigned long Current();
 
    private:
     unsigned long previous;

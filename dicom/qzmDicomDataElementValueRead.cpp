@@ -130,8 +130,10 @@ qzmDicomDataElementValue::ReadLimit::~ReadLimit() {
   readLimit = previous;
 }
 
-unsigned long qzmDicomDataElementValue::ReadLimit::Current() {
-  return readLimit;
+void qzmDicomDataElementValue::KeepReadRecord(const std::string& chars) {
+  text = Unpadded(chars);
+  readDateTime = dateTime;
+  readAge = age;
 }
 
 bool qzmDicomDataElementValue::CheckLength(ifbstream& ifs, ULONG n, const char* signature) {

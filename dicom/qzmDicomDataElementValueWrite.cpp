@@ -128,14 +128,6 @@ void qzmDicomDataElementValue::WriteText(ofbstream& ofs, const std::string& valu
     ofs << ABYTE(pad);
 }
 
-void qzmDicomDataElementValue::KeepReadRecord(const std::string& chars) {
-  text = chars;
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\0'))
-    text.pop_back();
-  readDateTime = dateTime;
-  readAge = age;
-}
-
 bool qzmDicomDataElementValue::RecordUnchanged() const {
   if (text.empty())
     return false;
