@@ -73,29 +73,52 @@ qzmDicomDataElementSet::const_iterator qzmDicomDataElementSet::FindLastOf(const 
   return end();
 }
 
+namespace {
+
+const std::size_t NameWidth = 30;
+
+// The first columns of a dump line: nesting marks and the name field.
+std::ostream& LineStart(std::ostream& os, int depth, const qzcString& name) {
+  const int justification = name.size() <= NameWidth ? qzcString::Right : qzcString::Centre;
+  return os << std::string(std::size_t(depth), '>') << name.Justified(NameWidth, justification) << ' ';
+}
+
+}  // namespace
+
 std::ostream& qzmDicomDataElementSet::Print(std::ostream& os) const {
   static const char* const signature = "ostream& qzmDicomDataElementSet::Print( ostream& ) const";
-  static const std::size_t NameWidth = 30;
   const qzmDicomDataElementDictionary* dictionary = NeededDictionary();
   if (dictionary == nullptr)
     qzcWarning(signature, "dictionary was not found or is empty !").Report();
-  const qzcString unknown =
-      qzcString(dictionary ? "<UNKNOWN>" : "<NO DICTIONARY>").Justified(NameWidth, qzcString::Right);
+  PrintElements(os, dictionary, 0);
+  if (os.fail())
+    qzcError(signature, "while sending instance to ostream!").Report();
+  return os;
+}
+
+void qzmDicomDataElementSet::PrintElements(std::ostream& os, const qzmDicomDataElementDictionary* dictionary,
+                                           int depth) const {
+  static const qzmDicomDataElementTag ItemTag(0xFFFE, 0xE000);
+  const qzcString unknown(dictionary ? "<UNKNOWN>" : "<NO DICTIONARY>");
   for (const_iterator element = begin(); element != end() && os; ++element) {
     const auto entry = dictionary ? dictionary->find(element->first) : qzmDicomDataElementDictionary::const_iterator();
     if (dictionary && entry != dictionary->end()) {
       const qzmDicomDataElementDescription& description = entry->second;
-      const int justification = description.name.size() <= NameWidth ? qzcString::Right : qzcString::Centre;
-      os << description.name.Justified(NameWidth, justification) << ' ' << element->first << ' '
-         << (description.retired ? '!' : ' ') << description.vm << ' ';
+      LineStart(os, depth, description.name)
+          << element->first << ' ' << (description.retired ? '!' : ' ') << description.vm << ' ';
     } else {
-      os << unknown << ' ' << element->first << "       ";
+      LineStart(os, depth, unknown) << element->first << "       ";
     }
-    os << qzmDicomDataElementDescription::TokenOf(element->second.GetVR()) << " [";
-    element->second.Print(os);
+    const qzmDicomDataElementValue& value = element->second;
+    os << value.Token() << " [";
+    value.Print(os);
     os << "]\n";
+    if (value.GetVR() != qzmDicomDataElementDescription::SQ)
+      continue;
+    std::size_t number = 0;
+    for (const auto& item : value.SQ()) {
+      LineStart(os, depth + 1, "Item") << ItemTag << "       na [#" << ++number << "]\n";
+      item->PrintElements(os, dictionary, depth + 2);
+    }
   }
-  if (os.fail())
-    qzcError(signature, "while sending instance to ostream!").Report();
-  return os;
 }

@@ -45,6 +45,11 @@ class qzmDicomDataElementSet : public virtual qzcObject,
   // Elements read are added to what the set holds.
   ifbstream& ReadFiltered(ifbstream& ifs, const qzmDicomDataElementTagSet* filter);
   virtual ifbstream& Read(ifbstream& ifs) override { return ReadFiltered(ifs, nullptr); }
+  // One item of a sequence, the stream placed after the item's length: len
+  // bytes of elements, or elements up to the item delimitation when len is
+  // undefined. False, with the stream failed and an error reported, when the
+  // item is damaged.
+  bool ReadItem(ifbstream& ifs, ULONG len);
   // A whole file: preamble and "DICM" when present, the meta group, then
   // the body in the transfer syntax the meta group names. The manipulator
   // decides how a file without "DICM" and the meta group are read.
@@ -57,6 +62,10 @@ class qzmDicomDataElementSet : public virtual qzcObject,
   // every even group; stored even group lengths and (0008,0001) are left out.
   ofbstream& WriteRange(ofbstream& ofs, const_iterator first, const_iterator last) const;
   virtual ofbstream& Write(ofbstream& ofs) const override { return WriteRange(ofs, begin(), end()); }
+  // The elements of an item, and their bytes on a stream of that policy;
+  // items carry no group lengths.
+  ofbstream& WriteItem(ofbstream& ofs) const;
+  ULONG ItemLength(const iobs& policy) const;
   // A whole file: with File Meta elements, preamble, "DICM", the meta group in
   // explicit VR little endian (or the manipulator's syntax) and the body in
   // the syntax of (0002,0010); without them, the bare set in implicit VR
@@ -65,7 +74,9 @@ class qzmDicomDataElementSet : public virtual qzcObject,
   bool Save(const qzcFileName& name, iobsManipulator manipulator = nullptr) const;
 
   // The text dump: one line per element with its dictionary name, tag,
-  // retired mark, VM, VR and value.
+  // retired mark, VM, VR and value. The items of a sequence follow it, each
+  // an item line and its elements, their lines marked with one '>' per
+  // level of nesting.
   virtual std::ostream& Print(std::ostream& os) const override;
 
   // The dictionary used to read implicit VR and to name elements; empty
@@ -93,6 +104,16 @@ class qzmDicomDataElementSet : public virtual qzcObject,
   static const char* const Signature;  // "DICM"
 
  private:
+  // How reading a run of elements ended.
+  enum class ReadEnd { StreamEnd, Limit, ItemDelimitation, Failure };
+  // Reads elements until the end of the stream, the byte offset limit or an
+  // item delimitation.
+  ReadEnd ReadElements(ifbstream& ifs, const qzmDicomDataElementTagSet* filter, unsigned long limit);
+  // A body whose first element shows the other VR encoding than the declared
+  // syntax's is read in the encoding found, with a warning.
+  static void MatchVREncoding(ifbstream& ifs, const qzcString& declaredSyntax);
+  void PrintElements(std::ostream& os, const qzmDicomDataElementDictionary* dictionary, int depth) const;
+
   // The current dictionary, loaded automatically on first need; null when
   // none can be found or it is empty.
   static const qzmDicomDataElementDictionary* NeededDictionary();

@@ -13,6 +13,8 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
+
 typedef qzmDicomDataElementDescription Description;
 
 namespace {
@@ -30,15 +32,19 @@ bool IsGroupLength(const qzmDicomDataElementTag& tag) {
   return tag.element == 0 && tag.group % 2 == 0;
 }
 
+bool IsPrivateCreator(const qzmDicomDataElementTag& tag) {
+  return tag.group % 2 == 1 && tag.element >= 0x0010 && tag.element <= 0x00FF;
+}
+
 // The VR that the dictionary gives an element read in implicit VR, with the
-// pseudo-VRs resolved.
-Description::VR ImplicitVR(Description::VR dictionaryVR, const qzmDicomDataElementSet& set) {
+// pseudo-VRs resolved; encapsulated data are bytes.
+Description::VR ImplicitVR(Description::VR dictionaryVR, const qzmDicomDataElementSet& set, bool encapsulated) {
   switch (dictionaryVR) {
     case Description::ss:
       return Description::US;
     case Description::os:
     case Description::ox:
-      return Description::OW;
+      return encapsulated ? Description::OB : Description::OW;
     case Description::xs: {
       const auto representation = set.find(PixelRepresentation);
       const bool isSigned = representation != set.end() && representation->second.US() == 1;
@@ -92,6 +98,34 @@ const qzmDicomDataElementDictionary* qzmDicomDataElementSet::NeededDictionary() 
 }
 
 ifbstream& qzmDicomDataElementSet::ReadFiltered(ifbstream& ifs, const qzmDicomDataElementTagSet* filter) {
+  ReadElements(ifs, filter, qzmDicomDataElementValue::NoReadLimit);
+  return ifs;
+}
+
+bool qzmDicomDataElementSet::ReadItem(ifbstream& ifs, ULONG len) {
+  static const char* const signature = "bool qzmDicomDataElementSet::ReadItem( ifbstream&, ULONG )";
+  const unsigned long start = qzmDicomDataElementValue::PositionOf(ifs);
+  if (len == qzmDicomDataElementValue::UndefinedLength) {
+    if (ReadElements(ifs, nullptr, qzmDicomDataElementValue::NoReadLimit) != ReadEnd::ItemDelimitation && !ifs.fail()) {
+      ifs.setstate(std::ios::failbit);
+      qzcError(signature, "item delimitation missing before the end of the stream! (0x%lx)", start).Report();
+    }
+  } else if (qzmDicomDataElementValue::CheckLength(ifs, len, signature)) {
+    const unsigned long end = start + len;
+    const qzmDicomDataElementValue::ReadLimit limit(end);
+    ReadElements(ifs, nullptr, end);
+    if (!ifs.fail() && qzmDicomDataElementValue::PositionOf(ifs) != end) {
+      ifs.setstate(std::ios::failbit);
+      qzcError(signature, "elements of the item of %lu bytes run past its end! (0x%lx)", (unsigned long)len, start)
+          .Report();
+    }
+  }
+  return !ifs.fail();
+}
+
+qzmDicomDataElementSet::ReadEnd qzmDicomDataElementSet::ReadElements(ifbstream& ifs,
+                                                                     const qzmDicomDataElementTagSet* filter,
+                                                                     unsigned long limit) {
   const qzmDicomDataElementDictionary* dictionary = nullptr;
   if (ifs.HasBFlags(iobs::implicit_hint)) {
     dictionary = NeededDictionary();
@@ -99,16 +133,25 @@ ifbstream& qzmDicomDataElementSet::ReadFiltered(ifbstream& ifs, const qzmDicomDa
       ifs.setstate(std::ios::failbit);
       qzcError(ReadFilteredSignature, "mandatory DICOM dictionary not found or empty ! (even the default one)")
           .Report();
-      return ifs;
+      return ReadEnd::Failure;
     }
   }
-  unsigned droppedEmpty = 0, droppedUnknown = 0;
+  unsigned dropped = 0;
   qzmDicomDataElementTagSet::const_iterator wanted;
   qzmDicomDataElementTag previous;
   bool readAny = false;
+  ReadEnd end = ReadEnd::StreamEnd;
   if (filter != nullptr)
     wanted = filter->begin();
-  while (ifs.good() && ifs.peek() != std::char_traits<char>::eof()) {
+  while (ifs.good()) {
+    if (limit != qzmDicomDataElementValue::NoReadLimit) {
+      if (qzmDicomDataElementValue::PositionOf(ifs) >= limit) {
+        end = ReadEnd::Limit;
+        break;
+      }
+    } else if (ifs.peek() == std::char_traits<char>::eof()) {
+      break;
+    }
     qzmDicomDataElementTag tag;
     if (!(ifs >> tag)) {
       qzcError(ReadFilteredSignature, "while getting Data Element Tag from stream! (0x%lx)",
@@ -119,6 +162,7 @@ ifbstream& qzmDicomDataElementSet::ReadFiltered(ifbstream& ifs, const qzmDicomDa
     if (tag == ItemDelimitation) {
       ULONG len = 0;
       ifs >> len;
+      end = ReadEnd::ItemDelimitation;
       break;
     }
     if (filter != nullptr) {
@@ -140,22 +184,14 @@ ifbstream& qzmDicomDataElementSet::ReadFiltered(ifbstream& ifs, const qzmDicomDa
     const iterator element = emplace(tag, qzmDicomDataElementValue()).first;
     qzmDicomDataElementValue& value = element->second;
     if (dictionary != nullptr) {
+      // Elements the dictionary does not know (private ones, mostly) are kept
+      // as UN, or read as a sequence when their length is undefined; private
+      // creators are LO.
       const auto entry = dictionary->find(tag);
-      if (entry == dictionary->end()) {
-        ++droppedUnknown;
-        erase(element);
-        ULONG len = 0;
-        if (ifs >> len)
-          qzmDicomDataElementValue::SkipValue(ifs, len);
-        if (ifs.fail()) {
-          qzcError(ReadFilteredSignature, "while getting value of element (%04hX,%04hX)! (0x%lx)", tag.group,
-                   tag.element, qzmDicomDataElementValue::PositionOf(ifs))
-              .Report();
-          break;
-        }
-        continue;
-      }
-      value.SetVR(ImplicitVR(entry->second.vr, *this));
+      if (entry != dictionary->end())
+        value.SetVR(ImplicitVR(entry->second.vr, *this, ifs.HasBFlags(iobs::encapsulated_hint)));
+      else
+        value.SetVR(IsPrivateCreator(tag) ? Description::LO : Description::UN);
     }
     value.Read(ifs);
     if (ifs.fail()) {
@@ -167,16 +203,41 @@ ifbstream& qzmDicomDataElementSet::ReadFiltered(ifbstream& ifs, const qzmDicomDa
     }
     if (value.GetVR() == Description::UNDEFINED) {
       erase(element);
-      ++droppedEmpty;
+      ++dropped;
     }
   }
-  if (ifs.fail() || ifs.bad())
+  if (ifs.fail() || ifs.bad()) {
     qzcError(ReadFilteredSignature, "while getting instance from binary file stream!").Report();
-  if (droppedEmpty + droppedUnknown > 0)
-    qzcWarning(ReadFilteredSignature, "Skipped : %u data elements (%u SQ/length = 0, %u not found in dic.)",
-               droppedEmpty + droppedUnknown, droppedEmpty, droppedUnknown)
+    end = ReadEnd::Failure;
+  }
+  if (dropped > 0)
+    qzcWarning(ReadFilteredSignature, "Skipped : %u data elements (unknown VR or value that could not be read)",
+               dropped)
         .Report();
-  return ifs;
+  return end;
+}
+
+void qzmDicomDataElementSet::MatchVREncoding(ifbstream& ifs, const qzcString& declaredSyntax) {
+  static const char* const signature = "void qzmDicomDataElementSet::MatchVREncoding( ifbstream&, const qzcString& )";
+  // A deflated body shows its encoding only once inflated.
+  if (declaredSyntax == "1.2.840.10008.1.2.1.99")
+    return;
+  const std::streampos start = ifs.tellg();
+  UBYTE head[6] = {};
+  const bool complete = bool(ifs.ReadBlock(head, sizeof head));
+  ifs.clear();
+  ifs.seekg(start);
+  if (!complete)
+    return;
+  const bool looksExplicit = std::isupper(head[4]) && std::isupper(head[5]);
+  const bool declaredExplicit = ifs.HasBFlags(iobs::explicit_hint);
+  if (looksExplicit == declaredExplicit)
+    return;
+  qzcWarning(signature, "data set declared %s (%s VR) is encoded in %s VR; read as found", declaredSyntax.c_str(),
+             declaredExplicit ? "explicit" : "implicit", declaredExplicit ? "implicit" : "explicit")
+      .Report();
+  ifs.RemoveBFlags(iobs::explicit_hint | iobs::implicit_hint);
+  ifs.AddBFlags(declaredExplicit ? iobs::implicit_hint : iobs::explicit_hint);
 }
 
 ifbstream& qzmDicomDataElementSet::ReadAsFile(ifbstream& ifs, const qzmDicomDataElementTagSet* filter,
@@ -202,6 +263,7 @@ ifbstream& qzmDicomDataElementSet::ReadAsFile(ifbstream& ifs, const qzmDicomData
       return ReadDeflatedBody(*this, ifs, filter);
     if (syntax != end()) {
       SetSyntaxPolicy(ifs, syntax->second.UI());
+      MatchVREncoding(ifs, syntax->second.UI());
       ReadFiltered(ifs, filter);
       if (ifs.fail())
         qzcError(ReadAsFileSignature, "while reading instance from binary file stream!").Report();

@@ -65,6 +65,29 @@ ofbstream& qzmDicomDataElementSet::WriteRange(ofbstream& ofs, const_iterator fir
   return ofs;
 }
 
+ULONG qzmDicomDataElementSet::ItemLength(const iobs& policy) const {
+  ULONG length = 0;
+  for (const auto& element : *this)
+    if (!IsLeftOut(element.first))
+      length += 4 + element.second.LengthOnStream(policy);
+  return length;
+}
+
+ofbstream& qzmDicomDataElementSet::WriteItem(ofbstream& ofs) const {
+  static const char* const signature = "ofbstream& qzmDicomDataElementSet::WriteItem( ofbstream& ) const";
+  for (const_iterator element = begin(); element != end() && !ofs.fail(); ++element) {
+    if (IsLeftOut(element->first))
+      continue;
+    ofs << element->first;
+    element->second.Write(ofs);
+    if (ofs.fail())
+      qzcError(signature, "while writting element (%04hX,%04hX) of an item!", element->first.group,
+               element->first.element)
+          .Report();
+  }
+  return ofs;
+}
+
 ofbstream& qzmDicomDataElementSet::WriteAsFile(ofbstream& ofs, iobsManipulator manipulator) const {
   static const char* const signature =
       "ofbstream& qzmDicomDataElementSet::WriteAsFile( ofbstream&, iobs& (*)(iobs&) ) const";
@@ -80,9 +103,13 @@ ofbstream& qzmDicomDataElementSet::WriteAsFile(ofbstream& ofs, iobsManipulator m
     ofs.WriteBlock(preamble, PreambleLength);
     ofs.WriteBlock(Signature, 4);
     ApplySyntax(ofs, manipulator, ExplicitVRLittleEndian);
+    // Elements of groups below the meta group (invalid, but found in files)
+    // go to the body with the others.
+    const const_iterator metaStart = lower_bound(qzmDicomDataElementTag(0x0002, 0x0000));
     const const_iterator bodyStart = std::next(FindLastOf(meta));
-    WriteRange(ofs, begin(), bodyStart);
+    WriteRange(ofs, metaStart, bodyStart);
     SetSyntaxPolicy(ofs, syntax->second.UI());
+    WriteRange(ofs, begin(), metaStart);
     WriteRange(ofs, bodyStart, end());
   } else {
     ApplySyntax(ofs, manipulator, ImplicitVRLittleEndian);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "dicom/qzmDicomDataElementSet.h"
 #include "lib/qzcError.h"
 
 typedef qzmDicomDataElementDescription Description;
@@ -47,8 +48,10 @@ StorageClass StorageOf(Description::VR code) {
 }
 
 // Storage is kept when the VR changes within the string class, within
-// 150-159 and within 160-169.
+// 150-159 (but for SQ) and within 160-169.
 bool SharesStorage(Description::VR a, Description::VR b) {
+  if (a == Description::SQ || b == Description::SQ)
+    return false;
   const auto within = [a, b](int low, int high) { return a >= low && a <= high && b >= low && b <= high; };
   return within(100, 149) || within(150, 159) || within(160, 169);
 }
@@ -111,6 +114,10 @@ bool ResizeNumbers(qzcDataLocation<T>& array, T& single, UWORD& count, UWORD n) 
 
 }  // namespace
 
+const char* qzmDicomDataElementValue::Token() const {
+  return vr == Description::UN && text.size() == 2 ? text.c_str() : Description::TokenOf(vr);
+}
+
 bool qzmDicomDataElementValue::IsStorable(VR code) {
   return code == Description::UNDEFINED || code == Description::SQ || StorageOf(code) != NoStorage;
 }
@@ -118,6 +125,8 @@ bool qzmDicomDataElementValue::IsStorable(VR code) {
 qzmDicomDataElementValue::qzmDicomDataElementValue(const qzmDicomDataElementValue& other) : qzcObject() {
   *this = other;
 }
+
+qzmDicomDataElementValue::qzmDicomDataElementValue() = default;
 
 qzmDicomDataElementValue::~qzmDicomDataElementValue() {}
 
@@ -138,6 +147,11 @@ qzmDicomDataElementValue& qzmDicomDataElementValue::operator=(const qzmDicomData
   age = other.age;
   tag = other.tag;
   dateTime = other.dateTime;
+  readDateTime = other.readDateTime;
+  readAge = other.readAge;
+  empty = other.empty;
+  for (const auto& item : other.items)
+    items.push_back(std::make_unique<qzmDicomDataElementSet>(*item));
   bytes = other.bytes;
   words = other.words;
   if (other.IsMultiValued()) {
@@ -154,6 +168,10 @@ void qzmDicomDataElementValue::ReleaseStorage() {
   age = AgeRecord();
   tag = qzmDicomDataElementTag();
   dateTime = DateTimeRecord();
+  readDateTime = DateTimeRecord();
+  readAge = AgeRecord();
+  items.clear();
+  empty = false;
   Empty(bytes);
   Empty(words);
   Empty(shorts);
@@ -188,6 +206,7 @@ template <typename T>
 T& qzmDicomDataElementValue::NumberAs(VR code, UWORD index) {
   static const char* const signature = "T& qzmDicomDataElementValue::NumberAs( VR, UWORD )";
   SetVR(code);
+  empty = false;
   if (index >= count && (index == 0xFFFF || !ReserveNumbers(index + 1))) {
     qzcError(signature, "unable to hold %lu values, using the first!", (unsigned long)index + 1).Report();
     index = 0;
@@ -204,41 +223,49 @@ T& qzmDicomDataElementValue::NumberAs(VR code, UWORD index) {
 
 qzcString& qzmDicomDataElementValue::TextAs(VR code) {
   SetVR(code);
+  empty = false;
   return text;
 }
 
 qzmDicomDataElementValue::AgeRecord& qzmDicomDataElementValue::AS() {
   SetVR(Description::AS);
+  empty = false;
   return age;
 }
 
 qzmDicomDataElementTag& qzmDicomDataElementValue::AT() {
   SetVR(Description::AT);
+  empty = false;
   return tag;
 }
 
 qzmDicomDataElementValue::DateRecord& qzmDicomDataElementValue::DA() {
   SetVR(Description::DA);
+  empty = false;
   return dateTime.date;
 }
 
 qzmDicomDataElementValue::DateTimeRecord& qzmDicomDataElementValue::DT() {
   SetVR(Description::DT);
+  empty = false;
   return dateTime;
 }
 
 qzmDicomDataElementValue::TimeRecord& qzmDicomDataElementValue::TM() {
   SetVR(Description::TM);
+  empty = false;
   return dateTime.time;
 }
 
 float& qzmDicomDataElementValue::FL() {
   SetVR(Description::FL);
+  empty = false;
   return number.fl;
 }
 
 double& qzmDicomDataElementValue::FD() {
   SetVR(Description::FD);
+  empty = false;
   return number.fd;
 }
 
@@ -257,17 +284,26 @@ UWORD& qzmDicomDataElementValue::US(UWORD index) {
 
 qzcDataLocation<UBYTE>& qzmDicomDataElementValue::OB() {
   SetVR(Description::OB);
+  empty = false;
   return bytes;
 }
 
 qzcDataLocation<UBYTE>& qzmDicomDataElementValue::UN() {
   SetVR(Description::UN);
+  empty = false;
   return bytes;
 }
 
 qzcDataLocation<UWORD>& qzmDicomDataElementValue::OW() {
   SetVR(Description::OW);
+  empty = false;
   return words;
+}
+
+qzmDicomDataElementValue::ItemList& qzmDicomDataElementValue::SQ() {
+  SetVR(Description::SQ);
+  empty = false;
+  return items;
 }
 
 float qzmDicomDataElementValue::FL() const {

@@ -1,10 +1,14 @@
 // The value of one DICOM data element: a VR code and storage of the matching
-// kind (text, numbers, a date, time or age record, a tag, or a data location
-// for large values that stay in their file until used).
+// kind (text, numbers, a date, time or age record, a tag, the items of a
+// sequence, or a data location for large values that stay in their file
+// until used). A value read with length 0 is kept as an empty value.
 #ifndef QZM_DICOM_DATA_ELEMENT_VALUE_H
 #define QZM_DICOM_DATA_ELEMENT_VALUE_H
 
 #include <iosfwd>
+#include <string>
+#include <memory>
+#include <vector>
 
 #include "dicom/qzmDicomDataElementDescription.h"
 #include "dicom/qzmDicomDataElementTag.h"
@@ -16,6 +20,7 @@
 
 class ifbstream;
 class ofbstream;
+class qzmDicomDataElementSet;
 
 class qzmDicomDataElementValue : public virtual qzcObject {
  public:
@@ -46,15 +51,21 @@ class qzmDicomDataElementValue : public virtual qzcObject {
     TimeRecord time;
   };
 
+  // SQ: the items, each a nested set.
+  typedef std::vector<std::unique_ptr<qzmDicomDataElementSet>> ItemList;
+
   // Multi-valued numbers are kept in an array of at least this many slots.
   static const UWORD MinimumArraySlots = 500;
 
-  qzmDicomDataElementValue() = default;
+  qzmDicomDataElementValue();
   qzmDicomDataElementValue(const qzmDicomDataElementValue& other);
   qzmDicomDataElementValue& operator=(const qzmDicomDataElementValue& other);
   virtual ~qzmDicomDataElementValue();
 
   VR GetVR() const { return vr; }
+  // The VR token written for the value: that of the VR, or for a UN value
+  // the token it was read under (UT, OF and the other tokens it stands for).
+  const char* Token() const;
   // Converts the storage to the new VR: kept within the string class,
   // within 150-159 and within 160-169, otherwise released and replaced by
   // empty storage of the new class.
@@ -64,6 +75,9 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   // Sizes a multi-valued number (SL, SS, UL, US) to n values, keeping the
   // first ones; new values are 0. Does nothing for other VRs.
   void SetCount(UWORD n);
+  // A value read with length 0 (any VR). The typed accessors that give write
+  // access make it a value again.
+  bool IsEmpty() const { return empty; }
 
   // Typed accessors: each converts the value to its own VR first (SetVR),
   // then gives access to the storage. Reading through the wrong accessor
@@ -93,6 +107,7 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   qzcDataLocation<UBYTE>& OB();
   qzcDataLocation<UBYTE>& UN();
   qzcDataLocation<UWORD>& OW();
+  ItemList& SQ();
 
   // Read-only forms of the accessors, for constant sets: they never convert.
   // A value of another VR gives an empty text, a zero number or record, or
@@ -121,6 +136,7 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   const qzcDataLocation<UBYTE>& OB() const { return bytes; }
   const qzcDataLocation<UBYTE>& UN() const { return bytes; }
   const qzcDataLocation<UWORD>& OW() const { return words; }
+  const ItemList& SQ() const { return items; }
 
   // What follows the tag on a stream: the explicit VR (under explicit_hint),
   // the length and the value.
@@ -133,9 +149,27 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   // Skips the items of a sequence or of encapsulated data, stream placed
   // after an undefined length; returns the bytes consumed (0 on failure).
   ULONG SkipNestedElements(ifbstream& ifs) const;
+  // Fails the stream, with an error, unless n more bytes can be read both in
+  // the stream and in the item or sequence being read.
+  static bool CheckLength(ifbstream& ifs, ULONG n, const char* signature);
   // Bytes after the tag (VR/length header and value) when written under the
   // policy of a stream (an ofbstream is one).
   ULONG LengthOnStream(const iobs& policy) const;
+
+  // While it lives, reading stays before the byte offset end (the end of an
+  // item or sequence of defined length, or of an enclosing one that ends
+  // first): CheckLength fails a length that runs past it.
+  class ReadLimit {
+   public:
+    explicit ReadLimit(unsigned long end);
+    ~ReadLimit();
+    ReadLimit(const ReadLimit&) = delete;
+    ReadLimit& operator=(const ReadLimit&) = delete;
+
+   private:
+    unsigned long previous;
+  };
+  static const unsigned long NoReadLimit = ~0ul;
 
   // The length that marks a sequence or encapsulated data of undefined size.
   static const ULONG UndefinedLength = 0xFFFFFFFF;
@@ -172,14 +206,16 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   bool ReadExactText(ifbstream& ifs, ULONG len, bool lengthFits, const char* expected, std::string& chars);
   // Drops, with a warning, a value shorter than one number of size bytes.
   bool HoldsOneValue(ifbstream& ifs, ULONG len, ULONG size, const char* name);
-  // HoldsOneValue, and a warning when more than that one value is there:
-  // the caller keeps the first and skips the rest.
-  bool StartsSingleValue(ifbstream& ifs, ULONG len, ULONG size, const char* name);
+  // The values of size bytes after the first one of AT, FL and FD, kept as
+  // little-endian units of unit bytes; a partial value is skipped.
+  void ReadFollowingValues(ifbstream& ifs, ULONG len, ULONG size, ULONG unit);
   void ReadAge(ifbstream& ifs, ULONG len);
   void ReadTag(ifbstream& ifs, ULONG len);
   void ReadDate(ifbstream& ifs, ULONG len);
   void ReadDateTime(ifbstream& ifs, ULONG len);
   void ReadTime(ifbstream& ifs, ULONG len);
+  // The items of a sequence, of len bytes or up to the sequence delimitation.
+  void ReadSequence(ifbstream& ifs, ULONG len);
   template <typename T>
   void ReadFloating(ifbstream& ifs, ULONG len, T& number, const char* name);
   template <typename T>
@@ -198,9 +234,20 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   template <typename T>
   void WriteNumbers(ofbstream& ofs, const qzcDataLocation<T>& array, const T& single) const;
   void WriteLargeData(ofbstream& ofs) const;
+  void WriteSequence(ofbstream& ofs) const;
+  // The values that ReadFollowingValues kept, in the stream's byte order.
+  void WriteFollowingValues(ofbstream& ofs, ULONG unit) const;
+  // The text written for AS, DA, DT and TM: the text read when the record
+  // still holds what was read from it, else the record in standard form.
+  std::string RecordText() const;
+  bool RecordUnchanged() const;
+  void KeepReadRecord(const std::string& chars);
 
   VR vr = qzmDicomDataElementDescription::UNDEFINED;
   UWORD count = 1;
+  bool empty = false;
+  // Strings; for AS, DA, DT and TM the text read; for AT, FL and FD the
+  // values after the first (see ReadFollowingValues); for UN the token read.
   qzcString text;
   union {
     float fl;
@@ -211,6 +258,9 @@ class qzmDicomDataElementValue : public virtual qzcObject {
   AgeRecord age;
   qzmDicomDataElementTag tag;
   DateTimeRecord dateTime;        // DA uses the date, TM the time
+  DateTimeRecord readDateTime;    // the records as read, to tell a changed
+  AgeRecord readAge;              // value from one to write back as read
+  ItemList items;                 // SQ
   qzcDataLocation<UBYTE> bytes;   // OB, UN
   qzcDataLocation<UWORD> words;   // OW
   qzcDataLocation<UWORD> shorts;  // the array of SS/US values when count > 1

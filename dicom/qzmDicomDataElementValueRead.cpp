@@ -1,6 +1,7 @@
 // Reading of a data element value from a DICOM stream: explicit VR and
 // length, nested items, and every VR with the corrections applied to damaged
 // or old-style files.
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -22,6 +23,7 @@ const char* const SkipNestedSignature = "ULONG qzmDicomDataElementValue::SkipNes
 // Sequences nested deeper than this are taken as a damaged file.
 const int MaximumNesting = 64;
 thread_local int nesting = 0;
+thread_local unsigned long readLimit = qzmDicomDataElementValue::NoReadLimit;
 
 // Counts one level of nesting for as long as it lives.
 struct NestingLevel {
@@ -30,6 +32,7 @@ struct NestingLevel {
   bool TooDeep() const { return nesting > MaximumNesting; }
 };
 
+const qzmDicomDataElementTag ItemTag(0xFFFE, 0xE000);
 const qzmDicomDataElementTag SequenceDelimitation(0xFFFE, 0xE0DD);
 
 // True when n more bytes can be read. Bytes already buffered answer without
@@ -39,13 +42,14 @@ bool HasBytesLeft(ifbstream& ifs, ULONG n) {
   return (buffered >= 0 && ULONG(buffered) >= n) || ifs.BytesLeft() >= n;
 }
 
-// Fails the stream unless n more bytes can be read.
-bool CheckLength(ifbstream& ifs, ULONG n, const char* signature) {
-  if (HasBytesLeft(ifs, n))
+// Fails the stream, with an error, when the nesting is too deep.
+bool CheckNesting(ifbstream& ifs, const NestingLevel& level, const char* signature) {
+  if (!level.TooDeep())
     return true;
-  const unsigned long position = qzmDicomDataElementValue::PositionOf(ifs);
   ifs.setstate(std::ios::failbit);
-  qzcError(signature, "length %lu runs past the end of the stream! (0x%lx)", (unsigned long)n, position).Report();
+  qzcError(signature, "sequences nested deeper than %d levels! (0x%lx)", MaximumNesting,
+           qzmDicomDataElementValue::PositionOf(ifs))
+      .Report();
   return false;
 }
 
@@ -96,20 +100,60 @@ void ReadCharacters(ifbstream& ifs, std::string& text, ULONG n, ULONG bits) {
   ifs.SetBFlags(saved);
 }
 
-// Date and time texts: trailing space padding removed, and only the first
-// of several values kept.
-std::string FirstValueOf(ifbstream& ifs, ULONG n) {
-  std::string text;
-  ReadCharacters(ifs, text, n, 0);
-  const std::size_t backslash = text.find('\\');
-  if (backslash != std::string::npos)
-    text.erase(backslash);
-  while (!text.empty() && text.back() == ' ')
+// Trailing space and NUL padding removed.
+std::string Unpadded(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0'))
     text.pop_back();
   return text;
 }
 
+// The first of the values of a text, unpadded.
+std::string FirstValueOf(const std::string& text) {
+  return Unpadded(text.substr(0, text.find('\\')));
+}
+
+// The characters of a date or time value, read whole.
+std::string ValueText(ifbstream& ifs, ULONG n) {
+  std::string text;
+  ReadCharacters(ifs, text, n, 0);
+  return text;
+}
+
 }  // namespace
+
+qzmDicomDataElementValue::ReadLimit::ReadLimit(unsigned long end) : previous(readLimit) {
+  if (end < readLimit)
+    readLimit = end;
+}
+
+qzmDicomDataElementValue::ReadLimit::~ReadLimit() {
+  readLimit = previous;
+}
+
+void qzmDicomDataElementValue::KeepReadRecord(const std::string& chars) {
+  text = Unpadded(chars);
+  readDateTime = dateTime;
+  readAge = age;
+}
+
+bool qzmDicomDataElementValue::CheckLength(ifbstream& ifs, ULONG n, const char* signature) {
+  if (readLimit != NoReadLimit) {
+    const unsigned long position = PositionOf(ifs);
+    if (position > readLimit || n > readLimit - position) {
+      ifs.setstate(std::ios::failbit);
+      qzcError(signature, "length %lu runs past the end of its item or sequence at 0x%lx! (0x%lx)", (unsigned long)n,
+               readLimit, position)
+          .Report();
+      return false;
+    }
+  }
+  if (HasBytesLeft(ifs, n))
+    return true;
+  const unsigned long position = PositionOf(ifs);
+  ifs.setstate(std::ios::failbit);
+  qzcError(signature, "length %lu runs past the end of the stream! (0x%lx)", (unsigned long)n, position).Report();
+  return false;
+}
 
 unsigned long qzmDicomDataElementValue::PositionOf(ifbstream& ifs) {
   const std::ios::iostate state = ifs.rdstate();
@@ -148,6 +192,8 @@ ULONG qzmDicomDataElementValue::ReadButValue(ifbstream& ifs) {
         qzcWarning(signature, "explicit VR of value is unknown! (0x%lx)", PositionOf(ifs)).Report();
     }
     SetVR(code);
+    if (IsLongHeaderToken(first, second))
+      text = std::string{first, second};  // written back under its own token
     longHeader = HasLongHeader(code);
   }
   ULONG len = 0;
@@ -173,15 +219,11 @@ ULONG qzmDicomDataElementValue::SkipNestedElements(ifbstream& ifs) const {
   const NestingLevel level;
   const std::streamoff start = ifs.tellg();
   bool delimited = false;
-  if (level.TooDeep()) {
-    ifs.setstate(std::ios::failbit);
-    qzcError(SkipNestedSignature, "sequences nested deeper than %d levels! (0x%lx)", MaximumNesting, PositionOf(ifs))
-        .Report();
-  }
+  CheckNesting(ifs, level, SkipNestedSignature);
   while (!delimited && ifs.good()) {
     qzmDicomDataElementTag itemTag;
     ULONG len = 0;
-    if (!(ifs >> itemTag >> len))
+    if (!CheckLength(ifs, 8, SkipNestedSignature) || !(ifs >> itemTag >> len))
       break;
     if (itemTag == SequenceDelimitation) {
       delimited = true;
@@ -189,9 +231,8 @@ ULONG qzmDicomDataElementValue::SkipNestedElements(ifbstream& ifs) const {
       if (CheckLength(ifs, len, SkipNestedSignature))
         ifs.seekg(std::streamoff(len), std::ios::cur);
     } else {
-      // An item of undefined length ends with its item delimitation.
       qzmDicomDataElementSet item;
-      item.ReadFiltered(ifs, nullptr);
+      item.ReadItem(ifs, len);
     }
   }
   if (!delimited || ifs.fail()) {
@@ -202,6 +243,49 @@ ULONG qzmDicomDataElementValue::SkipNestedElements(ifbstream& ifs) const {
   return ULONG(std::streamoff(ifs.tellg()) - start);
 }
 
+void qzmDicomDataElementValue::ReadSequence(ifbstream& ifs, ULONG len) {
+  static const char* const signature = "void qzmDicomDataElementValue::ReadSequence( ifbstream&, ULONG )";
+  const NestingLevel level;
+  SetVR(Description::SQ);
+  if (!CheckNesting(ifs, level, signature))
+    return;
+  const bool defined = len != UndefinedLength;
+  const unsigned long end = defined ? PositionOf(ifs) + len : NoReadLimit;
+  const ReadLimit limit(end);
+  bool delimited = false;
+  while (ifs.good() && !delimited && (!defined || PositionOf(ifs) < end)) {
+    qzmDicomDataElementTag itemTag;
+    ULONG itemLength = 0;
+    if (!CheckLength(ifs, 8, signature) || !(ifs >> itemTag >> itemLength))
+      break;
+    if (itemTag == SequenceDelimitation) {
+      delimited = true;
+    } else if (itemTag != ItemTag) {
+      ifs.setstate(std::ios::failbit);
+      qzcError(signature, "item tag expected in sequence, found (%04hX,%04hX)! (0x%lx)", itemTag.group, itemTag.element,
+               PositionOf(ifs) - 8)
+          .Report();
+    } else {
+      items.push_back(std::make_unique<qzmDicomDataElementSet>());
+      items.back()->ReadItem(ifs, itemLength);
+    }
+  }
+  if (!ifs.fail() && defined && delimited && PositionOf(ifs) < end) {
+    // A delimitation within a sequence of defined length: its length holds.
+    qzcWarning(signature, "sequence of defined length delimited before its end, %lu bytes skipped! (0x%lx)",
+               end - PositionOf(ifs), PositionOf(ifs))
+        .Report();
+    ifs.seekg(std::streamoff(end));
+  }
+  if (!ifs.fail() && !defined && !delimited) {
+    ifs.setstate(std::ios::failbit);
+    qzcError(signature, "sequence delimitation missing before the end of the stream! (0x%lx)", PositionOf(ifs))
+        .Report();
+  }
+  if (ifs.fail())
+    qzcError(signature, "while reading the items of a sequence! (0x%lx)", PositionOf(ifs)).Report();
+}
+
 ifbstream& qzmDicomDataElementValue::Read(ifbstream& ifs) {
   const ULONG len = ReadButValue(ifs);
   if (ifs.fail()) {
@@ -210,11 +294,27 @@ ifbstream& qzmDicomDataElementValue::Read(ifbstream& ifs) {
     return ifs;
   }
   if (len == 0) {
-    SetVR(Description::UNDEFINED);
+    SetVR(vr == Description::UNDEFINED ? Description::UN : vr);
+    empty = vr != Description::SQ;
     return ifs;
   }
   if (len != UndefinedLength && !CheckLength(ifs, len, ReadSignature))
     return ifs;
+  if (vr == Description::UN && len == UndefinedLength) {
+    // A sequence of unknown VR: its items are implicit VR little endian
+    // whatever the stream's syntax.
+    const ULONG bflags = ifs.GetBFlags();
+    implicit_little_endian(ifs);
+    ReadSequence(ifs, len);
+    ifs.SetBFlags(bflags);
+    return ifs;
+  }
+  if (len == UndefinedLength && vr != Description::OB && vr != Description::OW && vr != Description::UNDEFINED) {
+    // Only sequences and encapsulated data have no length: whatever the
+    // dictionary says, this is a sequence.
+    ReadSequence(ifs, len);
+    return ifs;
+  }
   switch (vr) {
     case Description::UNDEFINED:
       qzcWarning(ReadSignature, "unknow VR element will be skipped! (0x%lx)", PositionOf(ifs)).Report();
@@ -279,8 +379,7 @@ ifbstream& qzmDicomDataElementValue::Read(ifbstream& ifs) {
       ReadLargeData(ifs, len, words, "OW");
       break;
     case Description::SQ:
-      SkipValue(ifs, len);
-      SetVR(Description::UNDEFINED);
+      ReadSequence(ifs, len);
       break;
     default:
       ifs.setstate(std::ios::failbit);
@@ -320,14 +419,22 @@ bool qzmDicomDataElementValue::HoldsOneValue(ifbstream& ifs, ULONG len, ULONG si
   return false;
 }
 
-bool qzmDicomDataElementValue::StartsSingleValue(ifbstream& ifs, ULONG len, ULONG size, const char* name) {
-  if (!HoldsOneValue(ifs, len, size, name))
-    return false;
-  if (len > size)
-    qzcWarning(ReadSignature, "%s length = %d > current = %lu, multiple values not implemented, storing first (0x%lx)",
-               name, int(size), (unsigned long)len, PositionOf(ifs))
+void qzmDicomDataElementValue::ReadFollowingValues(ifbstream& ifs, ULONG len, ULONG size, ULONG unit) {
+  const ULONG following = len / size * size - size;
+  if (following > 0) {
+    std::string values;
+    ReadCharacters(ifs, values, following, 0);
+    if (ifs.IsBigEndian())
+      for (std::size_t at = 0; at + unit <= values.size(); at += unit)
+        std::reverse(values.begin() + at, values.begin() + at + unit);
+    text = values;
+  }
+  if (len % size != 0) {
+    qzcWarning(ReadSignature, "%s length = %lu is not a multiple of %lu, skipping the rest. (0x%lx)",
+               Description::TokenOf(vr), (unsigned long)len, (unsigned long)size, PositionOf(ifs))
         .Report();
-  return true;
+    SkipValue(ifs, len % size);
+  }
 }
 
 void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
@@ -344,7 +451,8 @@ void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
   }
   const std::string digits = chars.substr(0, 3);
   const ULONG years = DecimalAt(digits, 0, 3);
-  if (years == 0) {
+  const bool allDigits = std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(UBYTE(c)); });
+  if (!allDigits) {  // 000D is an age
     qzcWarning(ReadSignature, "AS field could not be converted from string %s ! (0x%lx)", digits.c_str(),
                PositionOf(ifs))
         .Report();
@@ -353,27 +461,26 @@ void qzmDicomDataElementValue::ReadAge(ifbstream& ifs, ULONG len) {
   }
   age.number = UWORD(years);
   age.unit = UBYTE(unit - units);
+  KeepReadRecord(chars);
 }
 
 void qzmDicomDataElementValue::ReadTag(ifbstream& ifs, ULONG len) {
-  if (!StartsSingleValue(ifs, len, 4, "AT"))
+  if (!HoldsOneValue(ifs, len, 4, "AT"))
     return;
   ifs >> tag;
-  if (len > 4)
-    SkipValue(ifs, len - 4);
+  ReadFollowingValues(ifs, len, 4, 2);
 }
 
 template <typename T>
 void qzmDicomDataElementValue::ReadFloating(ifbstream& ifs, ULONG len, T& value, const char* name) {
   const ULONG size = sizeof(T);
-  if (!StartsSingleValue(ifs, len, size, name))
+  if (!HoldsOneValue(ifs, len, size, name))
     return;
   if (ifs.IsBigEndian())
     ifs.ReadReversed(&value, size);
   else
     ifs.ReadBlock(&value, size);
-  if (len > size)
-    SkipValue(ifs, len - size);
+  ReadFollowingValues(ifs, len, size, size);
 }
 
 template <typename T>
@@ -401,9 +508,18 @@ void qzmDicomDataElementValue::ReadNumbers(ifbstream& ifs, ULONG len, qzcDataLoc
 }
 
 void qzmDicomDataElementValue::ReadDate(ifbstream& ifs, ULONG len) {
-  std::string chars;
-  if (!ReadExactText(ifs, len, len == 8 || len == 10, "DA length = 8 or 10", chars))
+  const std::string raw = ValueText(ifs, len);
+  if (ifs.fail())
     return;
+  // Only the first of several dates is held; all are written back.
+  const std::string chars = FirstValueOf(raw);
+  if (chars.size() != 8 && chars.size() != 10) {
+    qzcWarning(ReadSignature, "DA length = 8 or 10, current = %lu, skipped... (0x%lx)", (unsigned long)chars.size(),
+               PositionOf(ifs))
+        .Report();
+    SetVR(Description::UNDEFINED);
+    return;
+  }
   if (!StartsLikeANumber(chars)) {
     qzcWarning(ReadSignature, "DA field does not seem to hold a date (=%s)! (0x%lx)", chars.c_str(), PositionOf(ifs))
         .Report();
@@ -427,16 +543,22 @@ void qzmDicomDataElementValue::ReadDate(ifbstream& ifs, ULONG len) {
                unsigned(date.month), unsigned(date.day), PositionOf(ifs))
         .Report();
     std::swap(date.day, date.month);
+    return;  // written back corrected
   }
+  KeepReadRecord(raw);
 }
 
 void qzmDicomDataElementValue::ReadDateTime(ifbstream& ifs, ULONG len) {
-  const std::string chars = FirstValueOf(ifs, len);
+  const std::string raw = ValueText(ifs, len);
   if (ifs.fail())
     return;
+  // An offset from UTC (&ZZXX) is not held, but kept in the text written back.
+  const std::string first = FirstValueOf(raw);
+  const std::string chars = first.substr(0, first.find_first_of("+-", 4));
   const std::size_t length = chars.size();
   if (length > 21) {
-    qzcWarning(ReadSignature, "offset from CUT in DT field not implemented! skipped... (0x%lx)", PositionOf(ifs))
+    qzcWarning(ReadSignature, "DT field %s is longer than a date and time! skipped... (0x%lx)", chars.c_str(),
+               PositionOf(ifs))
         .Report();
     SetVR(Description::UNDEFINED);
     return;
@@ -453,12 +575,14 @@ void qzmDicomDataElementValue::ReadDateTime(ifbstream& ifs, ULONG len) {
   date.day = UBYTE(length > 6 ? DecimalAt(chars, 6, 2) : 0);
   date.month = UBYTE(length > 4 ? DecimalAt(chars, 4, 2) : 0);
   date.year = UWORD(DecimalAt(chars, 0, 4));
+  KeepReadRecord(raw);
 }
 
 void qzmDicomDataElementValue::ReadTime(ifbstream& ifs, ULONG len) {
-  std::string chars = FirstValueOf(ifs, len);
+  const std::string raw = ValueText(ifs, len);
   if (ifs.fail())
     return;
+  std::string chars = FirstValueOf(raw);
   if (!StartsLikeANumber(chars)) {
     qzcWarning(ReadSignature, "TM field does not seem to hold a time (=%s)! (0x%lx)", chars.c_str(), PositionOf(ifs))
         .Report();
@@ -486,6 +610,7 @@ void qzmDicomDataElementValue::ReadTime(ifbstream& ifs, ULONG len) {
     time.minute = UBYTE(length > 2 ? DecimalAt(chars, 2, 2) : 0);
   }
   time.hour = UBYTE(DecimalAt(chars, 0, 2));
+  KeepReadRecord(raw);
 }
 
 template <typename T>

@@ -1,10 +1,12 @@
 // Writing of a data element value to a DICOM stream, its length on the
 // stream (for group lengths), and its text form.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <string>
 
+#include "dicom/qzmDicomDataElementSet.h"
 #include "dicom/qzmDicomDataElementValue.h"
 #include "lib/ofbstream.h"
 #include "lib/qzcError.h"
@@ -18,6 +20,14 @@ const char* const WriteSignature = "ofbstream& qzmDicomDataElementValue::Write( 
 const char* const DottedDate = "%04u.%02u.%02u";
 const char* const ColonTime = "%02u:%02u:%02u";
 const char* const ColonTimeWithFraction = "%02u:%02u:%02u.%06u";
+const char* const StandardDate = "%04u%02u%02u";
+const qzmDicomDataElementTag ItemTag(0xFFFE, 0xE000), ItemDelimitationTag(0xFFFE, 0xE00D),
+    SequenceDelimitationTag(0xFFFE, 0xE0DD);
+
+// VRs written with 2 reserved bytes and a 32-bit length under explicit VR.
+bool HasLongHeader(Description::VR code) {
+  return code >= 150 && code <= 169;
+}
 
 bool IsValidDate(const qzmDicomDataElementValue::DateRecord& date) {
   return date.month >= 1 && date.month <= 12 && date.day >= 1 && date.day <= 31 && date.year <= 9999;
@@ -118,6 +128,45 @@ void qzmDicomDataElementValue::WriteText(ofbstream& ofs, const std::string& valu
     ofs << ABYTE(pad);
 }
 
+bool qzmDicomDataElementValue::RecordUnchanged() const {
+  if (text.empty())
+    return false;
+  if (vr == Description::AS)
+    return age.number == readAge.number && age.unit == readAge.unit;
+  const DateRecord &date = dateTime.date, &readDate = readDateTime.date;
+  const TimeRecord &time = dateTime.time, &readTime = readDateTime.time;
+  const bool sameDate = date.year == readDate.year && date.month == readDate.month && date.day == readDate.day;
+  const bool sameTime = time.hour == readTime.hour && time.minute == readTime.minute &&
+                        time.second == readTime.second && time.fraction == readTime.fraction;
+  switch (vr) {
+    case Description::DA:
+      return sameDate && text.find('.') == std::string::npos;  // the retired YYYY.MM.DD is rewritten
+    case Description::TM:
+      return sameTime && text.find(':') == std::string::npos;  // so is HH:MM:SS
+    default:
+      return sameDate && sameTime;
+  }
+}
+
+std::string qzmDicomDataElementValue::RecordText() const {
+  if (RecordUnchanged())
+    return text;
+  const char* timeFormat = dateTime.time.fraction ? "%02u%02u%02u.%06u" : "%02u%02u%02u";
+  switch (vr) {
+    case Description::AS: {
+      char chars[16];
+      std::snprintf(chars, sizeof chars, "%03u%c", unsigned(age.number), "DWMY"[age.unit & 3]);
+      return chars;
+    }
+    case Description::DA:
+      return DateText(dateTime.date, StandardDate);
+    case Description::TM:
+      return TimeText(dateTime.time, timeFormat);
+    default:
+      return DateText(dateTime.date, StandardDate) + TimeText(dateTime.time, timeFormat);
+  }
+}
+
 void qzmDicomDataElementValue::WriteAge(ofbstream& ofs) const {
   if (age.number > 999) {
     ofs.setstate(std::ios::failbit);
@@ -129,20 +178,18 @@ void qzmDicomDataElementValue::WriteAge(ofbstream& ofs) const {
     qzcError(WriteSignature, "unknown AS unit specification!").Report();
     return;
   }
-  char chars[8];
-  std::snprintf(chars, sizeof chars, "%03u%c", unsigned(age.number), "DWMY"[age.unit]);
-  WriteText(ofs, chars, ' ');
+  WriteText(ofs, RecordText(), ' ');
 }
 
 void qzmDicomDataElementValue::WriteDate(ofbstream& ofs) const {
   const DateRecord& date = dateTime.date;
-  const std::string chars = DateText(date, DottedDate);
   if (!IsValidDate(date))
-    qzcWarning(WriteSignature, "invalid DA (date) value: %s!", chars.c_str()).Report();
-  if (chars.size() != 10) {
-    // Fields wider than their digits would not match the length written.
+    qzcWarning(WriteSignature, "invalid DA (date) value: %s!", DateText(date, DottedDate).c_str()).Report();
+  const std::string chars = RecordText();
+  if (!RecordUnchanged() && chars.size() != 8) {
+    // Fields wider than their digits would not make a date.
     ofs.setstate(std::ios::failbit);
-    qzcError(WriteSignature, "DA value %s does not fit 10 characters!", chars.c_str()).Report();
+    qzcError(WriteSignature, "DA value %s does not fit 8 characters!", chars.c_str()).Report();
     return;
   }
   WriteText(ofs, chars, ' ');
@@ -151,25 +198,47 @@ void qzmDicomDataElementValue::WriteDate(ofbstream& ofs) const {
 void qzmDicomDataElementValue::WriteDateTime(ofbstream& ofs) const {
   const DateRecord& date = dateTime.date;
   const TimeRecord& time = dateTime.time;
-  if (!IsValidDate(date) || !IsValidTime(time)) {
+  if (!RecordUnchanged() && (!IsValidDate(date) || !IsValidTime(time))) {
     ofs.setstate(std::ios::failbit);
     qzcError(WriteSignature, "invalid DT (date) value: %s %s!", DateText(date, DottedDate).c_str(),
              TimeText(time, ColonTimeWithFraction).c_str())
         .Report();
     return;
   }
-  const char* timeFormat = time.fraction ? "%02u%02u%02u.%06u " : "%02u%02u%02u";
-  WriteText(ofs, DateText(date, "%04u%02u%02u") + TimeText(time, timeFormat), ' ');
+  WriteText(ofs, RecordText(), ' ');
 }
 
 void qzmDicomDataElementValue::WriteTime(ofbstream& ofs) const {
   const TimeRecord& time = dateTime.time;
-  if (!IsValidTime(time)) {
+  if (!RecordUnchanged() && !IsValidTime(time)) {
     ofs.setstate(std::ios::failbit);
     qzcError(WriteSignature, "invalid TM (time) value: %s!", TimeText(time, ColonTimeWithFraction).c_str()).Report();
     return;
   }
-  WriteText(ofs, TimeText(time, time.fraction ? "%02u:%02u:%02u.%06u " : "%02u:%02u:%02u"), ' ');
+  WriteText(ofs, RecordText(), ' ');
+}
+
+void qzmDicomDataElementValue::WriteFollowingValues(ofbstream& ofs, ULONG unit) const {
+  std::string values = text;
+  if (ofs.IsBigEndian())
+    for (std::size_t at = 0; at + unit <= values.size(); at += unit)
+      std::reverse(values.begin() + at, values.begin() + at + unit);
+  ofs.WriteBlock(values.data(), ULONG(values.size()));
+}
+
+// Sequences and their items go out with undefined lengths and delimiters:
+// under implicit VR, that is how a reader without the element in its
+// dictionary knows a sequence.
+void qzmDicomDataElementValue::WriteSequence(ofbstream& ofs) const {
+  if (ofs.HasBFlags(iobs::explicit_hint))
+    ofs << UWORD(0);
+  ofs << ULONG(UndefinedLength);
+  for (const auto& item : items) {
+    ofs << ItemTag << ULONG(UndefinedLength);
+    item->WriteItem(ofs);
+    ofs << ItemDelimitationTag << ULONG(0);
+  }
+  ofs << SequenceDelimitationTag << ULONG(0);
 }
 
 template <typename T>
@@ -190,19 +259,24 @@ void qzmDicomDataElementValue::WriteLargeData(ofbstream& ofs) const {
 }
 
 ofbstream& qzmDicomDataElementValue::Write(ofbstream& ofs) const {
-  if (vr == Description::SQ) {
-    ofs.setstate(std::ios::failbit);
-    qzcError(WriteSignature, "SQ is not implemented, sorry! (written as empty)").Report();
-    return ofs;
-  }
   if (vr == Description::UNDEFINED || !IsStorable(vr)) {
     ofs.setstate(std::ios::failbit);
     qzcError(WriteSignature, "sorry, VR (%d) unknown or not allowed!", int(vr)).Report();
     return ofs;
   }
   if (ofs.HasBFlags(iobs::explicit_hint))
-    ofs.WriteBlock(Description::TokenOf(vr), 2);
+    ofs.WriteBlock(Token(), 2);
+  if (empty) {
+    if (ofs.HasBFlags(iobs::explicit_hint) && HasLongHeader(vr))
+      ofs << UWORD(0) << ULONG(0);
+    else
+      WriteLength(ofs, 0);
+    return ofs;
+  }
   switch (vr) {
+    case Description::SQ:
+      WriteSequence(ofs);
+      break;
     case Description::UI:
       WriteText(ofs, text, '\0');
       break;
@@ -210,8 +284,10 @@ ofbstream& qzmDicomDataElementValue::Write(ofbstream& ofs) const {
       WriteAge(ofs);
       break;
     case Description::AT:
-      if (WriteLength(ofs, 4))
+      if (WriteLength(ofs, ULONG(4 + text.size()))) {
         ofs << tag;
+        WriteFollowingValues(ofs, 2);
+      }
       break;
     case Description::DA:
       WriteDate(ofs);
@@ -225,12 +301,13 @@ ofbstream& qzmDicomDataElementValue::Write(ofbstream& ofs) const {
     case Description::FL:
     case Description::FD: {
       const ULONG size = vr == Description::FL ? 4 : 8;
-      if (!WriteLength(ofs, size))
+      if (!WriteLength(ofs, ULONG(size + text.size())))
         break;
       if (ofs.IsBigEndian())
         ofs.WriteReversed(&number, size);
       else
         ofs.WriteBlock(&number, size);
+      WriteFollowingValues(ofs, size);
       break;
     }
     case Description::SL:
@@ -255,33 +332,38 @@ ofbstream& qzmDicomDataElementValue::Write(ofbstream& ofs) const {
 ULONG qzmDicomDataElementValue::LengthOnStream(const iobs& policy) const {
   static const char* const signature = "ULONG qzmDicomDataElementValue::LengthOnStream() const";
   const ULONG largeHeader = policy.HasBFlags(iobs::explicit_hint) ? 8 : 4;
+  if (empty)
+    return HasLongHeader(vr) ? largeHeader : 4;
   switch (vr) {
     case Description::FL:
-    case Description::AS:
     case Description::AT:
-      return 8;
+      return ULONG(8 + text.size());
     case Description::FD:
-      return 12;
+      return ULONG(12 + text.size());
     case Description::SL:
     case Description::UL:
       return ULONG(count) * 4 + 4;
     case Description::SS:
     case Description::US:
       return ULONG(count) * 2 + 4;
+    case Description::AS:
     case Description::DA:
-      return 14;
     case Description::DT:
-      return dateTime.time.fraction ? 26 : 18;
-    case Description::TM:
-      return dateTime.time.fraction ? 20 : 12;
+    case Description::TM: {
+      const std::string chars = RecordText();
+      return ULONG(chars.size() + chars.size() % 2 + 4);
+    }
     case Description::OB:
     case Description::UN:
       return bytes.GetSize() + bytes.GetSize() % 2 + largeHeader;
     case Description::OW:
       return 2 * words.GetSize() + largeHeader;
-    case Description::SQ:
-      qzcError(signature, "SQ is not implemented, sorry!").Report();
-      return 0;
+    case Description::SQ: {
+      ULONG length = largeHeader + 8;  // and the sequence delimitation
+      for (const auto& item : items)
+        length += 8 + item->ItemLength(policy) + 8;
+      return length;
+    }
     default:
       if (IsStringVR(vr))
         return ULONG(text.size() + text.size() % 2 + 4);
@@ -293,6 +375,8 @@ ULONG qzmDicomDataElementValue::LengthOnStream(const iobs& policy) const {
 std::ostream& qzmDicomDataElementValue::Print(std::ostream& os) const {
   static const char* const signature = "ostream& qzmDicomDataElementValue::Print( ostream& ) const";
   static const char* const units[] = {" day(s)", " week(s)", " month(s)", " year(s)"};
+  if (empty)
+    return os;
   switch (vr) {
     case Description::UNDEFINED:
       os << "UNDEFINED";
@@ -339,7 +423,7 @@ std::ostream& qzmDicomDataElementValue::Print(std::ostream& os) const {
       words.Print(os);
       break;
     case Description::SQ:
-      qzcWarning(signature, "SQ is not implemented, sorry!").Report();
+      os << items.size() << (items.size() == 1 ? " item" : " items");
       break;
     default:
       if (IsStringVR(vr))

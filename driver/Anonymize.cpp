@@ -76,14 +76,20 @@ bool ParseAnonymizeRequest(const qzcString& value, UWORD& flags, qzmDicomDataEle
 
 bool anonymize_set(qzmDicomDataElementSet& set, const UWORD flags, const qzmDicomDataElementTagSet& tags) {
   for (auto element = set.begin(); element != set.end();) {
-    const bool isPersonName = element->second.GetVR() == qzmDicomDataElementDescription::PN;
+    qzmDicomDataElementValue& value = element->second;
+    const bool isPersonName = value.GetVR() == qzmDicomDataElementDescription::PN;
     if ((flags & AnonReplacePersonNames) && isPersonName) {
-      element->second.PN() = "Anonymized";
+      value.PN() = "Anonymized";
       ++element;
-    } else if (IsRemoved(element->first, isPersonName, flags))
+    } else if (IsRemoved(element->first, isPersonName, flags)) {
       element = set.erase(element);
-    else
+    } else {
+      // The same request applies inside every item of a sequence.
+      if (value.GetVR() == qzmDicomDataElementDescription::SQ)
+        for (const auto& item : value.SQ())
+          anonymize_set(*item, flags, tags);
       ++element;
+    }
   }
   if (flags & AnonRemoveSelected)
     EraseTags(set, SelectedTags());

@@ -27,7 +27,8 @@ enum AnonymizeBits : UWORD {
 bool ParseAnonymizeRequest(const qzcString& value, UWORD& flags, qzmDicomDataElementTagSet& tags,
                            qzcString& badKeyword);
 
-// Applies the request to the set in place; returns true.
+// Applies the request to the set and to the items of its sequences, at
+// every depth, in place; returns true.
 bool anonymize_set(qzmDicomDataElementSet& set, const UWORD flags, const qzmDicomDataElementTagSet& tags);
 
 #endif

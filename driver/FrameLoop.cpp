@@ -108,6 +108,7 @@ void ApplySettings(qzmMedicalFrame& frame, const qzmMedicalFrame::ConversionSett
     frame.PixelSpacing[0] = settings.PixelSpacing[0];
     frame.PixelSpacing[1] = settings.PixelSpacing[1];
     frame.SliceThickness = settings.SliceThickness;
+    frame.SpacingChanged = true;
   }
   if (frame.Modality.empty() && !settings.Modality.empty())
     frame.Modality = settings.Modality;

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <algorithm>
 #include <vector>
 
@@ -121,7 +122,9 @@ void SetMovedIntercept(SetEditor& editor, const qzmMedicalFrame& frame) {
 // unsigned or reorganised to colour-by-pixel no longer describes them, and
 // a halved frame's spacing is not theirs.
 void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool originalPixelData) {
-  const bool keepSpacing = originalPixelData && editor.Has(PixelSpacingTag);
+  // Spacing that an enhanced image gives in its functional groups stays there.
+  const bool keepSpacing = originalPixelData && (editor.Has(PixelSpacingTag) || editor.Has(Tag(0x5200, 0x9229)) ||
+                                                 editor.Has(Tag(0x5200, 0x9230)));
   const struct qzmMedicalFrame::Structure& structure = frame.Structure;
   if (!originalPixelData) {
     if (structure.SamplesPerPixel > 1)
@@ -130,7 +133,9 @@ void SetImageElements(SetEditor& editor, const qzmMedicalFrame& frame, bool orig
     editor.Replace(RowsTag).US() = structure.Rows;
     editor.Replace(ColumnsTag).US() = structure.Columns;
   }
-  if (frame.HasPixelSpacing && !keepSpacing) {
+  // The set's own spacing text is kept: rewritten from a float it would
+  // lose digits.
+  if (frame.HasPixelSpacing && frame.SpacingChanged && !keepSpacing) {
     editor.Replace(PixelSpacingTag).DS() = Decimal(frame.PixelSpacing[0]) + "\\" + Decimal(frame.PixelSpacing[1]);
     if (frame.SliceThickness != 0)
       editor.Replace(SliceThicknessTag).DS() = Decimal(frame.SliceThickness);
@@ -162,10 +167,8 @@ void SetDecodedElements(SetEditor& editor, const qzmMedicalFrame& frame, UWORD f
   editor.Replace(BitsAllocatedTag).US() = structure.Sample.BitsAllocated;
   editor.Replace(BitsStoredTag).US() = structure.Sample.BitsStored;
   editor.Replace(HighBitTag).US() = structure.Sample.HighBit;
-  if (frames > 1)
+  if (frames > 1 || editor.Has(NumberOfFramesTag))
     editor.Replace(NumberOfFramesTag).IS() = Decimal(frames);
-  else
-    editor.Remove(NumberOfFramesTag);
   const qzmCodecTable::Entry* codec = qzmCodecTable::Find(frame.TransferSyntax);
   if (codec && codec->Lossy)
     editor.Replace(LossyImageCompressionTag).CS() = "01";
@@ -184,10 +187,11 @@ Tag PixelElementFor(const struct qzmMedicalFrame::Structure::Sample& sample) {
 // set writer's word order gives the 32-bit number's bytes: low half first
 // in little endian, high half first in big endian. Floating-point numbers
 // are bytes: shared when the orders agree, a swapped copy otherwise.
-bool PutWideSamples(qzmDicomDataElementValue& target, qzmMedicalFrame& frame, bool bigEndian) {
-  const ULONG size = frame.Pixels.Value.OB().GetSize();
-  const UBYTE* from = frame.Pixels.Value.OB().GetMemoryLocation();
-  if (!frame.Structure.Sample.FloatingPoint) {
+bool PutWideSamples(qzmDicomDataElementValue& target, qzmDicomDataElementValue samples,
+                    const struct qzmMedicalFrame::Structure::Sample& sample, bool bigEndian) {
+  const ULONG size = samples.OB().GetSize();
+  const UBYTE* from = samples.OB().GetMemoryLocation();
+  if (!sample.FloatingPoint) {
     target = qzmDicomDataElementValue();
     target.SetVR(VRs::OW);
     target.OW().SetSize(size / 2);
@@ -202,7 +206,7 @@ bool PutWideSamples(qzmDicomDataElementValue& target, qzmMedicalFrame& frame, bo
     }
     return true;
   }
-  target = frame.Pixels.Value;
+  target = samples;
   const UWORD probe = 1;
   const bool hostBig = *reinterpret_cast<const UBYTE*>(&probe) == 0;
   if (hostBig == bigEndian)
@@ -213,10 +217,26 @@ bool PutWideSamples(qzmDicomDataElementValue& target, qzmMedicalFrame& frame, bo
   if (!from || !target.OB().AllocateMemory())
     return false;
   UBYTE* to = target.OB().GetMemoryLocation();
-  const unsigned unit = frame.Structure.Sample.BitsAllocated / 8u;
+  const unsigned unit = sample.BitsAllocated / 8u;
   for (ULONG k = 0; k + unit <= size; k += unit)
     std::reverse_copy(from + k, from + k + unit, to + k);
   return true;
+}
+
+// A one-frame output keeps, of the Per-frame Functional Groups, the item of
+// its frame only.
+void KeepFunctionalGroupsOfFrame(SetEditor& editor, const qzmDicomDataElementSet& set, UWORD frame) {
+  static const Tag PerFrameFunctionalGroupsTag(0x5200, 0x9230);
+  const auto groups = set.find(PerFrameFunctionalGroupsTag);
+  if (groups == set.end() || groups->second.GetVR() != qzmDicomDataElementDescription::SQ)
+    return;
+  const qzmDicomDataElementValue::ItemList& items = groups->second.SQ();
+  std::unique_ptr<qzmDicomDataElementSet> kept;
+  if (frame >= 1 && frame <= items.size())
+    kept = std::make_unique<qzmDicomDataElementSet>(*items[frame - 1u]);
+  qzmDicomDataElementValue::ItemList& reduced = editor.Replace(PerFrameFunctionalGroupsTag).SQ();
+  if (kept)
+    reduced.push_back(std::move(kept));
 }
 
 bool FinishDestination(ofbstream& ofs, const qzcFileName& name, bool toStandardOutput, const char* signature) {
@@ -256,30 +276,37 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
   ofbstream ofs;
   if (!OpenDestination(ofs, name, context.ToStandardOutput, SaveSignature))
     return false;
+  const bool bigEndian = target ? (target->uid ? qzcString(target->uid) == qzmDicomDataElementSet::ExplicitVRBigEndian
+                                               : target->policy == implicit_big_endian)
+                                : TransferSyntax == qzmDicomDataElementSet::ExplicitVRBigEndian;
+  const auto putWide = [&](SetEditor& editor, const qzmDicomDataElementValue& samples) {
+    if (PutWideSamples(editor.Replace(PixelElementFor(Structure.Sample)), samples, Structure.Sample, bigEndian))
+      return true;
+    qzcError(SaveSignature, "unable to prepare the %u-bit samples!", unsigned(Structure.Sample.BitsAllocated)).Report();
+    return false;
+  };
   {
     SetEditor editor(set);
     if (target && hasTransferSyntax)
       editor.Replace(TransferSyntaxTag).UI() = target->uid;
     if (decode) {
       SetDecodedElements(editor, decodedFrames > 1 ? WholeSetLayout(set, *this) : *this, decodedFrames);
-      editor.Replace(PixelDataTag) = decoded;
+      if (decodedFrames == 1)
+        KeepFunctionalGroupsOfFrame(editor, set, SourceFrame);
+      if (!Structure.Sample.IsWide())
+        editor.Replace(PixelDataTag) = decoded;
+      else if (!putWide(editor, decoded))
+        return false;
     } else {
       SetImageElements(editor, *this, whole);
       if (whole) {
         qzcWarning(SaveSignature, "using original Pixel Data.").Report();
       } else {
         editor.Remove(NumberOfFramesTag);
+        KeepFunctionalGroupsOfFrame(editor, set, SourceFrame);
         if (Structure.Sample.IsWide()) {
-          const bool bigEndian =
-              target ? (target->uid ? qzcString(target->uid) == qzmDicomDataElementSet::ExplicitVRBigEndian
-                                    : target->policy == implicit_big_endian)
-                     : TransferSyntax == qzmDicomDataElementSet::ExplicitVRBigEndian;
-          if (!ArePixelsReady() ||
-              !PutWideSamples(editor.Replace(PixelElementFor(Structure.Sample)), *this, bigEndian)) {
-            qzcError(SaveSignature, "unable to prepare the %u-bit samples!", unsigned(Structure.Sample.BitsAllocated))
-                .Report();
+          if (!ArePixelsReady() || !putWide(editor, Pixels.Value))
             return false;
-          }
         } else {
           editor.Replace(PixelDataTag) = Pixels.Date >= SourcePixels.Date ? Pixels.Value : SourcePixels.Value;
         }
@@ -331,7 +358,7 @@ bool qzmMedicalFrame::SaveFromScratchAsDicom(const qzcFileName& name, const bool
     return false;
   }
   if (frame.Structure.Sample.IsWide()) {
-    if (!PutWideSamples(set[PixelElementFor(Structure.Sample)], frame, false))
+    if (!PutWideSamples(set[PixelElementFor(Structure.Sample)], frame.Pixels.Value, Structure.Sample, false))
       return false;
   } else {
     set[PixelDataTag] = frame.Pixels.Value;

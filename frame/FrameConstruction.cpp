@@ -55,9 +55,10 @@ const qzmDicomDataElementTagSet& ClutTags() {
   return tags;
 }
 
+// An empty element (length 0) counts as absent.
 const qzmDicomDataElementValue* Find(const qzmDicomDataElementSet& set, const Tag& tag) {
   const auto found = set.find(tag);
-  return found == set.end() ? nullptr : &found->second;
+  return found == set.end() || found->second.IsEmpty() ? nullptr : &found->second;
 }
 
 // The text of a string element; empty when absent or not a string.
@@ -113,6 +114,51 @@ ULONG ElementCount(const qzmDicomDataElementValue& value) {
   if (value.GetVR() == VRs::OB || value.GetVR() == VRs::UN)
     return value.OB().GetSize();
   return 0;
+}
+
+// The elements that an enhanced multi-frame image may give each frame, by the
+// functional group macro that carries them.
+const struct {
+  Tag macro;
+  Tag elements[2];
+} FrameLevelMacros[] = {
+    {Tag(0x0028, 0x9110), {PixelSpacingTag, SliceThicknessTag}},    // Pixel Measures
+    {Tag(0x0028, 0x9132), {WindowCenterTag, WindowWidthTag}},       // Frame VOI LUT
+    {Tag(0x0028, 0x9145), {RescaleInterceptTag, RescaleSlopeTag}},  // Pixel Value Transformation
+};
+const Tag SharedFunctionalGroupsTag(0x5200, 0x9229), PerFrameFunctionalGroupsTag(0x5200, 0x9230);
+
+// The n-th item (from 0) of a sequence of set; null when there is none.
+const qzmDicomDataElementSet* ItemOf(const qzmDicomDataElementSet& set, const Tag& sequence, std::size_t n = 0) {
+  const qzmDicomDataElementValue* value = Find(set, sequence);
+  if (value == nullptr || value->GetVR() != VRs::SQ || n >= value->SQ().size())
+    return nullptr;
+  return value->SQ()[n].get();
+}
+
+// Copies the elements of the macros that a functional groups item holds.
+void TakeMacros(const qzmDicomDataElementSet* groups, qzmDicomDataElementSet& levels) {
+  if (groups == nullptr)
+    return;
+  for (const auto& macro : FrameLevelMacros)
+    if (const qzmDicomDataElementSet* item = ItemOf(*groups, macro.macro))
+      for (const Tag& tag : macro.elements)
+        if (const qzmDicomDataElementValue* value = Find(*item, tag))
+          levels[tag] = *value;
+}
+
+// Spacing, thickness, padding, window and rescale of one frame (from 1):
+// each from the frame's item of the Per-frame Functional Groups, else from
+// the Shared Functional Groups, else from the top level.
+qzmDicomDataElementSet FrameLevelElements(const qzmDicomDataElementSet& set, UWORD frame) {
+  qzmDicomDataElementSet levels;
+  for (const Tag& tag : {PixelSpacingTag, SliceThicknessTag, PixelPaddingTag, WindowCenterTag, WindowWidthTag,
+                         RescaleInterceptTag, RescaleSlopeTag})
+    if (const qzmDicomDataElementValue* value = Find(set, tag))
+      levels[tag] = *value;
+  TakeMacros(ItemOf(set, SharedFunctionalGroupsTag), levels);
+  TakeMacros(ItemOf(set, PerFrameFunctionalGroupsTag, frame - 1u), levels);
+  return levels;
 }
 
 bool ReadGeometry(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set);
@@ -517,11 +563,13 @@ bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD 
   }
   if (!ReadGeometry(*this, set) || !ReadSampleLayout(*this, set, pixelElement))
     return false;
-  ReadSpacingAndPadding(*this, set);
-  if (!ReadClut(*this, set) || !ReadWindow(*this, set))
+  const qzmDicomDataElementSet frameLevel = FrameLevelElements(set, frame);
+  ReadSpacingAndPadding(*this, frameLevel);
+  if (!ReadClut(*this, set) || !ReadWindow(*this, frameLevel))
     return false;
   ReadDoseScaling(*this, set);
   TransferSyntax = TextOf(set, TransferSyntaxTag);
+  SourceFrame = frame;
   const qzmDicomDataElementValue& pixelData = *Find(set, pixelElement);
   const bool viewed = HasNativePixelData() ? ViewNativeFrame(*this, pixelData, frame, frames)
                                            : ViewEncapsulatedFrame(*this, set, pixelData, frame, frames);

@@ -49,7 +49,7 @@ void qzmMedicalFrame::Reset() {
   Modality.clear();
   TransferSyntax.clear();
   SliceThickness = 0;
-  HasPixelSpacing = HasPixelPaddingValue = HasClut = false;
+  HasPixelSpacing = HasPixelPaddingValue = HasClut = SpacingChanged = false;
   Windowing.HasWindowing = false;
   PaddingReplacement = 0;
   Windowing.RescaleSlope = 1.0f;

@@ -347,6 +347,7 @@ bool qzmMedicalFrame::Halve() {
   if (HasPixelSpacing) {
     PixelSpacing[0] *= 2;
     PixelSpacing[1] *= 2;
+    SpacingChanged = true;
   }
   ++Pixels.Date;
   return true;

@@ -126,6 +126,9 @@ class qzmMedicalFrame {
   bool HasPixelSpacing = false;
   float PixelSpacing[2] = {0.0f, 0.0f};
   float SliceThickness = 0.0f;
+  // True once the spacing is not the set's own (halved, or supplied by the
+  // settings): only then do outputs write it instead of keeping the set's text.
+  bool SpacingChanged = false;
   bool HasPixelPaddingValue = false;
   SWORD PixelPaddingValue = 0;
   UWORD PaddingReplacement = 0;
@@ -139,6 +142,7 @@ class qzmMedicalFrame {
   struct Windowing Windowing;
   qzcString Modality;
   qzcString TransferSyntax;
+  UWORD SourceFrame = 1;  // the number (from 1) of the frame in its set
 
   // Pixel buffers, owned by the frame; operations hand out references.
   qzcDatedValue SourcePixels;  // view on this frame's bytes in the Pixel Data element

@@ -120,8 +120,9 @@ TEST(SetRead, BareSetsAreImplicitLittleEndianUnlessToldOtherwise) {
   ASSERT_TRUE(dicombytes::LoadBytes(dir, implicitSet, set));
   EXPECT_EQ(At(set, 0x0028, 0x0010).US(), 512);
   EXPECT_EQ(PatientOf(set), PatientName);
-  EXPECT_EQ(set.count(Tag(0x0011, 0x1010)), 0u);
-  EXPECT_TRUE(reports.Warning("Skipped : 1 data elements (0 SQ/length = 0, 1 not found in dic.)"));
+  EXPECT_EQ(At(set, 0x0011, 0x1010).GetVR(), qzmDicomDataElementDescription::UN);  // kept, unknown
+  EXPECT_EQ(At(set, 0x0011, 0x1010).UN().GetSize(), 8u);
+  EXPECT_TRUE(reports.None()) << reports.Errors() << reports.Warnings();
 
   const Bytes explicitSet =
       Builder().Explicit(0x0010, 0x0010, "PN", PatientName).Explicit(0x4008, 0x0300, "ST", std::string(140, 'x'));
@@ -152,7 +153,7 @@ TEST(SetRead, ImplicitPseudoVRsFollowThePixelRepresentation) {
   }
 }
 
-TEST(SetRead, PrivateTagsInImplicitVRAreCountedAsNotFound) {
+TEST(SetRead, PrivateTagsInImplicitVRAreKeptAsUNAndTheirSequencesRead) {
   CapturedReports reports;
   testsupport::TempDir dir;
   const Bytes file = Builder()
@@ -173,7 +174,12 @@ TEST(SetRead, PrivateTagsInImplicitVRAreCountedAsNotFound) {
   Set set;
   ASSERT_TRUE(dicombytes::LoadBytes(dir, file, set));
   EXPECT_EQ(PatientOf(set), PatientName);
-  EXPECT_TRUE(reports.Warning("Skipped : 3 data elements (0 SQ/length = 0, 3 not found in dic.)"));
+  EXPECT_EQ(At(set, 0x0009, 0x1001).GetVR(), qzmDicomDataElementDescription::UN);
+  const auto& items = At(set, 0x0009, 0x1002).SQ();
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0]->size(), 1u);
+  EXPECT_EQ(items[0]->count(Tag(0x0009, 0x1003)), 1u);
+  EXPECT_TRUE(reports.None()) << reports.Errors() << reports.Warnings();
 }
 
 TEST(SetRead, MetaGroupWithoutTransferSyntaxIsRetriedInImplicitVR) {
@@ -297,6 +303,8 @@ TEST(SetRead, TruncatedFilesKeepWhatWasRead) {
     Set set;
     const bool read = dicombytes::LoadBytes(dir, Bytes(full.begin(), full.begin() + length), set);
     EXPECT_FALSE(read && set.size() == whole.size()) << length;
+    if (length < 132)
+      continue;  // short of the signature, the zeros read as a bare set of empty elements
     EXPECT_GE(set.size(), kept) << length;
     kept = set.size();
     for (const auto& element : Contents(set)) {
@@ -336,11 +344,9 @@ TEST(SetWrite, RoundTripsInEveryNativeSyntax) {
     for (const Tag& length :
          {Tag(0x0002, 0), Tag(0x0008, 0), Tag(0x0010, 0), Tag(0x0018, 0), Tag(0x0028, 0), Tag(0x7FE0, 0)})
       EXPECT_EQ(contents.erase(length), 1u) << syntax << " " << length;
-    auto wanted = expected;
-    if (syntax == std::string(Set::ImplicitVRLittleEndian))
-      wanted.erase(Tag(0x0009, 0x0010));  // private
-    EXPECT_EQ(contents, wanted) << syntax;
-    EXPECT_EQ(At(back, 0x0008, 0).UL(), 18u + 24 + 10) << syntax;  // DA, TM, CS
+    // Private creators come back as LO from implicit VR too.
+    EXPECT_EQ(contents, expected) << syntax;
+    EXPECT_EQ(At(back, 0x0008, 0).UL(), 16u + 16 + 10) << syntax;  // DA and TM as read, CS
   }
 
   // Without meta information: a bare set in the manipulator's syntax.

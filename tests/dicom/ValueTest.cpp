@@ -3,6 +3,7 @@
 // on the stream and the text form.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 
 #include "CapturedReports.h"
@@ -129,10 +130,11 @@ TEST(ValueRead, TextsDatesTimesAndAgesWithTheirCorrections) {
       {"TM", "1015", "10:15:00", nullptr},
       {"TM", "AB1015", "UNDEFINED", nullptr},
       {"DT", "20200102030405.5 ", "2020.01.02 03:04:05.500000", nullptr},
-      {"DT", "20200102030405.123456+0100 ", "UNDEFINED", nullptr},
+      {"DT", "20200102030405.123456+0100 ", "2020.01.02 03:04:05.123456", nullptr},
+      {"DT", "20200102030405.1234567", "UNDEFINED", "DT field 20200102030405.1234567 is longer than a date and time!"},
       {"AS", "045Y", "45 year(s)", nullptr},
       {"AS", "045X", "UNDEFINED", "AS unit specification X is not D, W, M or Y!"},
-      {"AS", "000D", "UNDEFINED", nullptr},
+      {"AS", "000D", "0 day(s)", nullptr},
       {"AS", "45Y ", "UNDEFINED", nullptr},
       {"AS", "045YY ", "UNDEFINED", "AS length = 4, current = 6, skipped..."},
   };
@@ -159,12 +161,21 @@ TEST(ValueRead, NumbersWithSurplusOrMissingBytesInBothByteOrders) {
   const ReadOutcome twoFloats = ReadOne(Builder().Text("FL").U16(8).U32(0x3FC00000).U32(0x40000000));
   EXPECT_FLOAT_EQ(twoFloats.value.FL(), 1.5f);
   EXPECT_EQ(twoFloats.next, 77);
-  EXPECT_TRUE(reports.Warning("FL length = 4 > current = 8, multiple values not implemented"));
+  // Every value is written back, in the byte order of the stream written.
+  EXPECT_EQ(Written(twoFloats.value, explicit_big_endian),
+            Builder(true).Text("FL").U16(8).U32(0x3FC00000).U32(0x40000000).bytes());
+  const ReadOutcome bigFloats =
+      ReadOne(Builder(true).Text("FL").U16(10).U32(0x3FC00000).U32(0x40000000).U16(0), explicit_big_endian);
+  EXPECT_FLOAT_EQ(bigFloats.value.FL(), 1.5f);
+  EXPECT_TRUE(reports.Warning("FL length = 10 is not a multiple of 4, skipping the rest."));
+  EXPECT_EQ(Written(bigFloats.value, implicit_little_endian), Builder().U32(8).U32(0x3FC00000).U32(0x40000000).bytes());
 
   EXPECT_EQ(ReadOne(Builder().Text("UL").U16(2).U16(1)).value.GetVR(), D::UNDEFINED);
   EXPECT_TRUE(reports.Warning("UL length = 4 < current = 2, not enough data"));
-  EXPECT_EQ(Printed(ReadOne(Builder().Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40)).value), "(0010,0020)");
-  EXPECT_TRUE(reports.Warning("AT length = 4 > current = 8, multiple values not implemented, storing first"));
+  const ReadOutcome twoTags = ReadOne(Builder().Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40));
+  EXPECT_EQ(Printed(twoTags.value), "(0010,0020)");
+  EXPECT_EQ(Written(twoTags.value, explicit_big_endian),
+            Builder(true).Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40).bytes());
   EXPECT_EQ(ReadOne(Builder().Text("AT").U16(2).U16(1)).value.GetVR(), D::UNDEFINED);
   EXPECT_TRUE(reports.Warning("AT length = 4 < current = 2, not enough data"));
 
@@ -185,8 +196,8 @@ TEST(ValueRead, NumbersWithSurplusOrMissingBytesInBothByteOrders) {
 
 TEST(ValueRead, EmptyUnknownAndForeignValuesKeepTheStreamInStep) {
   {
-    // Zero-length values of every VR class are dropped without a warning,
-    // whichever header carries the length.
+    // Zero-length values of every VR class are kept empty without a
+    // warning, whichever header carries the length.
     CapturedReports quiet;
     std::vector<std::pair<ReadOutcome, std::string>> empties;
     for (const char* vr : {"PN", "UI", "DA", "TM", "DT", "AS", "AT", "FL", "FD", "US", "SL"})
@@ -197,7 +208,11 @@ TEST(ValueRead, EmptyUnknownAndForeignValuesKeepTheStreamInStep) {
       empties.emplace_back(ReadOne(Builder().U32(0), implicit_little_endian, vr),
                            std::string("implicit ") + D::TokenOf(vr));
     for (const auto& empty : empties) {
-      EXPECT_EQ(empty.first.value.GetVR(), D::UNDEFINED) << empty.second;
+      const Value& value = empty.first.value;
+      EXPECT_NE(value.GetVR(), D::UNDEFINED) << empty.second;
+      EXPECT_EQ(value.IsEmpty(), value.GetVR() != D::SQ) << empty.second;
+      EXPECT_TRUE(value.SQ().empty()) << empty.second;
+      EXPECT_EQ(Printed(value), value.GetVR() == D::SQ ? "0 items" : "") << empty.second;
       EXPECT_EQ(empty.first.next, 77) << empty.second;
     }
     EXPECT_TRUE(quiet.None()) << quiet.Errors() << quiet.Warnings();
@@ -261,14 +276,50 @@ TEST(ValueWrite, ByteExactEncodings) {
   EXPECT_EQ(Written(text, explicit_little_endian), Builder().Text("CS").U16(4).Text("ABC ").bytes());
   EXPECT_EQ(Written(text, implicit_little_endian), Builder().U32(4).Text("ABC ").bytes());
   EXPECT_EQ(Written(uid, explicit_big_endian), Builder(true).Text("UI").U16(6).Raw(ToBytes("1.2.3")).Raw({0}).bytes());
-  EXPECT_EQ(Written(date, explicit_little_endian), Builder().Text("DA").U16(10).Text("1999.12.31").bytes());
-  EXPECT_EQ(Written(time, implicit_little_endian), Builder().U32(16).Text("10:15:30.500000 ").bytes());
+  EXPECT_EQ(Written(date, explicit_little_endian), Builder().Text("DA").U16(8).Text("19991231").bytes());
+  EXPECT_EQ(Written(time, implicit_little_endian), Builder().U32(14).Text("101530.500000 ").bytes());
   EXPECT_EQ(Written(dateTime, explicit_little_endian), Builder().Text("DT").U16(14).Text("20200102030405").bytes());
   EXPECT_EQ(Written(age, explicit_little_endian), Builder().Text("AS").U16(4).Text("045Y").bytes());
   EXPECT_EQ(Written(numbers, explicit_big_endian), Builder(true).Text("US").U16(4).U16(0).U16(0x0102).bytes());
   EXPECT_EQ(Written(tag, explicit_big_endian), Builder(true).Text("AT").U16(4).Tag(0x7FE0, 0x0010).bytes());
   EXPECT_EQ(Written(bytes, explicit_little_endian),
             Builder().Text("OB").U16(0).U32(4).Raw(ToBytes("xyz")).Raw({0}).bytes());
+}
+
+TEST(ValueWrite, DatesTimesAndAgesGoBackAsReadUnlessChanged) {
+  struct Case {
+    const char* vr;
+    std::string read, written;
+  };
+  const Case cases[] = {
+      {"DA", "20040119", "20040119"},
+      {"DA", "20040119\\20050220 ", "20040119\\20050220 "},  // every value, not just the first held
+      {"DA", "2004.01.19", "20040119"},                      // the retired form is not written
+      {"TM", "101530.5", "101530.5"},                        // the source's precision
+      {"TM", "1015", "1015"},
+      {"TM", "10:15:30", "101530"},
+      {"DT", "20200102030405.25", "20200102030405.25 "},
+      {"DT", "20200102030405+0100", "20200102030405+0100 "},
+      {"AS", "045Y", "045Y"},
+  };
+  for (const Case& c : cases) {
+    const ReadOutcome outcome = ReadOne(Builder().Text(c.vr).U16(c.read.size()).Text(c.read));
+    ASSERT_EQ(D::TokenOf(outcome.value.GetVR()), std::string(c.vr)) << c.read;
+    EXPECT_EQ(Written(outcome.value, explicit_little_endian), Builder()
+                                                                  .Text(c.vr)
+                                                                  .U16(c.written.size() + c.written.size() % 2)
+                                                                  .Text(c.written)
+                                                                  .Text(c.written.size() % 2 ? " " : "")
+                                                                  .bytes())
+        << c.read;
+  }
+  // A value changed after reading is written in standard form.
+  Value date = ReadOne(Builder().Text("DA").U16(8).Text("20040119")).value;
+  date.DA().day = 20;
+  EXPECT_EQ(Written(date, explicit_little_endian), Builder().Text("DA").U16(8).Text("20040120").bytes());
+  Value time = ReadOne(Builder().Text("TM").U16(8).Text("101530.5")).value;
+  time.TM().second = 31;
+  EXPECT_EQ(Written(time, implicit_little_endian), Builder().U32(14).Text("101531.500000 ").bytes());
 }
 
 TEST(ValueWrite, InvalidValuesFailOrWarn) {
@@ -293,7 +344,10 @@ TEST(ValueWrite, InvalidValuesFailOrWarn) {
 }
 
 TEST(ValueWrite, LengthOnStreamMatchesTheBytesWritten) {
-  std::vector<Value> values(9);
+  // Copies share the OW block that the first value owns: no reallocation.
+  std::vector<Value> values;
+  values.reserve(16);
+  values.resize(9);
   values[0].PN() = "ODD";
   values[1].UI() = "1.2";
   values[2].FD() = 2.5;
@@ -305,6 +359,19 @@ TEST(ValueWrite, LengthOnStreamMatchesTheBytesWritten) {
   values[7].OW().AllocateMemory();
   std::fill_n(values[7].OW().GetMemoryLocation(), 3, UWORD(0));
   values[8].DA() = {1, 2, 2003};
+  // Values read: texts as read, every value of an AT, empties, a sequence
+  // with an empty item and a nested one.
+  values.push_back(ReadOne(Builder().Text("TM").U16(8).Text("101530.5")).value);
+  values.push_back(ReadOne(Builder().Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40)).value);
+  values.push_back(ReadOne(Builder().Text("OB").U16(0).U32(0)).value);
+  values.push_back(ReadOne(Builder().Text("US").U16(0)).value);
+  Value sequence;
+  sequence.SQ().push_back(std::make_unique<qzmDicomDataElementSet>());
+  sequence.SQ().push_back(std::make_unique<qzmDicomDataElementSet>());
+  (*sequence.SQ()[1])[qzmDicomDataElementTag(0x0008, 0x1150)].UI() = "1.2.3";
+  (*sequence.SQ()[1])[qzmDicomDataElementTag(0x0040, 0xA730)] = values[8];
+  (*sequence.SQ()[1])[qzmDicomDataElementTag(0x0040, 0xA731)] = Value(sequence);
+  values.push_back(sequence);
   for (iobsManipulator syntax : {explicit_little_endian, implicit_little_endian}) {
     ofbstream policy;
     syntax(policy);

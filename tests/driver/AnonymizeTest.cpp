@@ -1,6 +1,12 @@
 // Anonymisation, seen through the text dump of the program.
 #include "DriverTest.h"
 
+#include <memory>
+
+#include "dicom/qzmDicomDataElementSet.h"
+#include "dicom/qzmDicomDataElementTagSet.h"
+#include "driver/Anonymize.h"
+
 namespace {
 
 class AnonymizeTest : public MedconvTest {
@@ -96,3 +102,72 @@ TEST_F(AnonymizeTest, AnonymizedSetNamesTheOutputs) {
 }
 
 }  // namespace
+
+// Sequences: the request reaches every item, however deep.
+namespace nested {
+
+typedef qzmDicomDataElementSet Set;
+typedef qzmDicomDataElementTag Tag;
+
+// A new item of the sequence tag of parent.
+Set& NewItem(Set& parent, const Tag& sequence) {
+  auto& items = parent[sequence].SQ();
+  items.push_back(std::make_unique<Set>());
+  return *items.back();
+}
+
+// Names at depths 1, 2 and 3, with private groups, comments and a user tag
+// in the items.
+Set NestedSet() {
+  Set top;
+  top[Tag(0x0010, 0x0010)].PN() = "TOP^NAME";
+  Set& one = NewItem(top, Tag(0x0008, 0x1140));
+  one[Tag(0x0008, 0x0090)].PN() = "DEPTH^ONE";
+  one[Tag(0x0009, 0x0010)].LO() = "PRIVATE CREATOR";
+  one[Tag(0x0008, 0x1150)].UI() = "1.2.3";
+  Set& two = NewItem(one, Tag(0x0040, 0xA730));
+  two[Tag(0x0040, 0xA123)].PN() = "DEPTH^TWO";
+  two[Tag(0x0020, 0x4000)].LT() = "comment";
+  two[Tag(0x0008, 0x0080)].LO() = "Hospital";
+  Set& three = NewItem(two, Tag(0x0040, 0xA730));
+  three[Tag(0x0040, 0xA075)].PN() = "DEPTH^THREE";
+  three[Tag(0x0011, 0x1001)].LO() = "private payload";
+  NewItem(three, Tag(0x0029, 0x1010))[Tag(0x0010, 0x0020)].LO() = "in a private sequence";
+  return top;
+}
+
+const Set& Item(const Set& set, const Tag& sequence, std::size_t n = 0) {
+  return *set.find(sequence)->second.SQ().at(n);
+}
+
+TEST(AnonymizeNested, NamesPrivateGroupsAndUserTagsGoAtEveryDepth) {
+  Set set = NestedSet();
+  qzmDicomDataElementTagSet tags;
+  UWORD flags = 0;
+  qzcString bad;
+  ASSERT_TRUE(ParseAnonymizeRequest("pn_rp:rm_priv:rm_co:(0008,0080)", flags, tags, bad));
+  anonymize_set(set, flags, tags);
+  const Set& one = Item(set, Tag(0x0008, 0x1140));
+  const Set& two = Item(one, Tag(0x0040, 0xA730));
+  const Set& three = Item(two, Tag(0x0040, 0xA730));
+  EXPECT_EQ(set.find(0x0010, 0x0010)->second.PN(), "Anonymized");
+  EXPECT_EQ(one.find(0x0008, 0x0090)->second.PN(), "Anonymized");
+  EXPECT_EQ(two.find(0x0040, 0xA123)->second.PN(), "Anonymized");
+  EXPECT_EQ(three.find(0x0040, 0xA075)->second.PN(), "Anonymized");
+  EXPECT_EQ(one.count(Tag(0x0009, 0x0010)), 0u);    // private, depth 1
+  EXPECT_EQ(three.count(Tag(0x0011, 0x1001)), 0u);  // private, depth 3
+  EXPECT_EQ(three.count(Tag(0x0029, 0x1010)), 0u);  // a private sequence, items and all
+  EXPECT_EQ(two.count(Tag(0x0020, 0x4000)), 0u);    // rm_co
+  EXPECT_EQ(two.count(Tag(0x0008, 0x0080)), 0u);    // user tag
+  EXPECT_EQ(one.find(0x0008, 0x1150)->second.UI(), "1.2.3");
+
+  Set removed = NestedSet();
+  ASSERT_TRUE(ParseAnonymizeRequest("pn_rm", flags, tags, bad));
+  anonymize_set(removed, flags, tags);
+  const Set& removedTwo = Item(Item(removed, Tag(0x0008, 0x1140)), Tag(0x0040, 0xA730));
+  EXPECT_EQ(removedTwo.count(Tag(0x0040, 0xA123)), 0u);
+  EXPECT_EQ(Item(removedTwo, Tag(0x0040, 0xA730)).count(Tag(0x0040, 0xA075)), 0u);
+  EXPECT_EQ(Item(removedTwo, Tag(0x0040, 0xA730)).count(Tag(0x0011, 0x1001)), 1u);  // not asked for
+}
+
+}  // namespace nested

@@ -87,6 +87,7 @@ TEST_F(ExitStatusTest, ReportsShowRawBytesOfAFileEscaped) {
   // A text value that ends a file early is quoted in the report: its
   // control bytes must not reach the terminal raw.
   samplewriter::SampleSet set(samplewriter::ExplicitLittle);
+  set.Text(0x0008, 0x0060, "CS", "CT");  // a sound first element: the encoding is found from it
   set.Text(0x0010, 0x0010, "PN", "A\x1b[31mB");
   Write("escape.dcm", set);
   auto bytes = testsupport::ReadBytes(dir.file("escape.dcm"));

@@ -79,6 +79,26 @@ compare "read and dump 100 files" \
   "$medconv -t1 --nowarn series/*.dcm >/dev/null" \
   dcmdump dcmdump "$(per_file 'dcmdump "$f" >/dev/null')"
 
+compare "read and dump 100 files, one dcmdump run" \
+  "$medconv -t1 --nowarn series/*.dcm >/dev/null" \
+  dcmdump dcmdump "dcmdump series/*.dcm >/dev/null"
+
+# Files with sequences (structured reports, RT plans, enhanced images): those
+# of Debian's pydicom corpus that hold sequences, copied to 100 files.
+corpus=/usr/lib/python3/dist-packages/pydicom/data/test_files
+if [ -d "$corpus" ]; then
+  mkdir -p nested
+  sources=()
+  for name in CT_small rtplan rtstruct rtdose test-SR reportsi emri_small_jpeg_2k_lossless liver_1frame \
+              JPEG2000 MR_small; do
+    [ -f "$corpus/$name.dcm" ] && sources+=("$corpus/$name.dcm")
+  done
+  for n in $(seq 1 100); do cp "${sources[$((n % ${#sources[@]}))]}" "nested/$n.dcm"; done
+  compare "read and dump 100 files with sequences, one dcmdump run" \
+    "$medconv -t1 --nowarn nested/*.dcm >/dev/null" \
+    dcmdump dcmdump "dcmdump nested/*.dcm >/dev/null"
+fi
+
 compare "100 files to RAW" \
   "$medconv -r0 --to=out/ --nowarn series/*.dcm" \
   gdcmraw gdcmraw "$(per_file "gdcmraw -i \"\$f\" -o out/x.raw")"
