@@ -291,6 +291,9 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
       editor.Replace(TransferSyntaxTag).UI() = target->uid;
     if (decode) {
       SetDecodedElements(editor, decodedFrames > 1 ? WholeSetLayout(set, *this) : *this, decodedFrames);
+      // A frame taken alone is a single-frame image, as in native outputs.
+      if (!whole)
+        editor.Remove(NumberOfFramesTag);
       if (decodedFrames == 1)
         KeepFunctionalGroupsOfFrame(editor, set, SourceFrame);
       if (!Structure.Sample.IsWide())

@@ -104,6 +104,7 @@ TEST(DicomOutput, ASelectedFrameAndTheProcessedGeometry) {
   frame.HasPixelSpacing = true;
   frame.PixelSpacing[0] = 0.5f;
   frame.PixelSpacing[1] = 0.25f;
+  frame.SpacingChanged = true;  // as --spacing supplies it
   ASSERT_TRUE(frame.SaveAsDICOM(name, Context, set, "el", false));
   ASSERT_TRUE(back.Load(name));
   EXPECT_EQ(back[Tag(0x0028, 0x0010)].US(), 1);
