@@ -17,7 +17,7 @@
 
 using jpegfixtures::Bytes;
 using jpegfixtures::DicomImage;
-using jpegfixtures::LosslessSpec;
+using jpegfixtures::LosslessLayout;
 
 namespace {
 
@@ -139,47 +139,47 @@ TEST_F(DcmtkFixtures, DecodesWhatDcmdjpegDecodes) {
   }
 }
 
-// A test image of the spec's size: a smooth ramp with noise, and for 16-bit
+// A test image of the shape's size: a smooth ramp with noise, and for 16-bit
 // samples a column of jumps by half the range (16-bit differences).
-std::vector<int> TestSamples(const LosslessSpec& spec) {
+std::vector<int> TestSamples(const LosslessLayout& shape) {
   std::vector<int> samples;
-  const int largest = (1 << spec.Precision) - 1;
+  const int largest = (1 << shape.Precision) - 1;
   unsigned noise = 12345;
-  for (int y = 0; y < spec.Rows; ++y)
-    for (int x = 0; x < spec.Columns; ++x)
-      for (int c = 0; c < spec.Components; ++c) {
+  for (int y = 0; y < shape.Rows; ++y)
+    for (int x = 0; x < shape.Columns; ++x)
+      for (int c = 0; c < shape.Components; ++c) {
         noise = noise * 1103515245u + 12345u;
         int value = (x * 37 + y * 11 + c * 500 + int(noise >> 16) % 64) & largest;
-        if (spec.Precision == 16 && x % 5 == 3)  // exactly half the range from its left neighbour
-          value = samples[samples.size() - std::size_t(spec.Components)] ^ 0x8000;
+        if (shape.Precision == 16 && x % 5 == 3)  // exactly half the range from its left neighbour
+          value = samples[samples.size() - std::size_t(shape.Components)] ^ 0x8000;
         samples.push_back(value);
       }
   return samples;
 }
 
-qzmPixelLayout LayoutOf(const LosslessSpec& spec) {
+qzmPixelLayout LayoutOf(const LosslessLayout& shape) {
   qzmPixelLayout layout;
-  layout.Rows = UWORD(spec.Rows);
-  layout.Columns = UWORD(spec.Columns);
-  layout.SamplesPerPixel = UWORD(spec.Components);
-  layout.BitsAllocated = spec.Precision > 8 ? 16 : 8;
-  layout.BitsStored = UWORD(spec.Precision);
-  layout.PhotometricInterpretation = spec.Components == 3 ? "RGB" : "MONOCHROME2";
+  layout.Rows = UWORD(shape.Rows);
+  layout.Columns = UWORD(shape.Columns);
+  layout.SamplesPerPixel = UWORD(shape.Components);
+  layout.BitsAllocated = shape.Precision > 8 ? 16 : 8;
+  layout.BitsStored = UWORD(shape.Precision);
+  layout.PhotometricInterpretation = shape.Components == 3 ? "RGB" : "MONOCHROME2";
   return layout;
 }
 
-LosslessSpec Spec(int rows, int columns, int components, int precision, int predictor, int pointTransform = 0,
+LosslessLayout Spec(int rows, int columns, int components, int precision, int predictor, int pointTransform = 0,
                   int restartInterval = 0, bool interleaved = true) {
-  LosslessSpec spec;
-  spec.Rows = rows;
-  spec.Columns = columns;
-  spec.Components = components;
-  spec.Precision = precision;
-  spec.Predictor = predictor;
-  spec.PointTransform = pointTransform;
-  spec.RestartInterval = restartInterval;
-  spec.Interleaved = interleaved;
-  return spec;
+  LosslessLayout shape;
+  shape.Rows = rows;
+  shape.Columns = columns;
+  shape.Components = components;
+  shape.Precision = precision;
+  shape.Predictor = predictor;
+  shape.PointTransform = pointTransform;
+  shape.RestartInterval = restartInterval;
+  shape.Interleaved = interleaved;
+  return shape;
 }
 
 // Streams with what dcmcjpeg never writes: restart intervals (within and at
@@ -188,7 +188,7 @@ LosslessSpec Spec(int rows, int columns, int components, int precision, int pred
 TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
   const struct {
     const char* what;
-    LosslessSpec spec;
+    LosslessLayout shape;
   } rows[] = {
       {"2-bit, predictor 1", Spec(9, 13, 1, 2, 1)},
       {"5-bit, predictor 5", Spec(17, 10, 1, 5, 5)},
@@ -202,12 +202,12 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    const std::vector<int> samples = TestSamples(row.spec);
-    const Decoded decoded = Decode(Lossless, jpegfixtures::EncodeLossless(row.spec, samples), LayoutOf(row.spec));
+    const std::vector<int> samples = TestSamples(row.shape);
+    const Decoded decoded = Decode(Lossless, jpegfixtures::EncodeLossless(row.shape, samples), LayoutOf(row.shape));
     ASSERT_TRUE(decoded.ok) << decoded.errors;
     std::vector<int> expected;
     for (int value : samples)
-      expected.push_back((value >> row.spec.PointTransform) << row.spec.PointTransform);
+      expected.push_back((value >> row.shape.PointTransform) << row.shape.PointTransform);
     EXPECT_EQ(decoded.samples, expected);
   }
 }
@@ -215,11 +215,11 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
 // Complete data without the end-of-image marker decode; a stream that ends
 // before its last scan does not.
 TEST(JpegLosslessStreams, NeedEveryScanButNotTheEndMarker) {
-  const LosslessSpec spec = Spec(6, 8, 3, 8, 1, 0, 0, false);
-  const std::vector<int> samples = TestSamples(spec);
-  Bytes stream = jpegfixtures::EncodeLossless(spec, samples);
+  const LosslessLayout shape = Spec(6, 8, 3, 8, 1, 0, 0, false);
+  const std::vector<int> samples = TestSamples(shape);
+  Bytes stream = jpegfixtures::EncodeLossless(shape, samples);
   stream.resize(stream.size() - 2);
-  const Decoded complete = Decode(Lossless, stream, LayoutOf(spec));
+  const Decoded complete = Decode(Lossless, stream, LayoutOf(shape));
   EXPECT_TRUE(complete.ok) << complete.errors;
   EXPECT_EQ(complete.samples, samples);
 
@@ -228,7 +228,7 @@ TEST(JpegLosslessStreams, NeedEveryScanButNotTheEndMarker) {
     if (stream[i] == 0xFF && stream[i + 1] == 0xDA)
       lastScan = i;
   stream.resize(lastScan);
-  const Decoded partial = Decode(Lossless, stream, LayoutOf(spec));
+  const Decoded partial = Decode(Lossless, stream, LayoutOf(shape));
   EXPECT_FALSE(partial.ok);
   EXPECT_NE(partial.errors.find("before component 3"), std::string::npos) << partial.errors;
 }
@@ -287,9 +287,9 @@ std::vector<Damage> CommonDamages() {
 }
 
 TEST(JpegLosslessStreams, RefuseDamagedStreams) {
-  const LosslessSpec spec = Spec(64, 64, 1, 12, 1, 0, 64);
-  const Bytes stream = jpegfixtures::EncodeLossless(spec, TestSamples(spec));
-  const qzmPixelLayout layout = LayoutOf(spec);
+  const LosslessLayout shape = Spec(64, 64, 1, 12, 1, 0, 64);
+  const Bytes stream = jpegfixtures::EncodeLossless(shape, TestSamples(shape));
+  const qzmPixelLayout layout = LayoutOf(shape);
   std::vector<Damage> damages = CommonDamages();
   damages.push_back(
       {"no restart marker", [](Bytes& s, qzmPixelLayout&) { s[FindMarker(s, 0xD0) + 1] = 0xD3; }, "restart marker 0"});

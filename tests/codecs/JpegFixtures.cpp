@@ -223,7 +223,7 @@ int Prediction(int predictor, int a, int b, int c) {
   }
 }
 
-void EncodeScan(const LosslessSpec& spec, const std::vector<int>& samples, const std::vector<int>& components,
+void EncodeScan(const LosslessLayout& shape, const std::vector<int>& samples, const std::vector<int>& components,
                 Bytes& out) {
   Bytes header{static_cast<unsigned char>(components.size())};
   for (int c : components) {
@@ -231,18 +231,18 @@ void EncodeScan(const LosslessSpec& spec, const std::vector<int>& samples, const
     header.push_back(0x00);
   }
   header.insert(header.end(),
-                {static_cast<unsigned char>(spec.Predictor), 0, static_cast<unsigned char>(spec.PointTransform)});
+                {static_cast<unsigned char>(shape.Predictor), 0, static_cast<unsigned char>(shape.PointTransform)});
   Segment(out, 0xDA, header);
   BitWriter bits(out);
   auto at = [&](int y, int x, int c) {
-    return samples[(std::size_t(y) * spec.Columns + x) * spec.Components + c] >> spec.PointTransform;
+    return samples[(std::size_t(y) * shape.Columns + x) * shape.Components + c] >> shape.PointTransform;
   };
   long unit = 0;
   int restartNumber = 0;
-  for (int y = 0; y < spec.Rows; ++y) {
+  for (int y = 0; y < shape.Rows; ++y) {
     bool firstLine = y == 0, restart = y == 0;
-    for (int x = 0; x < spec.Columns; ++x, ++unit) {
-      if (spec.RestartInterval != 0 && unit != 0 && unit % spec.RestartInterval == 0) {
+    for (int x = 0; x < shape.Columns; ++x, ++unit) {
+      if (shape.RestartInterval != 0 && unit != 0 && unit % shape.RestartInterval == 0) {
         bits.Flush();
         out.push_back(0xFF);
         out.push_back(static_cast<unsigned char>(0xD0 + restartNumber));
@@ -252,13 +252,13 @@ void EncodeScan(const LosslessSpec& spec, const std::vector<int>& samples, const
       for (int c : components) {
         int predicted;
         if (restart)
-          predicted = 1 << (spec.Precision - spec.PointTransform - 1);
+          predicted = 1 << (shape.Precision - shape.PointTransform - 1);
         else if (x == 0)
           predicted = at(y - 1, x, c);
         else if (firstLine)
           predicted = at(y, x - 1, c);
         else
-          predicted = Prediction(spec.Predictor, at(y, x - 1, c), at(y - 1, x, c), at(y - 1, x - 1, c));
+          predicted = Prediction(shape.Predictor, at(y, x - 1, c), at(y - 1, x, c), at(y - 1, x - 1, c));
         PutDifference(bits, at(y, x, c) - predicted);
       }
       restart = false;
@@ -289,12 +289,12 @@ std::vector<int> Samples(const Bytes& pixels, unsigned bitsAllocated) {
   return samples;
 }
 
-Bytes EncodeLossless(const LosslessSpec& spec, const std::vector<int>& samples) {
+Bytes EncodeLossless(const LosslessLayout& shape, const std::vector<int>& samples) {
   Bytes out{0xFF, 0xD8};
-  Bytes frame{static_cast<unsigned char>(spec.Precision), static_cast<unsigned char>(spec.Rows >> 8),
-              static_cast<unsigned char>(spec.Rows),      static_cast<unsigned char>(spec.Columns >> 8),
-              static_cast<unsigned char>(spec.Columns),   static_cast<unsigned char>(spec.Components)};
-  for (int c = 0; c < spec.Components; ++c)
+  Bytes frame{static_cast<unsigned char>(shape.Precision), static_cast<unsigned char>(shape.Rows >> 8),
+              static_cast<unsigned char>(shape.Rows),      static_cast<unsigned char>(shape.Columns >> 8),
+              static_cast<unsigned char>(shape.Columns),   static_cast<unsigned char>(shape.Components)};
+  for (int c = 0; c < shape.Components; ++c)
     frame.insert(frame.end(), {static_cast<unsigned char>(c + 1), 0x11, 0x00});
   Segment(out, 0xC3, frame);
   Bytes table(17, 0);
@@ -302,17 +302,17 @@ Bytes EncodeLossless(const LosslessSpec& spec, const std::vector<int>& samples) 
   for (int size = 0; size <= 16; ++size)
     table.push_back(static_cast<unsigned char>(size));
   Segment(out, 0xC4, table);
-  if (spec.RestartInterval != 0)
+  if (shape.RestartInterval != 0)
     Segment(out, 0xDD,
-            {static_cast<unsigned char>(spec.RestartInterval >> 8), static_cast<unsigned char>(spec.RestartInterval)});
-  if (spec.Interleaved) {
+            {static_cast<unsigned char>(shape.RestartInterval >> 8), static_cast<unsigned char>(shape.RestartInterval)});
+  if (shape.Interleaved) {
     std::vector<int> all;
-    for (int c = 0; c < spec.Components; ++c)
+    for (int c = 0; c < shape.Components; ++c)
       all.push_back(c);
-    EncodeScan(spec, samples, all, out);
+    EncodeScan(shape, samples, all, out);
   } else {
-    for (int c = 0; c < spec.Components; ++c)
-      EncodeScan(spec, samples, {c}, out);
+    for (int c = 0; c < shape.Components; ++c)
+      EncodeScan(shape, samples, {c}, out);
   }
   out.insert(out.end(), {0xFF, 0xD9});
   return out;

@@ -30,13 +30,13 @@ bool ReadDicomImage(const std::string& path, DicomImage& image);
 std::vector<int> Samples(const Bytes& pixels, unsigned bitsAllocated);
 
 // A JPEG lossless stream of the samples given (colour-by-pixel).
-struct LosslessSpec {
+struct LosslessLayout {
   int Rows = 1, Columns = 1, Components = 1, Precision = 8;
   int Predictor = 1, PointTransform = 0;
   int RestartInterval = 0;  // 0: none
   bool Interleaved = true;  // false: one scan per component
 };
-Bytes EncodeLossless(const LosslessSpec& spec, const std::vector<int>& samples);
+Bytes EncodeLossless(const LosslessLayout& shape, const std::vector<int>& samples);
 
 }  // namespace jpegfixtures
 
