@@ -137,6 +137,10 @@ qzmDicomDataElementSet::ReadEnd qzmDicomDataElementSet::ReadElements(ifbstream& 
     }
   }
   unsigned dropped = 0;
+  // A damaged set can give a warning per element: past this many the set is
+  // given up, so that no file can fill the warning channel to its limit.
+  const unsigned MaximumWarnings = 1000;
+  const UWORD warningsBefore = qzcException::warningChannel.count;
   qzmDicomDataElementTagSet::const_iterator wanted;
   qzmDicomDataElementTag previous;
   bool readAny = false;
@@ -144,6 +148,13 @@ qzmDicomDataElementSet::ReadEnd qzmDicomDataElementSet::ReadElements(ifbstream& 
   if (filter != nullptr)
     wanted = filter->begin();
   while (ifs.good()) {
+    if (unsigned(UWORD(qzcException::warningChannel.count - warningsBefore)) > MaximumWarnings) {
+      qzcError(ReadFilteredSignature, "more than %u warnings while reading the set: given up as damaged! (0x%lx)",
+               MaximumWarnings, qzmDicomDataElementValue::PositionOf(ifs))
+          .Report();
+      ifs.setstate(std::ios::failbit);
+      break;
+    }
     if (limit != qzmDicomDataElementValue::NoReadLimit) {
       if (qzmDicomDataElementValue::PositionOf(ifs) >= limit) {
         end = ReadEnd::Limit;

@@ -545,7 +545,7 @@ bool qzmMedicalFrame::UpdateFrom(const qzmDicomDataElementSet& set, const UWORD 
   Reset();
   const Tag pixelElement = PixelElementOf(set);
   const qzmDicomDataElementTagSet& needed = pixelElement == PixelDataTag ? ImageTags() : FloatImageTags();
-  if (set.CountOf(needed) != needed.size() || set.find(pixelElement) == set.end()) {
+  if (set.CountOf(needed) != needed.size() || !Find(set, pixelElement)) {
     qzcError(UpdateFromSetSignature, "missing image mandatory tags in set!").Report();
     return false;
   }

@@ -280,6 +280,20 @@ TEST(SetRead, DeeplyNestedSequencesAreRefused) {
   EXPECT_TRUE(reports.Error("sequences nested deeper than 64 levels!"));
 }
 
+// 40,000 elements of an unknown VR would give two warnings each and reach the
+// warning channel's limit, which ends the whole run: the set is given up first.
+TEST(SetRead, ADamagedSetIsGivenUpBeforeItsWarningsEndTheRun) {
+  CapturedReports reports;
+  testsupport::TempDir dir;
+  Builder file = Builder().Preamble().Meta(Set::ExplicitVRLittleEndian);
+  for (int n = 0; n < 40000; ++n)
+    file.Tag(0x0009, 0x1000).Text("ZZ").U16(0);
+  Set set;
+  EXPECT_FALSE(dicombytes::LoadBytes(dir, file, set));
+  EXPECT_TRUE(reports.Error("given up as damaged"));
+  EXPECT_LT(qzcException::warningChannel.count, 1100);
+}
+
 TEST(SetRead, OnlyRegularFilesAreRead) {
   CapturedReports reports;
   testsupport::TempDir dir;

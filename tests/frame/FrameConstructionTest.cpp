@@ -2,6 +2,8 @@
 // windows, colour tables, native and encapsulated frame views.
 #include "frame/FrameSets.h"
 #include "lib/ReportCapture.h"
+#include "lib/qzcFileName.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -118,6 +120,13 @@ TEST_F(FrameConstruction, MissingTagsAndOddLayoutsAreReported) {
   set.erase(Tag(0x0028, 0x0101));
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
   EXPECT_HAS(reports.Errors(), "missing image mandatory tags in set!");
+  // An empty Pixel Data element, as read from a file, is no pixel data.
+  ByteSet(set, Layout(), Ramp(4));
+  set[Tag(0x7FE0, 0x0010)].OB().SetSize(0);
+  testsupport::TempDir dir;
+  qzmDicomDataElementSet read;
+  ASSERT_TRUE(set.Save(qzcFileName(dir.file("empty.dcm"))) && read.Load(qzcFileName(dir.file("empty.dcm"))));
+  EXPECT_FALSE(frame.UpdateFrom(read, 1));
   ByteSet(set, Layout(), Ramp(4));
   SetText(set, 0x0028, 0x1050, "40");
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
