@@ -11,6 +11,7 @@
 #include "lib/qzcFileName.h"
 #include "lib/qzcWarning.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -90,8 +91,10 @@ double NumberOf(const qzmDicomDataElementValue& value, UWORD index = 0) {
   }
 }
 
+// 0 for an empty element: the layout checks then refuse it.
 UWORD FirstUS(const qzmDicomDataElementSet& set, const Tag& tag) {
-  return TruncateClamped<UWORD>(NumberOf(*Find(set, tag)));
+  const qzmDicomDataElementValue* value = Find(set, tag);
+  return value ? TruncateClamped<UWORD>(NumberOf(*value)) : 0;
 }
 
 // Samples per pixel that a photometric interpretation implies; 0 for an
@@ -305,7 +308,7 @@ bool ReadClut(qzmMedicalFrame& frame, const qzmDicomDataElementSet& set) {
         .Report();
     return false;
   }
-  if (set.CountOf(ClutTags()) != ClutTags().size()) {
+  if (!std::all_of(ClutTags().begin(), ClutTags().end(), [&set](const Tag& tag) { return Find(set, tag); })) {
     qzcError(UpdateFromSetSignature, "missing CLUT mandatory tags in set!").Report();
     return false;
   }

@@ -120,13 +120,17 @@ TEST_F(FrameConstruction, MissingTagsAndOddLayoutsAreReported) {
   set.erase(Tag(0x0028, 0x0101));
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
   EXPECT_HAS(reports.Errors(), "missing image mandatory tags in set!");
-  // An empty Pixel Data element, as read from a file, is no pixel data.
-  ByteSet(set, Layout(), Ramp(4));
-  set[Tag(0x7FE0, 0x0010)].OB().SetSize(0);
+  // Empty Pixel Data or Rows elements, as read from a file, are absent.
   testsupport::TempDir dir;
-  qzmDicomDataElementSet read;
-  ASSERT_TRUE(set.Save(qzcFileName(dir.file("empty.dcm"))) && read.Load(qzcFileName(dir.file("empty.dcm"))));
-  EXPECT_FALSE(frame.UpdateFrom(read, 1));
+  for (const Tag& tag : {Tag(0x7FE0, 0x0010), Tag(0x0028, 0x0010)}) {
+    ByteSet(set, Layout(), Ramp(4));
+    qzmDicomDataElementValue empty = set[Tag(0x7FE0, 0x0010)];
+    empty.OB().SetSize(0);
+    set[tag] = empty;
+    qzmDicomDataElementSet read;
+    ASSERT_TRUE(set.Save(qzcFileName(dir.file("empty.dcm"))) && read.Load(qzcFileName(dir.file("empty.dcm"))));
+    EXPECT_FALSE(frame.UpdateFrom(read, 1));
+  }
   ByteSet(set, Layout(), Ramp(4));
   SetText(set, 0x0028, 0x1050, "40");
   EXPECT_FALSE(frame.UpdateFrom(set, 1));
