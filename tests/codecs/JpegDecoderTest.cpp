@@ -168,7 +168,7 @@ qzmPixelLayout LayoutOf(const LosslessLayout& shape) {
   return layout;
 }
 
-LosslessLayout Spec(int rows, int columns, int components, int precision, int predictor, int pointTransform = 0,
+LosslessLayout MakeLayout(int rows, int columns, int components, int precision, int predictor, int pointTransform = 0,
                   int restartInterval = 0, bool interleaved = true) {
   LosslessLayout shape;
   shape.Rows = rows;
@@ -190,15 +190,15 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
     const char* what;
     LosslessLayout shape;
   } rows[] = {
-      {"2-bit, predictor 1", Spec(9, 13, 1, 2, 1)},
-      {"5-bit, predictor 5", Spec(17, 10, 1, 5, 5)},
-      {"8-bit colour, predictor 4, interval of 7 pixels", Spec(12, 10, 3, 8, 4, 0, 7)},
-      {"12-bit colour, one scan per component, predictor 7, interval of a row", Spec(11, 16, 3, 12, 7, 0, 16, false)},
-      {"16-bit, predictor 1, half-range jumps, interval of two rows", Spec(10, 21, 1, 16, 1, 0, 42)},
-      {"16-bit, predictor 6, point transform 2", Spec(8, 9, 1, 16, 6, 2)},
-      {"16-bit, predictor 1, interval of 1", Spec(4, 5, 1, 16, 1, 0, 1)},
-      {"16-bit, two components, predictor 2, point transform 5", Spec(6, 7, 2, 16, 2, 5)},
-      {"one column, predictor 3", Spec(7, 1, 1, 12, 3)},
+      {"2-bit, predictor 1", MakeLayout(9, 13, 1, 2, 1)},
+      {"5-bit, predictor 5", MakeLayout(17, 10, 1, 5, 5)},
+      {"8-bit colour, predictor 4, interval of 7 pixels", MakeLayout(12, 10, 3, 8, 4, 0, 7)},
+      {"12-bit colour, one scan per component, predictor 7, interval of a row", MakeLayout(11, 16, 3, 12, 7, 0, 16, false)},
+      {"16-bit, predictor 1, half-range jumps, interval of two rows", MakeLayout(10, 21, 1, 16, 1, 0, 42)},
+      {"16-bit, predictor 6, point transform 2", MakeLayout(8, 9, 1, 16, 6, 2)},
+      {"16-bit, predictor 1, interval of 1", MakeLayout(4, 5, 1, 16, 1, 0, 1)},
+      {"16-bit, two components, predictor 2, point transform 5", MakeLayout(6, 7, 2, 16, 2, 5)},
+      {"one column, predictor 3", MakeLayout(7, 1, 1, 12, 3)},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -215,7 +215,7 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
 // Complete data without the end-of-image marker decode; a stream that ends
 // before its last scan does not.
 TEST(JpegLosslessStreams, NeedEveryScanButNotTheEndMarker) {
-  const LosslessLayout shape = Spec(6, 8, 3, 8, 1, 0, 0, false);
+  const LosslessLayout shape = MakeLayout(6, 8, 3, 8, 1, 0, 0, false);
   const std::vector<int> samples = TestSamples(shape);
   Bytes stream = jpegfixtures::EncodeLossless(shape, samples);
   stream.resize(stream.size() - 2);
@@ -287,7 +287,7 @@ std::vector<Damage> CommonDamages() {
 }
 
 TEST(JpegLosslessStreams, RefuseDamagedStreams) {
-  const LosslessLayout shape = Spec(64, 64, 1, 12, 1, 0, 64);
+  const LosslessLayout shape = MakeLayout(64, 64, 1, 12, 1, 0, 64);
   const Bytes stream = jpegfixtures::EncodeLossless(shape, TestSamples(shape));
   const qzmPixelLayout layout = LayoutOf(shape);
   std::vector<Damage> damages = CommonDamages();
