@@ -27,6 +27,9 @@ bool RunFile(const FileJob& job, const qzcCmdLineParser& parser, const qzmMedica
   FileRank = job.rank;
   FileCount = job.count;
   OutputMissing = false;
+  // The channels' limits stop a runaway within one file, never a batch: each
+  // file counts its own reports, as each file on a worker thread does.
+  qzcException::errorChannel.count = qzcException::warningChannel.count = 0;
   const bool showName = parser.GetBoolOption("name", false);
   std::ostream* progress = qzcException::messageChannel.Active();
   if (progress && parser.GetBoolOption("rank", false))
