@@ -20,15 +20,22 @@ namespace {
 
 const char* const Signature = "bool qzmDeflatedBody::Open( ifbstream&, ifbstream& )";
 
-// The inflated bodies of the run, removed at exit.
+// The inflated bodies read on one thread, removed at its end. Only the most
+// recent ones are kept: the sets of a file being converted (its whole read
+// and a filtered one) use them, while those of the files before are gone,
+// and a batch of deflated files must not fill the disk.
 class TemporaryFiles {
  public:
+  static constexpr std::size_t Kept = 4;
+
   ~TemporaryFiles() {
     for (const std::string& name : names_)
       std::remove(name.c_str());
   }
   // A new empty file, open for writing; empty name when none can be made.
   std::string Create(std::FILE*& file) {
+    while (names_.size() >= Kept)
+      Discard(names_.front());
     const char* folder = std::getenv("TMPDIR");
     std::string name = std::string(folder && *folder ? folder : "/tmp") + "/medconv-inflated-XXXXXX";
     std::vector<char> pattern(name.begin(), name.end());
@@ -54,7 +61,7 @@ class TemporaryFiles {
 };
 
 TemporaryFiles& Inflated() {
-  static TemporaryFiles files;
+  thread_local TemporaryFiles files;
   return files;
 }
 

@@ -1,8 +1,8 @@
 // The body of a set stored in Deflated Explicit VR Little Endian: everything
 // after the File Meta group is one raw deflate stream. It is inflated into a
 // temporary file, which the set's large values then point into as they would
-// into an ordinary input file; the temporary files go away when the process
-// ends.
+// into an ordinary input file. A thread keeps its few most recent temporary
+// files, and removes them when it ends.
 #ifndef QZM_DEFLATED_BODY_H
 #define QZM_DEFLATED_BODY_H
 

@@ -153,6 +153,12 @@ TEST(Deflate, DamageAndBombsRefused) {
     EXPECT_TRUE(reports.Error(c.Reported));
     EXPECT_EQ(InflatedFilesLeft(dir.path()), 0u);
   }
+  // A batch of deflated files keeps only the few latest bodies on disk.
+  for (int n = 0; n < 10; ++n) {
+    Set set;
+    ASSERT_TRUE(dicombytes::LoadBytes(dir, DeflatedFile(body), set));
+  }
+  EXPECT_LE(InflatedFilesLeft(dir.path()), 4u);
   if (savedTmpdir)
     setenv("TMPDIR", restoredTmpdir.c_str(), 1);
   else
