@@ -17,28 +17,24 @@ class MedconvTest : public ::testing::Test {
   void SetUp() override {
     if (std::string(MEDCONV_BINARY).empty())
       GTEST_SKIP() << "medconv is not built";
-    for (const char* dictionary : {"dicom.dic", "dicom.din"}) {
-      const std::string built = std::string(MEDCONV_BUILD_DIR) + "/" + dictionary;
-      if (testsupport::FileExists(built))
-        testsupport::WriteBytes(dir.file(dictionary), testsupport::ReadBytes(built));
-    }
+    for (const std::string name : {"dicom.dic", "dicom.din"})
+      if (testsupport::FileExists(MEDCONV_BUILD_DIR "/" + name))
+        testsupport::WriteBytes(dir.file(name), testsupport::ReadBytes(MEDCONV_BUILD_DIR "/" + name));
   }
 
-  // Runs medconv with the arguments (shell words) in the temporary folder;
-  // MEDCONV is set to environment when given, unset otherwise.
+  // Runs medconv with the arguments (shell words) in the temporary folder,
+  // where "medconv" names the program for further commands; MEDCONV is set
+  // to environment when given, unset otherwise.
   testsupport::RunResult Medconv(const std::string& arguments, const std::string& environment = "") const {
-    const std::string setting =
-        environment.empty() ? "unset MEDCONV; " : "MEDCONV='" + environment + "'; export MEDCONV; ";
-    return testsupport::Run(setting + "'" + MEDCONV_BINARY + "' " + arguments, dir.path());
+    const std::string setting = environment.empty() ? "unset MEDCONV; " : "export MEDCONV='" + environment + "'; ";
+    return testsupport::Run(setting + "medconv() { '" MEDCONV_BINARY "' \"$@\"; }; medconv " + arguments, dir.path());
   }
 
-  // A small explicit VR little endian image set with patient, study and
-  // image elements.
+  // An explicit VR little endian set with patient, study and image
+  // elements, and no pixels.
   static samplewriter::SampleSet PatientSet(const std::string& patientName = "DOE^JOHN") {
     samplewriter::SampleSet set(samplewriter::ExplicitLittle);
     set.Text(0x0008, 0x0018, "UI", "1.2.826.0.1.3680043.9.7777.99");
-    set.Text(0x0008, 0x0023, "DA", "20010720");
-    set.Text(0x0008, 0x0033, "TM", "103015");
     set.Text(0x0008, 0x0060, "CS", "CT");
     set.Text(0x0010, 0x0010, "PN", patientName);
     set.Text(0x0010, 0x0020, "LO", "PID-0042");
@@ -52,12 +48,10 @@ class MedconvTest : public ::testing::Test {
     samplewriter::SampleSet set(samplewriter::ExplicitLittle);
     set.UnsignedShort(0x0028, 0x0002, 1);
     set.Text(0x0028, 0x0004, "CS", "MONOCHROME2");
-    set.UnsignedShort(0x0028, 0x0010, 4);
-    set.UnsignedShort(0x0028, 0x0011, 4);
-    set.UnsignedShort(0x0028, 0x0100, 8);
-    set.UnsignedShort(0x0028, 0x0101, 8);
-    set.UnsignedShort(0x0028, 0x0102, 7);
-    set.UnsignedShort(0x0028, 0x0103, 0);
+    // Rows, columns, bits allocated, stored and high bit, unsigned.
+    const std::pair<std::uint16_t, std::uint16_t> values[] = {{0x10, 4}, {0x11, 4}, {0x100, 8}, {0x101, 8}, {0x102, 7}, {0x103, 0}};
+    for (const auto& value : values)
+      set.UnsignedShort(0x0028, value.first, value.second);
     set.OtherBytes(0x7FE0, 0x0010, samplewriter::Bytes(16, pixel));
     return set;
   }
@@ -89,11 +83,8 @@ inline std::string DumpLine(const std::string& dump, const std::string& tag) {
   return std::string();
 }
 
-inline int Count(const std::string& text, const std::string& piece) {
-  int n = 0;
-  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
-    ++n;
-  return n;
+inline bool Has(const std::string& text, const std::string& piece) {
+  return text.find(piece) != std::string::npos;
 }
 
 #endif

@@ -1,14 +1,12 @@
 #include "support/TestSupport.h"
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace testsupport {
 
@@ -21,9 +19,8 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-  std::string command = "rm -rf '" + path_ + "'";
-  if (std::system(command.c_str()) != 0)
-    std::fprintf(stderr, "could not remove %s\n", path_.c_str());
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
 }
 
 std::vector<unsigned char> ReadBytes(const std::string& path) {
@@ -32,33 +29,31 @@ std::vector<unsigned char> ReadBytes(const std::string& path) {
 }
 
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
 
 void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
+  std::ofstream(path, std::ios::binary) << text;
 }
 
 bool FileExists(const std::string& path) {
-  struct stat status;
-  return stat(path.c_str(), &status) == 0;
+  std::error_code ignored;
+  return std::filesystem::exists(path, ignored);
 }
 
 RunResult Run(const std::string& command, const std::string& folder) {
-  TempDir capture;
-  std::string line = (folder.empty() ? "" : "cd '" + folder + "' && ") + "(" + command + ") >'" + capture.file("out") +
-                     "' 2>'" + capture.file("err") + "'";
+  // One capture folder for the whole test program.
+  static const TempDir capture;
+  const std::string line = (folder.empty() ? "" : "cd '" + folder + "' && ") + "(" + command + ") >'" +
+                           capture.file("out") + "' 2>'" + capture.file("err") + "'";
   RunResult result;
-  int raw = std::system(line.c_str());
+  const int raw = std::system(line.c_str());
   if (raw != -1 && WIFEXITED(raw))
     result.status = WEXITSTATUS(raw);
   result.out = ReadText(capture.file("out"));

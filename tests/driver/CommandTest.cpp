@@ -1,0 +1,258 @@
+// The command as a user sees it: one row per run, on the same folder of
+// inputs every time, with its exit status, what it prints on each stream
+// and the files it leaves. The exit status is 1 for every option error, for
+// a file that failed or matched no name and for an output not written; the
+// other files are still converted.
+#include "DriverTest.h"
+
+#include <filesystem>
+
+namespace {
+
+struct Row {
+  const char* arguments;  // "... && medconv ..." runs the program again
+  int status;
+  // Parts of each stream: "=text" is the whole stream, "!text" is absent.
+  std::vector<std::string> out, err;
+  // Files after the run: "!name" is absent, "name=text" holds the text.
+  std::vector<std::string> files;
+  const char* environment = "";
+};
+
+const std::string NoFile = "!x.dcm.txt";
+// Every anonymisation keyword of the default request at once.
+const std::vector<std::string> AnonymizedDump = {
+    "(0010,0010)  1    PN [Anonymized]", "(0008,0090)  1    PN [Anonymized]", "!(0010,0020)", "!(0010,0030)",
+    "!(0009,0010)", "!(0009,1001)", "!(0020,0010)", "!(0020,4000)", "!(0032,4000)", "!(0038,0008)", "!(0038,0010)",
+    "!(5000,0005)", "!(5FFF,0005)", "!(6000,3000)", "!(60FE,0010)", "(0008,0060)", "(0008,0080)", "(0028,0010)",
+    "(7FE0,0010)"};
+
+class CommandTest : public MedconvTest {
+ protected:
+  // x.dcm, y.dcm, noext and n.9, n.10, n.100: one patient's sets without
+  // pixels; i1.dcm and i2.dcm: small images; bad.dcm: not a set; a.dcm: a
+  // set with every kind of element anonymisation takes; in/e.dcm: a set
+  // whose names hold "/"; esc.dcm: one whose value ends in raw control bytes.
+  void WriteInputs() const {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+      if (entry.path().filename().string().compare(0, 6, "dicom.") != 0)
+        std::filesystem::remove_all(entry.path());
+    testsupport::Run("mkdir sub out in", dir.path());
+    for (const char* name : {"x.dcm", "y.dcm", "noext", "n.9", "n.10", "n.100"})
+      Write(name);
+    Write("i1.dcm", SmallImageSet(10));
+    Write("i2.dcm", SmallImageSet(20));
+    testsupport::WriteText(dir.file("bad.dcm"), "not a DICOM file");
+    testsupport::WriteText(dir.file("notes.txt"), "precious");
+    testsupport::WriteText(dir.file("pic.bmp"), "BM not really");
+    testsupport::WriteBytes(dir.file("bare.dcm"), PatientSet().Body());
+    for (const std::string count : {"-1", "70000", "abc", "1A", "1"}) {
+      samplewriter::SampleSet set = SmallImageSet();
+      set.Text(0x0028, 0x0008, "IS", count);
+      Write("fr" + count + ".dcm", set);
+    }
+    auto set = PatientSet();
+    for (const auto& text : std::vector<std::tuple<int, int, const char*, const char*>>{
+             {0x0008, 0x0080, "LO", "Synthetic Hospital"}, {0x0008, 0x0090, "PN", "WELBY^MARCUS"},
+             {0x0009, 0x0010, "LO", "PRIVATE CREATOR"}, {0x0009, 0x1001, "LO", "private payload"},
+             {0x0010, 0x0030, "DA", "19600101"}, {0x0020, 0x0010, "SH", "STUDY7"}, {0x0020, 0x4000, "LT", "image"},
+             {0x0032, 0x4000, "LT", "study"}, {0x0038, 0x0008, "CS", "ADMITTED"}, {0x0038, 0x0010, "LO", "ADM-1"}})
+      set.Text(std::get<0>(text), std::get<1>(text), std::get<2>(text), std::get<3>(text));
+    for (const int group : {0x5000, 0x5FFF, 0x60FE})
+      set.UnsignedShort(group, group == 0x60FE ? 0x0010 : 0x0005, 2);
+    set.Words(0x6000, 0x3000, {1, 2, 3, 4});
+    set.Words(0x7FE0, 0x0010, {0, 0});
+    Write("a.dcm", set);
+    auto evil = PatientSet("../../EVIL/NAME");
+    evil.Text(0x0008, 0x1030, "LO", "../escaped");
+    Write("in/e.dcm", evil);
+    // The VR of the patient name damaged into two control bytes.
+    samplewriter::SampleSet damaged(samplewriter::ExplicitLittle);
+    damaged.Text(0x0008, 0x0060, "CS", "CT");  // a sound first element: the encoding is found from it
+    damaged.Text(0x0010, 0x0010, "PN", "A\x1b[31mB");
+    Write("esc.dcm", damaged);
+    auto bytes = testsupport::ReadBytes(dir.file("esc.dcm"));
+    for (std::size_t at = 0; at + 5 < bytes.size(); ++at)
+      if (bytes[at] == 0x10 && bytes[at + 1] == 0 && bytes[at + 2] == 0x10 && bytes[at + 3] == 0 && bytes[at + 4] == 'P')
+        bytes[at + 4] = 0x1b, bytes[at + 5] = 0x07;
+    testsupport::WriteBytes(dir.file("esc.dcm"), bytes);
+  }
+
+  void Expect(const std::string& text, const std::vector<std::string>& parts) const {
+    for (const std::string& part : parts)
+      if (part[0] == '=')
+        EXPECT_EQ(part.substr(1), text);
+      else
+        EXPECT_EQ(part[0] == '!', !Has(text, part[0] == '!' ? part.substr(1) : part)) << part << " in:\n" << text;
+  }
+
+  void Check(const Row& row) {
+    SCOPED_TRACE(row.arguments);
+    WriteInputs();
+    const auto run = Medconv(row.arguments, row.environment);
+    EXPECT_EQ(row.status, run.status) << run.err;
+    Expect(run.out, row.out);
+    Expect(run.err, row.err);
+    for (const std::string& file : row.files) {
+      const std::size_t equals = file.find('=');
+      if (file[0] == '!')
+        EXPECT_FALSE(Exists(file.substr(1))) << file;
+      else if (equals != std::string::npos)
+        EXPECT_EQ(file.substr(equals + 1), testsupport::ReadText(dir.file(file.substr(0, equals))));
+      else
+        EXPECT_TRUE(Exists(file)) << file;
+    }
+  }
+};
+
+TEST_F(CommandTest, ExitStatusAndOutputsOfEveryOutcome) {
+  const Row rows[] = {
+      {"-w i1.dcm i2.dcm", 0, {}, {"="}, {"i1.dcm.bmp", "i2.dcm.bmp"}},
+      {"-w --to=out 'i*.dcm'", 0, {}, {}, {"out/i1.dcm.bmp", "out/i2.dcm.bmp", "!i1.dcm.bmp"}},
+      {"-w i1.dcm bad.dcm i2.dcm", 1, {}, {"while reading set from file bad.dcm!\n", "while processing file bad.dcm!\n"},
+       {"i2.dcm.bmp", "!bad.dcm.bmp"}},
+      {"-w --jobs=2 i1.dcm bad.dcm i2.dcm", 1, {}, {"while processing file bad.dcm!"}, {"i2.dcm.bmp"}},
+      // A name or a pattern that matches nothing counts as a failed file.
+      {"-w i1.dcm missing.dcm", 1, {}, {"   no file matches missing.dcm\n"}, {"i1.dcm.bmp"}},
+      {"-w --jobs=2 'none*.dcm' i2.dcm", 1, {}, {"   no file matches none*.dcm\n"}, {"i2.dcm.bmp"}},
+      // A requested output that cannot be written.
+      {"-w --to=no/such i1.dcm", 1, {}, {"unable to save as BMP!"}, {"!i1.dcm.bmp"}},
+      {"-t --to=no/such i1.dcm", 1, {}, {"   while opening text file no/such/i1.dcm.txt!\n", "!while processing"}},
+      {"-t --rename=cur_we notes.txt", 1, {}, {"   while opening text file notes.txt!\n"}, {"notes.txt=precious"}},
+      {"--acc=max:no/such/acc.dcm i1.dcm", 1, {">> [W] [", "   unable to save accumulated buffer!\n"}},
+      {"--jobs=2 --acc=max:no/such/acc.dcm i1.dcm", 1, {"unable to save accumulated buffer!"}},
+      // A file named in the value is taken as it is, without the destination.
+      {"--acc=max:sum.dcm --to=sub i1.dcm i2.dcm", 0, {}, {"="}, {"sum.dcm", "!sub/sum.dcm"}},
+      {"-w --frame=1 i1.dcm x.dcm", 1, {}, {"unable to build frame 1 !"}, {"i1.dcm.bmp"}},
+      // A Number of Frames that is not a count is refused, not wrapped; one
+      // that starts with a count is read as that count.
+      {"-w fr-1.dcm", 1, {}, {"wrong Number of Frames -1!"}, {"!fr-1.dcm.bmp"}},
+      {"-w fr70000.dcm", 1, {}, {"wrong Number of Frames 70000!"}},
+      {"-w frabc.dcm", 1, {}, {"wrong Number of Frames abc!"}},
+      {"-w fr1A.dcm", 0, {}, {}, {"fr1A.dcm.bmp"}},
+      {"-w --frame=1 fr1.dcm", 0, {}, {}, {"fr1.dcm.bmp"}},
+      {"-p7 i1.dcm", 1, {}, {"wrong parameters for -p!"}},
+      // Option errors end the run before any file.
+      {"--syntax -t x.dcm", 1, {}, {">> [E] [", "   int main(const int, const char**) ", "missing argument to --syntax!\n"},
+       {NoFile}},
+      {"--syntax=EL -t x.dcm", 1, {}, {"   unsupported syntax EL!\n"}, {NoFile}},
+      {"--anon=pn_rp:foo -t x.dcm", 1, {}, {"   wrong argument foo to --anon!\n"}, {NoFile}},
+      {"'--anon=(8,80)' -t x.dcm", 1, {}, {"   wrong argument (8,80) to --anon!\n"}, {NoFile}},
+      {"--anon=0008,0080 -t x.dcm", 1, {}, {"   wrong argument 0008,0080 to --anon!\n"}, {NoFile}},
+      {"'--anon=(zzzz,0010)' -t x.dcm", 1, {}, {"   wrong argument (zzzz,0010) to --anon!\n"}, {NoFile}},
+      {"--rename=7 -t x.dcm", 1, {}, {"   renaming pattern alias 7 is not set!\n"}, {NoFile}},
+      {"--mask -t x.dcm", 1, {}, {"   missing argument(s) to --mask!\n"}, {NoFile}},
+      {"--mask=zero -t x.dcm", 1, {}, {"   unable to load mask mask-zero.bmp!\n"}, {NoFile}},
+      {"--mask=zero:none.bmp -t x.dcm", 1, {}, {"   unable to load mask none.bmp!\n"}, {NoFile}},
+      {"--size=512 -t x.dcm", 1, {}, {"   missing/wrong arguments to --size!\n"}, {NoFile}},
+      {"--spacing=0.5 -t x.dcm", 1, {}, {"   missing/wrong arguments to --spacing!\n"}, {NoFile}},
+      {"--padding -t x.dcm", 1, {}, {"   missing/wrong arguments to --padding!\n"}, {NoFile}},
+      {"--sample= -t x.dcm", 1, {}, {"   missing/wrong arguments to --sample!\n"}, {NoFile}},
+      {"--step -t x.dcm", 1, {}, {"   missing argument to --step!\n"}, {NoFile}},
+      {"--step=0 -t x.dcm", 1, {}, {"   wrong argument to --step (0)!\n"}, {NoFile}},
+      {"--step=65536 -t x.dcm", 1, {}, {"   wrong argument to --step (0)!\n"}, {NoFile}},
+      {"--jobs=-2 -t x.dcm", 1, {}, {"   wrong argument -2 to --jobs!\n"}, {NoFile}},
+      {"--jobs=two -t x.dcm", 1, {}, {"   wrong argument two to --jobs!\n"}, {NoFile}},
+      {"--jobs=1x -t x.dcm", 1, {}, {}, {NoFile}},
+      {"--jobs -w i1.dcm && medconv --jobs=0 -w i2.dcm", 0, {}, {"="}, {"i1.dcm.bmp", "i2.dcm.bmp"}},
+      {"", 1, {"Usage: medconv [--help] [--version] [--config] [--timer] [--acc=max|min[:file]][--anon[=pn_rm|",
+               " [-r[0|1|2]] [-t[0|1]] [-w] [file(s)...]\nTry --help for more information\n"}},
+      {"-t --rank", 1, {"Try --help"}},
+      // Well-formed options; --to=sub and --to=sub/ name the same folder.
+      {"--size=512:256 --spacing=0.5:0.7:2 --padding=0 --sample=16:12 --syntax=el --modality=OT "
+       "'--anon=(0008,0080):rm_priv' --to=sub -t x.dcm && medconv --to=sub/ -t y.dcm",
+       0, {}, {"="}, {NoFile, "sub/x.dcm.txt", "sub/y.dcm.txt"}},
+      // The mask is read from the working folder, not the destination.
+      {"-w i1.dcm && cp i1.dcm.bmp sub/mask-zero.bmp && medconv --mask=zero --to=sub -w i1.dcm", 1, {},
+       {"   unable to load mask mask-zero.bmp!\n"}, {"!sub/i1.dcm.bmp"}},
+      {"-w i1.dcm && cp i1.dcm.bmp mask-zero.bmp && medconv --mask=zero --to=sub -w i1.dcm", 0, {}, {"="},
+       {"sub/i1.dcm.bmp"}},
+  };
+  for (const Row& row : rows)
+    Check(row);
+}
+
+TEST_F(CommandTest, TextDumpAndProgressOutput) {
+  const Row rows[] = {
+      // A name without extension is read as a set too; an image file is not.
+      {"-t x.dcm noext pic.bmp && cat x.dcm.txt noext.txt", 0, {"(0010,0010)  1    PN [DOE^JOHN]\n"}, {"="},
+       {"noext.txt", "pic.bmp.txt="}},
+      {"-t1 x.dcm && medconv -t --out y.dcm && medconv -t0 --out noext", 0, {"[PID-0042]"}, {},
+       {NoFile, "!y.dcm.txt", "!noext.txt"}},
+      // The reader's default is implicit VR, which cannot read this one.
+      {"--syntax=el -t1 bare.dcm", 0, {"(0010,0010)  1    PN [DOE^JOHN]\n"}},
+      {"-t bad.dcm missing.dcm x.dcm", 1, {}, {"   while processing file bad.dcm!\n"}, {"x.dcm.txt", "!bad.dcm.txt"}},
+      // Raw bytes of a file are shown escaped.
+      {"-t1 esc.dcm", 0, {"!\x1b", "!\x07", "\\x1B\\x07"}, {"!\x1b", "!\x07"}},
+      // --out keeps standard output for data; --warn=n and --nowarn silence warnings.
+      {"--out --rank --name -t1 x.dcm", 0, {"(0010,0010)", "!About"}, {"About to process 1 file(s)...\n[1] x.dcm \n"}},
+      {"--out -t7 x.dcm", 1, {"="}, {">> [W] [", "   wrong parameters for -t!\n"}},
+      {"-t7 x.dcm", 1, {"wrong parameters for -t!"}},
+      {"--warn=n -t7 x.dcm && medconv --nowarn -t7 x.dcm", 1, {"="}},
+      {"--rank --name x.dcm y.dcm", 0, {"=About to process 2 file(s)...\n[1] x.dcm \n[2] y.dcm \n"}, {"="}},
+      {"--timer x.dcm", 0, {"\nElapsed time: ", " s.\n"}},
+      // Sorting is stable: names without a number count as 0.
+      {"--name --sort=ext_num n.10 n.9 n.100", 0, {"=n.9 \nn.10 \nn.100 \n"}},
+      {"--name --sort=ext_num n.9 y.dcm x.dcm", 0, {"=y.dcm \nx.dcm \nn.9 \n"}},
+      {"--name --sort n.9 n.100 n.10 'none*.xyz'", 1, {"=n.10 \nn.100 \nn.9 \n"}, {"   no file matches none*.xyz\n"}},
+      {"--name n.100 n.9 n.10", 0, {"=n.100 \nn.9 \nn.10 \n"}},
+      // --step counts after sorting and reversing; the names see the counters.
+      {"--rank --step=2 --sort 'n.*'", 0, {"=About to process 3 file(s)...\n[1] [3] \n"}},
+      {"--name --reverse --step=2 --sort 'n.*'", 0, {"=n.9 \nn.10 \n"}},
+      {"--step=2 --sort --rename=cur_rk0:cur_cn0:ren_o 'n.*'", 0, {}, {}, {"0001-0001", "0003-0002", "n.100"}},
+      // Words of MEDCONV come after the command line's.
+      {"x.dcm", 0, {}, {}, {"x.dcm.txt"}, "-t"},
+      {"--name=y x.dcm", 0, {"=x.dcm \n"}, {}, {}, "--name=n"},
+      {"--name y.dcm", 0, {"=y.dcm \nx.dcm \n"}, {}, {}, "  x.dcm  "},
+  };
+  for (const Row& row : rows)
+    Check(row);
+}
+
+TEST_F(CommandTest, RenamingTheInputAndNamingTheOutputs) {
+  const Row rows[] = {
+      {"--rename=cur_nm:ren_o x.dcm", 0, {}, {"="}, {"x.dcm"}},
+      {"--to=sub --rename=cur_nm:ren_o x.dcm && medconv --to=./sub --rename=cur_nm:ren_o sub/x.dcm", 0, {}, {"="},
+       {"!x.dcm", "sub/x.dcm"}},
+      {"--rename=pat_nm x.dcm", 0, {}, {}, {"x.dcm"}},
+      {"--rename=pat_nm:ren_o:modal x.dcm", 0, {}, {}, {"DOE_JOHN-CT", "!x.dcm"}},
+      {"--rename=pat_nm:rows -t x.dcm", 0, {}, {}, {"DOE_JOHN-512.txt"}},
+      {"--rename=3xyz -t x.dcm", 0, {}, {}, {"CT-512-256.txt"}},
+      {"--anon --rename=pat_nm:ren_o x.dcm", 0, {}, {}, {"Anonymized"}},
+      // The earlier file keeps the name; none is replaced.
+      {"--rename=pat_nm:ren_o x.dcm y.dcm", 1, {},
+       {"   file DOE_JOHN already exists, it is not replaced!\n", "   while renaming original file y.dcm to DOE_JOHN!\n",
+        "   while processing file y.dcm!\n"},
+       {"DOE_JOHN", "y.dcm", "!x.dcm"}},
+      {"--to=missing --rename=cur_nm:ren_o x.dcm", 1, {},
+       {"   while renaming original file x.dcm to missing/x.dcm!\n", "   while processing file x.dcm!\n"}, {"x.dcm"}},
+      // The input stays in its folder whatever its set holds.
+      {"--rename=pat_nm:ren_o in/e.dcm", 0, {}, {}, {"in/.._..", "!in/e.dcm"}},
+      {"--rename=stu_des:ren_o in/e.dcm", 0, {}, {}, {"in/.._escaped", "!escaped"}},
+  };
+  for (const Row& row : rows)
+    Check(row);
+}
+
+TEST_F(CommandTest, AnonymisationKeywordsTakeTheirElements) {
+  const Row rows[] = {
+      {"--anon -t1 a.dcm", 0, AnonymizedDump},
+      {"--anon= -t1 a.dcm", 0, AnonymizedDump},
+      {"--anon=pn_rp:rm_all -t1 a.dcm", 0, AnonymizedDump},
+      {"-t1 a.dcm", 0, {"(0010,0010)  1    PN [DOE^JOHN]", "(0009,1001)", "(0010,0020)", "(5000,0005)", "(6000,3000)"}},
+      {"--anon=pn_rm -t1 a.dcm", 0, {"!(0010,0010)", "!(0008,0090)", "(0010,0020)"}},
+      {"--anon=pn_rp:pn_rm -t1 a.dcm", 0, {"(0010,0010)  1    PN [Anonymized]", "(0008,0090)  1    PN [Anonymized]"}},
+      {"--anon=rm_priv -t1 a.dcm", 0, {"!(0009,0010)", "!(0009,1001)", "(0008,0080)", "(0010,0020)"}},
+      {"--anon=rm_ov -t1 a.dcm", 0, {"!(6000,3000)", "!(60FE,0010)", "(7FE0,0010)", "(5000,0005)"}},
+      {"--anon=rm_cu -t1 a.dcm", 0, {"!(5000,0005)", "!(5FFF,0005)", "(6000,3000)"}},
+      {"--anon=rm_co -t1 a.dcm", 0, {"!(0020,4000)", "!(0032,4000)", "(0020,0010)"}},
+      {"--anon=rm_10 -t1 a.dcm", 0, {"!(0010,0010)", "!(0010,0020)", "!(0010,0030)", "(0008,0090)"}},
+      {"--anon=rm_sel -t1 a.dcm", 0, {"!(0020,0010)", "!(0038,0008)", "!(0038,0010)", "(0020,4000)", "(0010,0010)"}},
+      {"'--anon=(0008,0080)' -t1 a.dcm", 0, {"!(0008,0080)", "(0008,0090)  1    PN [WELBY"}},
+      {"'--anon=(0008,0080):pn_rp' -t1 a.dcm", 0, {"!(0008,0080)", "(0010,0010)  1    PN [Anonymized]"}},
+  };
+  for (const Row& row : rows)
+    Check(row);
+}
+
+}  // namespace
