@@ -62,6 +62,21 @@ class CommandTest : public MedconvTest {
       set.UnsignedShort(group, group == 0x60FE ? 0x0010 : 0x0005, 2);
     set.Words(0x6000, 0x3000, {1, 2, 3, 4});
     set.Words(0x7FE0, 0x0010, {0, 0});
+    // Names, private groups, comments and a user tag in items, three deep.
+    samplewriter::SampleSet one(samplewriter::ExplicitLittle), two = one, three = one, four = one;
+    four.Text(0x0010, 0x0020, "LO", "in a private sequence");
+    three.Text(0x0040, 0xA075, "PN", "DEPTH^THREE");
+    three.Text(0x0011, 0x1001, "LO", "private payload");
+    AddItem(three, 0x0029, 0x1010, four);
+    two.Text(0x0040, 0xA123, "PN", "DEPTH^TWO");
+    two.Text(0x0020, 0x4000, "LT", "comment");
+    two.Text(0x0008, 0x0080, "LO", "Hospital");
+    AddItem(two, 0x0040, 0xA730, three);
+    one.Text(0x0008, 0x0090, "PN", "DEPTH^ONE");
+    one.Text(0x0009, 0x0010, "LO", "PRIVATE CREATOR");
+    one.Text(0x0008, 0x1150, "UI", "1.2.3");
+    AddItem(one, 0x0040, 0xA730, two);
+    AddItem(set, 0x0008, 0x1140, one);
     Write("a.dcm", set);
     auto evil = PatientSet("../../EVIL/NAME");
     evil.Text(0x0008, 0x1030, "LO", "../escaped");
@@ -76,6 +91,17 @@ class CommandTest : public MedconvTest {
       if (bytes[at] == 0x10 && bytes[at + 1] == 0 && bytes[at + 2] == 0x10 && bytes[at + 3] == 0 && bytes[at + 4] == 'P')
         bytes[at + 4] = 0x1b, bytes[at + 5] = 0x07;
     testsupport::WriteBytes(dir.file("esc.dcm"), bytes);
+  }
+
+  // A sequence of one item that holds the elements of item.
+  static void AddItem(samplewriter::SampleSet& set, std::uint16_t group, std::uint16_t element,
+                      const samplewriter::SampleSet& item) {
+    const samplewriter::Bytes body = item.Body();
+    samplewriter::Bytes bytes = {0xFE, 0xFF, 0x00, 0xE0};
+    for (int shift = 0; shift < 32; shift += 8)
+      bytes.push_back(std::uint8_t(body.size() >> shift));
+    bytes.insert(bytes.end(), body.begin(), body.end());
+    set.Numbers(group, element, "SQ", bytes, 1);
   }
 
   void Expect(const std::string& text, const std::vector<std::string>& parts) const {
@@ -240,7 +266,11 @@ TEST_F(CommandTest, AnonymisationKeywordsTakeTheirElements) {
       {"--anon= -t1 a.dcm", 0, AnonymizedDump},
       {"--anon=pn_rp:rm_all -t1 a.dcm", 0, AnonymizedDump},
       {"-t1 a.dcm", 0, {"(0010,0010)  1    PN [DOE^JOHN]", "(0009,1001)", "(0010,0020)", "(5000,0005)", "(6000,3000)"}},
-      {"--anon=pn_rm -t1 a.dcm", 0, {"!(0010,0010)", "!(0008,0090)", "(0010,0020)"}},
+      {"--anon=pn_rm -t1 a.dcm", 0, {"!(0010,0010)", "!(0008,0090)", "!(0040,A123)", "!(0040,A075)", "(0010,0020)", "(0011,1001)"}},
+      // The request reaches every item, however deep.
+      {"'--anon=pn_rp:rm_priv:rm_co:(0008,0080)' -t1 a.dcm", 0,
+       {"(0008,0090)  1    PN [Anonymized]", "(0040,A123)  1    PN [Anonymized]", "(0040,A075)  1    PN [Anonymized]",
+        "!(0009,0010)", "!(0011,1001)", "!(0029,1010)", "!in a private", "!(0020,4000)", "!(0008,0080)", "1.2.3"}},
       {"--anon=pn_rp:pn_rm -t1 a.dcm", 0, {"(0010,0010)  1    PN [Anonymized]", "(0008,0090)  1    PN [Anonymized]"}},
       {"--anon=rm_priv -t1 a.dcm", 0, {"!(0009,0010)", "!(0009,1001)", "(0008,0080)", "(0010,0020)"}},
       {"--anon=rm_ov -t1 a.dcm", 0, {"!(6000,3000)", "!(60FE,0010)", "(7FE0,0010)", "(5000,0005)"}},

@@ -22,12 +22,14 @@ class MedconvTest : public ::testing::Test {
         testsupport::WriteBytes(dir.file(name), testsupport::ReadBytes(MEDCONV_BUILD_DIR "/" + name));
   }
 
-  // Runs medconv with the arguments (shell words) in the temporary folder,
-  // where "medconv" names the program for further commands; MEDCONV is set
-  // to environment when given, unset otherwise.
-  testsupport::RunResult Medconv(const std::string& arguments, const std::string& environment = "") const {
+  // Runs medconv with the arguments (shell words) in the temporary folder
+  // or a folder of it, where "medconv" names the program for further
+  // commands; MEDCONV is set to environment when given, unset otherwise.
+  testsupport::RunResult Medconv(const std::string& arguments, const std::string& environment = "",
+                                 const std::string& folder = ".") const {
     const std::string setting = environment.empty() ? "unset MEDCONV; " : "export MEDCONV='" + environment + "'; ";
-    return testsupport::Run(setting + "medconv() { '" MEDCONV_BINARY "' \"$@\"; }; medconv " + arguments, dir.path());
+    return testsupport::Run(setting + "medconv() { '" MEDCONV_BINARY "' \"$@\"; }; medconv " + arguments,
+                            dir.file(folder));
   }
 
   // An explicit VR little endian set with patient, study and image
