@@ -1,6 +1,7 @@
 # Convenience wrapper around CMake and CTest.
 #   make            release build into build/ (program: build/medconv)
-#   make check      build and run every test
+#   make check      build and run every test but the valgrind ones
+#   make valgrind   the program under valgrind over hostile inputs, in build-valgrind/
 #   make sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build and tests in build-asan/
 #   make tsan       ThreadSanitizer build in build-tsan/ running the tests of parallel runs
 #   make demo       convert the generated samples into out/
@@ -16,6 +17,7 @@ FUZZ     ?= build-fuzz
 FUZZ_SECONDS ?= 60
 PYTHON   ?= /usr/bin/python3
 TSAN     ?= build-tsan
+VALGRIND ?= build-valgrind
 # The tests that run the program on worker threads, and the report channels.
 TSAN_TESTS ?= ParallelRunTest|ExitStatusTest|Objects.ReportChannels|Report.TextForm
 PREFIX   ?= /usr/local
@@ -23,7 +25,7 @@ WERROR   ?= 0
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS = -DMEDCONV_WERROR=$(if $(filter 1,$(WERROR)),ON,OFF)
 
-.PHONY: all build check sanitize tsan demo install bench clean fuzz fuzz-smoke
+.PHONY: all build check valgrind sanitize tsan demo install bench clean fuzz fuzz-smoke
 
 all: build
 
@@ -32,7 +34,12 @@ build:
 	cmake --build $(BUILD) -j $(JOBS)
 
 check: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE valgrind
+
+valgrind:
+	cmake -S . -B $(VALGRIND) -DCMAKE_BUILD_TYPE=Release -DMEDCONV_VALGRIND_TESTS=ON $(CMAKE_FLAGS)
+	cmake --build $(VALGRIND) -j $(JOBS) --target test_valgrind
+	cd $(VALGRIND) && ctest --output-on-failure -L valgrind
 
 sanitize:
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DMEDCONV_SANITIZE=ON $(CMAKE_FLAGS)
@@ -67,4 +74,4 @@ fuzz-smoke: fuzz
 	tests/fuzz/run_fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(TSAN) $(FUZZ) out
+	rm -rf $(BUILD) $(ASAN) $(TSAN) $(FUZZ) $(VALGRIND) out

@@ -51,30 +51,25 @@ class CommandTest : public MedconvTest {
       set.Text(0x0028, 0x0008, "IS", count);
       Write("fr" + count + ".dcm", set);
     }
-    auto set = PatientSet();
-    for (const auto& text : std::vector<std::tuple<int, int, const char*, const char*>>{
-             {0x0008, 0x0080, "LO", "Synthetic Hospital"}, {0x0008, 0x0090, "PN", "WELBY^MARCUS"},
-             {0x0009, 0x0010, "LO", "PRIVATE CREATOR"}, {0x0009, 0x1001, "LO", "private payload"},
-             {0x0010, 0x0030, "DA", "19600101"}, {0x0020, 0x0010, "SH", "STUDY7"}, {0x0020, 0x4000, "LT", "image"},
-             {0x0032, 0x4000, "LT", "study"}, {0x0038, 0x0008, "CS", "ADMITTED"}, {0x0038, 0x0010, "LO", "ADM-1"}})
-      set.Text(std::get<0>(text), std::get<1>(text), std::get<2>(text), std::get<3>(text));
+    // Every kind of element anonymisation takes, and names, private groups,
+    // comments and a user tag in items, three deep.
+    auto set = Set(PatientSet(), {{0x0008, 0x0080, "LO", "Synthetic Hospital"}, {0x0008, 0x0090, "PN", "WELBY^MARCUS"},
+                                  {0x0009, 0x0010, "LO", "PRIVATE CREATOR"}, {0x0009, 0x1001, "LO", "private payload"},
+                                  {0x0010, 0x0030, "DA", "19600101"}, {0x0020, 0x0010, "SH", "STUDY7"},
+                                  {0x0020, 0x4000, "LT", "image"}, {0x0032, 0x4000, "LT", "study"},
+                                  {0x0038, 0x0008, "CS", "ADMITTED"}, {0x0038, 0x0010, "LO", "ADM-1"}});
     for (const int group : {0x5000, 0x5FFF, 0x60FE})
       set.UnsignedShort(group, group == 0x60FE ? 0x0010 : 0x0005, 2);
     set.Words(0x6000, 0x3000, {1, 2, 3, 4});
     set.Words(0x7FE0, 0x0010, {0, 0});
-    // Names, private groups, comments and a user tag in items, three deep.
-    samplewriter::SampleSet one(samplewriter::ExplicitLittle), two = one, three = one, four = one;
-    four.Text(0x0010, 0x0020, "LO", "in a private sequence");
-    three.Text(0x0040, 0xA075, "PN", "DEPTH^THREE");
-    three.Text(0x0011, 0x1001, "LO", "private payload");
-    AddItem(three, 0x0029, 0x1010, four);
-    two.Text(0x0040, 0xA123, "PN", "DEPTH^TWO");
-    two.Text(0x0020, 0x4000, "LT", "comment");
-    two.Text(0x0008, 0x0080, "LO", "Hospital");
+    const samplewriter::SampleSet empty(samplewriter::ExplicitLittle);
+    auto three = Set(empty, {{0x0040, 0xA075, "PN", "DEPTH^THREE"}, {0x0011, 0x1001, "LO", "private payload"}});
+    AddItem(three, 0x0029, 0x1010, Set(empty, {{0x0010, 0x0020, "LO", "in a private sequence"}}));
+    auto two = Set(empty, {{0x0040, 0xA123, "PN", "DEPTH^TWO"}, {0x0020, 0x4000, "LT", "comment"},
+                           {0x0008, 0x0080, "LO", "Hospital"}});
     AddItem(two, 0x0040, 0xA730, three);
-    one.Text(0x0008, 0x0090, "PN", "DEPTH^ONE");
-    one.Text(0x0009, 0x0010, "LO", "PRIVATE CREATOR");
-    one.Text(0x0008, 0x1150, "UI", "1.2.3");
+    auto one = Set(empty, {{0x0008, 0x0090, "PN", "DEPTH^ONE"}, {0x0009, 0x0010, "LO", "PRIVATE CREATOR"},
+                           {0x0008, 0x1150, "UI", "1.2.3"}});
     AddItem(one, 0x0040, 0xA730, two);
     AddItem(set, 0x0008, 0x1140, one);
     Write("a.dcm", set);
@@ -82,15 +77,20 @@ class CommandTest : public MedconvTest {
     evil.Text(0x0008, 0x1030, "LO", "../escaped");
     Write("in/e.dcm", evil);
     // The VR of the patient name damaged into two control bytes.
-    samplewriter::SampleSet damaged(samplewriter::ExplicitLittle);
-    damaged.Text(0x0008, 0x0060, "CS", "CT");  // a sound first element: the encoding is found from it
-    damaged.Text(0x0010, 0x0010, "PN", "A\x1b[31mB");
-    Write("esc.dcm", damaged);
+    // A sound first element: the encoding is found from it.
+    Write("esc.dcm", Set(empty, {{0x0008, 0x0060, "CS", "CT"}, {0x0010, 0x0010, "PN", "A\x1b[31mB"}}));
     auto bytes = testsupport::ReadBytes(dir.file("esc.dcm"));
     for (std::size_t at = 0; at + 5 < bytes.size(); ++at)
       if (bytes[at] == 0x10 && bytes[at + 1] == 0 && bytes[at + 2] == 0x10 && bytes[at + 3] == 0 && bytes[at + 4] == 'P')
         bytes[at + 4] = 0x1b, bytes[at + 5] = 0x07;
     testsupport::WriteBytes(dir.file("esc.dcm"), bytes);
+  }
+
+  static samplewriter::SampleSet Set(samplewriter::SampleSet set,
+                                     const std::vector<std::tuple<int, int, const char*, const char*>>& texts) {
+    for (const auto& text : texts)
+      set.Text(std::get<0>(text), std::get<1>(text), std::get<2>(text), std::get<3>(text));
+    return set;
   }
 
   // A sequence of one item that holds the elements of item.
@@ -131,7 +131,7 @@ class CommandTest : public MedconvTest {
   }
 };
 
-TEST_F(CommandTest, ExitStatusAndOutputsOfEveryOutcome) {
+TEST_F(CommandTest, EveryOutcomeAsARow) {
   const Row rows[] = {
       {"-w i1.dcm i2.dcm", 0, {}, {"="}, {"i1.dcm.bmp", "i2.dcm.bmp"}},
       {"-w --to=out 'i*.dcm'", 0, {}, {}, {"out/i1.dcm.bmp", "out/i2.dcm.bmp", "!i1.dcm.bmp"}},
@@ -146,7 +146,6 @@ TEST_F(CommandTest, ExitStatusAndOutputsOfEveryOutcome) {
       {"-t --to=no/such i1.dcm", 1, {}, {"   while opening text file no/such/i1.dcm.txt!\n", "!while processing"}},
       {"-t --rename=cur_we notes.txt", 1, {}, {"   while opening text file notes.txt!\n"}, {"notes.txt=precious"}},
       {"--acc=max:no/such/acc.dcm i1.dcm", 1, {">> [W] [", "   unable to save accumulated buffer!\n"}},
-      {"--jobs=2 --acc=max:no/such/acc.dcm i1.dcm", 1, {"unable to save accumulated buffer!"}},
       // A file named in the value is taken as it is, without the destination.
       {"--acc=max:sum.dcm --to=sub i1.dcm i2.dcm", 0, {}, {"="}, {"sum.dcm", "!sub/sum.dcm"}},
       {"-w --frame=1 i1.dcm x.dcm", 1, {}, {"unable to build frame 1 !"}, {"i1.dcm.bmp"}},
@@ -158,28 +157,7 @@ TEST_F(CommandTest, ExitStatusAndOutputsOfEveryOutcome) {
       {"-w fr1A.dcm", 0, {}, {}, {"fr1A.dcm.bmp"}},
       {"-w --frame=1 fr1.dcm", 0, {}, {}, {"fr1.dcm.bmp"}},
       {"-p7 i1.dcm", 1, {}, {"wrong parameters for -p!"}},
-      // Option errors end the run before any file.
-      {"--syntax -t x.dcm", 1, {}, {">> [E] [", "   int main(const int, const char**) ", "missing argument to --syntax!\n"},
-       {NoFile}},
-      {"--syntax=EL -t x.dcm", 1, {}, {"   unsupported syntax EL!\n"}, {NoFile}},
-      {"--anon=pn_rp:foo -t x.dcm", 1, {}, {"   wrong argument foo to --anon!\n"}, {NoFile}},
-      {"'--anon=(8,80)' -t x.dcm", 1, {}, {"   wrong argument (8,80) to --anon!\n"}, {NoFile}},
-      {"--anon=0008,0080 -t x.dcm", 1, {}, {"   wrong argument 0008,0080 to --anon!\n"}, {NoFile}},
-      {"'--anon=(zzzz,0010)' -t x.dcm", 1, {}, {"   wrong argument (zzzz,0010) to --anon!\n"}, {NoFile}},
-      {"--rename=7 -t x.dcm", 1, {}, {"   renaming pattern alias 7 is not set!\n"}, {NoFile}},
-      {"--mask -t x.dcm", 1, {}, {"   missing argument(s) to --mask!\n"}, {NoFile}},
-      {"--mask=zero -t x.dcm", 1, {}, {"   unable to load mask mask-zero.bmp!\n"}, {NoFile}},
-      {"--mask=zero:none.bmp -t x.dcm", 1, {}, {"   unable to load mask none.bmp!\n"}, {NoFile}},
-      {"--size=512 -t x.dcm", 1, {}, {"   missing/wrong arguments to --size!\n"}, {NoFile}},
-      {"--spacing=0.5 -t x.dcm", 1, {}, {"   missing/wrong arguments to --spacing!\n"}, {NoFile}},
-      {"--padding -t x.dcm", 1, {}, {"   missing/wrong arguments to --padding!\n"}, {NoFile}},
-      {"--sample= -t x.dcm", 1, {}, {"   missing/wrong arguments to --sample!\n"}, {NoFile}},
-      {"--step -t x.dcm", 1, {}, {"   missing argument to --step!\n"}, {NoFile}},
-      {"--step=0 -t x.dcm", 1, {}, {"   wrong argument to --step (0)!\n"}, {NoFile}},
-      {"--step=65536 -t x.dcm", 1, {}, {"   wrong argument to --step (0)!\n"}, {NoFile}},
-      {"--jobs=-2 -t x.dcm", 1, {}, {"   wrong argument -2 to --jobs!\n"}, {NoFile}},
-      {"--jobs=two -t x.dcm", 1, {}, {"   wrong argument two to --jobs!\n"}, {NoFile}},
-      {"--jobs=1x -t x.dcm", 1, {}, {}, {NoFile}},
+
       {"--jobs -w i1.dcm && medconv --jobs=0 -w i2.dcm", 0, {}, {"="}, {"i1.dcm.bmp", "i2.dcm.bmp"}},
       {"", 1, {"Usage: medconv [--help] [--version] [--config] [--timer] [--acc=max|min[:file]][--anon[=pn_rm|",
                " [-r[0|1|2]] [-t[0|1]] [-w] [file(s)...]\nTry --help for more information\n"}},
@@ -193,14 +171,7 @@ TEST_F(CommandTest, ExitStatusAndOutputsOfEveryOutcome) {
        {"   unable to load mask mask-zero.bmp!\n"}, {"!sub/i1.dcm.bmp"}},
       {"-w i1.dcm && cp i1.dcm.bmp mask-zero.bmp && medconv --mask=zero --to=sub -w i1.dcm", 0, {}, {"="},
        {"sub/i1.dcm.bmp"}},
-  };
-  for (const Row& row : rows)
-    Check(row);
-}
-
-TEST_F(CommandTest, TextDumpAndProgressOutput) {
-  const Row rows[] = {
-      // A name without extension is read as a set too; an image file is not.
+      // The text dump: a name without extension is read as a set too; an image file is not.
       {"-t x.dcm noext pic.bmp && cat x.dcm.txt noext.txt", 0, {"(0010,0010)  1    PN [DOE^JOHN]\n"}, {"="},
        {"noext.txt", "pic.bmp.txt="}},
       {"-t1 x.dcm && medconv -t --out y.dcm && medconv -t0 --out noext", 0, {"[PID-0042]"}, {},
@@ -230,13 +201,6 @@ TEST_F(CommandTest, TextDumpAndProgressOutput) {
       {"x.dcm", 0, {}, {}, {"x.dcm.txt"}, "-t"},
       {"--name=y x.dcm", 0, {"=x.dcm \n"}, {}, {}, "--name=n"},
       {"--name y.dcm", 0, {"=y.dcm \nx.dcm \n"}, {}, {}, "  x.dcm  "},
-  };
-  for (const Row& row : rows)
-    Check(row);
-}
-
-TEST_F(CommandTest, RenamingTheInputAndNamingTheOutputs) {
-  const Row rows[] = {
       {"--rename=cur_nm:ren_o x.dcm", 0, {}, {"="}, {"x.dcm"}},
       {"--to=sub --rename=cur_nm:ren_o x.dcm && medconv --to=./sub --rename=cur_nm:ren_o sub/x.dcm", 0, {}, {"="},
        {"!x.dcm", "sub/x.dcm"}},
@@ -255,13 +219,7 @@ TEST_F(CommandTest, RenamingTheInputAndNamingTheOutputs) {
       // The input stays in its folder whatever its set holds.
       {"--rename=pat_nm:ren_o in/e.dcm", 0, {}, {}, {"in/.._..", "!in/e.dcm"}},
       {"--rename=stu_des:ren_o in/e.dcm", 0, {}, {}, {"in/.._escaped", "!escaped"}},
-  };
-  for (const Row& row : rows)
-    Check(row);
-}
-
-TEST_F(CommandTest, AnonymisationKeywordsTakeTheirElements) {
-  const Row rows[] = {
+      // Anonymisation: each keyword takes its elements.
       {"--anon -t1 a.dcm", 0, AnonymizedDump},
       {"--anon= -t1 a.dcm", 0, AnonymizedDump},
       {"--anon=pn_rp:rm_all -t1 a.dcm", 0, AnonymizedDump},
@@ -283,6 +241,23 @@ TEST_F(CommandTest, AnonymisationKeywordsTakeTheirElements) {
   };
   for (const Row& row : rows)
     Check(row);
+  // Option errors end the run before any file.
+  const std::pair<std::string, std::string> refusals[] = {
+      {"--syntax", "missing argument to --syntax!"}, {"--syntax=EL", "unsupported syntax EL!"},
+      {"--anon=pn_rp:foo", "wrong argument foo to --anon!"}, {"'--anon=(8,80)'", "wrong argument (8,80) to --anon!"},
+      {"--anon=0008,0080", "wrong argument 0008,0080 to --anon!"},
+      {"'--anon=(zzzz,0010)'", "wrong argument (zzzz,0010) to --anon!"},
+      {"--rename=7", "renaming pattern alias 7 is not set!"}, {"--mask", "missing argument(s) to --mask!"},
+      {"--mask=zero", "unable to load mask mask-zero.bmp!"}, {"--mask=zero:none.bmp", "unable to load mask none.bmp!"},
+      {"--size=512", "missing/wrong arguments to --size!"}, {"--spacing=0.5", "missing/wrong arguments to --spacing!"},
+      {"--padding", "missing/wrong arguments to --padding!"}, {"--sample=", "missing/wrong arguments to --sample!"},
+      {"--step", "missing argument to --step!"}, {"--step=0", "wrong argument to --step (0)!"},
+      {"--step=65536", "wrong argument to --step (0)!"}, {"--jobs=-2", "wrong argument -2 to --jobs!"},
+      {"--jobs=two", "wrong argument two to --jobs!"}, {"--jobs=1x", "wrong argument 1x to --jobs!"},
+  };
+  for (const auto& refusal : refusals)
+    Check({(refusal.first + " -t x.dcm").c_str(), 1, {},
+           {">> [E] [", "   int main(const int, const char**) ", "   " + refusal.second + "\n"}, {NoFile}});
 }
 
 }  // namespace
