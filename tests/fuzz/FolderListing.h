@@ -2,9 +2,8 @@
 #ifndef MEDCONV_FUZZ_FOLDER_LISTING_H
 #define MEDCONV_FUZZ_FOLDER_LISTING_H
 
-#include <dirent.h>
-
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,12 +11,10 @@
 // order; none when the folder does not exist.
 inline std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> files;
-  if (DIR* directory = ::opendir(folder.c_str())) {
-    while (const dirent* entry = ::readdir(directory))
-      if (entry->d_name[0] != '.')
-        files.push_back(folder + "/" + entry->d_name);
-    ::closedir(directory);
-  }
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+    if (entry.path().filename().string()[0] != '.')
+      files.push_back(folder + "/" + entry.path().filename().string());
   std::sort(files.begin(), files.end());
   return files;
 }

@@ -6,12 +6,10 @@
 #include "lib/qzcFileName.h"
 
 #include <cstdlib>
-#include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <streambuf>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fuzzsupport {
 
@@ -24,68 +22,44 @@ class DiscardingBuffer : public std::streambuf {
   std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
-std::ostream& Sink() {
-  static DiscardingBuffer buffer;
-  static std::ostream sink(&buffer);
-  return sink;
-}
-
-void LoadDictionary() {
-  qzmDicomDataElementDictionary& dictionary = qzmDicomDataElementDictionary::ProcessWide();
-  if (dictionary.empty())
-    dictionary.Load(qzcFileName(MEDCONV_SOURCE_DIR "/data/dicom.dic"));
-  qzmDicomDataElementSet::SetDictionary(&dictionary);
-}
-
-void RemoveFilesIn(const std::string& folder) {
-  DIR* directory = ::opendir(folder.c_str());
-  if (!directory)
-    return;
-  while (const dirent* entry = ::readdir(directory)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..")
-      ::unlink((folder + name).c_str());
-  }
-  ::closedir(directory);
-}
-
-void RemoveScratchFolder() {
-  const std::string& scratch = ScratchFolder();
-  RemoveFilesIn(scratch + "out/");
-  ::rmdir((scratch + "out").c_str());
-  RemoveFilesIn(scratch);
-  ::rmdir(scratch.c_str());
-}
-
-}  // namespace
-
-void BeginInput() {
-  static const bool ready = [] {
-    LoadDictionary();
-    return true;
-  }();
-  (void)ready;
-  for (qzcReportChannel* channel : {&qzcException::errorChannel, &qzcException::warningChannel}) {
-    channel->stream = &Sink();
-    channel->enabled = true;
-    channel->count = 0;
-    channel->limit = 65535;
-  }
-  qzcException::messageChannel.stream = &Sink();
-  qzcException::messageChannel.enabled = true;
-}
-
+// The scratch folder of this process, ending with "/"; made on first use,
+// removed at exit (never destroyed: the exit handler needs it).
 const std::string& ScratchFolder() {
-  // Never destroyed: the exit handler that removes the folder needs it.
   static const std::string* const folder = [] {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/medconv-fuzz-XXXXXX";
     if (!::mkdtemp(&pattern[0]))
       std::abort();
-    std::atexit(RemoveScratchFolder);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(ScratchFolder(), ignored);
+    });
     return new std::string(pattern + "/");
   }();
   return *folder;
+}
+
+}  // namespace
+
+void BeginInput() {
+  static DiscardingBuffer buffer;
+  static std::ostream sink(&buffer);
+  static const bool ready = [] {
+    qzmDicomDataElementDictionary& dictionary = qzmDicomDataElementDictionary::ProcessWide();
+    if (dictionary.empty())
+      dictionary.Load(qzcFileName(MEDCONV_SOURCE_DIR "/data/dicom.dic"));
+    qzmDicomDataElementSet::SetDictionary(&dictionary);
+    return true;
+  }();
+  (void)ready;
+  for (qzcReportChannel* channel : {&qzcException::errorChannel, &qzcException::warningChannel}) {
+    channel->stream = &sink;
+    channel->enabled = true;
+    channel->count = 0;
+    channel->limit = 65535;
+  }
+  qzcException::messageChannel.stream = &sink;
+  qzcException::messageChannel.enabled = true;
 }
 
 std::string WriteScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size) {
@@ -98,16 +72,15 @@ std::string WriteScratchFile(const std::string& name, const std::uint8_t* data, 
 }
 
 const std::string& OutputFolder() {
-  static const std::string* const folder = [] {
-    const std::string path = ScratchFolder() + "out/";
-    ::mkdir(path.c_str(), 0700);
-    return new std::string(path);
-  }();
-  return *folder;
+  static const std::string folder = ScratchFolder() + "out/";
+  std::filesystem::create_directory(folder);
+  return folder;
 }
 
 void EmptyOutputFolder() {
-  RemoveFilesIn(OutputFolder());
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(OutputFolder(), ignored))
+    std::filesystem::remove_all(entry.path(), ignored);
 }
 
 }  // namespace fuzzsupport

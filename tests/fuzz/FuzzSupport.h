@@ -10,20 +10,14 @@
 
 namespace fuzzsupport {
 
-// Called at the start of every input: reports are formatted into a sink
-// instead of the standard streams, and their counts start again, so that
-// only one input's own reports can reach a channel's limit. Loads the data
-// dictionary on first use.
+// Called at the start of every input: reports go to a sink instead of the
+// standard streams and their counts start again, so that only one input's
+// own reports can reach a channel's limit. Loads the dictionary once.
 void BeginInput();
-
-// The scratch folder of this process, ending with "/"; made on first use.
-const std::string& ScratchFolder();
 // Writes size bytes to name inside the scratch folder; returns its path.
 std::string WriteScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size);
-// A folder inside the scratch folder for outputs, ending with "/"; made on
-// first use.
+// The scratch folder's folder for outputs, ending with "/", and its emptying.
 const std::string& OutputFolder();
-// Removes every file of the output folder.
 void EmptyOutputFolder();
 
 }  // namespace fuzzsupport

@@ -1,49 +1,29 @@
 #!/usr/bin/python3
-"""Seed corpora of the fuzz targets, made from the project's own tools.
+"""Seed corpora of the fuzz targets: make_seeds.py <fuzz build folder>, or
+make_seeds.py --edge-files <folder> for the hand-made edge files alone.
 
-    make_seeds.py <fuzz build folder>
-    make_seeds.py --edge-files <folder>    only the hand-made edge files
-
-Into <build>/corpus/<target>/: the samples of mksamples, their compressed
-copies (DCMTK and GDCM tools, each when installed), the images medconv
-writes from them, small hand-made edge files, and Debian's pydicom test
-files when installed. Decoder targets get the first frame's code stream of
-every compressed file behind the layout header DecoderTarget.cpp reads.
+Into <build>/corpus/<target>/: the samples of mksamples, their compressed copies
+(DCMTK and GDCM tools, when installed), the images medconv writes from them, the
+edge files, and Debian's pydicom test files when installed. Decoder targets get
+each compressed file's first frame behind the layout header DecoderTarget.cpp reads.
 """
-import os
-import shutil
-import struct
-import subprocess
-import sys
-import tempfile
+import os, shutil, struct, subprocess, sys, tempfile
 
 # Seeds larger than this slow every fuzz run more than they add coverage.
 MAX_SEED_BYTES = 512 * 1024
 PIPELINE_OPTION_SETS = 11
 
 DECODER_OF_SYNTAX = {
-    "1.2.840.10008.1.2.5": "decoder_rle",
-    "1.2.840.10008.1.2.4.50": "decoder_jpeg_baseline",
-    "1.2.840.10008.1.2.4.51": "decoder_jpeg_extended12",
-    "1.2.840.10008.1.2.4.57": "decoder_jpeg_lossless",
-    "1.2.840.10008.1.2.4.70": "decoder_jpeg_lossless",
-    "1.2.840.10008.1.2.4.80": "decoder_jpeg_ls",
-    "1.2.840.10008.1.2.4.81": "decoder_jpeg_ls",
-    "1.2.840.10008.1.2.4.90": "decoder_jpeg2000",
-    "1.2.840.10008.1.2.4.91": "decoder_jpeg2000",
-}
+    "1.2.840.10008.1.2.5": "decoder_rle", "1.2.840.10008.1.2.4.50": "decoder_jpeg_baseline",
+    "1.2.840.10008.1.2.4.51": "decoder_jpeg_extended12", "1.2.840.10008.1.2.4.57": "decoder_jpeg_lossless",
+    "1.2.840.10008.1.2.4.70": "decoder_jpeg_lossless", "1.2.840.10008.1.2.4.80": "decoder_jpeg_ls",
+    "1.2.840.10008.1.2.4.81": "decoder_jpeg_ls", "1.2.840.10008.1.2.4.90": "decoder_jpeg2000",
+    "1.2.840.10008.1.2.4.91": "decoder_jpeg2000"}
 
 # Compressed copies: (tool, options, name suffix).
-COMPRESSORS = [
-    ("dcmcrle", [], "rle"),
-    ("dcmcjpeg", ["+eb"], "jpeg-baseline"),
-    ("dcmcjpeg", ["+ee"], "jpeg-extended"),
-    ("dcmcjpeg", ["+el"], "jpeg-lossless"),
-    ("dcmcjpeg", [], "jpeg-lossless-sv1"),
-    ("dcmcjpls", [], "jpeg-ls"),
-    ("dcmcjpls", ["+en"], "jpeg-ls-near"),
-    ("gdcmconv", ["--j2k"], "j2k"),
-]
+COMPRESSORS = [("dcmcrle", [], "rle"), ("dcmcjpeg", ["+eb"], "jpeg-baseline"), ("dcmcjpeg", ["+ee"], "jpeg-extended"),
+               ("dcmcjpeg", ["+el"], "jpeg-lossless"), ("dcmcjpeg", [], "jpeg-lossless-sv1"),
+               ("dcmcjpls", [], "jpeg-ls"), ("dcmcjpls", ["+en"], "jpeg-ls-near"), ("gdcmconv", ["--j2k"], "j2k")]
 
 
 def run(arguments, folder=None):
@@ -88,14 +68,9 @@ def encapsulated(fragments, offsets=b""):
 
 
 def rle_frame(segments):
-    header = struct.pack("<I", len(segments))
-    offset = 64
-    offsets = []
-    for segment in segments:
-        offsets.append(offset)
-        offset += len(segment)
-    header += b"".join(struct.pack("<I", o) for o in offsets) + b"\0" * 4 * (15 - len(segments))
-    return header + b"".join(segments)
+    offsets = [64 + sum(len(s) for s in segments[:n]) for n in range(len(segments))]
+    return (struct.pack("<%dI" % (1 + len(segments)), len(segments), *offsets) + b"\0" * 4 * (15 - len(segments))
+            + b"".join(segments))
 
 
 def edge_files():
@@ -155,10 +130,7 @@ def first_frame(path):
 
 
 def pydicom_files():
-    try:
-        listing = subprocess.run(["dpkg", "-L", "python3-pydicom"], capture_output=True, text=True).stdout
-    except OSError:
-        return []
+    listing = subprocess.run(["sh", "-c", "dpkg -L python3-pydicom 2>/dev/null"], capture_output=True, text=True).stdout
     return [p for p in listing.split() if p.endswith(".dcm") and os.path.isfile(p)]
 
 
