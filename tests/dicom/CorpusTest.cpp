@@ -1,9 +1,9 @@
 // Interoperability with files nobody here wrote, Debian's pydicom corpus:
-// every file reads without a crash; the dump lists what DCMTK's dcmdump lists
-// (the same elements at the same depth, with the same VRs and strings) and
-// common values agree; sets written back in every native syntax, by the set
-// writer and by medconv -d, lose nothing for pydicom and dcmdump
-// (tools/roundtrip.py). Skipped when the corpus or an oracle is missing.
+// every file reads without a crash and its dump lists what DCMTK's dcmdump
+// lists (the same elements at the same depth, VRs and values); sets written
+// back in every native syntax, by the set writer and by medconv -d, lose
+// nothing for pydicom and dcmdump (tools/roundtrip.py). Skipped when the
+// corpus or an oracle is missing.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -16,9 +16,7 @@
 #include "CapturedReports.h"
 #include "DicomBytes.h"
 
-typedef qzmDicomDataElementDescription D;
 typedef qzmDicomDataElementSet Set;
-typedef qzmDicomDataElementTag Tag;
 
 namespace {
 
@@ -26,14 +24,14 @@ const std::string Corpus = "/usr/lib/python3/dist-packages/pydicom/data/test_fil
 
 std::vector<std::string> Files(const std::string& folder) {
   std::vector<std::string> files;
-  if (DIR* dir = opendir(folder.c_str())) {
-    for (const dirent* entry; (entry = readdir(dir));) {
-      const std::string name = entry->d_name;
-      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dcm") == 0)
-        files.push_back(name);
-    }
-    closedir(dir);
+  DIR* dir = opendir(folder.c_str());
+  for (const dirent* entry; dir && (entry = readdir(dir));) {
+    const std::string name = entry->d_name;
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dcm") == 0)
+      files.push_back(name);
   }
+  if (dir)
+    closedir(dir);
   std::sort(files.begin(), files.end());
   return files;
 }
@@ -47,42 +45,32 @@ std::ostream& operator<<(std::ostream& os, const Line& l) {
   return os << l.depth << ' ' << l.tag << ' ' << l.vr << " [" << l.value << ']';
 }
 
-std::string Trimmed(const std::string& text) {
-  const std::string blanks(" \0", 2);
-  const std::size_t first = text.find_first_not_of(blanks), last = text.find_last_not_of(blanks);
-  return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-}
-
-// The offset of the first "(gggg,eeee)" of a line, or npos; its tag in upper case.
-std::size_t FindTag(const std::string& line) {
-  for (std::size_t at = line.find('('); at != std::string::npos; at = line.find('(', at + 1))
-    if (at + 11 <= line.size() && line[at + 5] == ',' && line[at + 10] == ')' &&
-        (line.substr(at + 1, 4) + line.substr(at + 6, 4)).find_first_not_of("0123456789abcdefABCDEF") == std::string::npos)
-      return at;
-  return std::string::npos;
-}
-std::string TagAt(const std::string& line, std::size_t at) {
-  std::string tag = line.substr(at + 1, 9);
+// A line of either listing in the form both print alike: tags in upper case;
+// texts trimmed; dates as YYYYMMDD, times as HHMMSS; numbers separated by
+// backslashes; other values (binary, long lists) left out. Encapsulated pixel
+// data are one value here and fragments for dcmdump, OB or OW by guess: only
+// the element itself is compared, as "O?".
+Line Normalised(int depth, std::string tag, const std::string& vr, std::string value) {
   std::transform(tag.begin(), tag.end(), tag.begin(), [](unsigned char c) { return char(std::toupper(c)); });
-  return tag;
+  const std::string blanks(" \0", 2);
+  value = value.find_first_not_of(blanks) == std::string::npos
+              ? ""
+              : value.substr(value.find_first_not_of(blanks), value.find_last_not_of(blanks) - value.find_first_not_of(blanks) + 1);
+  for (std::size_t at; (at = value.find(", ")) != std::string::npos;)
+    value.replace(at, 2, "\\");
+  if (vr == "DA" || vr == "TM")
+    value.erase(std::remove_if(value.begin(), value.end(), [](char c) { return c == '.' || c == ':'; }), value.end());
+  if (std::string(" AE CS DS IS LO PN SH UI DA TM US SS ").find(" " + vr + " ") == std::string::npos ||
+      value.find("...") != std::string::npos)
+    value = value.find("...") != std::string::npos ? "..." : "";  // lists shortened by the dump are not compared
+  return {depth, tag, tag == "7FE0,0010" ? "O?" : vr, vr == "TM" ? value.substr(0, 6) : value};
 }
 
-// Encapsulated pixel data are one value here and fragments for dcmdump, OB
-// or OW by guess: only the element itself is compared, as "O?". Values are
-// compared for the strings both print alike.
-std::vector<Line> Normalised(const std::vector<Line>& lines) {
-  std::vector<Line> kept;
-  bool inPixelData = false;
-  for (Line line : lines) {
-    inPixelData = line.depth ? inPixelData : line.tag == "7FE0,0010";
-    if (inPixelData && line.depth > 0)
-      continue;
-    line.vr = line.tag == "7FE0,0010" ? "O?" : line.vr;
-    if (std::string(" AE CS DS IS LO PN SH UI ").find(" " + line.vr + " ") == std::string::npos)
-      line.value.clear();
-    kept.push_back(line);
-  }
-  return kept;
+// The lines of a listing but the fragments of encapsulated pixel data.
+void Add(std::vector<Line>& lines, const Line& line) {
+  const auto top = std::find_if(lines.rbegin(), lines.rend(), [](const Line& l) { return l.depth == 0; });
+  if (line.depth == 0 || top == lines.rend() || top->tag != "7FE0,0010")
+    lines.push_back(line);
 }
 
 // dcmdump's listings of many files in one run: per file, its lines and
@@ -104,69 +92,32 @@ std::map<std::string, Listing> Dcmdump(const std::vector<std::string>& names) {
       file = &listings[raw.substr(raw.rfind('/') + 1)];
     else if (file && raw.rfind("E: ", 0) == 0)
       file->clean = false;
-    if (!file || at == std::string::npos || FindTag(raw) != at || raw.size() < at + 14)
-      continue;
-    const std::string tag = TagAt(raw, at);
-    if (tag == "FFFE,E00D" || tag == "FFFE,E0DD")
-      continue;  // delimitations, which the dump leaves out
-    std::string value = Trimmed(raw.substr(at + 15, raw.rfind(" #") - at - 15));
-    if (!value.empty() && value[0] == '[')
-      value = value.substr(1, value.rfind(']') - 1);
-    else if (value == "(no value available)")
-      value.clear();
-    file->lines.push_back({int(at / 2), tag, raw.substr(at + 12, 2), Trimmed(value)});
+    else if (file && at != std::string::npos && raw.size() > at + 15 && raw[at] == '(' && raw[at + 10] == ')' &&
+             (raw.compare(at, 8, "(fffe,e0") != 0 || raw.compare(at, 11, "(fffe,e000)") == 0)) {
+      // (gggg,eeee) VR value-or-[text] # length, VM, name; delimitations are not listed by the dump
+      std::string value = raw.substr(at + 15, raw.rfind(" #") - at - 15);
+      value.erase(value.find_last_not_of(' ') + 1);
+      value = value[0] == '[' ? value.substr(1, value.rfind(']') - 1) : value == "(no value available)" ? "" : value;
+      file->lines.push_back(Normalised(int(at / 2), raw.substr(at + 1, 9), raw.substr(at + 12, 2), value));
+    }
   }
   return listings;
 }
 
-// The dump of the set, as lines of the same kind.
+// The dump of the set: marks of depth, name in 30 columns, tag, retired mark
+// and VM in 7 columns, VR, " [", value, "]".
 std::vector<Line> DumpLines(const Set& set) {
   std::istringstream text(dicombytes::Dump(set));
   std::vector<Line> lines;
   for (std::string raw; std::getline(text, raw);) {
-    // name, tag, 7 columns of retired mark and VM, VR, " [", value, "]"
-    const std::size_t at = FindTag(raw);
-    if (at == std::string::npos || raw.size() < at + 22 || raw.back() != ']')
-      continue;
-    const std::string tag = TagAt(raw, at);
-    lines.push_back({int(raw.find_first_not_of('>')), tag, tag == "FFFE,E000" ? "na" : raw.substr(at + 18, 2),
-                     Trimmed(raw.substr(at + 22, raw.size() - at - 23))});
+    const std::size_t depth = raw.find_first_not_of('>'), at = depth + 31;
+    if (raw.size() < at + 23 || raw[at] != '(' || raw.back() != ']')
+      continue;  // a text of many lines
+    lines.push_back(Normalised(int(depth), raw.substr(at + 1, 9), raw.substr(at + 18, 2),
+                               raw.substr(at + 22, raw.size() - at - 23)));
   }
   return lines;
 }
-
-// A value as dcmdump prints it: dates as YYYYMMDD, times as HHMMSS, numbers
-// separated by backslashes, texts trimmed.
-std::string AsDcmdumpPrints(const qzmDicomDataElementValue& value) {
-  char text[32];
-  if (value.GetVR() == D::DA || value.GetVR() == D::TM) {
-    const auto& d = value.DA();
-    const auto& t = value.TM();
-    const bool date = value.GetVR() == D::DA;
-    std::snprintf(text, sizeof text, date ? "%04u%02u%02u" : "%02u%02u%02u", unsigned(date ? d.year : t.hour),
-                  unsigned(date ? d.month : t.minute), unsigned(date ? d.day : t.second));
-    return text;
-  }
-  if (value.GetVR() != D::US && value.GetVR() != D::SS)
-    return Trimmed(value.LO());
-  std::string numbers;
-  for (UWORD i = 0; i < value.GetCount(); ++i)
-    numbers += (i ? "\\" : "") + std::to_string(value.GetVR() == D::US ? int(value.US(i)) : int(value.SS(i)));
-  return numbers;
-}
-std::string WithoutAny(std::string text, const std::string& removed) {
-  for (char c : removed)
-    text.erase(std::remove(text.begin(), text.end(), c), text.end());
-  return text;
-}
-
-// Patient, study, series, image geometry, pixel description and window.
-const Tag CommonTags[] = {{0x0008, 0x0016}, {0x0008, 0x0018}, {0x0008, 0x0020}, {0x0008, 0x0030}, {0x0008, 0x0060},
-                          {0x0010, 0x0010}, {0x0010, 0x0020}, {0x0010, 0x0030}, {0x0010, 0x0040}, {0x0018, 0x0050},
-                          {0x0020, 0x000D}, {0x0020, 0x000E}, {0x0020, 0x0011}, {0x0020, 0x0013}, {0x0028, 0x0002},
-                          {0x0028, 0x0004}, {0x0028, 0x0008}, {0x0028, 0x0010}, {0x0028, 0x0011}, {0x0028, 0x0030},
-                          {0x0028, 0x0100}, {0x0028, 0x0101}, {0x0028, 0x0102}, {0x0028, 0x0103}, {0x0028, 0x1050},
-                          {0x0028, 0x1051}, {0x0028, 0x1052}, {0x0028, 0x1053}};
 
 // Reads a file of the corpus; bare explicit VR sets, which the automatic
 // reading takes for implicit VR, are read with their syntax given.
@@ -191,56 +142,44 @@ TEST(Corpus, FilesReadAndDumpAsDcmdumpListsThem) {
   const std::vector<std::string> names = Files(Corpus);
   auto listings = Dcmdump(names);
   // Known not to read: damaged or truncated files, a deflated body that ends
-  // early, and a meta group in explicit VR without transfer syntax whose retry
-  // is implicit VR.
-  const std::string unreadable = " MR_truncated.dcm image_dfl.dcm meta_missing_tsyntax.dcm no_meta.dcm rtplan_truncated.dcm ";
-  int files = 0, nested = 0, compared = 0;
+  // early, a meta group in explicit VR without transfer syntax whose retry is
+  // implicit VR.
+  const std::string unread = " MR_truncated.dcm image_dfl.dcm meta_missing_tsyntax.dcm no_meta.dcm rtplan_truncated.dcm ";
+  int files = 0, nested = 0, values = 0;
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     Set set;
     if (!LoadFromCorpus(name, set)) {
-      EXPECT_NE(unreadable.find(" " + name + " "), std::string::npos);
+      EXPECT_NE(unread.find(" " + name + " "), std::string::npos);
       continue;
-    }
-    std::map<std::string, const Line*> top;
-    for (const Line& line : listings[name].lines)
-      if (line.depth == 0)
-        top.emplace(line.tag, &line);
-    for (const Tag& tag : CommonTags) {
-      std::ostringstream key;
-      key << tag;
-      const auto ours = set.find(tag);
-      const auto theirs = top.find(key.str().substr(1, 9));
-      if (ours == set.end() || theirs == top.end() || ours->second.GetVR() == D::UN || theirs->second->vr == "UN" ||
-          theirs->second->value.empty())
-        continue;
-      const std::string& vr = theirs->second->vr;
-      const std::string value = vr == "DA" ? WithoutAny(theirs->second->value, ".")
-                                : vr == "TM" ? WithoutAny(theirs->second->value, ":").substr(0, 6)
-                                             : theirs->second->value;
-      EXPECT_EQ(AsDcmdumpPrints(ours->second), value) << tag;
-      ++compared;
     }
     // Files dcmdump does not read whole are the reader tests'; dcmdump drops
     // the invalid group 0001 that nested_priv_SQ.dcm nests.
     if (!listings[name].clean || name == "nested_priv_SQ.dcm")
       continue;
     ++files;
-    const std::vector<Line> ours = Normalised(DumpLines(set)), theirs = Normalised(listings[name].lines);
+    std::vector<Line> ours, theirs;
+    for (const Line& line : DumpLines(set))
+      Add(ours, line);
+    for (const Line& line : listings[name].lines)
+      Add(theirs, line);
     ASSERT_EQ(ours.size(), theirs.size());
     for (std::size_t n = 0; n < ours.size(); ++n) {
       const bool unknownToBoth = theirs[n].vr == "??" && ours[n].vr == "UN";  // a private element
       // A deflated set is read inflated, and says so in its syntax.
       const bool inflated = theirs[n].value == "1.2.840.10008.1.2.1.99" && ours[n].value == "1.2.840.10008.1.2.1";
+      if (ours[n].value == "...")
+        theirs[n].value = "...";
       if (!unknownToBoth && !inflated) {
         EXPECT_EQ(ours[n], theirs[n]) << "line " << n;
       }
       nested += ours[n].depth > 0;
+      values += !ours[n].value.empty();
     }
   }
   EXPECT_GT(files, 50);
   EXPECT_GT(nested, 500);
-  EXPECT_GT(compared, 600);
+  EXPECT_GT(values, 3000);
 }
 
 // The sets written back by the set writer (the syntax of encapsulated pixel
@@ -256,16 +195,15 @@ TEST(Corpus, WrittenBackInEveryNativeSyntaxLosesNothing) {
     const std::string set = dir.file(std::string("set-") + syntax), program = dir.file(std::string("medconv-") + syntax);
     ASSERT_EQ(mkdir(set.c_str(), 0755) + mkdir(program.c_str(), 0755), 0);
     folders += " " + set + " " + program;
-    const char* uid = syntax[0] == 'i' ? Set::ImplicitVRLittleEndian
-                      : syntax[1] == 'l' ? Set::ExplicitVRLittleEndian
-                                         : Set::ExplicitVRBigEndian;
     for (const std::string& name : Files(Corpus)) {
       Set source;
       if (!LoadFromCorpus(name, source))
         continue;
       const auto found = source.find(0x0002, 0x0010);
       if (found != source.end() && Set::IsNativeSyntax(found->second.UI()))
-        found->second.UI() = uid;
+        found->second.UI() = syntax[0] == 'i'   ? Set::ImplicitVRLittleEndian
+                             : syntax[1] == 'l' ? Set::ExplicitVRLittleEndian
+                                                : Set::ExplicitVRBigEndian;
       EXPECT_TRUE(source.Save(set + "/" + name)) << name;
     }
     testsupport::Run(std::string(MEDCONV_BINARY) + " -d=" + syntax + " --frame=whole --to=" + program + " " + Corpus +
