@@ -13,8 +13,6 @@
 
 #include "CapturedReports.h"
 #include "dicom/qzmDicomDataElementDictionary.h"
-#include "lib/ifbstream.h"
-#include "lib/ofbstream.h"
 #include "lib/qzcFileNameList.h"
 #include "support/TestSupport.h"
 
@@ -108,32 +106,9 @@ TEST(Tokens, TagsVRsAndVMsReadPrintedOrRefused) {
     if (!read)
       EXPECT_EQ(text, c.kind == "tag" ? "(1234,5678)" : c.kind == "vr" ? "PN" : "1-3 ");
   }
-  CapturedReports reports;
-  for (const char* token : {"FL", "FD", "SL", "SS", "UL", "US", "AS", "AT", "DA", "DT", "TM", "ss", "AE", "CS", "DS",
-                            "IS", "LO", "LT", "PN", "SH", "ST", "UI", "OB", "SQ", "UN", "OW", "os", "ox", "xs"})
-    EXPECT_EQ(token, Text(Description::TranslateVR(token[0], token[1])));
-  EXPECT_EQ("UNKNOWN ??", Text(static_cast<Description::VR>(7)));
   std::ostringstream out;
   out << std::setfill('*') << Tag(1, 2) << ' ' << std::setw(3) << 42;  // the stream's settings come back
   EXPECT_EQ("(0001,0002) *42", out.str());
-  // Binary tags in the stream's byte order; a cut tag fails.
-  testsupport::TempDir dir;
-  for (const bool big : {false, true}) {
-    {
-      ofbstream ofs(dir.file("tag").c_str(), std::ios::out | std::ios::binary);
-      (big ? ofs << big_endian : ofs) << Tag(0x7FE0, 0x0010);
-    }
-    EXPECT_EQ(testsupport::ReadBytes(dir.file("tag")), big ? Bytes({0x7F, 0xE0, 0x00, 0x10}) : Bytes({0xE0, 0x7F, 0x10, 0x00}));
-    ifbstream ifs(dir.file("tag").c_str(), std::ios::in | std::ios::binary);
-    Tag tag;
-    EXPECT_TRUE((big ? ifs >> big_endian : ifs) >> tag);
-    EXPECT_EQ(Tag(0x7FE0, 0x0010), tag);
-  }
-  testsupport::WriteBytes(dir.file("tag"), {0x08, 0x00, 0x16});
-  ifbstream ifs(dir.file("tag").c_str(), std::ios::in | std::ios::binary);
-  Tag tag(1, 2);
-  EXPECT_FALSE(ifs >> tag);
-  EXPECT_EQ(Tag(1, 2), tag);
 }
 
 // Text: comments skipped, names to the end of the line (an empty one stays on
@@ -221,11 +196,6 @@ TEST(DictionaryFiles, SaveLoadAndRebuild) {
     EXPECT_EQ(Printed(dictionary), testsupport::ReadText(dir.file(name))) << name;
   for (const char* name : {"nodot", "d.DICX"})
     EXPECT_EQ(testsupport::ReadBytes(dir.file("d.din")), testsupport::ReadBytes(dir.file(name))) << name;
-  struct stat status;
-  ASSERT_EQ(0, stat(dir.file("d.dic").c_str(), &status));
-  const mode_t mask = umask(0);
-  umask(mask);
-  EXPECT_EQ(0664 & ~mask, status.st_mode & 0777);
   EXPECT_FALSE(dictionary.Save(qzcFileName(dir.file("missing/d.dic"))));
   EXPECT_TRUE(reports.Error("while opening file"));
 
@@ -299,11 +269,8 @@ TEST(DictionaryData, ShippedTextAndRepositoryAgree) {
   Dictionary dictionary, repository;
   ASSERT_TRUE(dictionary.Load(qzcFileName(path)));
   EXPECT_TRUE(reports.None()) << reports.Errors() << reports.Warnings();
-  const std::pair<Tag, Description::VR> entries[] = {
-      {{0x0010, 0x0010}, Description::PN}, {{0x0028, 0x0106}, Description::xs}, {{0x7FE0, 0x0010}, Description::ox},
-      {{0x601E, 0x3000}, Description::ox}, {{0x0008, 0x0120}, Description::LT}, {{0x0028, 0x0000}, Description::UL}};
-  for (const auto& entry : entries)
-    EXPECT_EQ(entry.second, dictionary.at(entry.first).vr) << entry.first;
+  for (const Tag& tag : {Tag(0x7FE0, 0x0010), Tag(0x601E, 0x3000), Tag(0x0028, 0x0000)})
+    EXPECT_EQ(Text(dictionary.at(tag).vr), tag.group == 0x0028 ? "UL" : "ox") << tag;
   EXPECT_EQ(0u, dictionary.count(Tag(0x6020, 0x3000)) + dictionary.count(Tag(0xFFFE, 0xE000)));
   EXPECT_TRUE(dictionary.at(Tag(0x0000, 0x0001)).retired);
   std::string lines;
