@@ -270,8 +270,9 @@ TEST(ValueStorage, ConversionsCopiesAndText) {
   Value value;
   value.LO() = "ABC";
   EXPECT_EQ(value.SH(), "ABC");
-  value.US(3) = 9;  // an index past the count grows the value
+  value.US() = 7;
   EXPECT_EQ(value.LO(), "");
+  value.US(3) = 9;  // an index past the count grows the value
   Value copy = value;
   value.US(3) = 6;
   EXPECT_EQ(Printed(copy), "0, 0, 0, 9");
