@@ -36,7 +36,8 @@ class CapturedReports {
  private:
   static ::testing::AssertionResult Holds(const std::string& reports, const std::string& text) {
     return reports.find(text) != std::string::npos ? ::testing::AssertionSuccess()
-                                                   : ::testing::AssertionFailure() << "no \"" << text << "\" in:\n" << reports;
+                                                   : ::testing::AssertionFailure() << "no \"" << text << "\" in:\n"
+                                                                                   << reports;
   }
   qzcReportChannel savedErrors_, savedWarnings_;
   std::ostringstream errors_, warnings_;

@@ -55,7 +55,8 @@ Line Normalised(int depth, std::string tag, const std::string& vr, std::string v
   const std::string blanks(" \0", 2);
   value = value.find_first_not_of(blanks) == std::string::npos
               ? ""
-              : value.substr(value.find_first_not_of(blanks), value.find_last_not_of(blanks) - value.find_first_not_of(blanks) + 1);
+              : value.substr(value.find_first_not_of(blanks),
+                             value.find_last_not_of(blanks) - value.find_first_not_of(blanks) + 1);
   for (std::size_t at; (at = value.find(", ")) != std::string::npos;)
     value.replace(at, 2, "\\");
   if (vr == "DA" || vr == "TM")
@@ -144,7 +145,8 @@ TEST(Corpus, FilesReadAndDumpAsDcmdumpListsThem) {
   // Known not to read: damaged or truncated files, a deflated body that ends
   // early, a meta group in explicit VR without transfer syntax whose retry is
   // implicit VR.
-  const std::string unread = " MR_truncated.dcm image_dfl.dcm meta_missing_tsyntax.dcm no_meta.dcm rtplan_truncated.dcm ";
+  const std::string unread =
+      " MR_truncated.dcm image_dfl.dcm meta_missing_tsyntax.dcm no_meta.dcm rtplan_truncated.dcm ";
   int files = 0, nested = 0, values = 0;
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
@@ -192,7 +194,8 @@ TEST(Corpus, WrittenBackInEveryNativeSyntaxLosesNothing) {
   testsupport::TempDir dir;
   std::string folders;
   for (const char* syntax : {"il", "el", "eb"}) {
-    const std::string set = dir.file(std::string("set-") + syntax), program = dir.file(std::string("medconv-") + syntax);
+    const std::string set = dir.file(std::string("set-") + syntax),
+                      program = dir.file(std::string("medconv-") + syntax);
     ASSERT_EQ(mkdir(set.c_str(), 0755) + mkdir(program.c_str(), 0755), 0);
     folders += " " + set + " " + program;
     for (const std::string& name : Files(Corpus)) {
@@ -211,8 +214,8 @@ TEST(Corpus, WrittenBackInEveryNativeSyntaxLosesNothing) {
     EXPECT_GT(Files(set).size(), 55u);
     EXPECT_GT(Files(program).size(), 45u);
   }
-  const testsupport::RunResult run = testsupport::Run(
-      "/usr/bin/python3 " MEDCONV_SOURCE_DIR "/tools/roundtrip.py " + Corpus + folders + " 2>/dev/null");
+  const testsupport::RunResult run = testsupport::Run("/usr/bin/python3 " MEDCONV_SOURCE_DIR "/tools/roundtrip.py " +
+                                                      Corpus + folders + " 2>/dev/null");
   std::cout << run.out;
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("elements-compared"), std::string::npos) << run.out;

@@ -47,7 +47,8 @@ Bytes RawDeflate(const Bytes& bytes, int chunks = 0) {
 
 std::size_t InflatedFilesLeft(const std::string& folder) {
   glob_t found;
-  const std::size_t count = glob((folder + "/medconv-inflated-*").c_str(), 0, nullptr, &found) == 0 ? found.gl_pathc : 0;
+  const std::size_t count =
+      glob((folder + "/medconv-inflated-*").c_str(), 0, nullptr, &found) == 0 ? found.gl_pathc : 0;
   globfree(&found);
   return count;
 }
@@ -63,8 +64,11 @@ TEST(Deflate, SetsReadAsTheirInflatedOriginals) {
   Builder pixels;
   for (unsigned n = 0; n < 256 * 256; ++n)
     pixels.U16((n * 7919) % 4096);
-  testsupport::WriteBytes(dir.file("plain.dcm"), Builder().Preamble().Meta(Set::ExplicitVRLittleEndian).Explicit(
-                                                     0x0010, 0x0010, "PN", "DOE^JANE").Explicit(0x7FE0, 0x0010, "OW", pixels));
+  testsupport::WriteBytes(dir.file("plain.dcm"), Builder()
+                                                     .Preamble()
+                                                     .Meta(Set::ExplicitVRLittleEndian)
+                                                     .Explicit(0x0010, 0x0010, "PN", "DOE^JANE")
+                                                     .Explicit(0x7FE0, 0x0010, "OW", pixels));
   ASSERT_EQ(testsupport::Run("dcmconv +td plain.dcm dfl.dcm", dir.path()).status, 0);
   CapturedReports reports;
   Set deflated, plain;
@@ -82,13 +86,15 @@ TEST(Deflate, SetsReadAsTheirInflatedOriginals) {
 // temporary file of a refused body does not stay behind; a batch of deflated
 // files keeps only the few latest bodies on disk.
 TEST(Deflate, DamageAndBombsRefused) {
-  const Bytes body = RawDeflate(Builder().Explicit(0x0008, 0x0060, "CS", "OT").Explicit(0x0010, 0x0010, "PN", "DOE^JANE"));
+  const Bytes body =
+      RawDeflate(Builder().Explicit(0x0008, 0x0060, "CS", "OT").Explicit(0x0010, 0x0010, "PN", "DOE^JANE"));
   const Bytes bomb = RawDeflate(Bytes(), int(qzmDeflatedBody::MinimumCap >> 20) + 1);
   ASSERT_LT(bomb.size() * qzmDeflatedBody::RatioCap, qzmDeflatedBody::MinimumCap);
-  const std::pair<Bytes, const char*> cases[] = {{Bytes(6, 0xFF), "damaged"},
-                                                 {Bytes(body.begin(), body.begin() + long(body.size() / 2)), "ends before"},
-                                                 {Bytes(), "ends before"},
-                                                 {bomb, "inflates beyond"}};
+  const std::pair<Bytes, const char*> cases[] = {
+      {Bytes(6, 0xFF), "damaged"},
+      {Bytes(body.begin(), body.begin() + long(body.size() / 2)), "ends before"},
+      {Bytes(), "ends before"},
+      {bomb, "inflates beyond"}};
   testsupport::TempDir dir;
   const char* const savedTmpdir = std::getenv("TMPDIR");
   const std::string restoredTmpdir = savedTmpdir ? savedTmpdir : "";

@@ -57,7 +57,8 @@ class Builder {
   // (none when syntax is empty), with its group length.
   Builder& Meta(const std::string& syntax) {
     Builder group;
-    group.Explicit(0x0002, 0x0001, "OB", Bytes{0, 1}).Explicit(0x0002, 0x0002, "UI", Even("1.2.840.10008.5.1.4.1.1.7", '\0'));
+    group.Explicit(0x0002, 0x0001, "OB", Bytes{0, 1})
+        .Explicit(0x0002, 0x0002, "UI", Even("1.2.840.10008.5.1.4.1.1.7", '\0'));
     if (!syntax.empty())
       group.Explicit(0x0002, 0x0010, "UI", Even(syntax, '\0'));
     return Explicit(0x0002, 0x0000, "UL", Builder().U32(group.bytes_.size())).Raw(group);
@@ -80,6 +81,17 @@ class Builder {
 inline Bytes ToBytes(const std::string& text) {
   return Bytes(text.begin(), text.end());
 }
+inline Bytes operator+(Bytes first, const Bytes& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+// One element in explicit VR (little or big endian) or, without VR, in implicit VR little endian.
+inline Bytes El(unsigned group, unsigned element, const std::string& vr, const Bytes& value, bool big = false) {
+  return vr.empty() ? Builder().Implicit(group, element, value) : Builder(big).Explicit(group, element, vr, value);
+}
+inline Bytes El(unsigned group, unsigned element, const std::string& vr, const std::string& text) {
+  return El(group, element, vr, ToBytes(text));
+}
 
 // Writes the bytes to a file of the folder and reads them as a whole file.
 inline bool LoadBytes(const testsupport::TempDir& dir, const Bytes& bytes, qzmDicomDataElementSet& set,
@@ -90,7 +102,8 @@ inline bool LoadBytes(const testsupport::TempDir& dir, const Bytes& bytes, qzmDi
 
 // Saves the set and gives the file's bytes.
 inline Bytes SavedBytes(const testsupport::TempDir& dir, const qzmDicomDataElementSet& set,
-                        iobsManipulator manipulator = nullptr, bool* ok = nullptr, const std::string& name = "out.dcm") {
+                        iobsManipulator manipulator = nullptr, bool* ok = nullptr,
+                        const std::string& name = "out.dcm") {
   const bool saved = set.Save(dir.file(name), manipulator);
   if (ok)
     *ok = saved;

@@ -71,7 +71,8 @@ TEST(Tokens, TagsVRsAndVMsReadPrintedOrRefused) {
   const struct {
     std::string kind, token, printed;  // printed: the error reported when it does not read
   } cases[] = {
-      {"tag", "  (7fe0,0010)", "(7FE0,0010)"}, {"tag", "(10008,0016),", "(0008,0016)"},
+      {"tag", "  (7fe0,0010)", "(7FE0,0010)"},
+      {"tag", "(10008,0016),", "(0008,0016)"},
       {"tag", "0008,0016)", "open parenthesis not found in token 0008,0016)!"},
       {"tag", "(00080016)", "comma not found in token (00080016)!"},
       {"tag", "(0008,0016", "closing parenthesis not found in token (0008,0016!"},
@@ -81,9 +82,18 @@ TEST(Tokens, TagsVRsAndVMsReadPrintedOrRefused) {
       {"tag", "(00x8,0016)", "jokers not implemented in group or element numbers (00x8,0016)!"},
       {"tag", "x(0008,0016)", "jokers not implemented in group or element numbers x(0008,0016)!"},
       {"tag", "   \n", "failed while reading token!"},
-      {"vr", "OBX", "token (OBX) length 3 != 2!"}, {"vr", "QQ", "unknown VR token QQ!"},
-      {"vm", "1", "1   "}, {"vm", "1-3", "1-3 "}, {"vm", "1-n", "1-n "}, {"vm", "2n", "2n  "}, {"vm", "n", "n   "},
-      {"vm", "1-2n", "1-2n"}, {"vm", "2-2n", "2-2n"}, {"vm", "1-99", "1-99"}, {"vm", "16", "16  "}, {"vm", "n-2", "n   "},
+      {"vr", "OBX", "token (OBX) length 3 != 2!"},
+      {"vr", "QQ", "unknown VR token QQ!"},
+      {"vm", "1", "1   "},
+      {"vm", "1-3", "1-3 "},
+      {"vm", "1-n", "1-n "},
+      {"vm", "2n", "2n  "},
+      {"vm", "n", "n   "},
+      {"vm", "1-2n", "1-2n"},
+      {"vm", "2-2n", "2-2n"},
+      {"vm", "1-99", "1-99"},
+      {"vm", "16", "16  "},
+      {"vm", "n-2", "n   "},
       {"vm", "0", "wrong VM syntax (no digit or 0) in token 0!"},
       {"vm", "1-", "wrong VM syntax (x-?: missing second member)in token 1-!"},
       {"vm", "2a", "wrong VM syntax (invalid character) in token 2a!"},
@@ -155,8 +165,8 @@ TEST(DictionaryBinary, LayoutRoundTripAndDamage) {
   one.label = "L";
   one[Tag(0x0010, 0x0020)] = Description(Description::LO, {1, Description::VMUnbounded, 2}, "ID", true);
   ASSERT_TRUE(one.Save(qzcFileName(dir.file("one.din"))));
-  EXPECT_EQ((Bytes{0x01, 0x00, 'L', 0x01, 0x00, 0x10, 0x00, 0x20, 0x00, 104,  // label, count, tag, VR
-                   0x01, 0x00, 0xFF, 0x7F, 0x02, 0x00, 0x02, 0x00, 'I', 'D', 0x01, 0x00}),  // VM, name, retired
+  EXPECT_EQ((Bytes{0x01, 0x00, 'L',  0x01, 0x00, 0x10, 0x00, 0x20, 0x00, 104,                // label, count, tag, VR
+                   0x01, 0x00, 0xFF, 0x7F, 0x02, 0x00, 0x02, 0x00, 'I',  'D', 0x01, 0x00}),  // VM, name, retired
             testsupport::ReadBytes(dir.file("one.din")));
   Dictionary dictionary = Parsed(SmallDictionary), loaded;
   dictionary.label = "test label";
@@ -174,7 +184,8 @@ TEST(DictionaryBinary, LayoutRoundTripAndDamage) {
   }
   EXPECT_TRUE(reports.Error("while reading instance from"));
   // A name that claims 65535 bytes, a label that claims as many.
-  testsupport::WriteBytes(dir.file("lying.din"), {0, 0, 1, 0, 0x10, 0, 0x10, 0, 106, 1, 0, 1, 0, 1, 0, 0xFF, 0xFF, 'A', 'B'});
+  testsupport::WriteBytes(dir.file("lying.din"),
+                          {0, 0, 1, 0, 0x10, 0, 0x10, 0, 106, 1, 0, 1, 0, 1, 0, 0xFF, 0xFF, 'A', 'B'});
   Dictionary lying;
   EXPECT_FALSE(lying.Load(qzcFileName(dir.file("lying.din"))));
   EXPECT_TRUE(lying.empty());

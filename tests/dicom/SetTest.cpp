@@ -12,6 +12,9 @@ using dicombytes::Bytes;
 typedef qzmDicomDataElementSet Set;
 typedef qzmDicomDataElementTag Tag;
 
+using dicombytes::El;
+using dicombytes::operator+;
+
 namespace {
 
 struct Syntax {
@@ -24,48 +27,42 @@ const Syntax Syntaxes[] = {{Set::ImplicitVRLittleEndian, false, true},
 const Syntax& Implicit = Syntaxes[0];
 const Syntax& Explicit = Syntaxes[1];
 
-Builder& Element(Builder& b, const Syntax& s, unsigned g, unsigned e, const std::string& vr, const Bytes& value) {
-  return s.implicit ? b.Implicit(g, e, value) : b.Explicit(g, e, vr, value);
-}
-Builder& Element(Builder& b, const Syntax& s, unsigned g, unsigned e, const std::string& vr, const std::string& text) {
-  return Element(b, s, g, e, vr, dicombytes::ToBytes(text));
+Bytes Element(const Syntax& s, unsigned g, unsigned e, const std::string& vr, const std::string& text) {
+  return El(g, e, s.implicit ? "" : vr, dicombytes::ToBytes(text), s.big);
 }
 Bytes U16(unsigned value, bool big = false) {
   return Builder(big).U16(value);
 }
+Bytes Header(unsigned g, unsigned e, unsigned long length, const Syntax& s = Explicit) {
+  return s.implicit ? Builder().Tag(g, e).U32(length) : Builder(s.big).Tag(g, e).Text("SQ").U16(0).U32(length);
+}
+const Bytes Delimiter = Builder().Tag(0xFFFE, 0xE0DD).U32(0);
 
 // A sequence element of the items given, with defined or undefined lengths.
-Builder Sequence(const Syntax& s, unsigned g, unsigned e, const std::vector<Bytes>& items, bool defined) {
-  Builder content(s.big), sequence(s.big);
-  for (const Bytes& item : items) {
-    content.Tag(0xFFFE, 0xE000).U32(defined ? item.size() : 0xFFFFFFFF).Raw(item);
-    if (!defined)
-      content.Tag(0xFFFE, 0xE00D).U32(0);
-  }
-  if (!defined)
-    content.Tag(0xFFFE, 0xE0DD).U32(0);
-  sequence.Tag(g, e);
-  if (!s.implicit)
-    sequence.Text("SQ").U16(0);
-  return sequence.U32(defined ? content.bytes().size() : 0xFFFFFFFF).Raw(content);
+Bytes Sequence(const Syntax& s, unsigned g, unsigned e, const std::vector<Bytes>& items, bool defined) {
+  Bytes content;
+  for (const Bytes& item : items)
+    content = content + Builder(s.big).Tag(0xFFFE, 0xE000).U32(defined ? item.size() : 0xFFFFFFFF).Raw(item) +
+              (defined ? Bytes() : Builder(s.big).Tag(0xFFFE, 0xE00D).U32(0));
+  content = content + (defined ? Bytes() : Builder(s.big).Tag(0xFFFE, 0xE0DD).U32(0));
+  return Header(g, e, defined ? content.size() : 0xFFFFFFFF, s) + content;
 }
-// The header of an explicit VR little endian sequence of that length.
-Builder Sequence(unsigned long length = 0xFFFFFFFF) {
-  return Builder().Tag(0x0008, 0x1140).Text("SQ").U16(0).U32(length);
+// The header of an explicit VR little endian sequence (0008,1140) of that length.
+Bytes Sequence(unsigned long length = 0xFFFFFFFF) {
+  return Header(0x0008, 0x1140, length);
+}
+Bytes Item(unsigned long length) {
+  return Builder().Tag(0xFFFE, 0xE000).U32(length);
 }
 
 // A name two items deep beside a large value, an empty item, an empty element.
 Bytes NestedBody(const Syntax& s, bool defined) {
-  Builder inner(s.big), outer(s.big), body(s.big);
-  Element(inner, s, 0x0040, 0xA123, "PN", "DEPTH^TWO ");
-  Element(inner, s, 0x0042, 0x0011, "OB", Bytes(300, 0x5A));
-  Element(outer, s, 0x0008, 0x1150, "UI", std::string("1.2.3\0", 6));
-  outer.Raw(Sequence(s, 0x0040, 0xA730, {inner}, defined));
-  Element(body, s, 0x0008, 0x0060, "CS", "MR");
-  body.Raw(Sequence(s, 0x0008, 0x1140, {outer, Bytes()}, defined));
-  Element(body, s, 0x0010, 0x0010, "PN", "DOE^JOHN");
-  Element(body, s, 0x0010, 0x0030, "DA", "");
-  return body;
+  const Bytes inner =
+      Element(s, 0x0040, 0xA123, "PN", "DEPTH^TWO ") + Element(s, 0x0042, 0x0011, "OB", std::string(300, 'Z'));
+  const Bytes outer =
+      Element(s, 0x0008, 0x1150, "UI", std::string("1.2.3\0", 6)) + Sequence(s, 0x0040, 0xA730, {inner}, defined);
+  return Element(s, 0x0008, 0x0060, "CS", "MR") + Sequence(s, 0x0008, 0x1140, {outer, Bytes()}, defined) +
+         Element(s, 0x0010, 0x0010, "PN", "DOE^JOHN") + Element(s, 0x0010, 0x0030, "DA", "");
 }
 const char* const NestedDump =
     "(0008,0060) CS [MR]\n(0008,1140) SQ [2 items]\n>(FFFE,E000) na [#1]\n>>(0008,1150) UI [1.2.3]\n"
@@ -76,18 +73,13 @@ Bytes File(const Syntax& s, const Bytes& body) {
   return Builder().Preamble().Meta(s.uid).Raw(body);
 }
 
-// A small explicit VR little endian file: a few common elements of several
-// VRs, a private element and native pixel data.
+// A small explicit VR little endian file: common elements of several VRs, a
+// private one and native pixel data.
 Bytes FlatFile() {
-  return File(Explicit, Builder()
-                            .Explicit(0x0008, 0x0020, "DA", "19991231")
-                            .Explicit(0x0008, 0x0030, "TM", "101530.5")
-                            .Explicit(0x0009, 0x0010, "LO", "PRIVATE ")
-                            .Explicit(0x0010, 0x0010, "PN", "DOE^JOHN")
-                            .Explicit(0x0010, 0x1010, "AS", "045Y")
-                            .Explicit(0x0018, 0x0050, "DS", "2.5 ")
-                            .Explicit(0x0028, 0x0010, "US", U16(8))
-                            .Explicit(0x7FE0, 0x0010, "OW", Bytes(64, 7)));
+  return File(Explicit, El(0x0008, 0x0020, "DA", "19991231") + El(0x0008, 0x0030, "TM", "101530.5") +
+                            El(0x0009, 0x0010, "LO", "PRIVATE ") + El(0x0010, 0x0010, "PN", "DOE^JOHN") +
+                            El(0x0010, 0x1010, "AS", "045Y") + El(0x0018, 0x0050, "DS", "2.5 ") +
+                            El(0x0028, 0x0010, "US", U16(8)) + El(0x7FE0, 0x0010, "OW", Bytes(64, 7)));
 }
 
 // The dump without names, VM columns and where large values lie in their
@@ -101,7 +93,8 @@ std::string Compact(const Set& set, bool bodyOnly = false) {
   std::string compact;
   for (std::string line; std::getline(lines, line);) {
     const std::size_t depth = line.find_first_not_of('>'), at = depth + 31;
-    compact += line.substr(0, depth) + line.substr(at, 11) + line.substr(at + 17, line.find(" at offset ") - at - 17) + "\n";
+    compact +=
+        line.substr(0, depth) + line.substr(at, 11) + line.substr(at + 17, line.find(" at offset ") - at - 17) + "\n";
   }
   return compact;
 }
@@ -118,96 +111,80 @@ TEST(SetRead, FilesInEverySyntaxDamagedOrNot) {
     std::string report, lines;
     iobsManipulator syntax = nullptr;
   };
+  const std::string uid = Builder::Even(Set::ExplicitVRLittleEndian, '\0'), x140(140, 'x');
   std::vector<Case> cases = {
       {"explicit file", FlatFile(), true, "",
        "(0002,0010) UI [1.2.840.10008.1.2.1]\n(0008,0020) DA [1999.12.31]\n(0008,0030) TM [10:15:30.500000]\n"
        "(0009,0010) LO [PRIVATE]\n(0010,0010) PN [DOE^JOHN]\n(0010,1010) AS [45 year(s)]\n(0018,0050) DS [2.5]\n"
        "(0028,0010) US [8]\n(7FE0,0010) OW [32 * 2 bytes"},
       {"bare implicit set, an unknown element, a value longer than a preamble",
-       Builder()
-           .Implicit(0x0010, 0x0010, "DOE^JOHN")
-           .Implicit(0x0011, 0x1010, "private!")
-           .Implicit(0x0028, 0x0010, U16(512))
-           .Implicit(0x4008, 0x0300, std::string(140, 'x')),
+       El(0x0010, 0x0010, "", "DOE^JOHN") + El(0x0011, 0x1010, "", "private!") + El(0x0028, 0x0010, "", U16(512)) +
+           El(0x4008, 0x0300, "", x140),
        true, "", "(0010,0010) PN [DOE^JOHN]\n(0011,1010) UN [8 * 1 bytes\n(0028,0010) US [512]\n"},
-      {"bare set shorter than a preamble", Builder().Implicit(0x0010, 0x0010, "DOE^JOHN"), true, "",
-       "(0010,0010) PN [DOE^JOHN]\n"},
-      {"bare explicit set, syntax given",
-       Builder().Explicit(0x0010, 0x0010, "PN", "DOE^JOHN").Explicit(0x4008, 0x0300, "ST", std::string(140, 'x')), true,
+      {"bare set shorter than a preamble", El(0x0010, 0x0010, "", "DOE^JOHN"), true, "", "(0010,0010) PN [DOE^JOHN]\n"},
+      {"bare explicit set, syntax given", El(0x0010, 0x0010, "PN", "DOE^JOHN") + El(0x4008, 0x0300, "ST", x140), true,
        "", "(0010,0010) PN [DOE^JOHN]\n", explicit_little_endian},
       {"big endian body after a little endian meta group",
-       File(Syntaxes[2], Builder(true).Explicit(0x0028, 0x0010, "US", U16(0x0102, true))), true, "",
-       "(0028,0010) US [258]\n"},
+       File(Syntaxes[2], El(0x0028, 0x0010, "US", U16(0x0102, true), true)), true, "", "(0028,0010) US [258]\n"},
       {"an old meta group in implicit VR is read again as implicit VR",
-       Builder()
-           .Preamble()
-           .Implicit(0x0002, 0x0000, Builder().U32(8 + 20))
-           .Implicit(0x0002, 0x0010, Builder::Even(Set::ExplicitVRLittleEndian, '\0'))
-           .Explicit(0x0010, 0x0010, "PN", "DOE^JOHN"),
+       Builder().Preamble().Raw(El(2, 0, "", Builder().U32(8 + uid.size())) + El(2, 0x10, "", uid) +
+                                El(0x0010, 0x0010, "PN", "DOE^JOHN")),
        true, "Trying with Implicit VR Little Endian syntax...", "(0010,0010) PN [DOE^JOHN]\n"},
-      {"no transfer syntax in either reading", Builder().Preamble().Meta("").Explicit(0x0010, 0x0010, "PN", "DOE^JOHN"),
+      {"no transfer syntax in either reading", Builder().Preamble().Meta("").Raw(El(0x0010, 0x0010, "PN", "DOE^JOHN")),
        false, "Transfer Syntax UID not found in File Meta Information header on stream!", ""},
       {"no second reading with a syntax given", Builder().Preamble().Meta(""), false,
        "Transfer Syntax UID not found\n!Trying with", "", explicit_little_endian},
       {"private sequence of undefined length in implicit VR",
-       File(Implicit, Builder()
-                          .Implicit(0x0009, 0x0010, "GEMS_IDEN_01")
-                          .Implicit(0x0009, 0x1001, "x ")
-                          .Raw(Sequence(Implicit, 0x0009, 0x1002,
-                                        {Builder().Implicit(0x0009, 0x1003, "in an item")}, false))),
-       true, "", "(0009,1001) UN [2 * 1 bytes\n(0009,1002) SQ [1 item]\n>(FFFE,E000) na [#1]\n>>(0009,1003) UN [10 * 1 bytes"},
+       File(Implicit, El(0x0009, 0x0010, "", "GEMS_IDEN_01") + El(0x0009, 0x1001, "", "x ") +
+                          Sequence(Implicit, 0x0009, 0x1002, {El(0x0009, 0x1003, "", "in an item")}, false)),
+       true, "",
+       "(0009,1001) UN [2 * 1 bytes\n(0009,1002) SQ [1 item]\n>(FFFE,E000) na [#1]\n>>(0009,1003) UN [10 * 1 bytes"},
       {"undefined length makes a sequence in implicit VR whatever the dictionary says",
-       File(Implicit, Sequence(Implicit, 0x0010, 0x0010,
-                               {Builder().Implicit(0x0008, 0x1150, std::string("1.2.3\0", 6))}, false)
-                          .Implicit(0x0010, 0x0020, "ID")),
+       File(Implicit, Sequence(Implicit, 0x0010, 0x0010, {El(0x0008, 0x1150, "", std::string("1.2.3\0", 6))}, false) +
+                          El(0x0010, 0x0020, "", "ID")),
        true, "", "(0010,0010) SQ [1 item]\n>(FFFE,E000) na [#1]\n>>(0008,1150) UI [1.2.3]\n(0010,0020) LO [ID]\n"},
       {"a defined sequence delimited early keeps its length",
-       File(Explicit, Sequence(14).Tag(0xFFFE, 0xE0DD).U32(0).Raw(Bytes(6, 0)).Explicit(0x0010, 0x0010, "PN", "X")),
-       true, "sequence of defined length delimited before its end, 6 bytes skipped!",
+       File(Explicit, Sequence(14) + Delimiter + Bytes(6, 0) + El(0x0010, 0x0010, "PN", "X")), true,
+       "sequence of defined length delimited before its end, 6 bytes skipped!",
        "(0008,1140) SQ [0 items]\n(0010,0010) PN [X]\n"},
   };
   for (const UWORD representation : {0, 1})
     cases.push_back({"pseudo VRs follow the pixel representation",
-                     File(Implicit, Builder()
-                                        .Implicit(0x0028, 0x0103, U16(representation))
-                                        .Implicit(0x0028, 0x0106, U16(0xFFFB))
-                                        .Implicit(0x7FE0, 0x0010, U16(1))),
-                     true, "", representation ? "(0028,0106) SS [-5]\n" : "(0028,0106) US [65531]\n(7FE0,0010) OW [1 * 2 bytes"});
+                     File(Implicit, El(0x0028, 0x0103, "", U16(representation)) + El(0x0028, 0x0106, "", U16(0xFFFB)) +
+                                        El(0x7FE0, 0x0010, "", U16(1))),
+                     true, "",
+                     representation ? "(0028,0106) SS [-5]\n" : "(0028,0106) US [65531]\n(7FE0,0010) OW [1 * 2"});
   for (const Syntax& s : Syntaxes)
     for (const bool defined : {true, false})
-      cases.push_back({std::string(s.uid) + (defined ? " defined" : " undefined"), File(s, NestedBody(s, defined)), true,
-                       "", NestedDump});
+      cases.push_back({std::string(s.uid) + (defined ? " defined" : " undefined"), File(s, NestedBody(s, defined)),
+                       true, "", NestedDump});
   cases.push_back({"explicit VR declared, implicit VR found", File(Explicit, NestedBody(Implicit, false)), true,
                    "declared 1.2.840.10008.1.2.1 (explicit VR) is encoded in implicit VR", NestedDump});
   cases.push_back({"implicit VR declared, explicit VR found", File(Implicit, NestedBody(Explicit, false)), true,
                    "declared 1.2.840.10008.1.2 (implicit VR) is encoded in explicit VR", NestedDump});
   // Hostile nesting: an error naming the sequence, the elements before it kept.
-  const Bytes item = Builder().Explicit(0x0008, 0x1150, "UI", "1.2.3 ");
+  const Bytes item = El(0x0008, 0x1150, "UI", "1.2.3 ");
   const auto hostile = [&](const std::string& what, const Bytes& body, const std::string& error) {
-    cases.push_back({what, File(Explicit, Builder().Explicit(0x0008, 0x0060, "CS", "MR").Raw(body)), false,
+    cases.push_back({what, File(Explicit, El(0x0008, 0x0060, "CS", "MR") + body), false,
                      error + "\nwhile getting value of element (0008,1140)! (0x", "(0008,0060) CS [MR]\n"});
   };
-  const Bytes longItem = Builder().Tag(0xFFFE, 0xE000).U32(100).Raw(item);
-  hostile("item longer than its sequence", Sequence(longItem.size()).Raw(longItem),
+  hostile("item longer than its sequence", Sequence(22) + Item(100) + item,
           "runs past the end of its item or sequence");
   hostile("item longer than its sequence, more follows",
-          Sequence(20).Raw(longItem).Explicit(0x0010, 0x0010, "PN", std::string(100, 'x')),
+          Sequence(20) + Item(100) + item + El(0x0010, 0x0010, "PN", std::string(100, 'x')),
           "runs past the end of its item or sequence");
-  hostile("element longer than its item", Sequence(8 + item.size()).Tag(0xFFFE, 0xE000).U32(6).Raw(item),
-          "runs past the end of its item");
-  hostile("item delimitation missing", Sequence().Tag(0xFFFE, 0xE000).U32(0xFFFFFFFF).Raw(item),
-          "item delimitation missing");
-  hostile("sequence delimitation missing", Sequence().Tag(0xFFFE, 0xE000).U32(item.size()).Raw(item),
-          "runs past the end of the stream");
-  hostile("not an item", Sequence(8).Tag(0x0008, 0x0060).U32(0),
+  hostile("element longer than its item", Sequence(22) + Item(6) + item, "runs past the end of its item");
+  hostile("item delimitation missing", Sequence() + Item(0xFFFFFFFF) + item, "item delimitation missing");
+  hostile("sequence delimitation missing", Sequence() + Item(14) + item, "runs past the end of the stream");
+  hostile("not an item", Sequence(8) + Builder().Tag(0x0008, 0x0060).U32(0).bytes(),
           "item tag expected in sequence, found (0008,0060)!");
   const auto nested = [](int depth, bool closed) {
-    Builder b;
+    Bytes b;
     for (int n = 0; n < depth; ++n)
-      b.Raw(Sequence().Tag(0xFFFE, 0xE000).U32(0xFFFFFFFF));
+      b = b + Sequence() + Item(0xFFFFFFFF);
     for (int n = 0; closed && n < depth; ++n)
-      b.Tag(0xFFFE, 0xE00D).U32(0).Tag(0xFFFE, 0xE0DD).U32(0);
-    return b.bytes();
+      b = b + Builder().Tag(0xFFFE, 0xE00D).U32(0).bytes() + Delimiter;
+    return b;
   };
   hostile("undefined lengths to the end of the file", nested(10, false), "delimitation missing");
   hostile("depth 65", nested(65, true), "sequences nested deeper than 64 levels!");
@@ -222,7 +199,8 @@ TEST(SetRead, FilesInEverySyntaxDamagedOrNot) {
     for (std::string line; std::getline(reported, line);)  // "!" marks a report that must not be made
       EXPECT_EQ((reports.Errors() + reports.Warnings()).find(line.substr(line[0] == '!')) == std::string::npos,
                 line[0] == '!')
-          << line << "\n" << reports.Errors() << reports.Warnings();
+          << line << "\n"
+          << reports.Errors() << reports.Warnings();
     if (c.report.empty())
       EXPECT_TRUE(reports.None()) << reports.Errors() << reports.Warnings();
     const std::string dump = Compact(set);
@@ -268,11 +246,9 @@ TEST(SetRead, TruncatedFilesKeepWhatWasRead) {
 TEST(SetRead, FilteredReadingAndOnlyRegularFiles) {
   CapturedReports reports;
   testsupport::TempDir dir;
-  testsupport::WriteBytes(dir.file("in.dcm"), File(Explicit, Sequence(8)
-                                                                 .Tag(0x0008, 0x0060)
-                                                                 .U32(0)
-                                                                 .Explicit(0x0010, 0x0010, "PN", "DOE^JOHN")
-                                                                 .Explicit(0x0028, 0x0010, "US", U16(2))));
+  testsupport::WriteBytes(dir.file("in.dcm"),
+                          File(Explicit, Sequence(8) + Builder().Tag(0x0008, 0x0060).U32(0).bytes() +
+                                             El(0x0010, 0x0010, "PN", "DOE^JOHN") + El(0x0028, 0x0010, "US", U16(2))));
   const qzmDicomDataElementTagSet wanted = {Tag(0x0010, 0x0010), Tag(0x0028, 0x0011)};
   Set filtered, whole;
   ASSERT_TRUE(filtered.Load(dir.file("in.dcm"), &wanted)) << reports.Errors();
@@ -306,15 +282,16 @@ TEST(SetRead, ADamagedSetIsGivenUpBeforeItsWarningsEndTheRun) {
 TEST(SetWrite, EverySyntaxToEverySyntaxReadsBackTheSame) {
   CapturedReports reports;
   testsupport::TempDir dir;
-  const Bytes fragments = Builder().Tag(0xFFFE, 0xE000).U32(0).Tag(0xFFFE, 0xE000).U32(2).Text("F1").Tag(0xFFFE, 0xE0DD).U32(0);
+  const Bytes fragments = Item(0) + Item(2) + dicombytes::ToBytes("F1") + Delimiter;
   Set flat, encapsulated;
   ASSERT_TRUE(dicombytes::LoadBytes(dir, FlatFile(), flat, nullptr, "flat.dcm"));
   flat[Tag(0x0008, 0x0001)].UL() = 1234;
   flat[Tag(0x0008, 0x0000)].UL() = 1;
   const Syntax jpeg = {"1.2.840.10008.1.2.4.50", false, false};
-  ASSERT_TRUE(dicombytes::LoadBytes(
-      dir, File(jpeg, Builder().Tag(0x7FE0, 0x0010).Text("OB").U16(0).U32(0xFFFFFFFF).Raw(fragments).Explicit(0xFFFC, 0xFFFC, "OB", Bytes{1, 2})),
-      encapsulated, nullptr, "jpeg.dcm"));
+  ASSERT_TRUE(dicombytes::LoadBytes(dir,
+                                    File(jpeg, Builder().Tag(0x7FE0, 0x0010).Text("OB").U16(0).U32(0xFFFFFFFF).bytes() +
+                                                   fragments + El(0xFFFC, 0xFFFC, "OB", Bytes{1, 2})),
+                                    encapsulated, nullptr, "jpeg.dcm"));
   std::string written;
   for (const Syntax& to : Syntaxes) {
     for (const Syntax& from : Syntaxes) {
@@ -325,7 +302,8 @@ TEST(SetWrite, EverySyntaxToEverySyntaxReadsBackTheSame) {
       bool saved = false;
       const Bytes bytes = dicombytes::SavedBytes(dir, set, nullptr, &saved, name);
       ASSERT_TRUE(saved) << what;
-      EXPECT_EQ(Bytes(bytes.begin() + 128, bytes.begin() + 140), Builder().Text("DICM").Tag(2, 0).Text("UL").U16(4).bytes());
+      EXPECT_EQ(Bytes(bytes.begin() + 128, bytes.begin() + 140),
+                Builder().Text("DICM").Tag(2, 0).Text("UL").U16(4).bytes());
       ASSERT_TRUE(back.Load(dir.file(name))) << what;
       EXPECT_EQ(Compact(back, true), NestedDump) << what;
       written += " " + dir.file(name);
@@ -365,14 +343,13 @@ TEST(SetWrite, ByteExactSmallFileAndNoFileWithoutSyntax) {
   set[Tag(0x0002, 0x0010)].UI() = Set::ImplicitVRLittleEndian;
   set[Tag(0x0010, 0x0010)].PN() = "DOE";
   set[Tag(0x0011, 0x0000)].UL() = 99;  // odd groups keep what they hold
-  EXPECT_EQ(dicombytes::SavedBytes(dir, set), Builder()
-                                                  .Preamble()
-                                                  .Explicit(0x0002, 0x0000, "UL", Builder().U32(26))
-                                                  .Explicit(0x0002, 0x0010, "UI", Builder::Even(Set::ImplicitVRLittleEndian, '\0'))
-                                                  .Implicit(0x0010, 0x0000, Builder().U32(12))
-                                                  .Implicit(0x0010, 0x0010, "DOE ")
-                                                  .Implicit(0x0011, 0x0000, Builder().U32(99))
-                                                  .bytes());
+  EXPECT_EQ(dicombytes::SavedBytes(dir, set),
+            Builder()
+                .Preamble()
+                .Raw(El(2, 0, "UL", Builder().U32(26)) + El(2, 0x10, "UI", std::string("1.2.840.10008.1.2\0", 18)) +
+                     El(0x0010, 0, "", Builder().U32(12)) + El(0x0010, 0x0010, "", "DOE ") +
+                     El(0x0011, 0, "", Builder().U32(99)))
+                .bytes());
   CapturedReports reports;
   set.erase(Tag(0x0002, 0x0010));
   set[Tag(0x0002, 0x0002)].UI() = "1.2";
@@ -393,14 +370,14 @@ TEST(SetPrint, DumpLinesWithAndWithoutDictionary) {
   const auto line = [](int depth, const std::string& name, const std::string& rest) {
     return std::string(std::size_t(depth), '>') + std::string(30 - name.size(), ' ') + name + rest;
   };
-  for (const std::string& line : {line(0, "File Meta Info... Group Length", " (0002,0000)  1    UL [76]\n"),
-                                  line(0, "<UNKNOWN>", " (0009,1001)       US [3]\n"),
-                                  line(0, "Referenced Image Sequence", " (0008,1140)  1    SQ [2 items]\n"),
-                                  line(1, "Item", " (FFFE,E000)       na [#1]\n"),
-                                  line(2, "Referenced SOP Class UID", " (0008,1150)  1    UI [1.2.3]\n"),
-                                  line(4, "Person Name", " (0040,A123)  1    PN [DEPTH^TWO]\n"),
-                                  line(1, "Item", " (FFFE,E000)       na [#2]\n"),
-                                  line(0, "Patient's Birth Date", " (0010,0030)  1    DA []\n")})
+  for (const std::string& line :
+       {line(0, "File Meta Info... Group Length", " (0002,0000)  1    UL [76]\n"),
+        line(0, "<UNKNOWN>", " (0009,1001)       US [3]\n"),
+        line(0, "Referenced Image Sequence", " (0008,1140)  1    SQ [2 items]\n"),
+        line(1, "Item", " (FFFE,E000)       na [#1]\n"),
+        line(2, "Referenced SOP Class UID", " (0008,1150)  1    UI [1.2.3]\n"),
+        line(4, "Person Name", " (0040,A123)  1    PN [DEPTH^TWO]\n"), line(1, "Item", " (FFFE,E000)       na [#2]\n"),
+        line(0, "Patient's Birth Date", " (0010,0030)  1    DA []\n")})
     EXPECT_NE(dump.find(line), std::string::npos) << line << dump;
   qzmDicomDataElementDictionary* const saved = Set::GetDictionary();
   qzmDicomDataElementDictionary empty;
@@ -417,10 +394,9 @@ TEST(SetRead, ProgramGivesNoOutputForAHostileFile) {
   if (std::string(MEDCONV_BINARY).empty())
     GTEST_SKIP() << "medconv not built";
   testsupport::TempDir dir;
-  testsupport::WriteBytes(dir.file("hostile.dcm"), File(Explicit, Builder().Explicit(0x0008, 0x0060, "CS", "MR").Raw(Sequence())
-                                                                      .Tag(0xFFFE, 0xE000)
-                                                                      .U32(0xFFFFFFFF)
-                                                                      .Explicit(0x0028, 0x0010, "US", U16(2))));
+  testsupport::WriteBytes(dir.file("hostile.dcm"),
+                          File(Explicit, El(0x0008, 0x0060, "CS", "MR") + Sequence() + Item(0xFFFFFFFF) +
+                                             El(0x0028, 0x0010, "US", U16(2))));
   for (const char* option : {"-d=el", "-r", "-p", "-t1"}) {
     const auto run = testsupport::Run(std::string(MEDCONV_BINARY) + " " + option + " --to=" + dir.path() + " " +
                                       dir.file("hostile.dcm"));

@@ -73,20 +73,22 @@ TEST(ValueRead, TextsDatesTimesAndAgesReadAndWrittenBack) {
       {"PN", " DOE^J  ", " DOE^J", " DOE^J", nullptr},
       {"UI", std::string("1.2\0", 4), "1.2", "=", nullptr},
       {"DA", "20040119\\20050220 ", "2004.01.19", "=", nullptr},  // every value, not just the first held
-      {"DA", "1999.12.31", "1999.12.31", "19991231", nullptr},     // the retired form is not written
+      {"DA", "1999.12.31", "1999.12.31", "19991231", nullptr},    // the retired form is not written
       {"DA", "19993112", "1999.12.31", "19991231", "Invalid date, but DA month 31 > 12, day 12 <= 12, let's swap!"},
       {"DA", "19991332", "1999.13.32", "=", nullptr},
       {"DA", "00000000", "UNDEFINED", "", nullptr},
       {"DA", "199912", "UNDEFINED", "", "DA length = 8 or 10, current = 6, skipped..."},
       {"TM", "101530.5", "10:15:30.500000", "=", nullptr},  // the source's precision
       {"TM", "10:15:30.25 ", "10:15:30.250000", "101530.250000 ", nullptr},
-      {"TM", "10:15:30123 ", "10:15:30.123000", "101530.123000 ", "TM field 10:15:30123 does not respect the standard. correcting..."},
+      {"TM", "10:15:30123 ", "10:15:30.123000", "101530.123000 ",
+       "TM field 10:15:30123 does not respect the standard. correcting..."},
       {"TM", "1015", "10:15:00", "=", nullptr},
       {"TM", "AB1015", "UNDEFINED", "", nullptr},
       {"DT", "20200102030405.25", "2020.01.02 03:04:05.250000", "20200102030405.25 ", nullptr},
       {"DT", "20200102030405.123456+0100 ", "2020.01.02 03:04:05.123456", "20200102030405.123456+0100", nullptr},
       {"DT", "20200102030405+0100", "2020.01.02 03:04:05", "20200102030405+0100 ", nullptr},
-      {"DT", "20200102030405.1234567", "UNDEFINED", "", "DT field 20200102030405.1234567 is longer than a date and time!"},
+      {"DT", "20200102030405.1234567", "UNDEFINED", "",
+       "DT field 20200102030405.1234567 is longer than a date and time!"},
       {"AS", "045Y", "45 year(s)", "=", nullptr},
       {"AS", "045X", "UNDEFINED", "", "AS unit specification X is not D, W, M or Y!"},
       {"AS", "000D", "0 day(s)", "=", nullptr},
@@ -126,23 +128,30 @@ TEST(ValueRead, NumbersEmptiesAndUnknownsKeepTheStreamInStep) {
     iobsManipulator syntax;
     D::VR implicitVR;
   } cases[] = {
-      {Builder().Text("US").U16(7).U16(1).U16(2).U16(3).Raw({9}), "1, 2, 3", "US length = 2, length = 7, read = 6, skipping the rest."},
-      {Builder(true).Text("FL").U16(10).U32(0x3FC00000).U32(0x40000000).U16(0), "1.5", "FL length = 10 is not a multiple of 4, skipping the rest.", explicit_big_endian},
+      {Builder().Text("US").U16(7).U16(1).U16(2).U16(3).Raw({9}), "1, 2, 3",
+       "US length = 2, length = 7, read = 6, skipping the rest."},
+      {Builder(true).Text("FL").U16(10).U32(0x3FC00000).U32(0x40000000).U16(0), "1.5",
+       "FL length = 10 is not a multiple of 4, skipping the rest.", explicit_big_endian},
       {Builder().Text("UL").U16(2).U16(1), "UNDEFINED", "UL length = 4 < current = 2, not enough data"},
       {Builder().Text("AT").U16(2).U16(1), "UNDEFINED", "AT length = 4 < current = 2, not enough data"},
       {Builder().Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40), "(0010,0020)", nullptr},
       {Builder(true).Text("US").U16(4).U16(0x1234).U16(0xABCD), "4660, 43981", nullptr, explicit_big_endian},
       {Builder(true).Text("FD").U16(8).U32(0x3FF80000).U32(0), "1.5", nullptr, explicit_big_endian},
       {Builder().Text("ZZ").U16(3).Text("abc"), "UNDEFINED", "explicit VR of value is unknown!"},
-      {Builder().U32(0xFFFFFFFF).Tag(0xFFFE, 0xE000).U32(2).Text("xy").Tag(0xFFFE, 0xE0DD).U32(0), "UNDEFINED", nullptr, implicit_little_endian},
-      {Builder().Text("OB").U16(0).U32(0xFFFFFFF0).Text("abcd"), "FAILED", "length 4294967280 runs past the end of the stream!"},
-      {Builder().Text("OB").U16(0).U32(0xFFFFFFFF).Tag(0xFFFE, 0xE000).U32(4).Text("JPEG").Tag(0xFFFE, 0xE0DD).U32(0), "20 * 1 bytes at offset 8", nullptr},
+      {Builder().U32(0xFFFFFFFF).Tag(0xFFFE, 0xE000).U32(2).Text("xy").Tag(0xFFFE, 0xE0DD).U32(0), "UNDEFINED", nullptr,
+       implicit_little_endian},
+      {Builder().Text("OB").U16(0).U32(0xFFFFFFF0).Text("abcd"), "FAILED",
+       "length 4294967280 runs past the end of the stream!"},
+      {Builder().Text("OB").U16(0).U32(0xFFFFFFFF).Tag(0xFFFE, 0xE000).U32(4).Text("JPEG").Tag(0xFFFE, 0xE0DD).U32(0),
+       "20 * 1 bytes at offset 8", nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.printed);
     CapturedReports reports;
     Value value;
-    EXPECT_EQ(ReadOne(c.bytes, value, c.syntax ? c.syntax : explicit_little_endian, c.implicitVR).substr(0, std::string(c.printed).size()), c.printed);
+    EXPECT_EQ(ReadOne(c.bytes, value, c.syntax ? c.syntax : explicit_little_endian, c.implicitVR)
+                  .substr(0, std::string(c.printed).size()),
+              c.printed);
     if (c.warning) {
       EXPECT_NE((reports.Warnings() + reports.Errors()).find(c.warning), std::string::npos);
     }
@@ -150,10 +159,12 @@ TEST(ValueRead, NumbersEmptiesAndUnknownsKeepTheStreamInStep) {
   // Every value is written back in the byte order of the stream written.
   Value floats, tags, many;
   ReadOne(Builder().Text("FL").U16(8).U32(0x3FC00000).U32(0x40000000), floats);
-  EXPECT_EQ(Written(floats, explicit_big_endian), Builder(true).Text("FL").U16(8).U32(0x3FC00000).U32(0x40000000).bytes());
+  EXPECT_EQ(Written(floats, explicit_big_endian),
+            Builder(true).Text("FL").U16(8).U32(0x3FC00000).U32(0x40000000).bytes());
   EXPECT_EQ(Written(floats, implicit_little_endian), Builder().U32(8).U32(0x3FC00000).U32(0x40000000).bytes());
   ReadOne(Builder().Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40), tags);
-  EXPECT_EQ(Written(tags, explicit_big_endian), Builder(true).Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40).bytes());
+  EXPECT_EQ(Written(tags, explicit_big_endian),
+            Builder(true).Text("AT").U16(8).Tag(0x10, 0x20).Tag(0x30, 0x40).bytes());
   Builder array;
   array.Text("SS").U16(1200);
   for (int i = 0; i < 600; ++i)
@@ -174,13 +185,15 @@ TEST(ValueRead, NumbersEmptiesAndUnknownsKeepTheStreamInStep) {
     empties.push_back({Builder().U32(0), vr});
   for (const auto& empty : empties) {
     Value value;
-    const std::string text = ReadOne(empty.first, value, empty.second ? implicit_little_endian : explicit_little_endian, empty.second);
+    const std::string text =
+        ReadOne(empty.first, value, empty.second ? implicit_little_endian : explicit_little_endian, empty.second);
     EXPECT_EQ(text, value.GetVR() == D::SQ ? "0 items" : "") << D::TokenOf(value.GetVR());
     EXPECT_EQ(value.IsEmpty(), value.GetVR() != D::SQ) << D::TokenOf(value.GetVR());
   }
   for (const char* vr : {"UT", "OF", "UC", "UV"}) {
     Value value;
-    EXPECT_EQ(ReadOne(Builder().Text(vr).U16(0).U32(6).Text("abcdef"), value).substr(0, 23), "6 * 1 bytes at offset 8") << vr;
+    EXPECT_EQ(ReadOne(Builder().Text(vr).U16(0).U32(6).Text("abcdef"), value).substr(0, 23), "6 * 1 bytes at offset 8")
+        << vr;
     EXPECT_EQ(value.GetVR(), D::UN) << vr;
   }
   EXPECT_TRUE(quiet.None()) << quiet.Errors() << quiet.Warnings();
