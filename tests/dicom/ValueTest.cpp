@@ -50,12 +50,6 @@ Bytes Written(const Value& value, iobsManipulator syntax = explicit_little_endia
   return testsupport::ReadBytes(dir.file("w"));
 }
 
-std::string Printed(const Value& value) {
-  std::ostringstream text;
-  value.Print(text);
-  return text.str();
-}
-
 }  // namespace
 
 // Text values as read (trimmed, corrected, or dropped as UNDEFINED), each
@@ -261,21 +255,4 @@ TEST(ValueWrite, ByteExactInTheirAnnouncedLength) {
   EXPECT_FALSE(good);
   EXPECT_EQ(Written(text, implicit_little_endian, &good).size(), 70004u);
   EXPECT_TRUE(good);
-}
-
-// Conversions within a VR class keep the storage, others release it; copies
-// are deep; long lists print shortened.
-TEST(ValueStorage, ConversionsCopiesAndText) {
-  Value value;
-  value.LO() = "ABC";
-  EXPECT_EQ(value.SH(), "ABC");
-  value.US() = 7;
-  EXPECT_EQ(value.LO(), "");
-  value.US(3) = 9;  // an index past the count grows the value
-  Value copy = value;
-  value.US(3) = 6;
-  EXPECT_EQ(Printed(copy), "0, 0, 0, 9");
-  for (UWORD i = 0; i < 12; ++i)
-    value.SS(i) = SWORD(i - 1);
-  EXPECT_EQ(Printed(value), "-1, 0, 1, 2, 3, 4, 5, 6, 7, 8... (and more, total 12)");
 }
