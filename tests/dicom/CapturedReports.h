@@ -14,14 +14,18 @@
 class CapturedReports {
  public:
   CapturedReports() : savedErrors_(qzcException::errorChannel), savedWarnings_(qzcException::warningChannel) {
-    Redirect(qzcException::errorChannel, errors_);
-    Redirect(qzcException::warningChannel, warnings_);
+    for (auto channel : {std::make_pair(&qzcException::errorChannel, &errors_),
+                         std::make_pair(&qzcException::warningChannel, &warnings_)}) {
+      channel.first->stream = channel.second;
+      channel.first->enabled = true;
+      channel.first->count = 0;
+      channel.first->limit = 65535;
+    }
   }
   ~CapturedReports() {
     qzcException::errorChannel = savedErrors_;
     qzcException::warningChannel = savedWarnings_;
   }
-
   std::string Errors() const { return errors_.str(); }
   std::string Warnings() const { return warnings_.str(); }
   bool None() const { return errors_.str().empty() && warnings_.str().empty(); }
@@ -30,22 +34,13 @@ class CapturedReports {
   ::testing::AssertionResult Warning(const std::string& text) const { return Holds(Warnings(), text); }
 
  private:
-  static void Redirect(qzcReportChannel& channel, std::ostringstream& text) {
-    channel.stream = &text;
-    channel.enabled = true;
-    channel.count = 0;
-    channel.limit = 65535;
-  }
   static ::testing::AssertionResult Holds(const std::string& reports, const std::string& text) {
-    if (reports.find(text) != std::string::npos)
-      return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "no \"" << text << "\" in:\n" << reports;
+    return reports.find(text) != std::string::npos ? ::testing::AssertionSuccess()
+                                                   : ::testing::AssertionFailure() << "no \"" << text << "\" in:\n"
+                                                                                   << reports;
   }
-
-  qzcReportChannel savedErrors_;
-  qzcReportChannel savedWarnings_;
-  std::ostringstream errors_;
-  std::ostringstream warnings_;
+  qzcReportChannel savedErrors_, savedWarnings_;
+  std::ostringstream errors_, warnings_;
 };
 
 #endif
