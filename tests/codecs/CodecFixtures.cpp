@@ -10,8 +10,7 @@ namespace codecfixtures {
 
 namespace {
 
-const std::uint32_t PixelData = 0x7FE00010;
-const std::uint32_t Undefined = 0xFFFFFFFF;
+const std::uint32_t PixelData = 0x7FE00010, Undefined = 0xFFFFFFFF;
 
 std::uint16_t Word(const Bytes& b, std::size_t pos) {
   return std::uint16_t(b[pos] | b[pos + 1] << 8);
@@ -20,165 +19,123 @@ std::uint32_t Long(const Bytes& b, std::size_t pos) {
   return std::uint32_t(Word(b, pos) | Word(b, pos + 2) << 16);
 }
 
-bool HasLongLength(const char vr[2]) {
-  static const char* const longs[] = {"OB", "OW", "OF", "OD", "OL", "OV", "SQ", "UT", "UN", "UC", "UR", "SV", "UV"};
-  for (const char* candidate : longs)
-    if (std::memcmp(vr, candidate, 2) == 0)
+bool LongLength(const Bytes& b, std::size_t pos) {
+  for (const char* vr = "OBOWOFODOLOVSQUTUNUCURSVUV"; *vr; vr += 2)
+    if (b[pos] == vr[0] && b[pos + 1] == vr[1])
       return true;
   return false;
 }
 
 }  // namespace
 
-bool FixtureFile::Parse(const Bytes& file) {
-  values_.clear();
-  native_.clear();
-  fragments_.clear();
-  if (file.size() < 132 || std::memcmp(&file[128], "DICM", 4) != 0)
+// The top-level elements are kept; sequences of undefined length are walked
+// through (depth counts them), items of known length skipped.
+bool FixtureFile::Parse(const Bytes& f) {
+  *this = FixtureFile();
+  if (f.size() < 132 || std::memcmp(&f[128], "DICM", 4) != 0)
     return false;
   std::size_t pos = 132;
-  return ParseElements(file, pos, true, false);
-}
-
-// Elements in explicit VR little endian from pos, up to the end of the file
-// or, inside an item of undefined length, up to its delimiter.
-bool FixtureFile::ParseElements(const Bytes& file, std::size_t& pos, bool topLevel, bool untilItemEnd) {
-  while (pos + 8 <= file.size()) {
-    const std::uint32_t tag = std::uint32_t(Word(file, pos)) << 16 | Word(file, pos + 2);
-    if (tag == 0xFFFEE00D) {
+  int depth = 0;
+  bool inPixels = false, table = true;
+  while (pos + 8 <= f.size()) {
+    const std::uint32_t tag = std::uint32_t(Word(f, pos)) << 16 | Word(f, pos + 2);
+    std::uint32_t length = Long(f, pos + 4);
+    if (tag >> 16 == 0xFFFE) {
       pos += 8;
-      return untilItemEnd;
-    }
-    const char vr[2] = {char(file[pos + 4]), char(file[pos + 5])};
-    std::uint32_t length;
-    if (HasLongLength(vr)) {
-      if (pos + 12 > file.size())
+      if (tag == 0xFFFEE0DD) {
+        --depth;
+        inPixels = false;
+      }
+      if (tag != 0xFFFEE000 || length == Undefined)
+        continue;
+      if (length > f.size() - pos)
         return false;
-      length = Long(file, pos + 8);
-      pos += 12;
-    } else {
-      length = Word(file, pos + 6);
-      pos += 8;
-    }
-    if (length == Undefined) {
-      const bool parsed = tag == PixelData ? ParseEncapsulated(file, pos) : SkipItems(file, pos);
-      if (!parsed)
-        return false;
+      if (inPixels && !table)
+        fragments_.emplace_back(f.begin() + long(pos), f.begin() + long(pos + length));
+      table = table && !inPixels;
+      pos += length;
       continue;
     }
-    if (length > file.size() - pos)
-      return false;
-    const Bytes value(file.begin() + long(pos), file.begin() + long(pos + length));
-    if (topLevel && tag == PixelData)
-      native_ = value;
-    else if (topLevel)
-      values_[tag] = value;
-    pos += length;
-  }
-  return !untilItemEnd;
-}
-
-bool FixtureFile::ParseEncapsulated(const Bytes& file, std::size_t& pos) {
-  bool offsetTable = true;
-  while (pos + 8 <= file.size()) {
-    const std::uint32_t tag = std::uint32_t(Word(file, pos)) << 16 | Word(file, pos + 2);
-    const std::uint32_t length = Long(file, pos + 4);
-    pos += 8;
-    if (tag == 0xFFFEE0DD)
-      return true;
-    if (tag != 0xFFFEE000 || length > file.size() - pos)
-      return false;
-    if (!offsetTable)
-      fragments_.emplace_back(file.begin() + long(pos), file.begin() + long(pos + length));
-    offsetTable = false;
-    pos += length;
-  }
-  return false;
-}
-
-// Skips the items of a sequence of undefined length up to its delimiter.
-bool FixtureFile::SkipItems(const Bytes& file, std::size_t& pos) {
-  while (pos + 8 <= file.size()) {
-    const std::uint32_t tag = std::uint32_t(Word(file, pos)) << 16 | Word(file, pos + 2);
-    const std::uint32_t length = Long(file, pos + 4);
-    pos += 8;
-    if (tag == 0xFFFEE0DD)
-      return true;
-    if (tag != 0xFFFEE000)
-      return false;
-    if (length == Undefined) {
-      if (!ParseElements(file, pos, false, true))
+    if (tag >= 0x00030000 && TransferSyntax() == "1.2.840.10008.1.2") {
+      pos += 8;
+    } else if (LongLength(f, pos + 4)) {
+      if (pos + 12 > f.size())
         return false;
-    } else if (length <= file.size() - pos) {
-      pos += length;
+      length = Long(f, pos + 8);
+      pos += 12;
     } else {
+      length = Word(f, pos + 6);
+      pos += 8;
+    }
+    if (length == Undefined) {
+      inPixels = ++depth == 1 && tag == PixelData;
+    } else if (length > f.size() - pos) {
       return false;
+    } else {
+      if (depth == 0)
+        (tag == PixelData ? native_ : values_[tag]) = Bytes(f.begin() + long(pos), f.begin() + long(pos + length));
+      pos += length;
     }
   }
-  return false;
+  return depth == 0;
 }
 
-std::string FixtureFile::Text(std::uint16_t group, std::uint16_t element) const {
-  const auto value = values_.find(std::uint32_t(group) << 16 | element);
-  if (value == values_.end())
-    return std::string();
-  std::string text(value->second.begin(), value->second.end());
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\0'))
-    text.pop_back();
-  while (!text.empty() && text.front() == ' ')
-    text.erase(0, 1);
-  return text;
+bool FixtureFile::Read(const std::string& path) {
+  return Parse(testsupport::ReadBytes(path));
 }
 
-unsigned FixtureFile::Number(std::uint16_t group, std::uint16_t element) const {
-  const auto value = values_.find(std::uint32_t(group) << 16 | element);
-  if (value == values_.end())
-    return 0;
-  if (group == 0x0028 && element == 0x0008)  // Number of Frames is IS text
-    return unsigned(std::strtoul(Text(group, element).c_str(), nullptr, 10));
-  return value->second.size() >= 2 ? Word(value->second, 0) : 0;
+std::string FixtureFile::Text(std::uint32_t tag) const {
+  const auto value = values_.find(tag);
+  std::string text = value == values_.end() ? "" : std::string(value->second.begin(), value->second.end());
+  return text.substr(0, text.find_last_not_of(std::string(" \0", 2)) + 1);
+}
+
+unsigned FixtureFile::Number(std::uint32_t tag) const {
+  const auto value = values_.find(tag);
+  if (tag == 0x00280008)  // Number of Frames is IS text
+    return unsigned(std::strtoul(Text(tag).c_str(), nullptr, 10));
+  return value != values_.end() && value->second.size() >= 2 ? Word(value->second, 0) : 0;
 }
 
 qzmPixelLayout FixtureFile::Layout() const {
   qzmPixelLayout layout;
-  layout.Rows = UWORD(Number(0x0028, 0x0010));
-  layout.Columns = UWORD(Number(0x0028, 0x0011));
-  layout.SamplesPerPixel = UWORD(Number(0x0028, 0x0002));
-  layout.BitsAllocated = UWORD(Number(0x0028, 0x0100));
-  layout.BitsStored = UWORD(Number(0x0028, 0x0101));
-  layout.PixelRepresentation = UWORD(Number(0x0028, 0x0103));
-  layout.PlanarConfiguration = UWORD(Number(0x0028, 0x0006));
-  layout.PhotometricInterpretation = Text(0x0028, 0x0004);
+  layout.Rows = UWORD(Number(0x00280010));
+  layout.Columns = UWORD(Number(0x00280011));
+  layout.SamplesPerPixel = UWORD(Number(0x00280002));
+  layout.BitsAllocated = UWORD(Number(0x00280100));
+  layout.BitsStored = UWORD(Number(0x00280101));
+  layout.PixelRepresentation = UWORD(Number(0x00280103));
+  layout.PlanarConfiguration = UWORD(Number(0x00280006));
+  layout.PhotometricInterpretation = Text(0x00280004);
   return layout;
 }
 
 unsigned FixtureFile::Frames() const {
-  const unsigned frames = Number(0x0028, 0x0008);
-  return frames == 0 ? 1 : frames;
+  return std::max(1u, Number(0x00280008));
 }
 
 Bytes FixtureFile::FrameStream(unsigned index) const {
   if (fragments_.size() == Frames())
     return index < fragments_.size() ? fragments_[index] : Bytes();
   Bytes all;
-  if (Frames() == 1)
-    for (const Bytes& fragment : fragments_)
-      all.insert(all.end(), fragment.begin(), fragment.end());
-  return all;
+  for (const Bytes& fragment : fragments_)
+    all.insert(all.end(), fragment.begin(), fragment.end());
+  return Frames() == 1 ? all : Bytes();
 }
 
-Bytes FixtureFile::PixelsByPixel() const {
+Bytes FixtureFile::NativeFrame(unsigned index) const {
   const qzmPixelLayout layout = Layout();
+  const std::size_t size = std::size_t(layout.FrameBytes()), unit = layout.BytesPerSample(),
+                    plane = size / std::max<std::size_t>(1, layout.SamplesPerPixel);
+  if ((index + 1) * size > native_.size())
+    return Bytes();
+  const Bytes stored(native_.begin() + long(index * size), native_.begin() + long((index + 1) * size));
   if (layout.PlanarConfiguration != 1 || layout.SamplesPerPixel != 3)
-    return native_;
-  const std::size_t unit = layout.BytesPerSample();
-  const std::size_t plane = std::size_t(layout.Rows) * layout.Columns * unit, frameBytes = plane * 3;
-  Bytes out(native_.size());
-  for (std::size_t frame = 0; frame + frameBytes <= native_.size(); frame += frameBytes)
-    for (std::size_t pixel = 0; pixel < plane / unit; ++pixel)
-      for (std::size_t c = 0; c < 3; ++c)
-        for (std::size_t b = 0; b < unit; ++b)
-          out[frame + (pixel * 3 + c) * unit + b] = native_[frame + c * plane + pixel * unit + b];
+    return stored;
+  Bytes out(size);
+  for (std::size_t at = 0; at < plane; at += unit)
+    for (std::size_t c = 0; c < 3; ++c)
+      std::copy_n(&stored[c * plane + at], unit, &out[at * 3 + c * unit]);
   return out;
 }
 
@@ -186,29 +143,38 @@ bool MakeSamples(const std::string& folder) {
   return testsupport::Run(std::string(MEDCONV_BUILD_DIR) + "/tools/mksamples " + folder).status == 0;
 }
 
-bool ReadFixture(const std::string& path, FixtureFile& file) {
-  return testsupport::FileExists(path) && file.Parse(testsupport::ReadBytes(path));
+void RunAll(const std::string& folder, const std::string& first, const std::vector<std::string>& commands) {
+  std::string lines;
+  for (const std::string& command : commands)
+    lines += command + "\n";
+  testsupport::WriteText(folder + "/commands.txt", lines);
+  testsupport::Run("(" + first + ") ; xargs -d '\\n' -n 1 -P 3 sh -c < commands.txt", folder);
 }
 
-std::vector<long> SampleValues(const Bytes& frame, const qzmPixelLayout& layout) {
-  std::vector<long> values;
-  const unsigned bytes = layout.BytesPerSample();
-  for (std::size_t pos = 0; pos + bytes <= frame.size(); pos += bytes) {
-    unsigned long value = 0;
-    for (unsigned k = bytes; k-- > 0;)
-      value = value << 8 | frame[pos + k];
-    values.push_back(long(value));
-  }
-  return values;
+Decoded Decode(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPixelLayout& layout) {
+  Decoded result;
+  ReportCapture reports;
+  result.out.assign(std::size_t(layout.FrameBytes()), 0);
+  qzcString photometric = layout.PhotometricInterpretation;
+  result.ok = decoder.Decode(stream.data(), ULONG(stream.size()), layout, result.out.data(), photometric);
+  result.photometric = photometric;
+  result.errors = reports.Errors();
+  return result;
 }
 
 long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& layout) {
   if (a.size() != b.size())
     return -1;
-  const std::vector<long> x = SampleValues(a, layout), y = SampleValues(b, layout);
   long largest = 0;
-  for (std::size_t k = 0; k < x.size(); ++k)
-    largest = std::max(largest, std::labs(x[k] - y[k]));
+  const unsigned unit = layout.BytesPerSample();
+  for (std::size_t pos = 0; pos + unit <= a.size(); pos += unit) {
+    long x = 0, y = 0;
+    for (unsigned k = unit; k-- > 0;) {
+      x = x << 8 | a[pos + k];
+      y = y << 8 | b[pos + k];
+    }
+    largest = std::max(largest, std::labs(x - y));
+  }
   return largest;
 }
 

@@ -1,7 +1,8 @@
-// Fixtures of the decoder tests: DICOM files compressed at test time by DCMTK
-// and GDCM from the project's samples, and a small reader of the files they
-// write (explicit VR little endian), enough to take out the image elements,
-// native pixels and the fragments of encapsulated Pixel Data.
+// Fixtures of the decoder tests: a small reader of the files that DCMTK,
+// GDCM and the project's samples hold (little endian, explicit or implicit
+// VR), enough to take out the image elements, native frames and the code
+// stream of each frame; external tools run over many files at once; and one
+// decoding through a decoder with its reports.
 #ifndef MEDCONV_TESTS_CODECS_CODEC_FIXTURES_H
 #define MEDCONV_TESTS_CODECS_CODEC_FIXTURES_H
 
@@ -10,37 +11,31 @@
 #include <string>
 #include <vector>
 
-#include "codecs/qzmPixelLayout.h"
+#include "codecs/qzmPixelDecoder.h"
+#include "support/CodecFixtures.h"
 
 namespace codecfixtures {
-
-typedef std::vector<unsigned char> Bytes;
 
 class FixtureFile {
  public:
   // False when the bytes are not a file this reader understands.
   bool Parse(const Bytes& file);
+  bool Read(const std::string& path);
 
-  std::string TransferSyntax() const { return Text(0x0002, 0x0010); }
-  std::string Text(std::uint16_t group, std::uint16_t element) const;
-  unsigned Number(std::uint16_t group, std::uint16_t element) const;  // US, or IS text
+  std::string Text(std::uint32_t tag) const;
+  unsigned Number(std::uint32_t tag) const;  // US, or IS text
+  std::string TransferSyntax() const { return Text(0x00020010); }
   qzmPixelLayout Layout() const;
   unsigned Frames() const;
-
-  // Native Pixel Data, as stored (little endian).
-  const Bytes& NativePixels() const { return native_; }
-  // The same, colour-by-pixel whatever the planar configuration.
-  Bytes PixelsByPixel() const;
-  // The code stream of frame `index` (from 0) of encapsulated Pixel Data:
-  // one fragment per frame, or every fragment for a single frame.
+  // Native frame `index` (from 0), colour-by-pixel whatever the planar
+  // configuration; empty when the pixel data end before it.
+  Bytes NativeFrame(unsigned index) const;
+  // The code stream of frame `index`: one fragment per frame, or every
+  // fragment for a single frame.
   Bytes FrameStream(unsigned index) const;
   bool Encapsulated() const { return !fragments_.empty(); }
 
  private:
-  bool ParseElements(const Bytes& file, std::size_t& pos, bool topLevel, bool untilItemEnd);
-  bool ParseEncapsulated(const Bytes& file, std::size_t& pos);
-  bool SkipItems(const Bytes& file, std::size_t& pos);
-
   std::map<std::uint32_t, Bytes> values_;
   Bytes native_;
   std::vector<Bytes> fragments_;  // after the offset table
@@ -48,12 +43,18 @@ class FixtureFile {
 
 // The project's samples written into folder (by build/tools/mksamples).
 bool MakeSamples(const std::string& folder);
-bool ReadFixture(const std::string& path, FixtureFile& file);
+// Runs each command line in folder, a few at a time, after `first` (run alone).
+void RunAll(const std::string& folder, const std::string& first, const std::vector<std::string>& commands);
 
-// Samples of one frame of a decoded stream, whatever the unit.
-std::vector<long> SampleValues(const Bytes& frame, const qzmPixelLayout& layout);
-// The largest difference between two decodings of the same frame; -1 when
-// their sizes differ.
+struct Decoded {
+  bool ok = false;
+  Bytes out;
+  std::string photometric, errors;
+};
+Decoded Decode(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPixelLayout& layout);
+
+// The largest difference between the samples of two decodings of one frame;
+// -1 when their sizes differ.
 long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& layout);
 
 }  // namespace codecfixtures

@@ -1,0 +1,156 @@
+// Every decoder of the codec table on streams that DCMTK and GDCM make at test
+// time from the project's samples: lossless ones must give the source's
+// samples exactly, lossy ones the samples of the peer's own decoding within a
+// stated tolerance; the in-house 12-bit decoder must decode the DCT streams
+// too. Each stream is then refused when cut short, or when the set announces
+// another size, another number of samples or units too small for its samples.
+// The fixtures are made once, a few tools at a time, for all rows.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "CodecFixtures.h"
+#include "codecs/qzmCodecTable.h"
+#include "codecs/qzmJpegExtended12Decoder.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using namespace codecfixtures;
+
+struct Row {
+  const char* sample;       // by mksamples (bigendian.dcm rewritten little endian), or signed.dcm made from it
+  const char* maker;        // run as <maker> <sample> <fixture>
+  const char* syntax;       // what the fixture must be in
+  const char* peer;         // run as <peer> <fixture> <decoded>; null: the sample is the reference
+  int tolerance;            // largest difference from the reference
+  int inHouse;              // the same for the in-house DCT decoder; -1: not a DCT stream
+  const char* photometric;  // of the decoded samples
+};
+
+// ct.dcm: 64 x 64, 12 of 16 bits; implicit.dcm and bigendian.dcm: 48 x 32,
+// 16 of 16 bits; rgb.dcm: 8-bit RGB; multiframe.dcm: three 8-bit frames.
+// libjpeg-turbo and DCMTK both use the integer inverse DCT and smooth chroma
+// upsampling, but may round the last step differently; the in-house decoder
+// may differ by 1 in a chroma sample, up to 2 in red or blue.
+const Row Rows[] = {
+    {"ct.dcm", "dcmcrle", "1.2.840.10008.1.2.5", nullptr, 0, -1, "MONOCHROME2"},
+    {"rgb.dcm", "dcmcrle", "1.2.840.10008.1.2.5", nullptr, 0, -1, "RGB"},
+    {"multiframe.dcm", "gdcmconv --rle", "1.2.840.10008.1.2.5", nullptr, 0, -1, "MONOCHROME2"},
+    {"ct.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "MONOCHROME2"},
+    {"ct.dcm", "dcmcjpeg +el +sv 4", "1.2.840.10008.1.2.4.57", nullptr, 0, -1, "MONOCHROME2"},
+    {"ct.dcm", "dcmcjpeg +el +sv 7", "1.2.840.10008.1.2.4.57", nullptr, 0, -1, "MONOCHROME2"},
+    {"ct.dcm", "dcmcjpeg +el +sv 1 +pt 3", "1.2.840.10008.1.2.4.57", "dcmdjpeg", 0, -1, "MONOCHROME2"},
+    {"implicit.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "MONOCHROME2"},
+    {"rgb.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "RGB"},
+    {"rgb.dcm", "dcmcjpeg +el +sv 4", "1.2.840.10008.1.2.4.57", nullptr, 0, -1, "RGB"},
+    {"multiframe.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "MONOCHROME2"},
+    {"ct.dcm", "dcmcjpeg +ee", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, 1, "MONOCHROME2"},
+    {"multiframe.dcm", "dcmcjpeg +eb", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, 1, "MONOCHROME2"},
+    {"multiframe.dcm", "dcmcjpeg +ee", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, 1, "MONOCHROME2"},
+    {"rgb.dcm", "dcmcjpeg +eb", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, 2, "RGB"},
+    {"rgb.dcm", "dcmcjpeg +ee +s4", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, 2, "RGB"},
+    {"rgb.dcm", "dcmcjpeg +eb +n1", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, 2, "RGB"},
+    {"rgb.dcm", "dcmcjpeg +eb +cr", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, 1, "RGB"},
+    // DCMTK compresses palette colour as YCbCr of its RGB expansion.
+    {"palette.dcm", "dcmcjpeg +ee", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, 2, "RGB"},
+    {"ct.dcm", "dcmcjpls", "1.2.840.10008.1.2.4.80", nullptr, 0, -1, "MONOCHROME2"},
+    {"bigendian.dcm", "dcmcjpls", "1.2.840.10008.1.2.4.80", nullptr, 0, -1, "MONOCHROME2"},
+    {"signed.dcm", "dcmcjpls", "1.2.840.10008.1.2.4.80", nullptr, 0, -1, "MONOCHROME2"},
+    {"rgb.dcm", "dcmcjpls +il", "1.2.840.10008.1.2.4.80", nullptr, 0, -1, "RGB"},
+    {"rgb.dcm", "dcmcjpls +is", "1.2.840.10008.1.2.4.80", nullptr, 0, -1, "RGB"},
+    {"rgb.dcm", "dcmcjpls +in", "1.2.840.10008.1.2.4.80", nullptr, 0, -1, "RGB"},
+    {"ct.dcm", "dcmcjpls +en", "1.2.840.10008.1.2.4.81", "dcmdjpls", 0, -1, "MONOCHROME2"},
+    {"ct.dcm", "gdcmconv --jpegls", "1.2.840.10008.1.2.4.80", nullptr, 0, -1, "MONOCHROME2"},
+    {"ct.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, -1, "MONOCHROME2"},
+    {"bigendian.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, -1, "MONOCHROME2"},
+    {"signed.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, -1, "MONOCHROME2"},
+    {"multiframe.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, -1, "MONOCHROME2"},
+    {"rgb.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, -1, "RGB"},
+    {"ct.dcm", "gdcmconv --j2k --lossy -q 40", "1.2.840.10008.1.2.4.91", "gdcmconv --raw", 0, -1, "MONOCHROME2"},
+    {"rgb.dcm", "gdcmconv --j2k --lossy -q 40", "1.2.840.10008.1.2.4.91", "gdcmconv --raw", 0, -1, "RGB"},
+};
+
+std::string FirstWord(const std::string& command) {
+  return command.substr(0, command.find(' '));
+}
+
+// The refusals of a stream that is damaged or disagrees with the set: an
+// error (naming the set's wrong value, but for RLE whose stream has no
+// header to compare), never a read out of bounds.
+void ExpectRefusals(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPixelLayout& layout, bool rle) {
+  for (int change = 0; change < 4; ++change) {
+    qzmPixelLayout wrong = layout;
+    UWORD& field = change == 0 ? wrong.Rows : change == 1 ? wrong.Columns : change == 2 ? wrong.SamplesPerPixel
+                                                                                     : wrong.BitsAllocated;
+    field = change == 0 ? UWORD(field + 1) : change == 1 ? UWORD(field - 1) : change == 2 ? UWORD(4 - field) : 8;
+    if (change == 3 && layout.BitsStored <= 8)
+      continue;  // 8-bit samples fit any unit
+    SCOPED_TRACE("changed field " + std::to_string(change) + " to " + std::to_string(field));
+    const Decoded decoded = Decode(decoder, stream, wrong);
+    EXPECT_FALSE(decoded.ok);
+    EXPECT_TRUE(rle || decoded.errors.find(std::to_string(field)) != std::string::npos) << decoded.errors;
+  }
+  for (const std::size_t kept : {stream.size() / 2, std::size_t(40), std::size_t(2), std::size_t(0)}) {
+    SCOPED_TRACE("cut to " + std::to_string(kept) + " bytes");
+    const Decoded decoded = Decode(decoder, Bytes(stream.begin(), stream.begin() + long(kept)), layout);
+    EXPECT_FALSE(decoded.ok);
+    EXPECT_NE(decoded.errors, "");
+  }
+}
+
+TEST(CompressedFixtures, DecodeLikeTheSourceOrThePeerAndRefuseDamage) {
+  if (!testsupport::HaveProgram("dcmconv") || !testsupport::HaveProgram("dcmodify"))
+    GTEST_SKIP() << "DCMTK is not installed";
+  testsupport::TempDir dir;
+  ASSERT_TRUE(MakeSamples(dir.path()));
+  std::vector<std::string> commands;
+  for (std::size_t k = 0; k < sizeof Rows / sizeof Rows[0]; ++k) {
+    const Row& row = Rows[k];
+    const std::string name = std::to_string(k);
+    commands.push_back(std::string(row.maker) + " " + row.sample + " " + name + ".dcm" +
+                       (row.peer ? std::string(" && ") + row.peer + " " + name + ".dcm " + name + ".peer.dcm" : ""));
+  }
+  // Two's complement samples, a fifth of them negative: the 16-bit sample
+  // read as signed.
+  RunAll(dir.path(),
+         "dcmconv +te bigendian.dcm le.dcm && mv le.dcm bigendian.dcm && cp bigendian.dcm signed.dcm && "
+         "dcmodify -nb -m '(0028,0103)=1' signed.dcm",
+         commands);
+  const qzmJpegExtended12Decoder inHouse;
+  unsigned decoded = 0;
+  for (std::size_t k = 0; k < sizeof Rows / sizeof Rows[0]; ++k) {
+    const Row& row = Rows[k];
+    SCOPED_TRACE(std::string(row.sample) + " by " + row.maker);
+    const qzmPixelDecoder* decoder = qzmCodecTable::DecoderFor(row.syntax);
+    if (!decoder || !testsupport::HaveProgram(FirstWord(row.maker)) ||
+        (row.peer && !testsupport::HaveProgram(FirstWord(row.peer))))
+      continue;  // this build has no such decoder, or the tools are missing
+    FixtureFile fixture, reference;
+    ASSERT_TRUE(fixture.Read(dir.file(std::to_string(k) + ".dcm")));
+    ASSERT_TRUE(reference.Read(dir.file(row.peer ? std::to_string(k) + ".peer.dcm" : row.sample)));
+    ASSERT_EQ(fixture.TransferSyntax(), row.syntax);
+    const qzmPixelLayout layout = fixture.Layout();
+    for (unsigned frame = 0; frame < fixture.Frames(); ++frame) {
+      SCOPED_TRACE("frame " + std::to_string(frame + 1));
+      const Bytes stream = fixture.FrameStream(frame), expected = reference.NativeFrame(frame);
+      ASSERT_FALSE(stream.empty());
+      ASSERT_FALSE(expected.empty());
+      for (const qzmPixelDecoder* each : {decoder, row.inHouse < 0 ? nullptr : static_cast<const qzmPixelDecoder*>(&inHouse)}) {
+        if (!each)
+          continue;
+        const Decoded result = Decode(*each, stream, layout);
+        ASSERT_TRUE(result.ok) << result.errors;
+        EXPECT_EQ(result.photometric, row.photometric);
+        const long difference = LargestDifference(result.out, expected, layout);
+        ++decoded;
+        EXPECT_GE(difference, 0);
+        EXPECT_LE(difference, each == decoder ? row.tolerance : row.inHouse);
+      }
+    }
+    ExpectRefusals(*decoder, fixture.FrameStream(0), layout, row.syntax == std::string("1.2.840.10008.1.2.5"));
+  }
+  std::printf("%u frames decoded\n", decoded);
+}
+
+}  // namespace
