@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <gtest/gtest.h>
+
+#include "codecs/qzmJpegExtended12Decoder.h"
 #include "support/TestSupport.h"
 
 namespace codecfixtures {
@@ -30,7 +33,8 @@ bool LongLength(const Bytes& b, std::size_t pos) {
 
 // The top-level elements are kept; sequences of undefined length are walked
 // through (depth counts them), items of known length skipped.
-bool FixtureFile::Parse(const Bytes& f) {
+bool FixtureFile::Read(const std::string& path) {
+  const Bytes f = testsupport::ReadBytes(path);
   *this = FixtureFile();
   if (f.size() < 132 || std::memcmp(&f[128], "DICM", 4) != 0)
     return false;
@@ -80,10 +84,6 @@ bool FixtureFile::Parse(const Bytes& f) {
   return depth == 0;
 }
 
-bool FixtureFile::Read(const std::string& path) {
-  return Parse(testsupport::ReadBytes(path));
-}
-
 std::string FixtureFile::Text(std::uint32_t tag) const {
   const auto value = values_.find(tag);
   std::string text = value == values_.end() ? "" : std::string(value->second.begin(), value->second.end());
@@ -108,10 +108,6 @@ qzmPixelLayout FixtureFile::Layout() const {
   layout.PlanarConfiguration = UWORD(Number(0x00280006));
   layout.PhotometricInterpretation = Text(0x00280004);
   return layout;
-}
-
-unsigned FixtureFile::Frames() const {
-  return std::max(1u, Number(0x00280008));
 }
 
 Bytes FixtureFile::FrameStream(unsigned index) const {
@@ -160,6 +156,27 @@ Decoded Decode(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPix
   result.photometric = photometric;
   result.errors = reports.Errors();
   return result;
+}
+
+void ExpectFramesLike(const FixtureFile& compressed, const FixtureFile& reference, const qzmPixelDecoder& decoder,
+                      long tolerance, long inHouse, const std::string& photometric) {
+  const qzmJpegExtended12Decoder dct;
+  const qzmPixelLayout layout = compressed.Layout();
+  for (unsigned frame = 0; frame < compressed.Frames(); ++frame) {
+    SCOPED_TRACE("frame " + std::to_string(frame + 1));
+    const Bytes stream = compressed.FrameStream(frame), expected = reference.NativeFrame(frame);
+    ASSERT_FALSE(expected.empty());
+    for (const qzmPixelDecoder* each : {&decoder, inHouse < 0 ? nullptr : static_cast<const qzmPixelDecoder*>(&dct)}) {
+      if (!each)
+        continue;
+      const Decoded decoded = Decode(*each, stream, layout);
+      ASSERT_TRUE(decoded.ok) << decoded.errors;
+      EXPECT_EQ(decoded.photometric, photometric);
+      const long difference = LargestDifference(decoded.out, expected, layout);
+      EXPECT_GE(difference, 0);
+      EXPECT_LE(difference, each == &decoder ? tolerance : inHouse);
+    }
+  }
 }
 
 long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& layout) {

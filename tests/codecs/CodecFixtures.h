@@ -1,11 +1,11 @@
-// Fixtures of the decoder tests: a small reader of the files that DCMTK,
-// GDCM and the project's samples hold (little endian, explicit or implicit
-// VR), enough to take out the image elements, native frames and the code
-// stream of each frame; external tools run over many files at once; and one
-// decoding through a decoder with its reports.
+// Fixtures of the decoder tests: a small reader of the files of DCMTK, GDCM
+// and the project's samples (little endian, explicit or implicit VR), enough
+// to take out the image elements, native frames and each frame's code
+// stream; external tools run over many files at once; decodings compared.
 #ifndef MEDCONV_TESTS_CODECS_CODEC_FIXTURES_H
 #define MEDCONV_TESTS_CODECS_CODEC_FIXTURES_H
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -18,20 +18,16 @@ namespace codecfixtures {
 
 class FixtureFile {
  public:
-  // False when the bytes are not a file this reader understands.
-  bool Parse(const Bytes& file);
-  bool Read(const std::string& path);
+  bool Read(const std::string& path);  // false when not a file this reader understands
 
   std::string Text(std::uint32_t tag) const;
   unsigned Number(std::uint32_t tag) const;  // US, or IS text
   std::string TransferSyntax() const { return Text(0x00020010); }
   qzmPixelLayout Layout() const;
-  unsigned Frames() const;
-  // Native frame `index` (from 0), colour-by-pixel whatever the planar
-  // configuration; empty when the pixel data end before it.
+  unsigned Frames() const { return std::max(1u, Number(0x00280008)); }
+  // Native frame `index` (from 0) colour-by-pixel; empty past the pixel data.
   Bytes NativeFrame(unsigned index) const;
-  // The code stream of frame `index`: one fragment per frame, or every
-  // fragment for a single frame.
+  // The code stream of a frame: one fragment per frame, or all for one frame.
   Bytes FrameStream(unsigned index) const;
   bool Encapsulated() const { return !fragments_.empty(); }
 
@@ -56,6 +52,11 @@ Decoded Decode(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPix
 // The largest difference between the samples of two decodings of one frame;
 // -1 when their sizes differ.
 long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& layout);
+
+// Every frame of compressed decoded by decoder, and when inHouse >= 0 by the
+// in-house DCT decoder, into reference's samples within the tolerances.
+void ExpectFramesLike(const FixtureFile& compressed, const FixtureFile& reference, const qzmPixelDecoder& decoder,
+                      long tolerance, long inHouse, const std::string& photometric);
 
 }  // namespace codecfixtures
 
