@@ -29,17 +29,16 @@ class FixtureFile {
   Bytes NativeFrame(unsigned index) const;
   // The code stream of a frame: one fragment per frame, or all for one frame.
   Bytes FrameStream(unsigned index) const;
-  bool Encapsulated() const { return !fragments_.empty(); }
+  bool Encapsulated() const { return !items_.empty(); }
 
  private:
   std::map<std::uint32_t, Bytes> values_;
   Bytes native_;
-  std::vector<Bytes> fragments_;  // after the offset table
+  std::vector<Bytes> items_;  // of encapsulated Pixel Data, the offset table first
 };
 
-// The project's samples written into folder (by build/tools/mksamples).
-bool MakeSamples(const std::string& folder);
-// Runs each command line in folder, a few at a time, after `first` (run alone).
+bool MakeSamples(const std::string& folder);  // the project's samples, by build/tools/mksamples
+// Runs each command line in folder, a few at a time, after `first` (alone).
 void RunAll(const std::string& folder, const std::string& first, const std::vector<std::string>& commands);
 
 struct Decoded {

@@ -1,10 +1,9 @@
 // Every decoder of the codec table on streams that DCMTK and GDCM make at test
-// time from the project's samples: lossless ones must give the source's
-// samples exactly, lossy ones the samples of the peer's own decoding within a
-// stated tolerance; the in-house 12-bit decoder must decode the DCT streams
-// too. Each stream is then refused when cut short, or when the set announces
-// another size, another number of samples or units too small for its samples.
-// The fixtures are made once, a few tools at a time, for all rows.
+// time (all at once) from the project's samples: lossless ones must give the
+// source's samples exactly, lossy ones the peer's decoding within a tolerance,
+// DCT streams through the in-house decoder too; each stream then refused when
+// cut short, or when the set announces another size or number of samples, or
+// units too small for its samples.
 #include <gtest/gtest.h>
 
 #include "CodecFixtures.h"
@@ -25,26 +24,21 @@ struct Row {
   const char* photometric;  // of the decoded samples
 };
 
-// ct.dcm: 64 x 64, 12 of 16 bits; implicit.dcm and bigendian.dcm: 48 x 32,
-// 16 of 16 bits; rgb.dcm: 8-bit RGB; multiframe.dcm: three 8-bit frames.
-// libjpeg-turbo and DCMTK both use the integer inverse DCT and smooth chroma
-// upsampling, but may round the last step differently; the in-house decoder
-// may differ by 1 in a chroma sample, up to 2 in red or blue.
+// ct.dcm: 64 x 64, 12 of 16 bits; bigendian.dcm: 48 x 32, 16 of 16 bits;
+// rgb.dcm: 8-bit RGB; multiframe.dcm: three 8-bit frames. libjpeg-turbo and
+// DCMTK may round the inverse DCT's last step differently; the in-house
+// decoder may differ by 1 in a chroma sample, up to 2 in red or blue.
 const Row Rows[] = {
     {"ct.dcm", "dcmcrle", "1.2.840.10008.1.2.5", nullptr, 0, -1, "MONOCHROME2"},
     {"rgb.dcm", "dcmcrle", "1.2.840.10008.1.2.5", nullptr, 0, -1, "RGB"},
     {"multiframe.dcm", "gdcmconv --rle", "1.2.840.10008.1.2.5", nullptr, 0, -1, "MONOCHROME2"},
     {"ct.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "MONOCHROME2"},
-    {"ct.dcm", "dcmcjpeg +el +sv 4", "1.2.840.10008.1.2.4.57", nullptr, 0, -1, "MONOCHROME2"},
     {"ct.dcm", "dcmcjpeg +el +sv 7", "1.2.840.10008.1.2.4.57", nullptr, 0, -1, "MONOCHROME2"},
     {"ct.dcm", "dcmcjpeg +el +sv 1 +pt 3", "1.2.840.10008.1.2.4.57", "dcmdjpeg", 0, -1, "MONOCHROME2"},
-    {"implicit.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "MONOCHROME2"},
     {"rgb.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "RGB"},
-    {"rgb.dcm", "dcmcjpeg +el +sv 4", "1.2.840.10008.1.2.4.57", nullptr, 0, -1, "RGB"},
     {"multiframe.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "MONOCHROME2"},
     {"ct.dcm", "dcmcjpeg +ee", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, 1, "MONOCHROME2"},
     {"multiframe.dcm", "dcmcjpeg +eb", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, 1, "MONOCHROME2"},
-    {"multiframe.dcm", "dcmcjpeg +ee", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, 1, "MONOCHROME2"},
     {"rgb.dcm", "dcmcjpeg +eb", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, 2, "RGB"},
     {"rgb.dcm", "dcmcjpeg +ee +s4", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, 2, "RGB"},
     {"rgb.dcm", "dcmcjpeg +eb +n1", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, 2, "RGB"},
@@ -103,9 +97,7 @@ TEST(CompressedFixtures, DecodeLikeTheSourceOrThePeerAndRefuseDamage) {
     commands.push_back(std::string(row.maker) + " " + row.sample + " " + name + ".dcm" +
                        (row.peer ? std::string(" && ") + row.peer + " " + name + ".dcm " + name + ".peer.dcm" : ""));
   }
-  // Two's complement samples, a fifth of them negative: the 16-bit sample
-  // read as signed.
-  RunAll(dir.path(),
+  RunAll(dir.path(),  // signed.dcm: a fifth of the 16-bit samples negative when read as signed
          "dcmconv +te bigendian.dcm le.dcm && mv le.dcm bigendian.dcm && cp bigendian.dcm signed.dcm && "
          "dcmodify -nb -m '(0028,0103)=1' signed.dcm",
          commands);

@@ -33,29 +33,21 @@ TEST(FrameFragments, FramesFromTablesCountsAndMarkersOrOneRefusal) {
       {"JPEG start markers", Items({}, {a, b, c, d}), 2, {}, {{8, 24}, {32, 22}}, ""},
       {"JPEG 2000 start markers", Items({}, {j2k, d, j2k, d, d}), 2, {}, {{8, 22}, {30, 32}}, ""},
       {"a single frame takes every fragment", Items({}, {b, d, d}), 1, {}, {{8, 32}}, ""},
-      {"offset inside an item", Items({0, 13}, {a, b, c, d}), 2, {}, {{16, 24}, {40, 22}},
-       "the Basic Offset Table (2 entries) does not describe the 2 frames"},
-      {"offset past the data", Items({0, 5000}, {a, b, c, d}), 2, {}, {{16, 24}, {40, 22}},
-       "the Basic Offset Table (2 entries)"},
-      {"first frame not at the first item", Items({12, 24}, {a, b, c, d}), 2, {}, {{16, 24}, {40, 22}},
-       "the Basic Offset Table (2 entries)"},
-      {"two frames at one item", Items({0, 0}, {a, b, c, d}), 2, {}, {{16, 24}, {40, 22}},
-       "the Basic Offset Table (2 entries)"},
-      {"too few entries", Items({0}, {a, b, c, d}), 2, {}, {{12, 24}, {36, 22}}, "the Basic Offset Table (1 entries)"},
-      {"extended table too long", Items({}, {a, b, c, d}), 2, {0, 24, 36}, {{8, 24}, {32, 22}},
-       "the Extended Offset Table (3 entries)"},
-      {"a thousand frames in two fragments", Items({}, {a, b}), 1000, {}, {},
-       "the 2 fragments of the Pixel Data can not be divided into 1000 frames (frame 3)!"},
-      {"65535 frames in one fragment", Items({}, {a}), 65535, {}, {},
-       "the 1 fragments of the Pixel Data can not be divided into 65535 frames (frame 2)!"},
-      {"markers give fewer frames", Items({}, {a, b, d, d}), 3, {}, {},
-       "the 4 fragments of the Pixel Data can not be divided into 3 frames (frame 2)!"},
+      {"offset inside an item", Items({0, 13}, {a, b, c, d}), 2, {}, {{16, 24}, {40, 22}}, "Basic Offset Table (2"},
+      {"offset past the data", Items({0, 5000}, {a, b, c, d}), 2, {}, {{16, 24}, {40, 22}}, "Basic Offset Table (2"},
+      {"first frame not first", Items({12, 24}, {a, b, c, d}), 2, {}, {{16, 24}, {40, 22}}, "Basic Offset Table (2"},
+      {"two frames at one item", Items({0, 0}, {a, b, c, d}), 2, {}, {{16, 24}, {40, 22}}, "Basic Offset Table (2"},
+      {"too few entries", Items({0}, {a, b, c, d}), 2, {}, {{12, 24}, {36, 22}}, "Basic Offset Table (1 entries) does"},
+      {"extended too long", Items({}, {a, b, c, d}), 2, {0, 24, 36}, {{8, 24}, {32, 22}}, "Extended Offset Table (3"},
+      {"1000 frames in 2 fragments", Items({}, {a, b}), 1000, {}, {}, "2 fragments of the Pixel Data can not be divided"
+                                                                      " into 1000 frames (frame 3)!"},
+      {"65535 frames in one", Items({}, {a}), 65535, {}, {}, "into 65535 frames (frame 2)!"},
+      {"markers give fewer frames", Items({}, {a, b, d, d}), 3, {}, {}, "4 fragments of the Pixel Data can not be"},
       {"no fragment", Items({}, {}), 1, {}, {}, "the Pixel Data hold no fragment for frame 1!"},
       {"no item tag", Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9}, 1, {}, {}, "Item tag not found!"},
-      {"item past the end", Bytes{0xFE, 0xFF, 0x00, 0xE0, 0, 0, 0, 0, 0xFE, 0xFF, 0x00, 0xE0, 9, 0, 0, 0, 1}, 1, {}, {},
+      {"item past the end", Bytes{0xFE, 0xFF, 0, 0xE0, 0, 0, 0, 0, 0xFE, 0xFF, 0, 0xE0, 9, 0, 0, 0, 1}, 1, {}, {},
        "fragment item of 9 bytes runs past the end of the pixel data (0x8)!"},
-      {"table past the end", Bytes{0xFE, 0xFF, 0x00, 0xE0, 0xFF, 0xFF, 0, 0, 0}, 1, {}, {},
-       "Basic Offset Table of 65535 bytes does not fit"},
+      {"table past the end", Bytes{0xFE, 0xFF, 0, 0xE0, 0xFF, 0xFF, 0, 0, 0}, 1, {}, {}, "of 65535 bytes does not fit"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -73,8 +65,7 @@ TEST(FrameFragments, FramesFromTablesCountsAndMarkersOrOneRefusal) {
     EXPECT_EQ(spans, row.expected);
     EXPECT_EQ(reports.ErrorCount(), row.expected.empty() ? 1u : 0u);
     const std::string reported = row.expected.empty() ? reports.Errors() : reports.Warnings();
-    EXPECT_EQ(reported.empty(), row.report[0] == 0) << reported;
-    EXPECT_NE(reported.find(row.report), std::string::npos) << reported;
+    EXPECT_TRUE(reported.find(row.report) != std::string::npos && reported.empty() == !row.report[0]) << reported;
     if (row.name == std::string("offset table, one fragment each")) {
       EXPECT_EQ(bytesRead, 8u + 12u + 4 * 8u);  // with a table, headers only: no fragment content
     }

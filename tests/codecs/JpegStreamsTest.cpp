@@ -182,12 +182,13 @@ const Damage Damages[] = {
     {"no start marker", 0xD8, 1, 1, 0xD9, "start-of-image", 3},
     {"scan of an unknown component", 0xDA, 5, 1, 0x09, "component 9", 3},
     {"no frame header", 0, 1, 1, 0xFE, "before the frame", 3},
-    {"three codes of one bit more, as many symbols", 0xC4, 5, 1, 3, "more codes", 1},  // and 14 of five bits:
+    {"three codes of one bit more, as many symbols", 0xC4, 5, 1, 3, "more codes", 1},  // and 14 of five bits
+    {"subsampled colour", 0, 11, 1, 0x21, "subsampled components", 1},
     {"no restart marker", 0xD0, 1, 1, 0xD3, "restart marker 0", 1},
     // The test table codes sizes 0 to 16 in five bits: 11111 is no code.
     {"bad Huffman code", 0xDA, 20, 2, 0xFE, "does not have", 1},
     {"precision of 17 bits", 0, 4, 1, 17, "precision of 17", 1},
-    {"predictor 0", 0xDA, 7, 1, 0, "predictor 0", 1},
+    {"predictor 0", 0xDA, 11, 1, 0, "predictor 0", 1},
     {"a DCT frame", 0, 1, 1, 0xC1, "not lossless", 1},
     {"bad Huffman code", 0xDA, 30, 6, 0xFE, "does not have", 2},
     {"no quantisation table", 0xDB, 1, 1, 0xFE, "quantisation table 0", 2},
@@ -217,7 +218,7 @@ void ExpectRefused(const qzmPixelDecoder& decoder, int kind, const Bytes& stream
 }
 
 TEST(JpegStreams, DamagedStreamsAreRefused) {
-  const Shape shape{64, 64, 1, 12, 1, 0, 64, true};
+  const Shape shape{64, 64, 3, 12, 1, 0, 64, true};
   Bytes unused;
   ExpectRefused(Lossless, 1, EncodeLossless(shape, TestSamples(shape, unused)), LayoutOf(shape));
   if (!testsupport::HaveProgram("dcmcjpeg"))
@@ -244,11 +245,9 @@ TEST(JpegStreams, DctStreamsDecodeAsDjpegDoes) {
       colour.insert(colour.end(), {UBYTE(x * 5 + y), UBYTE(y * 6), UBYTE(x * y)});
   testsupport::WriteBytes(dir.file("in.ppm"), colour);
   testsupport::WriteText(dir.file("scans.txt"), "0;\n1;\n2;\n");
-  const char* const options[] = {"-grayscale -restart 2B",      "-restart 1",           "-restart 3B -sample 2x1,1x1,1x1",
-                                 "-sample 4x1,1x1,1x1",         "-sample 1x1,1x1,1x1", "-scans scans.txt", "-rgb"};
-  // As the set would announce them: 4:2:2 is what cjpeg writes by default.
-  const char* const photometric[] = {"MONOCHROME2", "YBR_FULL_422", "YBR_FULL_422", "YBR_FULL",
-                                     "YBR_FULL",    "YBR_FULL",     "RGB"};
+  const char* const options[] = {"-grayscale -restart 2B", "-restart 1", "-restart 3B -sample 2x1,1x1,1x1",
+                                 "-sample 4x1,1x1,1x1", "-sample 1x1,1x1,1x1", "-scans scans.txt", "-rgb"};
+  const char* const photometric[] = {"MONOCHROME2", "YBR_FULL_422", "YBR_FULL_422", "YBR_FULL", "YBR_FULL", "YBR_FULL", "RGB"};
   std::vector<std::string> commands;
   for (const char* option : options) {
     const std::string k = std::to_string(commands.size());
