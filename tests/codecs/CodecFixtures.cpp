@@ -124,6 +124,17 @@ void RunAll(const std::string& folder, const std::string& first, const std::vect
   testsupport::Run("(" + first + ") ; xargs -d '\\n' -n 1 -P 3 sh -c < commands.txt", folder);
 }
 
+qzmPixelLayout MakeLayout(int rows, int columns, int samples, int bitsStored) {
+  qzmPixelLayout layout;
+  layout.Rows = UWORD(rows);
+  layout.Columns = UWORD(columns);
+  layout.SamplesPerPixel = UWORD(samples);
+  layout.BitsStored = UWORD(bitsStored);
+  layout.BitsAllocated = bitsStored <= 8 ? 8 : bitsStored <= 16 ? 16 : 32;
+  layout.PhotometricInterpretation = samples == 3 ? "RGB" : "MONOCHROME2";
+  return layout;
+}
+
 Decoded Decode(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPixelLayout& layout) {
   Decoded result;
   ReportCapture reports;

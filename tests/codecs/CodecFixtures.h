@@ -19,7 +19,6 @@ namespace codecfixtures {
 class FixtureFile {
  public:
   bool Read(const std::string& path);  // false when not a file this reader understands
-
   std::string Text(std::uint32_t tag) const;
   unsigned Number(std::uint32_t tag) const;  // US, or IS text
   std::string TransferSyntax() const { return Text(0x00020010); }
@@ -41,6 +40,8 @@ bool MakeSamples(const std::string& folder);  // the project's samples, by build
 // Runs each command line in folder, a few at a time, after `first` (alone).
 void RunAll(const std::string& folder, const std::string& first, const std::vector<std::string>& commands);
 
+// Samples of 8 bits or less in bytes, others in words; RGB when 3 of them.
+qzmPixelLayout MakeLayout(int rows, int columns, int samples, int bitsStored);
 struct Decoded {
   bool ok = false;
   Bytes out;
@@ -48,7 +49,7 @@ struct Decoded {
 };
 Decoded Decode(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPixelLayout& layout);
 
-// The largest difference between the samples of two decodings of one frame;
+// The largest difference between the samples of two decodings of a frame;
 // -1 when their sizes differ.
 long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& layout);
 
