@@ -179,4 +179,60 @@ void ExpectFramesLike(const FixtureFile& compressed, const FixtureFile& referenc
   }
 }
 
+namespace {
+
+// At a marker's offset, bytes set to a value (or the stream cut there, value
+// -1). Marker 0: the frame header, lossless or DCT.
+struct Damage {
+  const char* what;
+  UBYTE marker;
+  std::size_t offset, count;
+  int value;
+  const char* error;
+  int decoders;  // 1: lossless, 2: DCT, 3: both
+};
+
+const Damage Damages[] = {
+    {"truncated in a header", 0xC4, 9, 0, -1, "runs past", 3},
+    {"no start marker", 0xD8, 1, 1, 0xD9, "start-of-image", 3},
+    {"scan of an unknown component", 0xDA, 5, 1, 0x09, "component 9", 3},
+    {"three codes of one bit more, as many symbols", 0xC4, 5, 1, 3, "more codes", 1},  // and 14 of five bits
+    {"subsampled colour", 0, 11, 1, 0x21, "subsampled components", 1},
+    {"no restart marker", 0xD0, 1, 1, 0xD3, "restart marker 0", 1},
+    // The test table codes sizes 0 to 16 in five bits: 11111 is no code.
+    {"bad Huffman code", 0xDA, 20, 2, 0xFE, "does not have", 1},
+    {"precision of 17 bits", 0, 4, 1, 17, "precision of 17", 1},
+    {"predictor 0", 0xDA, 11, 1, 0, "predictor 0", 1},
+    {"a DCT frame", 0, 1, 1, 0xC1, "not lossless", 1},
+    {"bad Huffman code", 0xDA, 30, 6, 0xFE, "does not have", 2},
+    {"no quantisation table", 0xDB, 1, 1, 0xFE, "quantisation table 0", 2},
+    {"a lossless frame", 0, 1, 1, 0xC3, "not sequential", 2},
+    {"no frame header", 0, 1, 1, 0xFE, "before the frame", 3},
+};
+
+}  // namespace
+
+void ExpectJpegDamagesRefused(const qzmPixelDecoder& decoder, int kind, const Bytes& stream,
+                              const qzmPixelLayout& layout) {
+  for (const Damage& damage : Damages) {
+    if (!(damage.decoders & kind))
+      continue;
+    Bytes copy = stream;
+    std::size_t at = 0;
+    while (at + 2 < copy.size() &&
+           !(copy[at] == 0xFF && (damage.marker ? copy[at + 1] == damage.marker : (copy[at + 1] & 0xFC) == 0xC0)))
+      ++at;
+    at += damage.offset;
+    if (damage.value < 0)
+      copy.resize(at);
+    else
+      std::fill_n(copy.begin() + long(at), damage.count, UBYTE(damage.value));
+    if (damage.value == 3 && damage.marker == 0xC4)
+      copy[at + 4] = 14;
+    const Decoded decoded = Decode(decoder, copy, layout);
+    EXPECT_FALSE(decoded.ok) << damage.what;
+    EXPECT_NE(decoded.errors.find(damage.error), std::string::npos) << damage.what << ": " << decoded.errors;
+  }
+}
+
 }  // namespace codecfixtures

@@ -58,6 +58,11 @@ long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& lay
 void ExpectFramesLike(const FixtureFile& compressed, const FixtureFile& reference, const qzmPixelDecoder& decoder,
                       long tolerance, long inHouse, const std::string& photometric);
 
+// A damaged copy of a JPEG stream refused with an error that says why, for
+// each damage of the decoder's kind (1 lossless, 2 DCT).
+void ExpectJpegDamagesRefused(const qzmPixelDecoder& decoder, int kind, const Bytes& stream,
+                              const qzmPixelLayout& layout);
+
 }  // namespace codecfixtures
 
 #endif

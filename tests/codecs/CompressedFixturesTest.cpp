@@ -8,6 +8,7 @@
 
 #include "CodecFixtures.h"
 #include "codecs/qzmCodecTable.h"
+#include "codecs/qzmJpegExtended12Decoder.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -113,7 +114,10 @@ TEST(CompressedFixtures, DecodeLikeTheSourceOrThePeerAndRefuseDamage) {
     ASSERT_TRUE(reference.Read(dir.file(row.peer ? std::to_string(k) + ".peer.dcm" : row.sample)));
     ASSERT_EQ(fixture.TransferSyntax(), row.syntax);
     ExpectFramesLike(fixture, reference, *decoder, row.tolerance, row.inHouse, row.photometric);
-    ExpectRefusals(*decoder, fixture.FrameStream(0), fixture.Layout(), row.syntax == std::string("1.2.840.10008.1.2.5"));
+    const bool rle = row.syntax == std::string("1.2.840.10008.1.2.5");
+    ExpectRefusals(*decoder, fixture.FrameStream(0), fixture.Layout(), rle);
+    if (row.inHouse >= 0 && fixture.Layout().BitsStored > 8)
+      ExpectJpegDamagesRefused(qzmJpegExtended12Decoder(), 2, fixture.FrameStream(0), fixture.Layout());
   }
 }
 

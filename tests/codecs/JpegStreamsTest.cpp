@@ -1,14 +1,12 @@
-// The in-house JPEG decoders (lossless, and DCT of 12-bit precision) on what
-// dcmcjpeg never writes: lossless streams written here (restart intervals, one
-// scan per component, 16-bit differences, any precision), DCT streams by
-// libjpeg-turbo's cjpeg compared with its djpeg; and damaged copies of both.
+// The in-house JPEG lossless decoder on what dcmcjpeg never writes: streams
+// written here with restart intervals, one scan per component, 16-bit
+// differences, any precision; and damaged copies of them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "CodecFixtures.h"
-#include "codecs/qzmJpegExtended12Decoder.h"
 #include "codecs/qzmJpegLosslessDecoder.h"
 #include "support/TestSupport.h"
 
@@ -17,7 +15,6 @@ namespace {
 using namespace codecfixtures;
 
 const qzmJpegLosslessDecoder Lossless;
-const qzmJpegExtended12Decoder Extended12;
 
 struct Shape {
   int rows, columns, components, precision, predictor, pointTransform, restartInterval;
@@ -129,59 +126,6 @@ qzmPixelLayout LayoutOf(const Shape& shape) {
   return MakeLayout(shape.rows, shape.columns, shape.components, shape.precision);
 }
 
-// A damaged copy of a stream, refused with an error that says why (the set
-// disagreeing with the stream is in the fixture test): at a marker's offset,
-// bytes set to a value (or the stream cut there, value -1). Marker 0: the
-// frame header, lossless or DCT.
-struct Damage {
-  const char* what;
-  UBYTE marker;
-  std::size_t offset, count;
-  int value;
-  const char* error;
-  int decoders;  // 1: lossless, 2: DCT, 3: both
-};
-
-const Damage Damages[] = {
-    {"truncated in a header", 0xC4, 9, 0, -1, "runs past", 3},
-    {"no start marker", 0xD8, 1, 1, 0xD9, "start-of-image", 3},
-    {"scan of an unknown component", 0xDA, 5, 1, 0x09, "component 9", 3},
-    {"three codes of one bit more, as many symbols", 0xC4, 5, 1, 3, "more codes", 1},  // and 14 of five bits
-    {"subsampled colour", 0, 11, 1, 0x21, "subsampled components", 1},
-    {"no restart marker", 0xD0, 1, 1, 0xD3, "restart marker 0", 1},
-    // The test table codes sizes 0 to 16 in five bits: 11111 is no code.
-    {"bad Huffman code", 0xDA, 20, 2, 0xFE, "does not have", 1},
-    {"precision of 17 bits", 0, 4, 1, 17, "precision of 17", 1},
-    {"predictor 0", 0xDA, 11, 1, 0, "predictor 0", 1},
-    {"a DCT frame", 0, 1, 1, 0xC1, "not lossless", 1},
-    {"bad Huffman code", 0xDA, 30, 6, 0xFE, "does not have", 2},
-    {"no quantisation table", 0xDB, 1, 1, 0xFE, "quantisation table 0", 2},
-    {"a lossless frame", 0, 1, 1, 0xC3, "not sequential", 2},
-    {"no frame header", 0, 1, 1, 0xFE, "before the frame", 3},
-};
-
-void ExpectRefused(const qzmPixelDecoder& decoder, int kind, const Bytes& stream, const qzmPixelLayout& layout) {
-  for (const Damage& damage : Damages) {
-    if (!(damage.decoders & kind))
-      continue;
-    Bytes copy = stream;
-    std::size_t at = 0;
-    while (at + 2 < copy.size() &&
-           !(copy[at] == 0xFF && (damage.marker ? copy[at + 1] == damage.marker : (copy[at + 1] & 0xFC) == 0xC0)))
-      ++at;
-    at += damage.offset;
-    if (damage.value < 0)
-      copy.resize(at);
-    else
-      std::fill_n(copy.begin() + long(at), damage.count, UBYTE(damage.value));
-    if (damage.value == 3 && damage.marker == 0xC4)
-      copy[at + 4] = 14;
-    const Decoded decoded = Decode(decoder, copy, layout);
-    EXPECT_FALSE(decoded.ok) << damage.what;
-    EXPECT_NE(decoded.errors.find(damage.error), std::string::npos) << damage.what << ": " << decoded.errors;
-  }
-}
-
 // Complete data without the end-of-image marker decode too; a stream that
 // ends before its last scan does not; damaged streams are refused.
 TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
@@ -210,50 +154,7 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
   EXPECT_FALSE(partial.ok);
   EXPECT_NE(partial.errors.find("before component 3"), std::string::npos) << partial.errors;
   const Shape colour{64, 64, 3, 12, 1, 0, 64, true};
-  ExpectRefused(Lossless, 1, EncodeLossless(colour, TestSamples(colour, samples)), LayoutOf(colour));
-}
-
-// DCT streams with what dcmcjpeg does not write (restart intervals, one scan
-// per component, other sampling factors, components named R, G, B), made by
-// cjpeg and compared with djpeg's decoding (8-bit: the decoder works the same
-// way for both precisions); damaged copies refused.
-TEST(JpegStreams, DctStreamsDecodeAsDjpegDoes) {
-  if (!testsupport::HaveProgram("cjpeg") || !testsupport::HaveProgram("djpeg"))
-    GTEST_SKIP() << "libjpeg-turbo-progs is not installed";
-  testsupport::TempDir dir;
-  Bytes colour{'P', '6', ' ', '4', '5', ' ', '3', '7', ' ', '2', '5', '5', '\n'};
-  for (int y = 0; y < 37; ++y)
-    for (int x = 0; x < 45; ++x)
-      colour.insert(colour.end(), {UBYTE(x * 5 + y), UBYTE(y * 6), UBYTE(x * y)});
-  testsupport::WriteBytes(dir.file("in.ppm"), colour);
-  testsupport::WriteText(dir.file("scans.txt"), "0;\n1;\n2;\n");
-  // 4:2:0 with a restart interval of a row of units; one scan per component
-  // with an interval of 3 blocks; grey; R, G and B untransformed.
-  const char* const options[] = {"-restart 1", "-scans scans.txt -restart 3B -sample 2x1,1x1,1x1", "-grayscale",
-                                 "-rgb"};
-  const char* const photometric[] = {"YBR_FULL_422", "YBR_FULL_422", "MONOCHROME2", "RGB"};
-  std::vector<std::string> commands;
-  for (const char* option : options) {
-    const std::string k = std::to_string(commands.size());
-    commands.push_back("cjpeg " + std::string(option) + " -outfile " + k + ".jpg in.ppm && djpeg -outfile " + k +
-                       ".pnm " + k + ".jpg");
-  }
-  RunAll(dir.path(), "true", commands);
-  for (int k = 0; k < 4; ++k) {
-    SCOPED_TRACE(options[k]);
-    const Bytes pnm = testsupport::ReadBytes(dir.file(std::to_string(k) + ".pnm"));
-    qzmPixelLayout layout = MakeLayout(37, 45, k == 2 ? 1 : 3, 8);
-    layout.PhotometricInterpretation = photometric[k];
-    ASSERT_GE(pnm.size(), layout.FrameBytes());
-    const Decoded decoded = Decode(Extended12, testsupport::ReadBytes(dir.file(std::to_string(k) + ".jpg")), layout);
-    ASSERT_TRUE(decoded.ok) << decoded.errors;
-    EXPECT_EQ(decoded.photometric, k == 2 ? "MONOCHROME2" : "RGB");
-    // A difference of 1 in a chroma sample becomes up to 1.8 in red or blue.
-    EXPECT_LE(LargestDifference(decoded.out, Bytes(pnm.end() - long(layout.FrameBytes()), pnm.end()), layout),
-              k < 2 ? 2 : 1);
-    if (k == 0)
-      ExpectRefused(Extended12, 2, testsupport::ReadBytes(dir.file("0.jpg")), layout);
-  }
+  ExpectJpegDamagesRefused(Lossless, 1, EncodeLossless(colour, TestSamples(colour, samples)), LayoutOf(colour));
 }
 
 }  // namespace
