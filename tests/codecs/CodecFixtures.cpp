@@ -20,6 +20,35 @@ std::uint32_t Long(const Bytes& b, std::size_t pos) {
   return Word(b, pos) | Word(b, pos + 2) << 16;
 }
 
+// At a marker's offset, bytes set to a value (or the stream cut there, value
+// -1). Marker 0: the frame header, lossless or DCT.
+struct Damage {
+  const char* what;
+  UBYTE marker;
+  std::size_t offset, count;
+  int value;
+  const char* error;
+  int decoders;  // 1: lossless, 2: DCT, 3: both
+};
+
+const Damage Damages[] = {
+    {"truncated in a header", 0xC4, 9, 0, -1, "runs past", 3},
+    {"no start marker", 0xD8, 1, 1, 0xD9, "start-of-image", 3},
+    {"scan of an unknown component", 0xDA, 5, 1, 0x09, "component 9", 3},
+    {"three codes of one bit more, as many symbols", 0xC4, 5, 1, 3, "more codes", 1},  // and 14 of five bits
+    {"subsampled colour", 0, 11, 1, 0x21, "subsampled components", 1},
+    {"no restart marker", 0xD0, 1, 1, 0xD3, "restart marker 0", 1},
+    // The test table codes sizes 0 to 16 in five bits: 11111 is no code.
+    {"bad Huffman code", 0xDA, 20, 2, 0xFE, "does not have", 1},
+    {"precision of 17 bits", 0, 4, 1, 17, "precision of 17", 1},
+    {"predictor 0", 0xDA, 11, 1, 0, "predictor 0", 1},
+    {"a DCT frame", 0, 1, 1, 0xC1, "not lossless", 1},
+    {"bad Huffman code", 0xDA, 30, 6, 0xFE, "does not have", 2},
+    {"no quantisation table", 0xDB, 1, 1, 0xFE, "quantisation table 0", 2},
+    {"a lossless frame", 0, 1, 1, 0xC3, "not sequential", 2},
+    {"no frame header", 0, 1, 1, 0xFE, "before the frame", 3},
+};
+
 }  // namespace
 
 // The top-level elements are kept; sequences of undefined length are walked
@@ -80,12 +109,10 @@ unsigned FixtureFile::Number(std::uint32_t tag) const {
 }
 
 qzmPixelLayout FixtureFile::Layout() const {
-  qzmPixelLayout layout;
-  for (const auto& field : {std::make_pair(&qzmPixelLayout::Rows, 0x00280010), {&qzmPixelLayout::Columns, 0x00280011},
-                            {&qzmPixelLayout::SamplesPerPixel, 0x00280002}, {&qzmPixelLayout::BitsAllocated, 0x00280100},
-                            {&qzmPixelLayout::BitsStored, 0x00280101}, {&qzmPixelLayout::PixelRepresentation, 0x00280103},
-                            {&qzmPixelLayout::PlanarConfiguration, 0x00280006}})
-    layout.*field.first = UWORD(Number(std::uint32_t(field.second)));
+  qzmPixelLayout layout = MakeLayout(Number(0x00280010), Number(0x00280011), Number(0x00280002), Number(0x00280101));
+  layout.BitsAllocated = UWORD(Number(0x00280100));
+  layout.PixelRepresentation = UWORD(Number(0x00280103));
+  layout.PlanarConfiguration = UWORD(Number(0x00280006));
   layout.PhotometricInterpretation = Text(0x00280004);
   return layout;
 }
@@ -178,39 +205,6 @@ void ExpectFramesLike(const FixtureFile& compressed, const FixtureFile& referenc
     }
   }
 }
-
-namespace {
-
-// At a marker's offset, bytes set to a value (or the stream cut there, value
-// -1). Marker 0: the frame header, lossless or DCT.
-struct Damage {
-  const char* what;
-  UBYTE marker;
-  std::size_t offset, count;
-  int value;
-  const char* error;
-  int decoders;  // 1: lossless, 2: DCT, 3: both
-};
-
-const Damage Damages[] = {
-    {"truncated in a header", 0xC4, 9, 0, -1, "runs past", 3},
-    {"no start marker", 0xD8, 1, 1, 0xD9, "start-of-image", 3},
-    {"scan of an unknown component", 0xDA, 5, 1, 0x09, "component 9", 3},
-    {"three codes of one bit more, as many symbols", 0xC4, 5, 1, 3, "more codes", 1},  // and 14 of five bits
-    {"subsampled colour", 0, 11, 1, 0x21, "subsampled components", 1},
-    {"no restart marker", 0xD0, 1, 1, 0xD3, "restart marker 0", 1},
-    // The test table codes sizes 0 to 16 in five bits: 11111 is no code.
-    {"bad Huffman code", 0xDA, 20, 2, 0xFE, "does not have", 1},
-    {"precision of 17 bits", 0, 4, 1, 17, "precision of 17", 1},
-    {"predictor 0", 0xDA, 11, 1, 0, "predictor 0", 1},
-    {"a DCT frame", 0, 1, 1, 0xC1, "not lossless", 1},
-    {"bad Huffman code", 0xDA, 30, 6, 0xFE, "does not have", 2},
-    {"no quantisation table", 0xDB, 1, 1, 0xFE, "quantisation table 0", 2},
-    {"a lossless frame", 0, 1, 1, 0xC3, "not sequential", 2},
-    {"no frame header", 0, 1, 1, 0xFE, "before the frame", 3},
-};
-
-}  // namespace
 
 void ExpectJpegDamagesRefused(const qzmPixelDecoder& decoder, int kind, const Bytes& stream,
                               const qzmPixelLayout& layout) {

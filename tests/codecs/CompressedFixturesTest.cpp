@@ -1,9 +1,9 @@
 // Every decoder of the codec table on streams that DCMTK and GDCM make at test
-// time (all at once) from the project's samples: lossless ones must give the
-// source's samples exactly, lossy ones the peer's decoding within a tolerance,
-// DCT streams through the in-house decoder too; each stream then refused when
-// cut short, or when the set announces another size or number of samples, or
-// units too small for its samples.
+// time (all at once) from the project's samples, and on the compressed files
+// of Debian's pydicom corpus: lossless ones must give the source's samples,
+// lossy ones the peer's decoding within a tolerance, DCT streams through the
+// in-house decoder too; the fixtures then refused when cut short, or when the
+// set announces another size or number of samples, or units too small.
 #include <gtest/gtest.h>
 
 #include "CodecFixtures.h"
@@ -35,7 +35,6 @@ const Row Rows[] = {
     {"multiframe.dcm", "gdcmconv --rle", "1.2.840.10008.1.2.5", nullptr, 0, -1, "MONOCHROME2"},
     {"ct.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "MONOCHROME2"},
     {"ct.dcm", "dcmcjpeg +el +sv 7", "1.2.840.10008.1.2.4.57", nullptr, 0, -1, "MONOCHROME2"},
-    {"ct.dcm", "dcmcjpeg +el +sv 1 +pt 3", "1.2.840.10008.1.2.4.57", "dcmdjpeg", 0, -1, "MONOCHROME2"},
     {"rgb.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "RGB"},
     {"multiframe.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "MONOCHROME2"},
     {"ct.dcm", "dcmcjpeg +ee", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, 1, "MONOCHROME2"},
@@ -43,7 +42,6 @@ const Row Rows[] = {
     {"rgb.dcm", "dcmcjpeg +eb", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, 2, "RGB"},
     {"rgb.dcm", "dcmcjpeg +ee +s4", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, 2, "RGB"},
     {"rgb.dcm", "dcmcjpeg +eb +n1", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, 2, "RGB"},
-    {"rgb.dcm", "dcmcjpeg +eb +cr", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, 1, "RGB"},
     // DCMTK compresses palette colour as YCbCr of its RGB expansion.
     {"palette.dcm", "dcmcjpeg +ee", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, 2, "RGB"},
     {"ct.dcm", "dcmcjpls", "1.2.840.10008.1.2.4.80", nullptr, 0, -1, "MONOCHROME2"},
@@ -53,7 +51,6 @@ const Row Rows[] = {
     {"rgb.dcm", "dcmcjpls +is", "1.2.840.10008.1.2.4.80", nullptr, 0, -1, "RGB"},
     {"rgb.dcm", "dcmcjpls +in", "1.2.840.10008.1.2.4.80", nullptr, 0, -1, "RGB"},
     {"ct.dcm", "dcmcjpls +en", "1.2.840.10008.1.2.4.81", "dcmdjpls", 0, -1, "MONOCHROME2"},
-    {"ct.dcm", "gdcmconv --jpegls", "1.2.840.10008.1.2.4.80", nullptr, 0, -1, "MONOCHROME2"},
     {"ct.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, -1, "MONOCHROME2"},
     {"bigendian.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, -1, "MONOCHROME2"},
     {"signed.dcm", "gdcmconv --j2k", "1.2.840.10008.1.2.4.90", nullptr, 0, -1, "MONOCHROME2"},
@@ -119,6 +116,44 @@ TEST(CompressedFixtures, DecodeLikeTheSourceOrThePeerAndRefuseDamage) {
     if (row.inHouse >= 0 && fixture.Layout().BitsStored > 8)
       ExpectJpegDamagesRefused(qzmJpegExtended12Decoder(), 2, fixture.FrameStream(0), fixture.Layout());
   }
+}
+
+// The corpus against a peer's decoding made at test time: DCMTK's for RLE and
+// JPEG (GDCM leaves JPEG's YCbCr as it is), GDCM's for the others.
+TEST(Corpus, FramesDecodeLikeThePeers) {
+  const testsupport::RunResult listed = testsupport::Run("dpkg -L python3-pydicom 2>/dev/null | grep '\\.dcm$'");
+  if (listed.out.empty() || !testsupport::HaveProgram("gdcmconv") || !testsupport::HaveProgram("dcmdjpeg"))
+    GTEST_SKIP() << "pydicom's corpus, GDCM or DCMTK is missing";
+  testsupport::TempDir dir;
+  std::vector<std::string> paths, commands;
+  for (std::size_t start = 0, end; (end = listed.out.find('\n', start)) != std::string::npos; start = end + 1) {
+    FixtureFile file;
+    const std::string path = listed.out.substr(start, end - start);
+    if (!file.Read(path) || !file.Encapsulated() || !qzmCodecTable::DecoderFor(file.TransferSyntax()))
+      continue;
+    const std::string syntax = file.TransferSyntax();  // JPEG is 1.2.840.10008.1.2.4.5x and .7x
+    const std::string peer = syntax == "1.2.840.10008.1.2.5"                         ? "dcmdrle"
+                             : syntax.size() == 22 && syntax < "1.2.840.10008.1.2.4.8" ? "dcmdjpeg"
+                                                                                       : "gdcmconv --raw";
+    commands.push_back(peer + " '" + path + "' " + std::to_string(paths.size()) + ".dcm");
+    paths.push_back(path);
+  }
+  RunAll(dir.path(), "true", commands);
+  unsigned checked = 0;
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    SCOPED_TRACE(paths[k]);
+    FixtureFile file, peer;
+    if (!file.Read(paths[k]) || !peer.Read(dir.file(std::to_string(k) + ".dcm")))
+      continue;  // not a file the peer decodes either
+    // DCMTK's build of the IJG library may round the last step of the inverse
+    // DCT or of the colour conversion differently from libjpeg-turbo.
+    const std::string syntax = file.TransferSyntax();
+    const long dct = syntax == "1.2.840.10008.1.2.4.50" || syntax == "1.2.840.10008.1.2.4.51";
+    ExpectFramesLike(file, peer, *qzmCodecTable::DecoderFor(syntax), dct, dct ? 1 + file.Layout().SamplesPerPixel / 3 : -1,
+                     peer.Layout().PhotometricInterpretation);
+    ++checked;
+  }
+  EXPECT_GT(checked, 0u);
 }
 
 }  // namespace
