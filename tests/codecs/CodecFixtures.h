@@ -40,7 +40,6 @@ bool MakeSamples(const std::string& folder);  // the project's samples, by build
 // Runs each command line in folder, a few at a time, after `first` (alone).
 void RunAll(const std::string& folder, const std::string& first, const std::vector<std::string>& commands);
 
-// Samples of 8 bits or less in bytes, others in words; RGB when 3 of them.
 qzmPixelLayout MakeLayout(int rows, int columns, int samples, int bitsStored);
 struct Decoded {
   bool ok = false;
@@ -49,8 +48,7 @@ struct Decoded {
 };
 Decoded Decode(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPixelLayout& layout);
 
-// The largest difference between the samples of two decodings of a frame;
-// -1 when their sizes differ.
+// Between the samples of two decodings of a frame; -1 when sizes differ.
 long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& layout);
 
 // Every frame of compressed decoded by decoder, and when inHouse >= 0 by the
@@ -58,8 +56,8 @@ long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& lay
 void ExpectFramesLike(const FixtureFile& compressed, const FixtureFile& reference, const qzmPixelDecoder& decoder,
                       long tolerance, long inHouse, const std::string& photometric);
 
-// A damaged copy of a JPEG stream refused with an error that says why, for
-// each damage of the decoder's kind (1 lossless, 2 DCT).
+// Damaged copies of a JPEG stream refused with errors that say why (kind 1:
+// lossless damages, 2: DCT).
 void ExpectJpegDamagesRefused(const qzmPixelDecoder& decoder, int kind, const Bytes& stream,
                               const qzmPixelLayout& layout);
 

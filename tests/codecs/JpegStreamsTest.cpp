@@ -21,20 +21,26 @@ struct Shape {
   bool interleaved;  // false: one scan per component
 };
 
-void Segment(Bytes& out, UBYTE marker, const Bytes& content) {
-  out.insert(out.end(), {0xFF, marker, UBYTE((content.size() + 2) >> 8), UBYTE(content.size() + 2)});
-  out.insert(out.end(), content.begin(), content.end());
-}
-
-// One scan of some components; each difference has the five-bit code of its
-// size (the table of EncodeLossless), bits most significant first, a zero
-// byte after each 0xFF, the last byte padded with ones.
-void EncodeScan(const Shape& shape, const std::vector<int>& samples, const std::vector<int>& components, Bytes& out) {
-  Bytes header{UBYTE(components.size())};
-  for (int c : components)
-    header.insert(header.end(), {UBYTE(c + 1), 0});
-  header.insert(header.end(), {UBYTE(shape.predictor), 0, UBYTE(shape.pointTransform)});
-  Segment(out, 0xDA, header);
+// The frame header, one Huffman table coding every difference by the five
+// bits of its size (0 to 16), the restart interval, then the scans: bits most
+// significant first, a zero byte after each 0xFF, each ending padded with ones.
+Bytes EncodeLossless(const Shape& shape, const std::vector<int>& samples) {
+  Bytes out{0xFF, 0xD8}, frame{UBYTE(shape.precision), UBYTE(shape.rows >> 8),    UBYTE(shape.rows),
+                               UBYTE(shape.columns >> 8), UBYTE(shape.columns), UBYTE(shape.components)},
+                         table{0, 0, 0, 0, 0, 17};
+  const auto segment = [&out](UBYTE marker, const Bytes& content) {
+    out.insert(out.end(), {0xFF, marker, UBYTE((content.size() + 2) >> 8), UBYTE(content.size() + 2)});
+    out.insert(out.end(), content.begin(), content.end());
+  };
+  for (int c = 0; c < shape.components; ++c)
+    frame.insert(frame.end(), {UBYTE(c + 1), 0x11, 0x00});
+  table.resize(17);
+  for (int size = 0; size <= 16; ++size)
+    table.push_back(UBYTE(size));
+  segment(0xC3, frame);
+  segment(0xC4, table);
+  if (shape.restartInterval != 0)
+    segment(0xDD, {UBYTE(shape.restartInterval >> 8), UBYTE(shape.restartInterval)});
   unsigned byte = 0, bits = 0;
   const auto put = [&](unsigned value, int count) {
     for (int i = count - 1; i >= 0; --i) {
@@ -51,52 +57,40 @@ void EncodeScan(const Shape& shape, const std::vector<int>& samples, const std::
     const std::size_t k = (std::size_t(y) * shape.columns + x) * shape.components + c;
     return x < 0 || y < 0 ? 0 : samples[k] >> shape.pointTransform;
   };
-  for (int y = 0, unit = 0, marker = 0; y < shape.rows; ++y) {
-    bool firstLine = y == 0, restart = y == 0;
-    for (int x = 0; x < shape.columns; ++x, ++unit) {
-      if (shape.restartInterval != 0 && unit != 0 && unit % shape.restartInterval == 0) {
-        put(0xFF, (8 - bits) % 8);
-        out.insert(out.end(), {0xFF, UBYTE(0xD0 + marker)});
-        marker = (marker + 1) & 7;
-        firstLine = restart = true;
+  for (int scan = 0; scan < (shape.interleaved ? 1 : shape.components); ++scan) {
+    const int first = shape.interleaved ? 0 : scan, last = shape.interleaved ? shape.components : scan + 1;
+    Bytes header{UBYTE(last - first)};
+    for (int c = first; c < last; ++c)
+      header.insert(header.end(), {UBYTE(c + 1), 0});
+    header.insert(header.end(), {UBYTE(shape.predictor), 0, UBYTE(shape.pointTransform)});
+    segment(0xDA, header);
+    for (int y = 0, unit = 0, marker = 0; y < shape.rows; ++y) {
+      bool firstLine = y == 0, restart = y == 0;
+      for (int x = 0; x < shape.columns; ++x, ++unit) {
+        if (shape.restartInterval != 0 && unit != 0 && unit % shape.restartInterval == 0) {
+          put(0xFF, (8 - bits) % 8);
+          out.insert(out.end(), {0xFF, UBYTE(0xD0 + marker)});
+          marker = (marker + 1) & 7;
+          firstLine = restart = true;
+        }
+        for (int c = first; c < last; ++c) {
+          const int a = at(y, x - 1, c), b = at(y - 1, x, c), d = at(y - 1, x - 1, c);
+          const int predictions[] = {0, a, b, d, a + b - d, a + ((b - d) >> 1), b + ((a - d) >> 1), (a + b) >> 1};
+          const int predicted = restart ? 1 << (shape.precision - shape.pointTransform - 1)
+                                : x == 0 ? b : firstLine ? a : predictions[shape.predictor];
+          const int difference = ((at(y, x, c) - predicted + 32767) & 0xFFFF) - 32767;  // modulo 2^16
+          int size = 0;
+          while (std::abs(difference) >> size)
+            ++size;
+          put(unsigned(size), 5);
+          if (size > 0 && size < 16)
+            put(unsigned(difference < 0 ? difference + (1 << size) - 1 : difference), size);
+        }
+        restart = false;
       }
-      for (int c : components) {
-        const int a = at(y, x - 1, c), b = at(y - 1, x, c), d = at(y - 1, x - 1, c);
-        const int predictions[] = {0, a, b, d, a + b - d, a + ((b - d) >> 1), b + ((a - d) >> 1), (a + b) >> 1};
-        const int predicted = restart ? 1 << (shape.precision - shape.pointTransform - 1)
-                              : x == 0 ? b : firstLine ? a : predictions[shape.predictor];
-        const int difference = ((at(y, x, c) - predicted + 32767) & 0xFFFF) - 32767;  // modulo 2^16
-        int size = 0;
-        while (std::abs(difference) >> size)
-          ++size;
-        put(unsigned(size), 5);
-        if (size > 0 && size < 16)
-          put(unsigned(difference < 0 ? difference + (1 << size) - 1 : difference), size);
-      }
-      restart = false;
     }
+    put(0xFF, (8 - bits) % 8);
   }
-  put(0xFF, (8 - bits) % 8);
-}
-
-Bytes EncodeLossless(const Shape& shape, const std::vector<int>& samples) {
-  Bytes out{0xFF, 0xD8}, frame{UBYTE(shape.precision), UBYTE(shape.rows >> 8),    UBYTE(shape.rows),
-                               UBYTE(shape.columns >> 8), UBYTE(shape.columns), UBYTE(shape.components)};
-  std::vector<int> all;
-  for (int c = 0; c < shape.components; ++c) {
-    frame.insert(frame.end(), {UBYTE(c + 1), 0x11, 0x00});
-    all.push_back(c);
-  }
-  Segment(out, 0xC3, frame);
-  Bytes table(17, 0);
-  table[5] = 17;  // seventeen codes of five bits: the sizes 0 to 16
-  for (int size = 0; size <= 16; ++size)
-    table.push_back(UBYTE(size));
-  Segment(out, 0xC4, table);
-  if (shape.restartInterval != 0)
-    Segment(out, 0xDD, {UBYTE(shape.restartInterval >> 8), UBYTE(shape.restartInterval)});
-  for (int c = 0; c < (shape.interleaved ? 1 : shape.components); ++c)
-    EncodeScan(shape, samples, shape.interleaved ? all : std::vector<int>{c}, out);
   out.insert(out.end(), {0xFF, 0xD9});
   return out;
 }
