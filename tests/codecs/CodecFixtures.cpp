@@ -20,33 +20,31 @@ std::uint32_t Long(const Bytes& b, std::size_t pos) {
   return Word(b, pos) | Word(b, pos + 2) << 16;
 }
 
-// At a marker's offset, bytes set to a value (or the stream cut there, value
-// -1). Marker 0: the frame header, lossless or DCT.
+// At a marker's offset (marker 0: the frame header, lossless or DCT), bytes
+// set to a value or the stream cut there (value -1); the error reported.
 struct Damage {
-  const char* what;
   UBYTE marker;
   std::size_t offset, count;
-  int value;
+  int value, decoders;  // 1: lossless, 2: DCT, 3: both
   const char* error;
-  int decoders;  // 1: lossless, 2: DCT, 3: both
 };
 
 const Damage Damages[] = {
-    {"truncated in a header", 0xC4, 9, 0, -1, "runs past", 3},
-    {"no start marker", 0xD8, 1, 1, 0xD9, "start-of-image", 3},
-    {"scan of an unknown component", 0xDA, 5, 1, 0x09, "component 9", 3},
-    {"three codes of one bit more, as many symbols", 0xC4, 5, 1, 3, "more codes", 1},  // and 14 of five bits
-    {"subsampled colour", 0, 11, 1, 0x21, "subsampled components", 1},
-    {"no restart marker", 0xD0, 1, 1, 0xD3, "restart marker 0", 1},
+    {0xC4, 9, 0, -1, 3, "runs past"},              // truncated in a header
+    {0xD8, 1, 1, 0xD9, 3, "start-of-image"},       // no start marker
+    {0xDA, 5, 1, 0x09, 3, "component 9"},          // scan of an unknown component
+    {0xC4, 5, 1, 3, 1, "more codes"},              // three codes of one bit more, three of five bits fewer
+    {0, 11, 1, 0x21, 1, "subsampled components"},  // subsampled colour
+    {0xD0, 1, 1, 0xD3, 1, "restart marker 0"},
     // The test table codes sizes 0 to 16 in five bits: 11111 is no code.
-    {"bad Huffman code", 0xDA, 20, 2, 0xFE, "does not have", 1},
-    {"precision of 17 bits", 0, 4, 1, 17, "precision of 17", 1},
-    {"predictor 0", 0xDA, 11, 1, 0, "predictor 0", 1},
-    {"a DCT frame", 0, 1, 1, 0xC1, "not lossless", 1},
-    {"bad Huffman code", 0xDA, 30, 6, 0xFE, "does not have", 2},
-    {"no quantisation table", 0xDB, 1, 1, 0xFE, "quantisation table 0", 2},
-    {"a lossless frame", 0, 1, 1, 0xC3, "not sequential", 2},
-    {"no frame header", 0, 1, 1, 0xFE, "before the frame", 3},
+    {0xDA, 20, 2, 0xFE, 1, "does not have"},  // bad Huffman code
+    {0, 4, 1, 17, 1, "precision of 17"},
+    {0xDA, 11, 1, 0, 1, "predictor 0"},
+    {0, 1, 1, 0xC1, 1, "not lossless"},             // a DCT frame
+    {0xDA, 30, 6, 0xFE, 2, "does not have"},        // bad Huffman code
+    {0xDB, 1, 1, 0xFE, 2, "quantisation table 0"},  // no quantisation table
+    {0, 1, 1, 0xC3, 2, "not sequential"},           // a lossless frame
+    {0, 1, 1, 0xFE, 3, "before the frame"},         // no frame header
 };
 
 }  // namespace
@@ -224,8 +222,8 @@ void ExpectJpegDamagesRefused(const qzmPixelDecoder& decoder, int kind, const By
     if (damage.value == 3 && damage.marker == 0xC4)
       copy[at + 4] = 14;
     const Decoded decoded = Decode(decoder, copy, layout);
-    EXPECT_FALSE(decoded.ok) << damage.what;
-    EXPECT_NE(decoded.errors.find(damage.error), std::string::npos) << damage.what << ": " << decoded.errors;
+    EXPECT_FALSE(decoded.ok) << damage.error;
+    EXPECT_NE(decoded.errors.find(damage.error), std::string::npos) << damage.error << ": " << decoded.errors;
   }
 }
 

@@ -132,7 +132,7 @@ TEST(Corpus, FramesDecodeLikeThePeers) {
     if (!file.Read(path) || !file.Encapsulated() || !qzmCodecTable::DecoderFor(file.TransferSyntax()))
       continue;
     const std::string syntax = file.TransferSyntax();  // JPEG is 1.2.840.10008.1.2.4.5x and .7x
-    const std::string peer = syntax == "1.2.840.10008.1.2.5"                         ? "dcmdrle"
+    const std::string peer = syntax == "1.2.840.10008.1.2.5"                           ? "dcmdrle"
                              : syntax.size() == 22 && syntax < "1.2.840.10008.1.2.4.8" ? "dcmdjpeg"
                                                                                        : "gdcmconv --raw";
     commands.push_back(peer + " '" + path + "' " + std::to_string(paths.size()) + ".dcm");
@@ -149,8 +149,8 @@ TEST(Corpus, FramesDecodeLikeThePeers) {
     // DCT or of the colour conversion differently from libjpeg-turbo.
     const std::string syntax = file.TransferSyntax();
     const long dct = syntax == "1.2.840.10008.1.2.4.50" || syntax == "1.2.840.10008.1.2.4.51";
-    ExpectFramesLike(file, peer, *qzmCodecTable::DecoderFor(syntax), dct, dct ? 1 + file.Layout().SamplesPerPixel / 3 : -1,
-                     peer.Layout().PhotometricInterpretation);
+    ExpectFramesLike(file, peer, *qzmCodecTable::DecoderFor(syntax), dct,
+                     dct ? 1 + file.Layout().SamplesPerPixel / 3 : -1, peer.Layout().PhotometricInterpretation);
     ++checked;
   }
   EXPECT_GT(checked, 0u);

@@ -20,6 +20,9 @@ const Bytes a{0xFF, 0xD8, 1, 2}, b{3, 4, 0xFF, 0xD9}, c{0xFF, 0xD8, 5, 6}, d{7, 
 
 TEST(FrameFragments, FramesFromTablesCountsAndMarkersOrOneRefusal) {
   // Items start at 8 + table length; each item is 8 + its content.
+  Bytes pastEnd = Items({}, {d});  // an item of 9 bytes, 1 of them present
+  pastEnd[12] = 9;
+  pastEnd.resize(17);
   const struct {
     const char* name;
     Bytes data;
@@ -41,14 +44,12 @@ TEST(FrameFragments, FramesFromTablesCountsAndMarkersOrOneRefusal) {
       {"two frames at one item", Items({0, 0}, {a, b, c, d}), 2, {}, {{16, 24}, {40, 22}}, "Basic Offset Table (2"},
       {"too few entries", Items({0}, {a, b, c, d}), 2, {}, {{12, 24}, {36, 22}}, "Basic Offset Table (1 entries) does"},
       {"extended too long", Items({}, {a, b, c, d}), 2, {0, 24, 36}, {{8, 24}, {32, 22}}, "Extended Offset Table (3"},
-      {"1000 frames in 2 fragments", Items({}, {a, b}), 1000, {}, {}, "2 fragments of the Pixel Data can not be divided"
-                                                                      " into 1000 frames (frame 3)!"},
+      {"1000 frames in 2 fragments", Items({}, {a, b}), 1000, {}, {}, "divided into 1000 frames (frame 3)!"},
       {"65535 frames in one", Items({}, {a}), 65535, {}, {}, "into 65535 frames (frame 2)!"},
       {"markers give fewer frames", Items({}, {a, b, d, d}), 3, {}, {}, "4 fragments of the Pixel Data can not be"},
       {"no fragment", Items({}, {}), 1, {}, {}, "the Pixel Data hold no fragment for frame 1!"},
       {"no item tag", Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9}, 1, {}, {}, "Item tag not found!"},
-      {"item past the end", Bytes{0xFE, 0xFF, 0, 0xE0, 0, 0, 0, 0, 0xFE, 0xFF, 0, 0xE0, 9, 0, 0, 0, 1}, 1, {}, {},
-       "fragment item of 9 bytes runs past the end of the pixel data (0x8)!"},
+      {"item past the end", pastEnd, 1, {}, {}, "fragment item of 9 bytes runs past the end of the pixel data (0x8)!"},
       {"table past the end", Bytes{0xFE, 0xFF, 0, 0xE0, 0xFF, 0xFF, 0, 0, 0}, 1, {}, {}, "of 65535 bytes does not fit"},
   };
   for (const auto& row : rows) {
@@ -78,7 +79,7 @@ TEST(FrameFragments, FramesFromTablesCountsAndMarkersOrOneRefusal) {
 // refusal; the damage lies in the second plane of a 16-bit frame, so that a
 // decoder shifting planes would show it.
 TEST(RleDecoder, DecodesPlanesAndRefusesDamagedSegments) {
-  const Bytes high{0xFD, 1}, low{0x03, 1, 2, 3, 4};
+  const Bytes high{0xFD, 1}, low{0x03, 1, 2, 3, 4}, sixteen{1, 7, 8, 9, 2, 7, 8, 9, 3, 7, 8, 9, 4, 7, 8, 9};
   const qzmPixelLayout words = MakeLayout(2, 2, 1, 16);
   qzmPixelLayout twelve = words;
   twelve.BitsAllocated = 12;
@@ -94,10 +95,12 @@ TEST(RleDecoder, DecodesPlanesAndRefusesDamagedSegments) {
     const char* report;  // when refused
   } rows[] = {
       {"16 bits, high plane first", RleStream({high, low}), words, {1, 1, 2, 1, 3, 1, 4, 1}, ""},
-      {"32 bits, four planes", RleStream({{0xFD, 0x89}, {0xFD, 0xAB}, {0xFD, 0xCD}, {0x03, 1, 2, 3, 4}}),
-       MakeLayout(2, 2, 1, 32), {1, 0xCD, 0xAB, 0x89, 2, 0xCD, 0xAB, 0x89, 3, 0xCD, 0xAB, 0x89, 4, 0xCD, 0xAB, 0x89}, ""},
-      {"colour, one plane per sample", RleStream({{0xFD, 'r'}, {0x03, 'g', 'h', 'i', 'j'}, {0xFD, 'b'}}),
-       MakeLayout(2, 2, 3, 8), {'r', 'g', 'b', 'r', 'h', 'b', 'r', 'i', 'b', 'r', 'j', 'b'}, ""},
+      {"32 bits", RleStream({{0xFD, 9}, {0xFD, 8}, {0xFD, 7}, low}), MakeLayout(2, 2, 1, 32), sixteen, ""},
+      {"colour",
+       RleStream({{0xFD, 5}, low, {0xFD, 6}}),
+       MakeLayout(2, 2, 3, 8),
+       {5, 1, 6, 5, 2, 6, 5, 3, 6, 5, 4, 6},
+       ""},
       {"no-op controls, pad byte", RleStream({{0x80, 0xFD, 7, 0x80, 0x00}}), MakeLayout(2, 2, 1, 8), {7, 7, 7, 7}, ""},
       {"missing segment", RleStream({high}), words, {}, "the RLE header is wrong (2 segments attended, 1 specified)!"},
       {"short segment", RleStream({high, {0x02, 1, 2, 3}}), words, {}, "RLE segment 2 is short: 3 of 4 bytes decoded!"},

@@ -25,9 +25,9 @@ struct Shape {
 // bits of its size (0 to 16), the restart interval, then the scans: bits most
 // significant first, a zero byte after each 0xFF, each ending padded with ones.
 Bytes EncodeLossless(const Shape& shape, const std::vector<int>& samples) {
-  Bytes out{0xFF, 0xD8}, frame{UBYTE(shape.precision), UBYTE(shape.rows >> 8),    UBYTE(shape.rows),
-                               UBYTE(shape.columns >> 8), UBYTE(shape.columns), UBYTE(shape.components)},
-                         table{0, 0, 0, 0, 0, 17};
+  Bytes out{0xFF, 0xD8}, frame{UBYTE(shape.precision),    UBYTE(shape.rows >> 8), UBYTE(shape.rows),
+                               UBYTE(shape.columns >> 8), UBYTE(shape.columns),   UBYTE(shape.components)},
+      table{0, 0, 0, 0, 0, 17};
   const auto segment = [&out](UBYTE marker, const Bytes& content) {
     out.insert(out.end(), {0xFF, marker, UBYTE((content.size() + 2) >> 8), UBYTE(content.size() + 2)});
     out.insert(out.end(), content.begin(), content.end());
@@ -76,8 +76,10 @@ Bytes EncodeLossless(const Shape& shape, const std::vector<int>& samples) {
         for (int c = first; c < last; ++c) {
           const int a = at(y, x - 1, c), b = at(y - 1, x, c), d = at(y - 1, x - 1, c);
           const int predictions[] = {0, a, b, d, a + b - d, a + ((b - d) >> 1), b + ((a - d) >> 1), (a + b) >> 1};
-          const int predicted = restart ? 1 << (shape.precision - shape.pointTransform - 1)
-                                : x == 0 ? b : firstLine ? a : predictions[shape.predictor];
+          const int predicted = restart     ? 1 << (shape.precision - shape.pointTransform - 1)
+                                : x == 0    ? b
+                                : firstLine ? a
+                                            : predictions[shape.predictor];
           const int difference = ((at(y, x, c) - predicted + 32767) & 0xFFFF) - 32767;  // modulo 2^16
           int size = 0;
           while (std::abs(difference) >> size)
