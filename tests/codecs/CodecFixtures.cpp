@@ -137,10 +137,6 @@ Bytes FixtureFile::NativeFrame(unsigned index) const {
   return out;
 }
 
-bool MakeSamples(const std::string& folder) {
-  return testsupport::Run(std::string(MEDCONV_BUILD_DIR) + "/tools/mksamples " + folder).status == 0;
-}
-
 void RunAll(const std::string& folder, const std::string& first, const std::vector<std::string>& commands) {
   std::string lines;
   for (const std::string& command : commands)

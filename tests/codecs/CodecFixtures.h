@@ -36,7 +36,7 @@ class FixtureFile {
   std::vector<Bytes> items_;  // of encapsulated Pixel Data, the offset table first
 };
 
-bool MakeSamples(const std::string& folder);  // the project's samples, by build/tools/mksamples
+const char* const RleSyntax = "1.2.840.10008.1.2.5";
 // Runs each command line in folder, a few at a time, after `first` (alone).
 void RunAll(const std::string& folder, const std::string& first, const std::vector<std::string>& commands);
 
