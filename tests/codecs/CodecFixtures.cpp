@@ -12,12 +12,8 @@ namespace codecfixtures {
 
 namespace {
 
-std::uint32_t Word(const Bytes& b, std::size_t pos) {
-  return std::uint32_t(b[pos] | b[pos + 1] << 8);
-}
-
-std::uint32_t Long(const Bytes& b, std::size_t pos) {
-  return Word(b, pos) | Word(b, pos + 2) << 16;
+std::uint32_t Word(const Bytes& b, std::size_t pos, int bytes = 2) {
+  return bytes == 2 ? std::uint32_t(b[pos] | b[pos + 1] << 8) : Word(b, pos) | Word(b, pos + 2) << 16;
 }
 
 // At a marker's offset (marker 0: the frame header, lossless or DCT), bytes
@@ -62,7 +58,7 @@ bool FixtureFile::Read(const std::string& path) {
   for (std::size_t pos = 132; pos + 8 <= f.size();) {
     const std::uint32_t tag = Word(f, pos) << 16 | Word(f, pos + 2), undefined = 0xFFFFFFFF;
     const std::string vr(f.begin() + long(pos) + 4, f.begin() + long(pos) + 6);
-    std::uint32_t length = Long(f, pos + 4);
+    std::uint32_t length = Word(f, pos + 4, 4);
     if (tag >> 16 == 0xFFFE) {
       depth -= tag == 0xFFFEE0DD;
       inPixels = inPixels && tag != 0xFFFEE0DD;
@@ -71,7 +67,7 @@ bool FixtureFile::Read(const std::string& path) {
     } else if (tag >= 0x00030000 && TransferSyntax() == "1.2.840.10008.1.2") {
       pos += 8;
     } else if (std::string("OBOWOFODOLOVSQUTUNUCURSVUV").find(vr) % 2 == 0 && pos + 12 <= f.size()) {
-      length = Long(f, pos + 8);
+      length = Word(f, pos + 8, 4);
       pos += 12;
     } else {
       length = Word(f, pos + 6);

@@ -36,7 +36,6 @@ const Row Rows[] = {
     {"ct.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "MONOCHROME2"},
     {"ct.dcm", "dcmcjpeg +el +sv 7", "1.2.840.10008.1.2.4.57", nullptr, 0, -1, "MONOCHROME2"},
     {"rgb.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "RGB"},
-    {"multiframe.dcm", "dcmcjpeg +e1", "1.2.840.10008.1.2.4.70", nullptr, 0, -1, "MONOCHROME2"},
     {"ct.dcm", "dcmcjpeg +ee", "1.2.840.10008.1.2.4.51", "dcmdjpeg", 1, 1, "MONOCHROME2"},
     {"multiframe.dcm", "dcmcjpeg +eb", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, 1, "MONOCHROME2"},
     {"rgb.dcm", "dcmcjpeg +eb", "1.2.840.10008.1.2.4.50", "dcmdjpeg", 1, 2, "RGB"},

@@ -45,7 +45,6 @@ TEST(FrameFragments, FramesFromTablesCountsAndMarkersOrOneRefusal) {
       {"too few entries", Items({0}, {a, b, c, d}), 2, {}, {{12, 24}, {36, 22}}, "Basic Offset Table (1 entries) does"},
       {"extended too long", Items({}, {a, b, c, d}), 2, {0, 24, 36}, {{8, 24}, {32, 22}}, "Extended Offset Table (3"},
       {"1000 frames in 2 fragments", Items({}, {a, b}), 1000, {}, {}, "divided into 1000 frames (frame 3)!"},
-      {"65535 frames in one", Items({}, {a}), 65535, {}, {}, "into 65535 frames (frame 2)!"},
       {"markers give fewer frames", Items({}, {a, b, d, d}), 3, {}, {}, "4 fragments of the Pixel Data can not be"},
       {"no fragment", Items({}, {}), 1, {}, {}, "the Pixel Data hold no fragment for frame 1!"},
       {"no item tag", Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9}, 1, {}, {}, "Item tag not found!"},
@@ -69,9 +68,8 @@ TEST(FrameFragments, FramesFromTablesCountsAndMarkersOrOneRefusal) {
     EXPECT_EQ(reports.ErrorCount(), row.expected.empty() ? 1u : 0u);
     const std::string reported = row.expected.empty() ? reports.Errors() : reports.Warnings();
     EXPECT_TRUE(reported.find(row.report) != std::string::npos && reported.empty() == !row.report[0]) << reported;
-    if (row.name == std::string("offset table, one fragment each")) {
-      EXPECT_EQ(bytesRead, 8u + 12u + 4 * 8u);  // with a table, headers only: no fragment content
-    }
+    // With a table, item headers only are read: no fragment's content.
+    EXPECT_TRUE(row.name != std::string("offset table, one fragment each") || bytesRead == 8 + 12 + 4 * 8);
   }
 }
 

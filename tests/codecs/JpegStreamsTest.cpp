@@ -118,8 +118,8 @@ std::vector<int> TestSamples(const Shape& shape, Bytes& bytes) {
   return samples;
 }
 
-qzmPixelLayout LayoutOf(const Shape& shape) {
-  return MakeLayout(shape.rows, shape.columns, shape.components, shape.precision);
+qzmPixelLayout LayoutOf(const Shape& s) {
+  return MakeLayout(s.rows, s.columns, s.components, s.precision);
 }
 
 // Complete data without the end-of-image marker decode too; a stream that
