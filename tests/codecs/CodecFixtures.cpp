@@ -32,8 +32,7 @@ const Damage Damages[] = {
     {0xC4, 5, 1, 3, 1, "more codes"},              // three codes of one bit more, three of five bits fewer
     {0, 11, 1, 0x21, 1, "subsampled components"},  // subsampled colour
     {0xD0, 1, 1, 0xD3, 1, "restart marker 0"},
-    // The test table codes sizes 0 to 16 in five bits: 11111 is no code.
-    {0xDA, 20, 2, 0xFE, 1, "does not have"},  // bad Huffman code
+    {0xDA, 20, 2, 0xFE, 1, "does not have"},  // 11111 is no code of the lossless test table
     {0, 4, 1, 17, 1, "precision of 17"},
     {0xDA, 11, 1, 0, 1, "predictor 0"},
     {0, 1, 1, 0xC1, 1, "not lossless"},             // a DCT frame
@@ -43,11 +42,22 @@ const Damage Damages[] = {
     {0, 1, 1, 0xFE, 3, "before the frame"},         // no frame header
 };
 
+// Between the samples of two decodings of a frame; -1 when sizes differ.
+long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& layout) {
+  long largest = a.size() == b.size() ? 0 : -1;
+  for (std::size_t pos = 0, unit = layout.BytesPerSample(); largest >= 0 && pos + unit <= a.size(); pos += unit) {
+    long x = 0, y = 0;
+    for (std::size_t k = unit; k-- > 0;)
+      x = x << 8 | a[pos + k], y = y << 8 | b[pos + k];
+    largest = std::max(largest, std::labs(x - y));
+  }
+  return largest;
+}
+
 }  // namespace
 
-// The top-level elements are kept; sequences of undefined length are walked
-// through (depth counts them), items of known length skipped. The items of
-// encapsulated Pixel Data are kept, the offset table first.
+// Top-level elements kept, sequences of undefined length walked through (depth
+// counts them), items of known length skipped, Pixel Data's items all kept.
 bool FixtureFile::Read(const std::string& path) {
   const Bytes f = testsupport::ReadBytes(path);
   *this = FixtureFile();
@@ -161,19 +171,6 @@ Decoded Decode(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPix
   result.photometric = photometric;
   result.errors = reports.Errors();
   return result;
-}
-
-long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& layout) {
-  long largest = a.size() == b.size() ? 0 : -1;
-  for (std::size_t pos = 0, unit = layout.BytesPerSample(); largest >= 0 && pos + unit <= a.size(); pos += unit) {
-    long x = 0, y = 0;
-    for (std::size_t k = unit; k-- > 0;) {
-      x = x << 8 | a[pos + k];
-      y = y << 8 | b[pos + k];
-    }
-    largest = std::max(largest, std::labs(x - y));
-  }
-  return largest;
 }
 
 void ExpectFramesLike(const FixtureFile& compressed, const FixtureFile& reference, const qzmPixelDecoder& decoder,

@@ -48,9 +48,6 @@ struct Decoded {
 };
 Decoded Decode(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPixelLayout& layout);
 
-// Between the samples of two decodings of a frame; -1 when sizes differ.
-long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& layout);
-
 // Every frame of compressed decoded by decoder, and when inHouse >= 0 by the
 // in-house DCT decoder, into reference's samples within the tolerances.
 void ExpectFramesLike(const FixtureFile& compressed, const FixtureFile& reference, const qzmPixelDecoder& decoder,

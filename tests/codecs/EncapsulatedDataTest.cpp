@@ -1,10 +1,8 @@
-// Encapsulated data written here. Frames found in Pixel Data through the Basic
-// or Extended Offset Table, one fragment per frame, start markers, a single
-// frame; tables that do not fit the items ignored with a warning; sets whose
-// fragments cannot hold their frames refused with one report. RLE frames:
-// byte planes most significant first, PackBits controls, every damaged
-// segment refused and named (DCMTK's, GDCM's and pydicom's RLE streams are in
-// the fixture and corpus tests).
+// Encapsulated data written here: frames found through the offset tables,
+// fragment counts or start markers, tables that do not fit ignored with a
+// warning, sets whose fragments cannot hold their frames refused with one
+// report; RLE planes most significant first, PackBits controls, every
+// damaged segment refused and named.
 #include <gtest/gtest.h>
 
 #include "CodecFixtures.h"

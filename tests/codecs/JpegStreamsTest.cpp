@@ -132,8 +132,7 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
       {6, 8, 3, 8, 1, 0, 0, false},
   };
   for (const Shape& shape : shapes) {
-    SCOPED_TRACE(testing::Message() << shape.precision << "-bit, " << shape.components << " components, predictor "
-                                    << shape.predictor << ", interval " << shape.restartInterval);
+    SCOPED_TRACE("shape " + std::to_string(&shape - shapes));
     Bytes expected, stream = EncodeLossless(shape, TestSamples(shape, expected));
     stream.resize(stream.size() - 2);
     const Decoded decoded = Decode(Lossless, stream, LayoutOf(shape));
@@ -142,10 +141,8 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
   }
   const Shape shape = shapes[9];
   Bytes samples, stream = EncodeLossless(shape, TestSamples(shape, samples));
-  std::size_t lastScan = stream.size();
-  while (!(stream[lastScan - 2] == 0xFF && stream[lastScan - 1] == 0xDA))
-    --lastScan;
-  stream.resize(lastScan - 2);
+  const Bytes scan{0xFF, 0xDA};
+  stream.erase(std::find_end(stream.begin(), stream.end(), scan.begin(), scan.end()), stream.end());
   const Decoded partial = Decode(Lossless, stream, LayoutOf(shape));
   EXPECT_FALSE(partial.ok);
   EXPECT_NE(partial.errors.find("before component 3"), std::string::npos) << partial.errors;
