@@ -40,6 +40,9 @@ const Damage Damages[] = {
     {0xDB, 1, 1, 0xFE, 2, "quantisation table 0"},  // no quantisation table
     {0, 1, 1, 0xC3, 2, "not sequential"},           // a lossless frame
     {0, 1, 1, 0xFE, 3, "before the frame"},         // no frame header
+    {0xD8, 3, 1, 0xD8, 3, "unexpected marker 0xD8 at byte 3!"},
+    {0xC4, 1, 1, 0xC3, 3, "second frame header"},
+    {0xC4, 4, 1, 0x04, 3, "Huffman table 0x04 is malformed"},
 };
 
 // Between the samples of two decodings of a frame; -1 when sizes differ.
