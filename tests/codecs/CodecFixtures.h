@@ -1,7 +1,6 @@
-// Fixtures of the decoder tests: a small reader of the files of DCMTK, GDCM
-// and the project's samples (little endian, explicit or implicit VR), enough
-// to take out the image elements, native frames and each frame's code
-// stream; external tools run over many files at once; decodings compared.
+// Fixtures of the decoder tests: a reader of the files of DCMTK, GDCM and the
+// samples (little endian), enough for the image elements, native frames and
+// each frame's code stream; tools run over many files at once; decodings.
 #ifndef MEDCONV_TESTS_CODECS_CODEC_FIXTURES_H
 #define MEDCONV_TESTS_CODECS_CODEC_FIXTURES_H
 

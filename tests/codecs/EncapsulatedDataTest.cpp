@@ -1,8 +1,7 @@
-// Encapsulated data written here: frames found through the offset tables,
-// fragment counts or start markers, tables that do not fit ignored with a
-// warning, sets whose fragments cannot hold their frames refused with one
-// report; RLE planes most significant first, PackBits controls, every
-// damaged segment refused and named.
+// Encapsulated data written here: frames found through offset tables, counts
+// or start markers, tables that do not fit ignored, sets whose fragments cannot
+// hold their frames refused with one report; RLE planes most significant first,
+// PackBits controls, every damaged segment refused and named.
 #include <gtest/gtest.h>
 
 #include "CodecFixtures.h"

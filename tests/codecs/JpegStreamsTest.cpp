@@ -19,6 +19,7 @@ const qzmJpegLosslessDecoder Lossless;
 struct Shape {
   int rows, columns, components, precision, predictor, pointTransform, restartInterval;
   bool interleaved;  // false: one scan per component
+  qzmPixelLayout Layout() const { return MakeLayout(rows, columns, components, precision); }
 };
 
 // The frame header, one Huffman table coding every difference by the five
@@ -118,10 +119,6 @@ std::vector<int> TestSamples(const Shape& shape, Bytes& bytes) {
   return samples;
 }
 
-qzmPixelLayout LayoutOf(const Shape& s) {
-  return MakeLayout(s.rows, s.columns, s.components, s.precision);
-}
-
 // Complete data without the end-of-image marker decode too; a stream that
 // ends before its last scan does not; damaged streams are refused.
 TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
@@ -135,7 +132,7 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
     SCOPED_TRACE("shape " + std::to_string(&shape - shapes));
     Bytes expected, stream = EncodeLossless(shape, TestSamples(shape, expected));
     stream.resize(stream.size() - 2);
-    const Decoded decoded = Decode(Lossless, stream, LayoutOf(shape));
+    const Decoded decoded = Decode(Lossless, stream, shape.Layout());
     ASSERT_TRUE(decoded.ok) << decoded.errors;
     EXPECT_EQ(decoded.out, expected);
   }
@@ -143,11 +140,11 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
   Bytes samples, stream = EncodeLossless(shape, TestSamples(shape, samples));
   const Bytes scan{0xFF, 0xDA};
   stream.erase(std::find_end(stream.begin(), stream.end(), scan.begin(), scan.end()), stream.end());
-  const Decoded partial = Decode(Lossless, stream, LayoutOf(shape));
+  const Decoded partial = Decode(Lossless, stream, shape.Layout());
   EXPECT_FALSE(partial.ok);
   EXPECT_NE(partial.errors.find("before component 3"), std::string::npos) << partial.errors;
   const Shape colour{64, 64, 3, 12, 1, 0, 64, true};
-  ExpectJpegDamagesRefused(Lossless, 1, EncodeLossless(colour, TestSamples(colour, samples)), LayoutOf(colour));
+  ExpectJpegDamagesRefused(Lossless, 1, EncodeLossless(colour, TestSamples(colour, samples)), colour.Layout());
 }
 
 }  // namespace
