@@ -1,215 +1,222 @@
 #include "CodecFixtures.h"
 
-#include <algorithm>
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
 
+#include "codecs/qzmJpegExtended12Decoder.h"
 #include "support/TestSupport.h"
 
 namespace codecfixtures {
 
 namespace {
 
-const std::uint32_t PixelData = 0x7FE00010;
-const std::uint32_t Undefined = 0xFFFFFFFF;
-
-std::uint16_t Word(const Bytes& b, std::size_t pos) {
-  return std::uint16_t(b[pos] | b[pos + 1] << 8);
-}
-std::uint32_t Long(const Bytes& b, std::size_t pos) {
-  return std::uint32_t(Word(b, pos) | Word(b, pos + 2) << 16);
+std::uint32_t Word(const Bytes& b, std::size_t pos, int bytes = 2) {
+  return bytes == 2 ? std::uint32_t(b[pos] | b[pos + 1] << 8) : Word(b, pos) | Word(b, pos + 2) << 16;
 }
 
-bool HasLongLength(const char vr[2]) {
-  static const char* const longs[] = {"OB", "OW", "OF", "OD", "OL", "OV", "SQ", "UT", "UN", "UC", "UR", "SV", "UV"};
-  for (const char* candidate : longs)
-    if (std::memcmp(vr, candidate, 2) == 0)
-      return true;
-  return false;
+// At a marker's offset (marker 0: the frame header, lossless or DCT), bytes
+// set to a value or the stream cut there (value -1); the error reported.
+struct Damage {
+  UBYTE marker;
+  std::size_t offset, count;
+  int value, decoders;  // 1: lossless, 2: DCT, 3: both
+  const char* error;
+};
+
+const Damage Damages[] = {
+    {0xC4, 9, 0, -1, 3, "runs past"},              // truncated in a header
+    {0xD8, 1, 1, 0xD9, 3, "start-of-image"},       // no start marker
+    {0xDA, 5, 1, 0x09, 3, "component 9"},          // scan of an unknown component
+    {0xC4, 5, 1, 3, 1, "more codes"},              // three codes of one bit more, three of five bits fewer
+    {0, 11, 1, 0x21, 1, "subsampled components"},  // subsampled colour
+    {0xD0, 1, 1, 0xD3, 1, "restart marker 0"},
+    {0xDA, 20, 2, 0xFE, 1, "does not have"},  // 11111 is no code of the lossless test table
+    {0, 4, 1, 17, 1, "precision of 17"},
+    {0xDA, 11, 1, 0, 1, "predictor 0"},
+    {0, 1, 1, 0xC1, 1, "not lossless"},             // a DCT frame
+    {0xDA, 30, 6, 0xFE, 2, "does not have"},        // bad Huffman code
+    {0xDB, 1, 1, 0xFE, 2, "quantisation table 0"},  // no quantisation table
+    {0, 1, 1, 0xC3, 2, "not sequential"},           // a lossless frame
+    {0, 1, 1, 0xFE, 3, "before the frame"},         // no frame header
+    {0xD8, 3, 1, 0xD8, 3, "unexpected marker 0xD8 at byte 3!"},
+    {0xC4, 1, 1, 0xC3, 3, "second frame header"},
+    {0xC4, 4, 1, 0x04, 3, "Huffman table 0x04 is malformed"},
+};
+
+// Between the samples of two decodings of a frame; -1 when sizes differ.
+long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& layout) {
+  long largest = a.size() == b.size() ? 0 : -1;
+  for (std::size_t pos = 0, unit = layout.BytesPerSample(); largest >= 0 && pos + unit <= a.size(); pos += unit) {
+    long x = 0, y = 0;
+    for (std::size_t k = unit; k-- > 0;)
+      x = x << 8 | a[pos + k], y = y << 8 | b[pos + k];
+    largest = std::max(largest, std::labs(x - y));
+  }
+  return largest;
 }
 
 }  // namespace
 
-bool FixtureFile::Parse(const Bytes& file) {
-  values_.clear();
-  native_.clear();
-  fragments_.clear();
-  if (file.size() < 132 || std::memcmp(&file[128], "DICM", 4) != 0)
+// Top-level elements kept, sequences of undefined length walked through (depth
+// counts them), items of known length skipped, Pixel Data's items all kept.
+bool FixtureFile::Read(const std::string& path) {
+  const Bytes f = testsupport::ReadBytes(path);
+  *this = FixtureFile();
+  if (f.size() < 132 || std::memcmp(&f[128], "DICM", 4) != 0)
     return false;
-  std::size_t pos = 132;
-  return ParseElements(file, pos, true, false);
-}
-
-// Elements in explicit VR little endian from pos, up to the end of the file
-// or, inside an item of undefined length, up to its delimiter.
-bool FixtureFile::ParseElements(const Bytes& file, std::size_t& pos, bool topLevel, bool untilItemEnd) {
-  while (pos + 8 <= file.size()) {
-    const std::uint32_t tag = std::uint32_t(Word(file, pos)) << 16 | Word(file, pos + 2);
-    if (tag == 0xFFFEE00D) {
+  int depth = 0;
+  bool inPixels = false;
+  for (std::size_t pos = 132; pos + 8 <= f.size();) {
+    const std::uint32_t tag = Word(f, pos) << 16 | Word(f, pos + 2), undefined = 0xFFFFFFFF;
+    const std::string vr(f.begin() + long(pos) + 4, f.begin() + long(pos) + 6);
+    std::uint32_t length = Word(f, pos + 4, 4);
+    if (tag >> 16 == 0xFFFE) {
+      depth -= tag == 0xFFFEE0DD;
+      inPixels = inPixels && tag != 0xFFFEE0DD;
       pos += 8;
-      return untilItemEnd;
-    }
-    const char vr[2] = {char(file[pos + 4]), char(file[pos + 5])};
-    std::uint32_t length;
-    if (HasLongLength(vr)) {
-      if (pos + 12 > file.size())
-        return false;
-      length = Long(file, pos + 8);
+      length = tag == 0xFFFEE000 && length != undefined ? length : 0;
+    } else if (tag >= 0x00030000 && TransferSyntax() == "1.2.840.10008.1.2") {
+      pos += 8;
+    } else if (std::string("OBOWOFODOLOVSQUTUNUCURSVUV").find(vr) % 2 == 0 && pos + 12 <= f.size()) {
+      length = Word(f, pos + 8, 4);
       pos += 12;
     } else {
-      length = Word(file, pos + 6);
+      length = Word(f, pos + 6);
       pos += 8;
     }
-    if (length == Undefined) {
-      const bool parsed = tag == PixelData ? ParseEncapsulated(file, pos) : SkipItems(file, pos);
-      if (!parsed)
-        return false;
+    if (length == undefined) {
+      inPixels = ++depth == 1 && tag == 0x7FE00010;
       continue;
     }
-    if (length > file.size() - pos)
+    if (length > f.size() - pos)
       return false;
-    const Bytes value(file.begin() + long(pos), file.begin() + long(pos + length));
-    if (topLevel && tag == PixelData)
-      native_ = value;
-    else if (topLevel)
-      values_[tag] = value;
+    const Bytes value(f.begin() + long(pos), f.begin() + long(pos + length));
+    if (inPixels)
+      items_.push_back(value);
+    else if (depth == 0 && tag >> 16 != 0xFFFE)
+      (tag == 0x7FE00010 ? native_ : values_[tag]) = value;
     pos += length;
   }
-  return !untilItemEnd;
+  return depth == 0;
 }
 
-bool FixtureFile::ParseEncapsulated(const Bytes& file, std::size_t& pos) {
-  bool offsetTable = true;
-  while (pos + 8 <= file.size()) {
-    const std::uint32_t tag = std::uint32_t(Word(file, pos)) << 16 | Word(file, pos + 2);
-    const std::uint32_t length = Long(file, pos + 4);
-    pos += 8;
-    if (tag == 0xFFFEE0DD)
-      return true;
-    if (tag != 0xFFFEE000 || length > file.size() - pos)
-      return false;
-    if (!offsetTable)
-      fragments_.emplace_back(file.begin() + long(pos), file.begin() + long(pos + length));
-    offsetTable = false;
-    pos += length;
-  }
-  return false;
+std::string FixtureFile::Text(std::uint32_t tag) const {
+  const auto value = values_.find(tag);
+  const std::string text = value == values_.end() ? "" : std::string(value->second.begin(), value->second.end());
+  return text.substr(0, text.find_last_not_of(std::string(" \0", 2)) + 1);
 }
 
-// Skips the items of a sequence of undefined length up to its delimiter.
-bool FixtureFile::SkipItems(const Bytes& file, std::size_t& pos) {
-  while (pos + 8 <= file.size()) {
-    const std::uint32_t tag = std::uint32_t(Word(file, pos)) << 16 | Word(file, pos + 2);
-    const std::uint32_t length = Long(file, pos + 4);
-    pos += 8;
-    if (tag == 0xFFFEE0DD)
-      return true;
-    if (tag != 0xFFFEE000)
-      return false;
-    if (length == Undefined) {
-      if (!ParseElements(file, pos, false, true))
-        return false;
-    } else if (length <= file.size() - pos) {
-      pos += length;
-    } else {
-      return false;
-    }
-  }
-  return false;
-}
-
-std::string FixtureFile::Text(std::uint16_t group, std::uint16_t element) const {
-  const auto value = values_.find(std::uint32_t(group) << 16 | element);
-  if (value == values_.end())
-    return std::string();
-  std::string text(value->second.begin(), value->second.end());
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\0'))
-    text.pop_back();
-  while (!text.empty() && text.front() == ' ')
-    text.erase(0, 1);
-  return text;
-}
-
-unsigned FixtureFile::Number(std::uint16_t group, std::uint16_t element) const {
-  const auto value = values_.find(std::uint32_t(group) << 16 | element);
-  if (value == values_.end())
+unsigned FixtureFile::Number(std::uint32_t tag) const {
+  const auto value = values_.find(tag);
+  if (value == values_.end() || value->second.size() < 2)
     return 0;
-  if (group == 0x0028 && element == 0x0008)  // Number of Frames is IS text
-    return unsigned(std::strtoul(Text(group, element).c_str(), nullptr, 10));
-  return value->second.size() >= 2 ? Word(value->second, 0) : 0;
+  return tag == 0x00280008 ? unsigned(std::atoi(Text(tag).c_str())) : Word(value->second, 0);  // IS, or US
 }
 
 qzmPixelLayout FixtureFile::Layout() const {
-  qzmPixelLayout layout;
-  layout.Rows = UWORD(Number(0x0028, 0x0010));
-  layout.Columns = UWORD(Number(0x0028, 0x0011));
-  layout.SamplesPerPixel = UWORD(Number(0x0028, 0x0002));
-  layout.BitsAllocated = UWORD(Number(0x0028, 0x0100));
-  layout.BitsStored = UWORD(Number(0x0028, 0x0101));
-  layout.PixelRepresentation = UWORD(Number(0x0028, 0x0103));
-  layout.PlanarConfiguration = UWORD(Number(0x0028, 0x0006));
-  layout.PhotometricInterpretation = Text(0x0028, 0x0004);
+  qzmPixelLayout layout = MakeLayout(Number(0x00280010), Number(0x00280011), Number(0x00280002), Number(0x00280101));
+  layout.BitsAllocated = UWORD(Number(0x00280100));
+  layout.PixelRepresentation = UWORD(Number(0x00280103));
+  layout.PlanarConfiguration = UWORD(Number(0x00280006));
+  layout.PhotometricInterpretation = Text(0x00280004);
   return layout;
 }
 
-unsigned FixtureFile::Frames() const {
-  const unsigned frames = Number(0x0028, 0x0008);
-  return frames == 0 ? 1 : frames;
-}
-
 Bytes FixtureFile::FrameStream(unsigned index) const {
-  if (fragments_.size() == Frames())
-    return index < fragments_.size() ? fragments_[index] : Bytes();
+  if (items_.size() == Frames() + 1)
+    return index < Frames() ? items_[index + 1] : Bytes();
   Bytes all;
-  if (Frames() == 1)
-    for (const Bytes& fragment : fragments_)
-      all.insert(all.end(), fragment.begin(), fragment.end());
-  return all;
+  for (std::size_t k = 1; k < items_.size(); ++k)
+    all.insert(all.end(), items_[k].begin(), items_[k].end());
+  return Frames() == 1 ? all : Bytes();
 }
 
-Bytes FixtureFile::PixelsByPixel() const {
+Bytes FixtureFile::NativeFrame(unsigned index) const {
   const qzmPixelLayout layout = Layout();
-  if (layout.PlanarConfiguration != 1 || layout.SamplesPerPixel != 3)
-    return native_;
-  const std::size_t unit = layout.BytesPerSample();
-  const std::size_t plane = std::size_t(layout.Rows) * layout.Columns * unit, frameBytes = plane * 3;
-  Bytes out(native_.size());
-  for (std::size_t frame = 0; frame + frameBytes <= native_.size(); frame += frameBytes)
-    for (std::size_t pixel = 0; pixel < plane / unit; ++pixel)
-      for (std::size_t c = 0; c < 3; ++c)
-        for (std::size_t b = 0; b < unit; ++b)
-          out[frame + (pixel * 3 + c) * unit + b] = native_[frame + c * plane + pixel * unit + b];
+  const std::size_t size = std::size_t(layout.FrameBytes()), unit = layout.BytesPerSample(), plane = size / 3;
+  if ((index + 1) * size > native_.size())
+    return Bytes();
+  const Bytes stored(native_.begin() + long(index * size), native_.begin() + long((index + 1) * size));
+  Bytes out = stored;
+  for (std::size_t at = 0; layout.PlanarConfiguration == 1 && at < plane; at += unit)
+    for (std::size_t c = 0; c < 3; ++c)
+      std::copy_n(&stored[c * plane + at], unit, &out[at * 3 + c * unit]);
   return out;
 }
 
-bool MakeSamples(const std::string& folder) {
-  return testsupport::Run(std::string(MEDCONV_BUILD_DIR) + "/tools/mksamples " + folder).status == 0;
+void RunAll(const std::string& folder, const std::string& first, const std::vector<std::string>& commands) {
+  std::string lines;
+  for (const std::string& command : commands)
+    lines += command + "\n";
+  testsupport::WriteText(folder + "/commands.txt", lines);
+  testsupport::Run("(" + first + ") ; xargs -d '\\n' -n 1 -P 3 sh -c < commands.txt", folder);
 }
 
-bool ReadFixture(const std::string& path, FixtureFile& file) {
-  return testsupport::FileExists(path) && file.Parse(testsupport::ReadBytes(path));
+qzmPixelLayout MakeLayout(int rows, int columns, int samples, int bitsStored) {
+  qzmPixelLayout layout;
+  layout.Rows = UWORD(rows);
+  layout.Columns = UWORD(columns);
+  layout.SamplesPerPixel = UWORD(samples);
+  layout.BitsStored = UWORD(bitsStored);
+  layout.BitsAllocated = bitsStored <= 8 ? 8 : bitsStored <= 16 ? 16 : 32;
+  layout.PhotometricInterpretation = samples == 3 ? "RGB" : "MONOCHROME2";
+  return layout;
 }
 
-std::vector<long> SampleValues(const Bytes& frame, const qzmPixelLayout& layout) {
-  std::vector<long> values;
-  const unsigned bytes = layout.BytesPerSample();
-  for (std::size_t pos = 0; pos + bytes <= frame.size(); pos += bytes) {
-    unsigned long value = 0;
-    for (unsigned k = bytes; k-- > 0;)
-      value = value << 8 | frame[pos + k];
-    values.push_back(long(value));
+Decoded Decode(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPixelLayout& layout) {
+  Decoded result;
+  ReportCapture reports;
+  result.out.assign(std::size_t(layout.FrameBytes()), 0);
+  qzcString photometric = layout.PhotometricInterpretation;
+  result.ok = decoder.Decode(stream.data(), ULONG(stream.size()), layout, result.out.data(), photometric);
+  result.photometric = photometric;
+  result.errors = reports.Errors();
+  return result;
+}
+
+void ExpectFramesLike(const FixtureFile& compressed, const FixtureFile& reference, const qzmPixelDecoder& decoder,
+                      long tolerance, long inHouse, const std::string& photometric) {
+  const qzmJpegExtended12Decoder dct;
+  const qzmPixelLayout layout = compressed.Layout();
+  for (unsigned frame = 0; frame < compressed.Frames(); ++frame) {
+    const Bytes stream = compressed.FrameStream(frame), expected = reference.NativeFrame(frame);
+    ASSERT_FALSE(expected.empty()) << "frame " << frame + 1;
+    for (const qzmPixelDecoder* each : {&decoder, inHouse < 0 ? nullptr : static_cast<const qzmPixelDecoder*>(&dct)}) {
+      if (!each)
+        continue;
+      const Decoded decoded = Decode(*each, stream, layout);
+      ASSERT_TRUE(decoded.ok) << "frame " << frame + 1 << ": " << decoded.errors;
+      EXPECT_EQ(decoded.photometric, photometric);
+      const long difference = LargestDifference(decoded.out, expected, layout);
+      EXPECT_TRUE(difference >= 0 && difference <= (each == &decoder ? tolerance : inHouse))
+          << "frame " << frame + 1 << ", largest difference " << difference;
+    }
   }
-  return values;
 }
 
-long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& layout) {
-  if (a.size() != b.size())
-    return -1;
-  const std::vector<long> x = SampleValues(a, layout), y = SampleValues(b, layout);
-  long largest = 0;
-  for (std::size_t k = 0; k < x.size(); ++k)
-    largest = std::max(largest, std::labs(x[k] - y[k]));
-  return largest;
+void ExpectJpegDamagesRefused(const qzmPixelDecoder& decoder, int kind, const Bytes& stream,
+                              const qzmPixelLayout& layout) {
+  for (const Damage& damage : Damages) {
+    if (!(damage.decoders & kind))
+      continue;
+    Bytes copy = stream;
+    std::size_t at = 0;
+    while (at + 2 < copy.size() &&
+           !(copy[at] == 0xFF && (damage.marker ? copy[at + 1] == damage.marker : (copy[at + 1] & 0xFC) == 0xC0)))
+      ++at;
+    at += damage.offset;
+    if (damage.value < 0)
+      copy.resize(at);
+    else
+      std::fill_n(copy.begin() + long(at), damage.count, UBYTE(damage.value));
+    if (damage.value == 3 && damage.marker == 0xC4)
+      copy[at + 4] = 14;
+    const Decoded decoded = Decode(decoder, copy, layout);
+    EXPECT_FALSE(decoded.ok) << damage.error;
+    EXPECT_NE(decoded.errors.find(damage.error), std::string::npos) << damage.error << ": " << decoded.errors;
+  }
 }
 
 }  // namespace codecfixtures

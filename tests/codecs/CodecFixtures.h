@@ -1,60 +1,61 @@
-// Fixtures of the decoder tests: DICOM files compressed at test time by DCMTK
-// and GDCM from the project's samples, and a small reader of the files they
-// write (explicit VR little endian), enough to take out the image elements,
-// native pixels and the fragments of encapsulated Pixel Data.
+// Fixtures of the decoder tests: a reader of the files of DCMTK, GDCM and the
+// samples (little endian), enough for the image elements, native frames and
+// each frame's code stream; tools run over many files at once; decodings.
 #ifndef MEDCONV_TESTS_CODECS_CODEC_FIXTURES_H
 #define MEDCONV_TESTS_CODECS_CODEC_FIXTURES_H
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "codecs/qzmPixelLayout.h"
+#include "codecs/qzmPixelDecoder.h"
+#include "support/CodecFixtures.h"
 
 namespace codecfixtures {
 
-typedef std::vector<unsigned char> Bytes;
-
 class FixtureFile {
  public:
-  // False when the bytes are not a file this reader understands.
-  bool Parse(const Bytes& file);
-
-  std::string TransferSyntax() const { return Text(0x0002, 0x0010); }
-  std::string Text(std::uint16_t group, std::uint16_t element) const;
-  unsigned Number(std::uint16_t group, std::uint16_t element) const;  // US, or IS text
+  bool Read(const std::string& path);  // false when not a file this reader understands
+  std::string Text(std::uint32_t tag) const;
+  unsigned Number(std::uint32_t tag) const;  // US, or IS text
+  std::string TransferSyntax() const { return Text(0x00020010); }
   qzmPixelLayout Layout() const;
-  unsigned Frames() const;
-
-  // Native Pixel Data, as stored (little endian).
-  const Bytes& NativePixels() const { return native_; }
-  // The same, colour-by-pixel whatever the planar configuration.
-  Bytes PixelsByPixel() const;
-  // The code stream of frame `index` (from 0) of encapsulated Pixel Data:
-  // one fragment per frame, or every fragment for a single frame.
+  unsigned Frames() const { return std::max(1u, Number(0x00280008)); }
+  // Native frame `index` (from 0) colour-by-pixel; empty past the pixel data.
+  Bytes NativeFrame(unsigned index) const;
+  // The code stream of a frame: one fragment per frame, or all for one frame.
   Bytes FrameStream(unsigned index) const;
-  bool Encapsulated() const { return !fragments_.empty(); }
+  bool Encapsulated() const { return !items_.empty(); }
 
  private:
-  bool ParseElements(const Bytes& file, std::size_t& pos, bool topLevel, bool untilItemEnd);
-  bool ParseEncapsulated(const Bytes& file, std::size_t& pos);
-  bool SkipItems(const Bytes& file, std::size_t& pos);
-
   std::map<std::uint32_t, Bytes> values_;
   Bytes native_;
-  std::vector<Bytes> fragments_;  // after the offset table
+  std::vector<Bytes> items_;  // of encapsulated Pixel Data, the offset table first
 };
 
-// The project's samples written into folder (by build/tools/mksamples).
-bool MakeSamples(const std::string& folder);
-bool ReadFixture(const std::string& path, FixtureFile& file);
+const char* const RleSyntax = "1.2.840.10008.1.2.5";
+// Runs each command line in folder, a few at a time, after `first` (alone).
+void RunAll(const std::string& folder, const std::string& first, const std::vector<std::string>& commands);
 
-// Samples of one frame of a decoded stream, whatever the unit.
-std::vector<long> SampleValues(const Bytes& frame, const qzmPixelLayout& layout);
-// The largest difference between two decodings of the same frame; -1 when
-// their sizes differ.
-long LargestDifference(const Bytes& a, const Bytes& b, const qzmPixelLayout& layout);
+qzmPixelLayout MakeLayout(int rows, int columns, int samples, int bitsStored);
+struct Decoded {
+  bool ok = false;
+  Bytes out;
+  std::string photometric, errors;
+};
+Decoded Decode(const qzmPixelDecoder& decoder, const Bytes& stream, const qzmPixelLayout& layout);
+
+// Every frame of compressed decoded by decoder, and when inHouse >= 0 by the
+// in-house DCT decoder, into reference's samples within the tolerances.
+void ExpectFramesLike(const FixtureFile& compressed, const FixtureFile& reference, const qzmPixelDecoder& decoder,
+                      long tolerance, long inHouse, const std::string& photometric);
+
+// Damaged copies of a JPEG stream refused with errors that say why (kind 1:
+// lossless damages, 2: DCT).
+void ExpectJpegDamagesRefused(const qzmPixelDecoder& decoder, int kind, const Bytes& stream,
+                              const qzmPixelLayout& layout);
 
 }  // namespace codecfixtures
 
