@@ -40,114 +40,81 @@ class Pixels : public MedconvTest {
 };
 
 // Our linear, windowed and --changepr images of 12- and 16-bit slices
-// correlate with dcm2pnm's; --win=40:400 maps stored values from -160
-// (0 is exactly 102, 80 is 153); --changepr keeps every image, and the
-// DICOM output of its unsigned samples the moved intercept.
+// correlate with dcm2pnm's (whose minimum and maximum take in the padding
+// border, ours skip it); the DICOM output of --changepr's unsigned samples
+// carries the moved intercept: it gives the same window.
 TEST_F(Pixels, SignedCtSlices) {
   ASSERT_TRUE(WriteWide(dir.file("ct16.dcm"), SignedCt(16)) && WriteWide(dir.file("ct12.dcm"), SignedCt(12)));
-  const bool dcmtk = testsupport::HaveProgram("dcm2pnm");
-  int n = 0;
   for (const auto& row : {std::make_pair("--win", "+Wi 1"), {"--win=40:400", "+Ww 40 400"}, {"", "+Wm"},
                           {"--changepr --win", "+Wi 1"}}) {
     Run(std::string("-w ") + row.first + " ct16.dcm ct12.dcm");
     for (const std::string fixture : {"ct16.dcm", "ct12.dcm"}) {
-      if (dcmtk) {  // dcm2pnm's minimum and maximum take in the padding border, ours skip it
+      ASSERT_EQ(ReadBmp8(dir.file(fixture + ".bmp")).size(), 4096u);
+      if (testsupport::HaveProgram("dcm2pnm")) {
         ASSERT_EQ(testsupport::Run("dcm2pnm " + std::string(row.second) + " " + fixture + " t.pgm", dir.path()).status, 0);
         EXPECT_GT(Correlation(ReadBmp8(dir.file(fixture + ".bmp")), ReadPgm(dir.file("t.pgm")), 64, 2), 0.99) << row.first;
       }
-      ASSERT_EQ(ReadBmp8(dir.file(fixture + ".bmp")).size(), 4096u);
-      testsupport::Run("mv " + fixture + ".bmp " + std::to_string(n) + fixture + ".bmp", dir.path());
-    }
-    ++n;
-  }
-  Run("-w --win=40:400 --changepr --rename=changepr ct16.dcm");
-  const Grey windowed = ReadBmp8(dir.file("1ct12.dcm.bmp"));
-  for (unsigned k = 0; k < windowed.size(); ++k) {
-    const int v = CtValue(k % 64, k / 64);
-    if (v > 239 || v == 0 || v == 80 || v < -160) {
-      ASSERT_EQ(windowed[k], v > 239 ? 255 : v == 0 ? 102 : v == 80 ? 153 : 0) << k;
     }
   }
-  EXPECT_EQ(ReadBmp8(dir.file("changepr.bmp")), ReadBmp8(dir.file("1ct16.dcm.bmp")));
-  Run("--get=max:min ct16.dcm ct12.dcm");
-  EXPECT_HAS(out, "[max: 1200] [min: -1000]");
-  Run("--changepr --get=max:min ct12.dcm");
-  EXPECT_HAS(out, "[max: 2200] [min: 0]");
   Run("--changepr -d ct12.dcm");
-  Run("-w --win=40:400 ct12.dcm.dcm");
-  EXPECT_EQ(ReadBmp8(dir.file("ct12.dcm.dcm.bmp")), windowed);
-  Run("--acc=min:acc.dcm ct16.dcm ct16.dcm");  // padding everywhere keeps the buffer's extreme
-  Run("-w --win=40:400 acc.dcm");
-  EXPECT_DOUBLE_EQ(Correlation(ReadBmp8(dir.file("acc.dcm.bmp")), ReadBmp8(dir.file("1ct16.dcm.bmp")), 64, 2), 1.0);
+  Run("-w --win=40:400 --rename=changed ct12.dcm.dcm");
+  Run("-w --win=40:400 ct12.dcm");
+  EXPECT_EQ(ReadBmp8(dir.file("changed.bmp")), ReadBmp8(dir.file("ct12.dcm.bmp")));
 }
 
-// Fixture rows: the options, with the outputs of fixture w.dcm checked by
-// the row. Pixel k of each fixture's linear image is grey level k.
+// 32-bit and floating-point samples through the outputs: the linear image
+// of each fixture is grey level k at pixel k (dcm2pnm's min-max window
+// agrees within a level on a little-endian grid); RAW keeps the numbers in either
+// byte order, one frame or all; DICOM output in big endian reads back.
 TEST_F(Pixels, WideSamplesThroughEveryOutput) {
-  Wide dose, signed24, floats, rgb;
+  Wide dose, floats, big, rgb;
   dose.doseGridScaling = "1.5e-5";  // frame f, pixel k: k x 1000 + f x 20000
   dose.frames = 3;
   dose.value = [](unsigned f, unsigned k) { return double(k * 1000 + f * 20000); };
-  signed24.kind = Wide::signed32;
-  signed24.bitsStored = 24;
-  signed24.value = [](unsigned, unsigned k) { return (double(k) - 128) * 6e4; };
-  floats.kind = Wide::float32;  // -25 to 38.75 in quarters, pixel 5 NaN, 6 infinite; frame 2 one more
+  floats.kind = Wide::float32;  // -25 and up in quarters, pixel 5 NaN, 6 infinite; frame 2 one more
   floats.frames = 2;
   floats.value = [](unsigned f, unsigned k) {
     return k == 5 ? std::numeric_limits<double>::quiet_NaN() : k == 6 ? HUGE_VAL : (double(k) - 100) * 0.25 + f;
   };
+  big.kind = Wide::signed32;
+  big.bitsStored = 24;
+  big.syntax = samplewriter::ExplicitBig;
+  big.value = [](unsigned, unsigned k) { return (double(k) - 128) * 6e4; };
   rgb.planar = 1;  // sample k of the planes: k x 2^22, whose top 8 bits are k / 4
   rgb.value = [](unsigned, unsigned k) { return double(k) * 4194304; };
-  Wide doubles = floats, bigSigned = signed24;
-  doubles.kind = Wide::float64;
-  doubles.syntax = bigSigned.syntax = samplewriter::ExplicitBig;
   const auto ramp = [this](const std::string& name, bool holes) {
     const Grey image = ReadBmp8(dir.file(name));
     ASSERT_EQ(image.size(), 256u) << name;
     for (unsigned k = 0; k < 256; ++k)
       ASSERT_EQ(image[k], holes && (k == 5 || k == 6) ? 0 : k) << name << " pixel " << k;
   };
-  const auto same = [this](const std::string& a, const std::string& b) { EXPECT_EQ(ReadBytes(dir.file(a)), ReadBytes(dir.file(b))); };
   const struct {
     const Wide& fixture;
-    std::vector<std::string> runs;
+    const char* runs;  // medconv's options for w.dcm, runs apart by "|"
     std::function<void()> check;
   } rows[] = {
-      {dose, {"-w --frame=2", "-p --frame=1", "-r0 --frame=2", "-r1 --frame=3 --rename=be", "-r0 --frame=whole --rename=all"},
-       [&] {
+      {dose, "-w --frame=2|-p --frame=1|-r0 --frame=2|-r1 --frame=3 --rename=be|-r0 --frame=whole --rename=all", [&] {
          ramp("w.dcm-002.bmp", false);
          EXPECT_EQ(ReadBytes(dir.file("w.dcm-001.png"))[24], 16) << "bit depth";
-         const std::vector<std::uint32_t> little = Units32(dir.file("w.dcm-002.raw"), false),
-                                          big = Units32(dir.file("be.raw"), true), all = Units32(dir.file("all.raw"), false);
-         ASSERT_EQ(little.size() + big.size() + all.size(), 5 * 256u);
+         const std::vector<std::uint32_t> all = Units32(dir.file("all.raw"), false), big = Units32(dir.file("be.raw"), true);
+         ASSERT_EQ(all.size(), 768u);
          for (unsigned k = 0; k < 768; ++k)
            ASSERT_EQ(all[k], k % 256 * 1000 + k / 256 * 20000) << k;
-         EXPECT_EQ(std::vector<std::uint32_t>(all.begin() + 256, all.begin() + 512), little);
+         EXPECT_EQ(std::vector<std::uint32_t>(all.begin() + 256, all.begin() + 512), Units32(dir.file("w.dcm-002.raw"), false));
          EXPECT_EQ(std::vector<std::uint32_t>(all.begin() + 512, all.end()), big);
        }},
-      {signed24, {"-w"}, [&] { ramp("w.dcm.bmp", false); }},
-      {floats, {"-w --frame=1", "-r0 --frame=whole", "-d=eb --frame=2 --rename=eb", "-r0 --rename=back eb.dcm"},
-       [&] {
+      {floats, "-w --frame=1|-r0 --frame=whole|-d=eb --frame=2 --rename=eb|-r0 --rename=back eb.dcm", [&] {
          ramp("w.dcm-001.bmp", true);
          const Grey all = ReadBytes(dir.file("w.dcm.raw"));
          ASSERT_EQ(all.size(), 2048u);
          EXPECT_EQ(Grey(all.begin() + 1024, all.end()), ReadBytes(dir.file("back.raw")));
        }},
-      {doubles, {"-r0 --frame=2", "--get=max:min --frame=1"}, [&] {
-         const Grey raw = ReadBytes(dir.file("w.dcm-002.raw"));
-         ASSERT_EQ(raw.size(), 2048u);
-         double first, last;
-         std::memcpy(&first, raw.data(), 8);
-         std::memcpy(&last, raw.data() + 2040, 8);
-         EXPECT_EQ(std::make_pair(first, last), std::make_pair(-24.0, 39.75));
-         EXPECT_HAS(out, "[max: 38.75] [min: -25]");
-       }},
-      {bigSigned, {"-d=eb", "-r0 --rename=back w.dcm.dcm", "-r0"},
-       [&] {
-         same("w.dcm.raw", "back.raw");
+      {big, "-w|-d=eb|-r0 --rename=back w.dcm.dcm|-r0", [&] {
+         ramp("w.dcm.bmp", false);
+         EXPECT_EQ(ReadBytes(dir.file("w.dcm.raw")), ReadBytes(dir.file("back.raw")));
          EXPECT_EQ(Units32(dir.file("w.dcm.raw"), false)[0], std::uint32_t(-128 * 60000) & 0xFFFFFF);
        }},
-      {rgb, {"-w"}, [&] {
+      {rgb, "-w", [&] {
          const Grey bmp = ReadBytes(dir.file("w.dcm.bmp"));
          ASSERT_EQ(bmp.size(), 54u + 16 * 48);
          for (unsigned i = 0; i < 256; ++i) {
@@ -158,22 +125,17 @@ TEST_F(Pixels, WideSamplesThroughEveryOutput) {
   };
   for (const auto& row : rows) {
     ASSERT_TRUE(WriteWide(dir.file("w.dcm"), row.fixture));
-    for (const std::string& run : row.runs)
+    std::istringstream runs(row.runs);
+    for (std::string run; std::getline(runs, run, '|');)
       Run(run + (run.find(".dcm") == std::string::npos ? " w.dcm" : ""));
     row.check();
-  }
-  // Where dcm2pnm reads the data (integers in Pixel Data), its min-max
-  // window gives our linear image within a grey level.
-  if (!testsupport::HaveProgram("dcm2pnm"))
-    return;
-  for (const Wide* fixture : {&dose, &signed24}) {
-    ASSERT_TRUE(WriteWide(dir.file("w.dcm"), *fixture));
-    Run("-w --frame=1 --rename=ours w.dcm");
-    ASSERT_EQ(testsupport::Run("dcm2pnm +Wm +F 1 w.dcm t.pgm", dir.path()).status, 0);
-    const Grey ours = ReadBmp8(dir.file("ours.bmp")), theirs = ReadPgm(dir.file("t.pgm"));
-    ASSERT_EQ(ours.size(), theirs.size());
-    for (std::size_t k = 0; k < ours.size(); ++k)
-      EXPECT_NEAR(ours[k], theirs[k], 1) << k;
+    if (&row.fixture == &dose && testsupport::HaveProgram("dcm2pnm")) {
+      Run("-w --frame=1 --rename=ours w.dcm");
+      ASSERT_EQ(testsupport::Run("dcm2pnm +Wm +F 1 w.dcm t.pgm", dir.path()).status, 0);
+      const Grey ours = ReadBmp8(dir.file("ours.bmp")), theirs = ReadPgm(dir.file("t.pgm"));
+      for (std::size_t k = 0; k < 256 && ours.size() == theirs.size(); ++k)
+        EXPECT_NEAR(ours[k], theirs[k], 1) << k;
+    }
   }
 }
 
@@ -183,9 +145,8 @@ TEST_F(Pixels, CorpusDoseGrids) {
   const std::string corpus = "/usr/lib/python3/dist-packages/pydicom/data/test_files/";
   if (!testsupport::FileExists(corpus + "rtdose.dcm"))
     GTEST_SKIP() << "needs python3-pydicom's test files";
-  Run("-w --frame=1 --to=./ " + corpus + "rtdose.dcm " + corpus + "rtdose_expb.dcm " + corpus + "badVR.dcm");
+  Run("-w --frame=1 --to=./ " + corpus + "rtdose.dcm " + corpus + "rtdose_expb.dcm");
   EXPECT_EQ(ReadBmp8(dir.file("rtdose.dcm-001.bmp")), ReadBmp8(dir.file("rtdose_expb.dcm-001.bmp")));
-  EXPECT_FALSE(ReadBmp8(dir.file("badVR.dcm-001.bmp")).empty() && ReadBmp8(dir.file("badVR.dcm.bmp")).empty());
   if (testsupport::HaveProgram("dcm2pnm")) {
     ASSERT_EQ(testsupport::Run("dcm2pnm +Wm +F 1 " + corpus + "rtdose.dcm t.pgm 2>/dev/null", dir.path()).status, 0);
     EXPECT_GT(Correlation(ReadBmp8(dir.file("rtdose.dcm-001.bmp")), ReadPgm(dir.file("t.pgm"))), 0.999);
@@ -246,28 +207,15 @@ TEST_F(Pixels, DamagedCompressedDataGiveNoOutput) {
   EXPECT_FALSE(Exists("mpeg.dcm.bmp") || Exists("mpeg.dcm.raw") || Exists("mpeg.dcm.dcm"));
 }
 
-// An 8-bit BMP read and written back unchanged, used as a mask; a window
-// of width 0 is a threshold.
-TEST_F(Pixels, BmpInputsAndMasks) {
-  for (const auto& bmp : {std::make_pair("x.bmp", std::vector<UWORD>{1, 2, 3, 4}), {"m.bmp", {0, 1, 255, 0}}}) {
-    qzmMedicalFrame frame;
-    testframes::Make(frame, 2, 2, 8, 8, bmp.second);
-    qzmMedicalFrame::ConversionContext context;
-    context.ReSamplingMethod = qzmMedicalFrame::ReSamplingMethod::no;
-    ASSERT_TRUE(frame.SaveAsBMP(qzcFileName(dir.file(bmp.first)), context));
-  }
+// An 8-bit BMP read and written back unchanged.
+TEST_F(Pixels, BmpInput) {
+  qzmMedicalFrame frame;
+  testframes::Make(frame, 2, 2, 8, 8, {1, 2, 3, 4});
+  qzmMedicalFrame::ConversionContext context;
+  context.ReSamplingMethod = qzmMedicalFrame::ReSamplingMethod::no;
+  ASSERT_TRUE(frame.SaveAsBMP(qzcFileName(dir.file("x.bmp")), context));
   Run("-w --resample=no x.bmp");
   EXPECT_EQ(ReadBytes(dir.file("x.bmp")), ReadBytes(dir.file("x.bmp.bmp")));
-  samplewriter::SampleSet mr = SmallImageSet();
-  mr.UnsignedShort(0x0028, 0x0010, 2);
-  mr.UnsignedShort(0x0028, 0x0011, 2);
-  mr.OtherBytes(0x7FE0, 0x0010, {10, 20, 30, 40});
-  Write("mr.dcm", mr);
-  for (const auto& row : {std::make_pair("-w --resample=no --mask=zero:m.bmp", Grey{10, 0, 0, 40}),
-                          {"-w --win=20:0", Grey{0, 0, 255, 255}}}) {
-    Run(std::string(row.first) + " mr.dcm");
-    EXPECT_EQ(ReadBmp8(dir.file("mr.dcm.bmp")), row.second) << row.first;
-  }
 }
 
 }  // namespace
