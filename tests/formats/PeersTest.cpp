@@ -72,18 +72,13 @@ TEST_F(Peers, CompressedFixturesDecodeAsTheSourceOrThePeer) {
     bool words;
   } rows[] = {
       {"1.2.840.10008.1.2.5", "ct.dcm", "dcmcrle IN OUT", nullptr, 0, true},
-      {"1.2.840.10008.1.2.5", "ct.dcm", "gdcmconv --rle IN OUT", nullptr, 0, true},
-      {"1.2.840.10008.1.2.5", "bigendian.dcm", "dcmcrle IN OUT", nullptr, 0, true},
-      {"1.2.840.10008.1.2.5", "rgb.dcm", "dcmcrle IN OUT", nullptr, 0, false},
-      {"1.2.840.10008.1.2.5", "multiframe.dcm", "dcmcrle -ot IN OUT", nullptr, 0, false},
+      {"1.2.840.10008.1.2.5", "multiframe.dcm", "gdcmconv --rle IN OUT", nullptr, 0, false},
       {"1.2.840.10008.1.2.5", "big2.dcm", "dcmcrle +fs 16 +ot IN OUT", nullptr, 0, true},
-      {"1.2.840.10008.1.2.4.70", "ct.dcm", "gdcmconv --jpeg IN OUT", nullptr, 0, true},
       {"1.2.840.10008.1.2.4.70", "rgb.dcm", "dcmcjpeg +e1 IN OUT", nullptr, 0, false},
       {"1.2.840.10008.1.2.4.70", "big2.dcm", "dcmcjpeg +e1 +fs 16 -ot IN OUT", nullptr, 0, true},
       {"1.2.840.10008.1.2.4.57", "ct.dcm", "dcmcjpeg +el +sv 7 IN OUT", nullptr, 0, true},
       {"1.2.840.10008.1.2.4.50", "multiframe.dcm", "dcmcjpeg +eb IN OUT", "dcmdjpeg IN OUT", 2, false},
       {"1.2.840.10008.1.2.4.51", "ct.dcm", "dcmcjpeg +ee IN OUT", "dcmdjpeg IN OUT", 1, true},
-      {"1.2.840.10008.1.2.4.80", "rgb.dcm", "dcmcjpls IN OUT", nullptr, 0, false},
       {"1.2.840.10008.1.2.4.81", "ct.dcm", "dcmcjpls +en IN OUT", "dcmdjpls IN OUT", 0, true},
       {"1.2.840.10008.1.2.4.90", "multiframe.dcm", "gdcmconv --j2k IN OUT", nullptr, 0, false},
       {"1.2.840.10008.1.2.4.91", "ct.dcm", "gdcmconv --j2k --lossy -q 40 IN OUT", "gdcmconv --raw IN OUT", 1, true},
@@ -123,49 +118,25 @@ TEST_F(Peers, CompressedFixturesDecodeAsTheSourceOrThePeer) {
   }
 }
 
-// Files of the corpus in RLE (up to 32-bit samples and two frames), JPEG-LS,
-// JPEG 2000, or uncompressed YBR, which dcm2pnm turns into a PPM image.
-TEST_F(Peers, CorpusFilesDecodeAsThePeerDoes) {
-  const struct {
-    const char *name, *peer, *syntax;
-  } rows[] = {
-      {"MR_small_RLE", "dcmdrle IN OUT", nullptr},
-      {"SC_rgb_rle_2frame", "dcmdrle IN OUT", nullptr},
-      {"SC_rgb_rle_16bit_2frame", "dcmdrle IN OUT", nullptr},
-      {"SC_rgb_rle_32bit_2frame", "dcmdrle IN OUT", nullptr},
-      {"rtdose_rle", "dcmdrle IN OUT", nullptr},
-      {"SC_ybr_full_422_uncompressed", "dcm2pnm --write-raw-pnm IN OUT", nullptr},
-      {"MR_small_jpeg_ls_lossless", "dcmdjpls IN OUT", "1.2.840.10008.1.2.4.80"},
-      {"MR_small_jp2klossless", "gdcmconv --raw IN OUT", "1.2.840.10008.1.2.4.90"},
-  };
-  if (!testsupport::FileExists(CorpusFolder + "rtdose_rle.dcm"))
-    GTEST_SKIP() << "pydicom's test files are not installed";
-  std::string inputs, natives, peers;
-  std::vector<bool> compared;
-  for (const auto& row : rows) {
-    const std::string name = row.name + std::string(".dcm");
-    compared.push_back(HaveTool(row.peer) && (!row.syntax || codecfixtures::DecoderIsBuilt(row.syntax)));
-    if (!compared.back())
-      continue;
-    ASSERT_EQ(Sh(Filled(row.peer, CorpusFolder + name, "p" + name), dir.path()).status, 0) << row.peer;
-    inputs += " " + CorpusFolder + name;
-    natives += " " + name + ".dcm";
-    peers += std::string(row.peer).find("pnm") == std::string::npos ? " p" + name : "";
+// RLE files of the corpus (8 to 32 bits, one or two frames) decode as
+// DCMTK's dcmdrle decodes them (the library decoders' corpus tests are the
+// codecs'), and so does their native output.
+TEST_F(Peers, CorpusRleFilesDecodeAsDcmtkDoes) {
+  if (!testsupport::FileExists(CorpusFolder + "rtdose_rle.dcm") || !HaveProgram("dcmdrle"))
+    GTEST_SKIP() << "needs pydicom's test files and DCMTK";
+  std::string inputs, natives;
+  const std::vector<std::string> names = {"MR_small_RLE", "SC_rgb_rle_2frame", "SC_rgb_rle_16bit_2frame",
+                                          "SC_rgb_rle_32bit_2frame", "rtdose_rle"};
+  for (const std::string& name : names) {
+    ASSERT_EQ(Sh("dcmdrle " + CorpusFolder + name + ".dcm p" + name + ".dcm", dir.path()).status, 0) << name;
+    inputs += " " + CorpusFolder + name + ".dcm";
+    natives += " " + name + ".dcm.dcm p" + name + ".dcm";
   }
-  if (inputs.empty())
-    GTEST_SKIP() << "neither DCMTK nor GDCM is installed";
-  ConvertAll("--to=./", inputs, natives + peers);
-  for (std::size_t k = 0; k < std::size(rows); ++k) {
-    const std::string name = rows[k].name + std::string(".dcm");
-    if (!compared[k])
-      continue;
-    const std::vector<int> decoded = Samples(ReadBytes(dir.file(name + ".raw")));
-    const bool ppm = std::string(rows[k].peer).find("pnm") != std::string::npos;
-    const std::vector<unsigned char> peer = ReadBytes(dir.file("p" + name + (ppm ? "" : ".raw")));
-    // A PPM image: its samples follow the three lines of its header.
-    const std::size_t start = ppm ? std::string(peer.begin(), peer.end()).find("255\n") + 4 : 0;
-    EXPECT_LE(LargestDifference(decoded, Samples(peer, false, start)), ppm ? 1 : 0) << name;
-    EXPECT_EQ(Samples(ReadBytes(dir.file(name + ".dcm.raw"))), decoded) << name;
+  ConvertAll("--to=./", inputs, natives);
+  for (const std::string& name : names) {
+    const std::vector<int> decoded = Samples(ReadBytes(dir.file(name + ".dcm.raw")));
+    EXPECT_EQ(LargestDifference(decoded, Samples(ReadBytes(dir.file("p" + name + ".dcm.raw")))), 0) << name;
+    EXPECT_EQ(Samples(ReadBytes(dir.file(name + ".dcm.dcm.raw"))), decoded) << name;
   }
 }
 
