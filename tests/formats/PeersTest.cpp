@@ -55,13 +55,14 @@ class Peers : public MedconvTest {
   // The tools' rows converted in three runs: samples of sources and
   // fixtures, native outputs, their samples; the outputs must be valid.
   void ConvertAll(const std::string& to, const std::string& inputs, const std::string& natives) {
-    for (const std::string& run : {"-r0 --frame=whole " + to + inputs, "-d=el --frame=whole " + to + inputs,
-                                   "-r0 --frame=whole" + natives}) {
+    for (const std::string& run :
+         {"-r0 --frame=whole " + to + inputs, "-d=el --frame=whole " + to + inputs, "-r0 --frame=whole" + natives}) {
       const testsupport::RunResult result = Medconv("--nowarn " + run);
       ASSERT_EQ(result.status, 0) << run << result.err;
     }
-    if (HaveProgram("dcmdump"))
+    if (HaveProgram("dcmdump")) {
       EXPECT_EQ(Sh("dcmdump +E" + natives + " >/dev/null", dir.path()).status, 0);
+    }
   }
 };
 
@@ -93,8 +94,9 @@ TEST_F(Peers, CompressedFixturesDecodeAsTheSourceOrThePeer) {
       continue;
     ASSERT_EQ(Sh(Filled(rows[k].maker, rows[k].source, fixture), dir.path()).status, 0) << rows[k].maker;
     references[k] = rows[k].peer ? "p" + fixture : rows[k].source;
-    if (rows[k].peer)
+    if (rows[k].peer) {
       ASSERT_EQ(Sh(Filled(rows[k].peer, fixture, references[k]), dir.path()).status, 0) << rows[k].peer;
+    }
     inputs += " " + fixture + " " + references[k];
     natives += " " + fixture + ".dcm";
   }
@@ -186,8 +188,11 @@ TEST_F(Corpus, ExtractedBaselineJpegDecodesLikeDcmtk) {
     if (!Exists(name + ".jpg"))
       continue;  // the frame could not be built (its colour space is refused, with a report)
     ASSERT_EQ(Sh("djpeg -pnm -outfile ours.pnm " + name + ".jpg && dcmdjpeg " + file +
-                      " plain.dcm && dcm2pnm +op plain.dcm theirs.pnm",
-                  dir.path()).status, 0) << file;
+                     " plain.dcm && dcm2pnm +op plain.dcm theirs.pnm",
+                 dir.path())
+                  .status,
+              0)
+        << file;
     const std::vector<unsigned char> ours = ReadBytes(dir.file("ours.pnm")), theirs = ReadBytes(dir.file("theirs.pnm"));
     EXPECT_LE(LargestDifference(Samples(ours), Samples(theirs)), 2) << file;  // headers equal, samples near
     EXPECT_EQ(std::string(ours.begin(), ours.begin() + 15), std::string(theirs.begin(), theirs.begin() + 15)) << file;

@@ -101,7 +101,9 @@ inline Wide SignedCt(std::uint16_t bitsStored) {
 // The samples of an 8-bit image, top row first: a BMP file or binary PGM.
 inline std::vector<unsigned char> ReadBmp8(const std::string& path) {
   const std::vector<unsigned char> b = testsupport::ReadBytes(path);
-  const auto u32 = [&b](std::size_t at) { return unsigned(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24); };
+  const auto u32 = [&b](std::size_t at) {
+    return unsigned(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24);
+  };
   std::vector<unsigned char> samples;
   const unsigned offset = b.size() < 54 ? 0 : u32(10), width = offset ? u32(18) : 0, stride = (width + 3) & ~3u;
   for (unsigned row = offset ? u32(22) : 0; row-- > 0 && offset + std::size_t(row + 1) * stride <= b.size();)
@@ -114,14 +116,15 @@ inline std::vector<unsigned char> ReadPgm(const std::string& path) {
   std::istringstream header(std::string(bytes.begin(), bytes.end()));
   std::string magic, width, height, maximum;
   header >> magic >> width >> height >> maximum;
-  return std::vector<unsigned char>(bytes.begin() + std::min(bytes.size(), std::size_t(header.tellg()) + 1), bytes.end());
+  return std::vector<unsigned char>(bytes.begin() + std::min(bytes.size(), std::size_t(header.tellg()) + 1),
+                                    bytes.end());
 }
 
 // Pearson correlation of two images of the same size, leaving out the first
 // border rows and columns of images width pixels wide; 0 when they differ
 // in size or one is flat.
-inline double Correlation(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b,
-                          unsigned width = 1, unsigned border = 0) {
+inline double Correlation(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, unsigned width = 1,
+                          unsigned border = 0) {
   double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0, n = 0;
   for (std::size_t k = 0; a.size() == b.size() && k < a.size(); ++k)
     if (k % width >= border && k / width >= border) {

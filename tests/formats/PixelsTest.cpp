@@ -1,13 +1,11 @@
 // Whole runs of the program on generated pixel data: signed CT slices and
 // 32-bit or floating-point samples through every output, against the
 // values' formula and DCMTK's dcm2pnm (rows skip without it); damaged
-// compressed data give no output; BMP files as inputs and masks.
+// compressed data give no output.
 #include "driver/DriverTest.h"
 #include "formats/PixelFixtures.h"
 #include "frame/TestFrames.h"
 #include "support/CodecFixtures.h"
-
-#include "lib/qzcFileName.h"
 
 #include <gtest/gtest.h>
 
@@ -45,14 +43,16 @@ class Pixels : public MedconvTest {
 // carries the moved intercept: it gives the same window.
 TEST_F(Pixels, SignedCtSlices) {
   ASSERT_TRUE(WriteWide(dir.file("ct16.dcm"), SignedCt(16)) && WriteWide(dir.file("ct12.dcm"), SignedCt(12)));
-  for (const auto& row : {std::make_pair("--win", "+Wi 1"), {"--win=40:400", "+Ww 40 400"}, {"", "+Wm"},
-                          {"--changepr --win", "+Wi 1"}}) {
+  for (const auto& row :
+       {std::make_pair("--win", "+Wi 1"), {"--win=40:400", "+Ww 40 400"}, {"", "+Wm"}, {"--changepr --win", "+Wi 1"}}) {
     Run(std::string("-w ") + row.first + " ct16.dcm ct12.dcm");
     for (const std::string fixture : {"ct16.dcm", "ct12.dcm"}) {
       ASSERT_EQ(ReadBmp8(dir.file(fixture + ".bmp")).size(), 4096u);
       if (testsupport::HaveProgram("dcm2pnm")) {
-        ASSERT_EQ(testsupport::Run("dcm2pnm " + std::string(row.second) + " " + fixture + " t.pgm", dir.path()).status, 0);
-        EXPECT_GT(Correlation(ReadBmp8(dir.file(fixture + ".bmp")), ReadPgm(dir.file("t.pgm")), 64, 2), 0.99) << row.first;
+        ASSERT_EQ(testsupport::Run("dcm2pnm " + std::string(row.second) + " " + fixture + " t.pgm", dir.path()).status,
+                  0);
+        EXPECT_GT(Correlation(ReadBmp8(dir.file(fixture + ".bmp")), ReadPgm(dir.file("t.pgm")), 64, 2), 0.99)
+            << row.first;
       }
     }
   }
@@ -93,33 +93,40 @@ TEST_F(Pixels, WideSamplesThroughEveryOutput) {
     const char* runs;  // medconv's options for w.dcm, runs apart by "|"
     std::function<void()> check;
   } rows[] = {
-      {dose, "-w --frame=2|-p --frame=1|-r0 --frame=2|-r1 --frame=3 --rename=be|-r0 --frame=whole --rename=all", [&] {
+      {dose, "-w --frame=2|-p --frame=1|-r0 --frame=2|-r1 --frame=3 --rename=be|-r0 --frame=whole --rename=all",
+       [&] {
          ramp("w.dcm-002.bmp", false);
          EXPECT_EQ(ReadBytes(dir.file("w.dcm-001.png"))[24], 16) << "bit depth";
-         const std::vector<std::uint32_t> all = Units32(dir.file("all.raw"), false), big = Units32(dir.file("be.raw"), true);
+         const std::vector<std::uint32_t> all = Units32(dir.file("all.raw"), false),
+                                          big = Units32(dir.file("be.raw"), true);
          ASSERT_EQ(all.size(), 768u);
          for (unsigned k = 0; k < 768; ++k)
            ASSERT_EQ(all[k], k % 256 * 1000 + k / 256 * 20000) << k;
-         EXPECT_EQ(std::vector<std::uint32_t>(all.begin() + 256, all.begin() + 512), Units32(dir.file("w.dcm-002.raw"), false));
+         EXPECT_EQ(std::vector<std::uint32_t>(all.begin() + 256, all.begin() + 512),
+                   Units32(dir.file("w.dcm-002.raw"), false));
          EXPECT_EQ(std::vector<std::uint32_t>(all.begin() + 512, all.end()), big);
        }},
-      {floats, "-w --frame=1|-r0 --frame=whole|-d=eb --frame=2 --rename=eb|-r0 --rename=back eb.dcm", [&] {
+      {floats, "-w --frame=1|-r0 --frame=whole|-d=eb --frame=2 --rename=eb|-r0 --rename=back eb.dcm",
+       [&] {
          ramp("w.dcm-001.bmp", true);
          const Grey all = ReadBytes(dir.file("w.dcm.raw"));
          ASSERT_EQ(all.size(), 2048u);
          EXPECT_EQ(Grey(all.begin() + 1024, all.end()), ReadBytes(dir.file("back.raw")));
        }},
-      {big, "-w|-d=eb|-r0 --rename=back w.dcm.dcm|-r0", [&] {
+      {big, "-w|-d=eb|-r0 --rename=back w.dcm.dcm|-r0",
+       [&] {
          ramp("w.dcm.bmp", false);
          EXPECT_EQ(ReadBytes(dir.file("w.dcm.raw")), ReadBytes(dir.file("back.raw")));
          EXPECT_EQ(Units32(dir.file("w.dcm.raw"), false)[0], std::uint32_t(-128 * 60000) & 0xFFFFFF);
        }},
-      {rgb, "-w", [&] {
+      {rgb, "-w",
+       [&] {
          const Grey bmp = ReadBytes(dir.file("w.dcm.bmp"));
          ASSERT_EQ(bmp.size(), 54u + 16 * 48);
          for (unsigned i = 0; i < 256; ++i) {
            const unsigned at = 54 + (15 - i / 16) * 48 + (i % 16) * 3;
-           EXPECT_EQ(Grey({bmp[at], bmp[at + 1], bmp[at + 2]}), Grey({UBYTE((512 + i) / 4), UBYTE((256 + i) / 4), UBYTE(i / 4)}));
+           EXPECT_EQ(Grey({bmp[at], bmp[at + 1], bmp[at + 2]}),
+                     Grey({UBYTE((512 + i) / 4), UBYTE((256 + i) / 4), UBYTE(i / 4)}));
          }
        }},
   };
@@ -172,7 +179,9 @@ TEST_F(Pixels, DamagedCompressedDataGiveNoOutput) {
       ++n;
     return n;
   };
-  const auto write = [this](const std::string& name, const Bytes& bytes) { testsupport::WriteBytes(dir.file(name), bytes); };
+  const auto write = [this](const std::string& name, const Bytes& bytes) {
+    testsupport::WriteBytes(dir.file(name), bytes);
+  };
   codecfixtures::Image image;
   image.rows = image.columns = 64;
   write("a.dcm", EncapsulatedFile(rle, image, Items({}, {RleStream({flat(0xAA, 32)})})));
@@ -189,7 +198,10 @@ TEST_F(Pixels, DamagedCompressedDataGiveNoOutput) {
   native.Text(0x0028, 0x0008, "IS", "32767");
   Write("native.dcm", native);
   write("mpeg.dcm", EncapsulatedFile("1.2.840.10008.1.2.4.100", image, Items({}, {{0, 0, 1, 0xB3}})));
-  const std::string err = Medconv("-w -r0 a.dcm short.dcm a.dcm long.dcm missing.dcm thousand.dcm native.dcm thousand.dcm native.dcm ow.dcm").err;
+  const std::string err =
+      Medconv(
+          "-w -r0 a.dcm short.dcm a.dcm long.dcm missing.dcm thousand.dcm native.dcm thousand.dcm native.dcm ow.dcm")
+          .err;
   EXPECT_EQ(ReadBytes(dir.file("a.dcm.raw")), Grey(4096, 0xAA));
   EXPECT_EQ(ReadBytes(dir.file("ow.dcm.raw")), Grey(4, 7));
   for (const char* damaged : {"short.dcm", "long.dcm", "missing.dcm", "thousand.dcm", "native.dcm"})
@@ -199,23 +211,15 @@ TEST_F(Pixels, DamagedCompressedDataGiveNoOutput) {
   EXPECT_HAS(err, "the RLE header is wrong (2 segments attended, 1 specified)");
   EXPECT_EQ(count(err, "the 2 fragments of the Pixel Data can not be divided into 1000 frames (frame 3)!"), 2u);
   for (const char* frames : {"1000", "32767"})
-    EXPECT_EQ(count(err, std::string("frame ") + frames + ", the last of the set, can not be built: no frame is converted!"), 2u);
+    EXPECT_EQ(
+        count(err, std::string("frame ") + frames + ", the last of the set, can not be built: no frame is converted!"),
+        2u);
   EXPECT_LT(err.size(), 8000u);
   const std::string refused = Medconv("-w -r0 -d=el mpeg.dcm").err;
-  EXPECT_EQ(count(refused, "pixel data in transfer syntax 1.2.840.10008.1.2.4.100 can not be decoded by this build!"), 3u);
+  EXPECT_EQ(count(refused, "pixel data in transfer syntax 1.2.840.10008.1.2.4.100 can not be decoded by this build!"),
+            3u);
   EXPECT_EQ(refused.find("reorganize"), std::string::npos) << refused;
   EXPECT_FALSE(Exists("mpeg.dcm.bmp") || Exists("mpeg.dcm.raw") || Exists("mpeg.dcm.dcm"));
-}
-
-// An 8-bit BMP read and written back unchanged.
-TEST_F(Pixels, BmpInput) {
-  qzmMedicalFrame frame;
-  testframes::Make(frame, 2, 2, 8, 8, {1, 2, 3, 4});
-  qzmMedicalFrame::ConversionContext context;
-  context.ReSamplingMethod = qzmMedicalFrame::ReSamplingMethod::no;
-  ASSERT_TRUE(frame.SaveAsBMP(qzcFileName(dir.file("x.bmp")), context));
-  Run("-w --resample=no x.bmp");
-  EXPECT_EQ(ReadBytes(dir.file("x.bmp")), ReadBytes(dir.file("x.bmp.bmp")));
 }
 
 }  // namespace

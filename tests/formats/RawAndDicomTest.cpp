@@ -33,7 +33,8 @@ TEST(RawFiles, ModesOnNativeAndEncapsulatedFrames) {
   ByteSet(bytes, Layout(), {1, 2, 3, 4});
   WordSet(words, Layout{1, 2, 16, 12, 15}, {0x123F, 0xABC0});
   const Bytes first = RleFrame({{0xFD, 0x01}, {0x03, 1, 2, 3, 4}}), second = RleFrame({{0xFD, 0x02}, {0xFD, 9}});
-  EncapsulatedSet(rle, Layout{2, 2, 16, 16, 15, 0, 1, 0, 2}, RleSyntax, Encapsulated({0, ULONG(8 + first.size())}, {first, second}));
+  EncapsulatedSet(rle, Layout{2, 2, 16, 16, 15, 0, 1, 0, 2}, RleSyntax,
+                  Encapsulated({0, ULONG(8 + first.size())}, {first, second}));
   EncapsulatedSet(jpeg, Layout(), JpegSyntax, Encapsulated({}, {{0xFF, 0xD8, 1, 2}}));
   const Bytes item = Encapsulated({}, {second});  // less the offset table and the delimitation below
   const struct {
@@ -41,12 +42,18 @@ TEST(RawFiles, ModesOnNativeAndEncapsulatedFrames) {
     UWORD mode, frame;
     bool whole;
     Bytes expected;
-  } rows[] = {{bytes, 0, 1, false, {1, 2, 3, 4}}, {bytes, 1, 1, false, {1, 2, 3, 4}}, {bytes, 2, 1, false, {1, 2, 3, 4}},
-              {words, 0, 1, false, {0x23, 0x01, 0xBC, 0x0A}}, {words, 1, 1, false, {0x01, 0x23, 0x0A, 0xBC}},
-              {words, 2, 1, false, {0x3F, 0x12, 0xC0, 0xAB}}, {rle, 0, 1, false, {1, 1, 2, 1, 3, 1, 4, 1}},
-              {rle, 1, 2, false, {2, 9, 2, 9, 2, 9, 2, 9}}, {rle, 0, 1, true, {1, 1, 2, 1, 3, 1, 4, 1, 9, 2, 9, 2, 9, 2, 9, 2}},
+  } rows[] = {{bytes, 0, 1, false, {1, 2, 3, 4}},
+              {bytes, 1, 1, false, {1, 2, 3, 4}},
+              {bytes, 2, 1, false, {1, 2, 3, 4}},
+              {words, 0, 1, false, {0x23, 0x01, 0xBC, 0x0A}},
+              {words, 1, 1, false, {0x01, 0x23, 0x0A, 0xBC}},
+              {words, 2, 1, false, {0x3F, 0x12, 0xC0, 0xAB}},
+              {rle, 0, 1, false, {1, 1, 2, 1, 3, 1, 4, 1}},
+              {rle, 1, 2, false, {2, 9, 2, 9, 2, 9, 2, 9}},
+              {rle, 0, 1, true, {1, 1, 2, 1, 3, 1, 4, 1, 9, 2, 9, 2, 9, 2, 9, 2}},
               {rle, 2, 2, false, Bytes(item.begin() + 8, item.end() - 8)},
-              {jpeg, 2, 1, true, Encapsulated({}, {{0xFF, 0xD8, 1, 2}})}, {jpeg, 0, 1, false, {0xDE, 0xAD}}};
+              {jpeg, 2, 1, true, Encapsulated({}, {{0xFF, 0xD8, 1, 2}})},
+              {jpeg, 0, 1, false, {0xDE, 0xAD}}};
   for (const auto& row : rows)
     EXPECT_EQ(SaveRaw(row.set, row.mode, row.frame, row.whole), row.expected) << row.mode << " " << row.set.size();
   EXPECT_HAS(reports.Warnings(), "using original Pixel Data.");
@@ -54,7 +61,8 @@ TEST(RawFiles, ModesOnNativeAndEncapsulatedFrames) {
   qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(bytes, 1));
   TempDir folder;
-  EXPECT_FALSE(frame.SaveAsRAW(qzcFileName(folder.file("y.raw")), Context, 2, true, empty));  // no Pixel Data to extract
+  EXPECT_FALSE(
+      frame.SaveAsRAW(qzcFileName(folder.file("y.raw")), Context, 2, true, empty));  // no Pixel Data to extract
   EXPECT_FALSE(testsupport::FileExists(folder.file("y.raw")));
   qzmMedicalFrame::ConversionContext toOut;
   toOut.ToStandardOutput = true;
@@ -73,7 +81,8 @@ TEST(RawFiles, InputTakesItsBitsFromTheFileSizeAndNeedsASize) {
   for (const auto& row : {std::make_pair(131072, 16), {65536, 8}}) {  // bytes, bits
     testsupport::WriteBytes(name, Bytes(std::size_t(row.first), 1));
     ASSERT_TRUE(frame.UpdateFrom(qzcFileName(name), settings));
-    EXPECT_EQ(row.second, frame.Structure.Sample.BitsStored + frame.Structure.Sample.BitsAllocated - frame.Structure.Sample.HighBit - 1);
+    EXPECT_EQ(row.second, frame.Structure.Sample.BitsStored + frame.Structure.Sample.BitsAllocated -
+                              frame.Structure.Sample.HighBit - 1);
     EXPECT_EQ(row.second == 16 ? 0x0101 : 1, frame.GetMax());
   }
   settings.Structure.Sample.SetBitsAllocatedStoredHigh(16, 12, 11);
@@ -110,8 +119,9 @@ std::string PixelBytes(qzmDicomDataElementSet& set) {
   return bytes ? std::string(bytes, bytes + set[Tag(0x7FE0, 0x0010)].OB().GetSize()) : "none";
 }
 
-// Each native syntax reads back alike, here and in DCMTK, with no intercept
-// the frame did not move; implicit big endian only for a set without meta.
+// Each native syntax reads back alike (DCMTK reads them in the peers'
+// tests), with no intercept the frame did not move; implicit big endian
+// only for a set without meta group.
 TEST(DicomOutput, NativeSyntaxes) {
   ReportCapture reports;
   TempDir folder;
@@ -122,7 +132,7 @@ TEST(DicomOutput, NativeSyntaxes) {
   EXPECT_FALSE(frame.SaveAsDICOM(qzcFileName(folder.file("ib.dcm")), Context, set, "ib", false));
   EXPECT_HAS(reports.Errors(), "conversion to DICOM (-d), unsupported syntax ib!");
   for (const char* option : {"il", "el", "eb", "ib"}) {
-    const std::string name = folder.file(std::string(option) + ".dcm"), dcmtk[] = {"Implicit", "Little Endian Explicit", "Big Endian Explicit"};
+    const std::string name = folder.file(std::string(option) + ".dcm");
     if (option == std::string("ib"))
       set.erase(Tag(0x0002, 0x0010));
     qzmDicomDataElementSet back;
@@ -130,11 +140,6 @@ TEST(DicomOutput, NativeSyntaxes) {
     ASSERT_TRUE(back.Load(qzcFileName(name), nullptr, set.count(Tag(0x0002, 0x0010)) ? nullptr : implicit_big_endian));
     EXPECT_EQ(PixelWords(back), PixelWords(set)) << option;
     EXPECT_EQ(back.count(Tag(0x0028, 0x1052)), 0u);
-    if (set.count(Tag(0x0002, 0x0010)) && testsupport::HaveProgram("dcmdump")) {
-      const std::string dump = testsupport::Run("dcmdump " + name).out;
-      EXPECT_HAS(dump, "(7fe0,0010) OW 0001\\0065\\00c9");
-      EXPECT_HAS(dump, dcmtk[option[1] == 'l' ? 0 + (option[0] == 'e') : 2]);
-    }
   }
   EXPECT_FALSE(frame.SaveAsDICOM(qzcFileName(folder.file("x.dcm")), Context, set, "xx", false));
 }
@@ -165,7 +170,8 @@ TEST(DicomOutput, SelectedFramesAndWholeSets) {
     EXPECT_EQ(back[Tag(0x0028, 0x0030)].DS(), "0.5\\0.25");
     EXPECT_EQ(PixelWords(back), whole ? PixelWords(set) : std::vector<UWORD>{(701 + 801 + 1001 + 1101) / 4});
     EXPECT_EQ(back.count(Tag(0x0028, 0x0008)), whole ? 1u : 0u);
-    EXPECT_EQ(std::make_pair(set.size(), set[Tag(0x7FE0, 0x0010)].OW().GetMemoryLocation()), std::make_pair(elements, pixels));
+    EXPECT_EQ(std::make_pair(set.size(), set[Tag(0x7FE0, 0x0010)].OW().GetMemoryLocation()),
+              std::make_pair(elements, pixels));
     EXPECT_EQ(set[Tag(0x0028, 0x0010)].US(), 2);
   }
   ByteSet(set, Layout{1, 2, 8, 8, 7, 0, 3, 1, 0, "RGB"}, {'R', 'R', 'G', 'G', 'B', 'B'});
