@@ -1,12 +1,15 @@
 // The image writers (BMP, TARGA, PNG, JPEG extraction) byte for byte, their
 // refusals, and BMP files read as frames.
 #include "formats/qzgBmp.h"
+#include "formats/qzgJfifHeader.h"
+#include "formats/qzgTarga.h"
 #include "frame/TestFrames.h"
 #include "lib/ReportCapture.h"
 #include "support/TestSupport.h"
 
 #include "dicom/qzmDicomDataElementDictionary.h"
 #include "dicom/qzmDicomDataElementSet.h"
+#include "lib/ifbstream.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -338,6 +341,22 @@ TEST(JpegExtraction, CompressedDataReachTheFile) {
     context.ToStandardOutput = *row.photometric == 0;  // refused
     EXPECT_EQ(row.expected, Save(frame, dir, 'j', context)) << row.photometric << " " << row.fragments[0].size();
   }
+}
+
+// The header readers, which the program does not use, read what is written.
+TEST(HeaderReaders, ReadWhatIsWritten) {
+  TempDir dir;
+  qzmMedicalFrame frame;
+  Frame(2, 3, {1, 2, 3, 4, 5, 6}, "MONOCHROME1").Make(frame);
+  Save(frame, dir, 't');
+  testsupport::WriteBytes(dir.file("a"), JfifHeader);
+  ifbstream targaFile(dir.file("image.t").c_str()), jfifFile(dir.file("a").c_str());
+  qzgTarga targa;
+  qzgJfifHeader jfif;
+  jfif.VersionMinor = 0;
+  EXPECT_FALSE(targa.Read(targaFile).fail() || jfif.Read(jfifFile).fail());
+  EXPECT_TRUE(targa.HasColorMap && targa.OriginAtTop && targa.ColorMapLength == 256 && targa.Height == 2);
+  EXPECT_EQ(2, jfif.VersionMinor);
 }
 
 }  // namespace
