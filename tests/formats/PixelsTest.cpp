@@ -1,0 +1,225 @@
+// Whole runs of the program on generated pixel data: signed CT slices and
+// 32-bit or floating-point samples through every output, against the
+// values' formula and DCMTK's dcm2pnm (rows skip without it); damaged
+// compressed data give no output.
+#include "driver/DriverTest.h"
+#include "formats/PixelFixtures.h"
+#include "frame/TestFrames.h"
+#include "support/CodecFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+using namespace pixelfixtures;
+using testsupport::ReadBytes;
+typedef std::vector<unsigned char> Grey;
+
+// 32-bit units of a RAW file in the byte order given.
+std::vector<std::uint32_t> Units32(const std::string& path, bool bigEndian) {
+  const Grey b = ReadBytes(path);
+  std::vector<std::uint32_t> units;
+  for (std::size_t k = 0; k + 4 <= b.size(); k += 4)
+    units.push_back(bigEndian ? std::uint32_t(b[k] << 24 | b[k + 1] << 16 | b[k + 2] << 8 | b[k + 3])
+                              : std::uint32_t(b[k] | b[k + 1] << 8 | b[k + 2] << 16 | std::uint32_t(b[k + 3]) << 24));
+  return units;
+}
+
+class Pixels : public MedconvTest {
+ protected:
+  void Run(const std::string& arguments) {
+    const testsupport::RunResult result = Medconv("--nowarn " + arguments);
+    ASSERT_EQ(result.status, 0) << arguments << result.err;
+    out = result.out;
+  }
+  std::string out;
+};
+
+// Our linear, windowed and --changepr images of 12- and 16-bit slices
+// correlate with dcm2pnm's (whose minimum and maximum take in the padding
+// border, ours skip it); the DICOM output of --changepr's unsigned samples
+// carries the moved intercept: it gives the same window.
+TEST_F(Pixels, SignedCtSlices) {
+  ASSERT_TRUE(WriteWide(dir.file("ct16.dcm"), SignedCt(16)) && WriteWide(dir.file("ct12.dcm"), SignedCt(12)));
+  for (const auto& row :
+       {std::make_pair("--win", "+Wi 1"), {"--win=40:400", "+Ww 40 400"}, {"", "+Wm"}, {"--changepr --win", "+Wi 1"}}) {
+    Run(std::string("-w ") + row.first + " ct16.dcm ct12.dcm");
+    for (const std::string fixture : {"ct16.dcm", "ct12.dcm"}) {
+      ASSERT_EQ(ReadBmp8(dir.file(fixture + ".bmp")).size(), 4096u);
+      if (testsupport::HaveProgram("dcm2pnm")) {
+        ASSERT_EQ(testsupport::Run("dcm2pnm " + std::string(row.second) + " " + fixture + " t.pgm", dir.path()).status,
+                  0);
+        EXPECT_GT(Correlation(ReadBmp8(dir.file(fixture + ".bmp")), ReadPgm(dir.file("t.pgm")), 64, 2), 0.99)
+            << row.first;
+      }
+    }
+  }
+  Run("--changepr -d ct12.dcm");
+  Run("-w --win=40:400 --rename=changed ct12.dcm.dcm");
+  Run("-w --win=40:400 ct12.dcm");
+  EXPECT_EQ(ReadBmp8(dir.file("changed.bmp")), ReadBmp8(dir.file("ct12.dcm.bmp")));
+}
+
+// 32-bit and floating-point samples through the outputs: the linear image
+// of each fixture is grey level k at pixel k (dcm2pnm's min-max window
+// agrees within a level on a little-endian grid); RAW keeps the numbers in either
+// byte order, one frame or all; DICOM output in big endian reads back.
+TEST_F(Pixels, WideSamplesThroughEveryOutput) {
+  Wide dose, floats, big, rgb;
+  dose.doseGridScaling = "1.5e-5";  // frame f, pixel k: k x 1000 + f x 20000
+  dose.frames = 3;
+  dose.value = [](unsigned f, unsigned k) { return double(k * 1000 + f * 20000); };
+  floats.kind = Wide::float32;  // -25 and up in quarters, pixel 5 NaN, 6 infinite; frame 2 one more
+  floats.frames = 2;
+  floats.value = [](unsigned f, unsigned k) {
+    return k == 5 ? std::numeric_limits<double>::quiet_NaN() : k == 6 ? HUGE_VAL : (double(k) - 100) * 0.25 + f;
+  };
+  big.kind = Wide::signed32;
+  big.bitsStored = 24;
+  big.syntax = samplewriter::ExplicitBig;
+  big.value = [](unsigned, unsigned k) { return (double(k) - 128) * 6e4; };
+  rgb.planar = 1;  // sample k of the planes: k x 2^22, whose top 8 bits are k / 4
+  rgb.value = [](unsigned, unsigned k) { return double(k) * 4194304; };
+  const auto ramp = [this](const std::string& name, bool holes) {
+    const Grey image = ReadBmp8(dir.file(name));
+    ASSERT_EQ(image.size(), 256u) << name;
+    for (unsigned k = 0; k < 256; ++k)
+      ASSERT_EQ(image[k], holes && (k == 5 || k == 6) ? 0 : k) << name << " pixel " << k;
+  };
+  const struct {
+    const Wide& fixture;
+    const char* runs;  // medconv's options for w.dcm, runs apart by "|"
+    std::function<void()> check;
+  } rows[] = {
+      {dose, "-w --frame=2|-p --frame=1|-r0 --frame=2|-r1 --frame=3 --rename=be|-r0 --frame=whole --rename=all",
+       [&] {
+         ramp("w.dcm-002.bmp", false);
+         EXPECT_EQ(ReadBytes(dir.file("w.dcm-001.png"))[24], 16) << "bit depth";
+         const std::vector<std::uint32_t> all = Units32(dir.file("all.raw"), false),
+                                          big = Units32(dir.file("be.raw"), true);
+         ASSERT_EQ(all.size(), 768u);
+         for (unsigned k = 0; k < 768; ++k)
+           ASSERT_EQ(all[k], k % 256 * 1000 + k / 256 * 20000) << k;
+         EXPECT_EQ(std::vector<std::uint32_t>(all.begin() + 256, all.begin() + 512),
+                   Units32(dir.file("w.dcm-002.raw"), false));
+         EXPECT_EQ(std::vector<std::uint32_t>(all.begin() + 512, all.end()), big);
+       }},
+      {floats, "-w --frame=1|-r0 --frame=whole|-d=eb --frame=2 --rename=eb|-r0 --rename=back eb.dcm",
+       [&] {
+         ramp("w.dcm-001.bmp", true);
+         const Grey all = ReadBytes(dir.file("w.dcm.raw"));
+         ASSERT_EQ(all.size(), 2048u);
+         EXPECT_EQ(Grey(all.begin() + 1024, all.end()), ReadBytes(dir.file("back.raw")));
+       }},
+      {big, "-w|-d=eb|-r0 --rename=back w.dcm.dcm|-r0",
+       [&] {
+         ramp("w.dcm.bmp", false);
+         EXPECT_EQ(ReadBytes(dir.file("w.dcm.raw")), ReadBytes(dir.file("back.raw")));
+         EXPECT_EQ(Units32(dir.file("w.dcm.raw"), false)[0], std::uint32_t(-128 * 60000) & 0xFFFFFF);
+       }},
+      {rgb, "-w",
+       [&] {
+         const Grey bmp = ReadBytes(dir.file("w.dcm.bmp"));
+         ASSERT_EQ(bmp.size(), 54u + 16 * 48);
+         for (unsigned i = 0; i < 256; ++i) {
+           const unsigned at = 54 + (15 - i / 16) * 48 + (i % 16) * 3;
+           EXPECT_EQ(Grey({bmp[at], bmp[at + 1], bmp[at + 2]}),
+                     Grey({UBYTE((512 + i) / 4), UBYTE((256 + i) / 4), UBYTE(i / 4)}));
+         }
+       }},
+  };
+  for (const auto& row : rows) {
+    ASSERT_TRUE(WriteWide(dir.file("w.dcm"), row.fixture));
+    std::istringstream runs(row.runs);
+    for (std::string run; std::getline(runs, run, '|');)
+      Run(run + (run.find(".dcm") == std::string::npos ? " w.dcm" : ""));
+    row.check();
+    if (&row.fixture == &dose && testsupport::HaveProgram("dcm2pnm")) {
+      Run("-w --frame=1 --rename=ours w.dcm");
+      ASSERT_EQ(testsupport::Run("dcm2pnm +Wm +F 1 w.dcm t.pgm", dir.path()).status, 0);
+      const Grey ours = ReadBmp8(dir.file("ours.bmp")), theirs = ReadPgm(dir.file("t.pgm"));
+      for (std::size_t k = 0; k < 256 && ours.size() == theirs.size(); ++k)
+        EXPECT_NEAR(ours[k], theirs[k], 1) << k;
+    }
+  }
+}
+
+// pydicom's dose grids give the images dcm2pnm gives, the big-endian ones
+// (which DCMTK reads in the other word order) those of their twins.
+TEST_F(Pixels, CorpusDoseGrids) {
+  const std::string corpus = "/usr/lib/python3/dist-packages/pydicom/data/test_files/";
+  if (!testsupport::FileExists(corpus + "rtdose.dcm"))
+    GTEST_SKIP() << "needs python3-pydicom's test files";
+  Run("-w --frame=1 --to=./ " + corpus + "rtdose.dcm " + corpus + "rtdose_expb.dcm");
+  EXPECT_EQ(ReadBmp8(dir.file("rtdose.dcm-001.bmp")), ReadBmp8(dir.file("rtdose_expb.dcm-001.bmp")));
+  if (testsupport::HaveProgram("dcm2pnm")) {
+    ASSERT_EQ(testsupport::Run("dcm2pnm +Wm +F 1 " + corpus + "rtdose.dcm t.pgm 2>/dev/null", dir.path()).status, 0);
+    EXPECT_GT(Correlation(ReadBmp8(dir.file("rtdose.dcm-001.bmp")), ReadPgm(dir.file("t.pgm"))), 0.999);
+  }
+}
+
+// Damaged RLE frames (a segment short, long or missing) give no image,
+// whichever file came before; frames the data cannot hold are refused once
+// per set; OW items decode like OB ones; a syntax without decoder is named
+// once per output, and nothing is written.
+TEST_F(Pixels, DamagedCompressedDataGiveNoOutput) {
+  using namespace codecfixtures;
+  const char* const rle = "1.2.840.10008.1.2.5";
+  const auto flat = [](std::uint8_t value, unsigned runs) {  // 128 pixels a run
+    Bytes segment;
+    for (unsigned k = 0; k < runs; ++k)
+      segment.insert(segment.end(), {0x81, value});
+    return segment;
+  };
+  const auto count = [](const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+      ++n;
+    return n;
+  };
+  const auto write = [this](const std::string& name, const Bytes& bytes) {
+    testsupport::WriteBytes(dir.file(name), bytes);
+  };
+  codecfixtures::Image image;
+  image.rows = image.columns = 64;
+  write("a.dcm", EncapsulatedFile(rle, image, Items({}, {RleStream({flat(0xAA, 32)})})));
+  write("short.dcm", EncapsulatedFile(rle, image, Items({}, {RleStream({flat(0x55, 31)})})));
+  write("long.dcm", EncapsulatedFile(rle, image, Items({}, {RleStream({flat(0x55, 33)})})));
+  image.bits = 16;
+  write("missing.dcm", EncapsulatedFile(rle, image, Items({}, {RleStream({flat(0x55, 32)})})));
+  image = codecfixtures::Image();
+  image.frames = 1000;
+  write("thousand.dcm", EncapsulatedFile(rle, image, Items({}, {RleStream({{0xFD, 7}}), RleStream({{0xFD, 7}})})));
+  image.frames = 1;
+  write("ow.dcm", EncapsulatedFile(rle, image, Items({}, {RleStream({{0xFD, 7}})}), "OW"));
+  samplewriter::SampleSet native = SmallImageSet();
+  native.Text(0x0028, 0x0008, "IS", "32767");
+  Write("native.dcm", native);
+  write("mpeg.dcm", EncapsulatedFile("1.2.840.10008.1.2.4.100", image, Items({}, {{0, 0, 1, 0xB3}})));
+  const std::string err =
+      Medconv(
+          "-w -r0 a.dcm short.dcm a.dcm long.dcm missing.dcm thousand.dcm native.dcm thousand.dcm native.dcm ow.dcm")
+          .err;
+  EXPECT_EQ(ReadBytes(dir.file("a.dcm.raw")), Grey(4096, 0xAA));
+  EXPECT_EQ(ReadBytes(dir.file("ow.dcm.raw")), Grey(4, 7));
+  for (const char* damaged : {"short.dcm", "long.dcm", "missing.dcm", "thousand.dcm", "native.dcm"})
+    EXPECT_FALSE(Exists(std::string(damaged) + ".bmp") || Exists(std::string(damaged) + ".raw")) << damaged;
+  EXPECT_HAS(err, "RLE segment 1 is short: 3968 of 4096 bytes decoded!");
+  EXPECT_HAS(err, "RLE segment 1 is long");
+  EXPECT_HAS(err, "the RLE header is wrong (2 segments attended, 1 specified)");
+  EXPECT_EQ(count(err, "the 2 fragments of the Pixel Data can not be divided into 1000 frames (frame 3)!"), 2u);
+  for (const char* frames : {"1000", "32767"})
+    EXPECT_EQ(
+        count(err, std::string("frame ") + frames + ", the last of the set, can not be built: no frame is converted!"),
+        2u);
+  EXPECT_LT(err.size(), 8000u);
+  const std::string refused = Medconv("-w -r0 -d=el mpeg.dcm").err;
+  EXPECT_EQ(count(refused, "pixel data in transfer syntax 1.2.840.10008.1.2.4.100 can not be decoded by this build!"),
+            3u);
+  EXPECT_EQ(refused.find("reorganize"), std::string::npos) << refused;
+  EXPECT_FALSE(Exists("mpeg.dcm.bmp") || Exists("mpeg.dcm.raw") || Exists("mpeg.dcm.dcm"));
+}
+
+}  // namespace
