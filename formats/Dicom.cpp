@@ -273,12 +273,20 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
         .Report();
     return false;
   }
+  const bool sourceBigEndian = TransferSyntax == qzmDicomDataElementSet::ExplicitVRBigEndian;
+  const bool bigEndian = target ? (target->uid ? qzcString(target->uid) == qzmDicomDataElementSet::ExplicitVRBigEndian
+                                               : target->policy == implicit_big_endian)
+                                : sourceBigEndian;
+  // The set writer swaps words, not the units of wider samples: a whole
+  // native set of them changing byte order is rewritten from its frames.
+  const bool reorderWide = !decode && whole && Structure.Sample.IsWide() && bigEndian != sourceBigEndian;
+  if (reorderWide && !DecodedPixelData(set, frames, decoded)) {
+    qzcError(SaveSignature, "unable to prepare the %u-bit samples!", unsigned(Structure.Sample.BitsAllocated)).Report();
+    return false;
+  }
   ofbstream ofs;
   if (!OpenDestination(ofs, name, context.ToStandardOutput, SaveSignature))
     return false;
-  const bool bigEndian = target ? (target->uid ? qzcString(target->uid) == qzmDicomDataElementSet::ExplicitVRBigEndian
-                                               : target->policy == implicit_big_endian)
-                                : TransferSyntax == qzmDicomDataElementSet::ExplicitVRBigEndian;
   const auto putWide = [&](SetEditor& editor, const qzmDicomDataElementValue& samples) {
     if (PutWideSamples(editor.Replace(PixelElementFor(Structure.Sample)), samples, Structure.Sample, bigEndian))
       return true;
@@ -302,7 +310,10 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
         return false;
     } else {
       SetImageElements(editor, *this, whole);
-      if (whole) {
+      if (reorderWide) {
+        if (!putWide(editor, decoded))
+          return false;
+      } else if (whole) {
         qzcWarning(SaveSignature, "using original Pixel Data.").Report();
       } else {
         editor.Remove(NumberOfFramesTag);

@@ -146,6 +146,25 @@ TEST_F(Pixels, WideSamplesThroughEveryOutput) {
   }
 }
 
+// Fault: a whole set of samples wider than a word, written in the other byte
+// order from its own Pixel Data, kept the stored bytes (-25.0 read back as
+// 7.2e-41); it must read back as the same numbers, in two frames.
+TEST_F(Pixels, WholeWideSetsInTheOtherByteOrder) {
+  for (const Wide::Kind kind : {Wide::float32, Wide::float64, Wide::signed32}) {
+    Wide wide;
+    wide.kind = kind;
+    wide.frames = 2;
+    wide.value = [](unsigned f, unsigned k) { return k * 0.25 - 25 + f * 1000; };
+    if (kind == Wide::signed32)
+      wide.value = [](unsigned f, unsigned k) { return double(k) * 70000 - 9e6 + f; };
+    ASSERT_TRUE(WriteWide(dir.file("w.dcm"), wide));
+    for (const char* run : {"-r0 --frame=whole w.dcm", "-d=eb --frame=whole --rename=eb w.dcm",
+                            "-r0 --frame=whole --rename=back eb.dcm"})
+      Run(run);
+    EXPECT_EQ(ReadBytes(dir.file("w.dcm.raw")), ReadBytes(dir.file("back.raw"))) << kind;
+  }
+}
+
 // pydicom's dose grids give the images dcm2pnm gives, the big-endian ones
 // (which DCMTK reads in the other word order) those of their twins.
 TEST_F(Pixels, CorpusDoseGrids) {
