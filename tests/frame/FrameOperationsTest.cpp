@@ -1,295 +1,295 @@
 // Frame operations on prepared pixels: accumulation, masking, cropping,
-// halving, flips and the cached statistics; every in-place change advances
-// the stamp of Pixels.
+// halving, flips and the cached statistics. Buffers hold units past the
+// frame's samples, which no operation may touch; every in-place change
+// advances the stamp of Pixels.
 #include "frame/TestFrames.h"
 #include "lib/ReportCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <limits>
 
 using testframes::Make;
-using testframes::Pad;
 using testframes::Values;
 typedef std::vector<UWORD> V;
+typedef qzmMedicalFrame F;
 
 namespace {
 
-// Accumulates the frames (signed when asked) into a maximum and a minimum.
-void Accumulate(std::initializer_list<qzmMedicalFrame*> frames, bool isSigned, qzmMedicalFrame& max,
-                qzmMedicalFrame& min) {
-  for (qzmMedicalFrame* frame : frames) {
-    frame->Structure.Sample.PixelRepresentation = isSigned;
-    ASSERT_TRUE(max.Accumulate(*frame, "max"));
-    ASSERT_TRUE(min.Accumulate(*frame, "min"));
-  }
+// A frame's pixels: high -1 puts the stored bits at the bottom, padding -1
+// leaves the frame without padding.
+struct Pixels {
+  UWORD rows, columns, allocated, stored;
+  V values;
+  UWORD representation = 0;
+  int padding = -1, high = -1;
+  const char* photometric = "MONOCHROME2";
+  UWORD samples = 1;
+};
+
+void Build(F& frame, const Pixels& p) {
+  Make(frame, p.rows, p.columns, p.allocated, p.stored, p.values, p.photometric, p.samples);
+  frame.Structure.Sample.PixelRepresentation = p.representation;
+  if (p.high >= 0)
+    frame.Structure.Sample.SetBitsAllocatedStoredHigh(p.allocated, p.stored, UWORD(p.high));
+  if (p.padding >= 0)
+    testframes::Pad(frame, SWORD(p.padding));
 }
 
-TEST(FrameOperations, AccumulationKeepsTheMaximumOrMinimum) {
-  ReportCapture reports;
-  qzmMedicalFrame first, second, max, min;
-  Make(first, 1, 2, 8, 8, {10, 200});
-  Make(second, 1, 2, 8, 8, {50, 100});
-  Accumulate({&first, &second}, false, max, min);
-  EXPECT_EQ(Values(max), (V{50, 200}));
-  EXPECT_EQ(Values(min), (V{10, 100}));
-  EXPECT_EQ(Values(first), (V{10, 200}));  // the buffer owns its memory
-
-  qzmMedicalFrame larger;
-  Make(larger, 2, 2, 8, 8, {1, 2, 3, 4});
-  const ULONG date = max.Pixels.Date;
-  EXPECT_FALSE(max.Accumulate(larger, "max"));
-  EXPECT_HAS(reports.Errors(), "should have the same structure!");
-  EXPECT_EQ(Values(max), (V{50, 200}));
-  EXPECT_EQ(max.Pixels.Date, date);
-  EXPECT_FALSE(qzmMedicalFrame().Accumulate(first, "avg"));
-  EXPECT_HAS(reports.Errors(), "unknown accumulating mode avg!");
-
-  // Signed frames compare as numbers: -1000, 500, -1000 (12 bits) and 200,
-  // -200, -200.
-  qzmMedicalFrame a, b, signedMax, signedMin;
-  Make(a, 1, 3, 16, 12, {0xFC18, 500, 0x0C18});
-  Make(b, 1, 3, 16, 12, {200, 0xFF38, 0xFF38});
-  Accumulate({&a, &b}, true, signedMax, signedMin);
-  EXPECT_EQ(Values(signedMax), (V{200, 500, 0xFF38}));
-  EXPECT_EQ(Values(signedMin), (V{0xFC18, 0xFF38, 0xFC18}));
-}
-
-TEST(FrameOperations, AccumulationSkipsPaddingAndColour) {
-  ReportCapture reports;
-  // Pixels that are padding in every frame keep the buffer's extreme.
-  qzmMedicalFrame padded, buffer;
-  Make(padded, 1, 2, 8, 8, {0x80, 0x05});
-  padded.Structure.Sample.PixelRepresentation = 1;
-  Pad(padded, SWORD(0x80));
-  ASSERT_TRUE(buffer.Accumulate(padded, "min"));
-  EXPECT_EQ(Values(buffer), (V{0x7F, 0x05}));
-  qzmMedicalFrame frame, unsignedBuffer;
-  Make(frame, 1, 2, 16, 12, {1000, 4000});
-  Pad(frame, 4000);
-  ASSERT_TRUE(unsignedBuffer.Accumulate(frame, "max"));
-  EXPECT_EQ(Values(unsignedBuffer), (V{1000, 0}));
-
-  qzmMedicalFrame rgb;
-  Make(rgb, 1, 1, 8, 8, {1, 2, 3}, "RGB", 3);
-  EXPECT_FALSE(unsignedBuffer.Accumulate(rgb, "max"));
-  EXPECT_HAS(reports.Errors(), "accumulating not supported for Samples per Pixel = 3!");
-}
-
-TEST(FrameOperations, MaskZeroesMarkedPixels) {
-  ReportCapture reports;
-  qzmMedicalFrame frame, mask;
-  Make(frame, 1, 3, 16, 16, {7, 8, 9});
-  Make(mask, 1, 3, 8, 8, {0, 0, 0});
-  const ULONG date = frame.Pixels.Date;
-  ASSERT_TRUE(frame.Mask(mask, "zero"));
-  EXPECT_EQ(Values(frame), (V{7, 8, 9}));
-  EXPECT_GT(frame.Pixels.Date, date);
-  Make(mask, 1, 3, 8, 8, {0, 255, 1});
-  ASSERT_TRUE(frame.Mask(mask, "zero"));
-  EXPECT_EQ(Values(frame), (V{7, 0, 0}));
-  EXPECT_FALSE(frame.Mask(mask, "one"));
-  Make(mask, 3, 1, 8, 8, {0, 0, 0});
-  EXPECT_FALSE(frame.Mask(mask, "zero"));
-  EXPECT_HAS(reports.Errors(), "frame and mask do not fit!");
-}
-
-TEST(FrameOperations, CropKeepsTheRectangle) {
-  ReportCapture reports;
-  V values(24);
-  for (UWORD k = 0; k < 24; ++k)
+V Ramp(UWORD n) {
+  V values(n);
+  for (UWORD k = 0; k < n; ++k)
     values[k] = k;
-  qzmMedicalFrame frame;
-  Make(frame, 4, 6, 8, 8, values);
-  const ULONG date = frame.Pixels.Date;
-  ASSERT_TRUE(frame.Crop(2, 1, 3, 2));
-  EXPECT_EQ(Values(frame), (V{8, 9, 10, 14, 15, 16}));
-  EXPECT_EQ(frame.Structure.Rows, 2);
-  EXPECT_EQ(frame.Structure.Columns, 3);
-  EXPECT_EQ(frame.Structure.NumberOfSamples, 6u);
-  EXPECT_GT(frame.Pixels.Date, date);
-
-  Make(frame, 4, 6, 8, 8, values);
-  EXPECT_TRUE(frame.Crop(3, 0, 3, 4));
-  Make(frame, 4, 6, 8, 8, values);
-  EXPECT_FALSE(frame.Crop(3, 0, 4, 4));
-  EXPECT_HAS(reports.Errors(), "wrong cropping coordinates x:3 y:0 w:4 h:4, frame has 4 rows and 6 columns!");
+  return values;
 }
 
-TEST(FrameOperations, HalveAveragesBlocks) {
-  ReportCapture reports;
+Pixels Mask(UWORD rows, UWORD columns, V values, UWORD allocated = 8) {
+  return Pixels{rows, columns, allocated, allocated, values};
+}
+
+// One operation per row on a frame: the pixels after it (empty: refused,
+// the pixels left as they were) and a report it gives.
+TEST(FrameOperations, InPlaceOperations) {
+  const auto crop = [](UWORD x, UWORD y, UWORD w, UWORD h) { return [=](F& f) { return f.Crop(x, y, w, h); }; };
+  const auto mask = [](Pixels p, const char* mode = "zero") {
+    return [=](F& f) {
+      F m;
+      Build(m, p);
+      return f.Mask(m, mode);
+    };
+  };
+  const std::function<bool(F&)> halve = &F::Halve, fliph = &F::Fliph, flipv = &F::Flipv;
+  const V rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 99};
   const struct {
     const char* name;
-    UWORD rows, columns, allocated, stored, samples;
-    V values;
-    int padding;
-    bool isSigned;
+    Pixels in;
+    std::function<bool(F&)> operation;
     V expected;
+    const char* report;
   } rows[] = {
-      {"grey", 2, 2, 16, 16, 1, {10, 11, 12, 14}, -1, false, {11}},
-      {"padding left out", 2, 2, 16, 16, 1, {1000, 10, 1000, 15}, 1000, false, {12}},
-      {"padding only", 2, 2, 16, 16, 1, {1000, 10, 1000, 1000}, 1000, false, {1000}},
-      {"colour keeps the top-left pixel", 2, 2, 8, 8, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, -1, false, {1, 2, 3}},
+      {"crop", {4, 6, 8, 8, Ramp(24)}, crop(2, 1, 3, 2), {8, 9, 10, 14, 15, 16}},
+      {"crop to the corner", {4, 6, 16, 16, Ramp(24)}, crop(3, 0, 3, 4), {3, 4, 5, 9, 10, 11, 15, 16, 17, 21, 22, 23}},
+      {"crop past the columns",
+       {4, 6, 8, 8, Ramp(24)},
+       crop(3, 0, 4, 4),
+       {},
+       "wrong cropping coordinates x:3 y:0 w:4 h:4, frame has 4 rows and 6 columns!"},
+      {"crop past the rows", {4, 6, 8, 8, Ramp(24)}, crop(0, 1, 6, 4), {}, "wrong cropping"},
+      {"crop of no width", {4, 6, 8, 8, Ramp(24)}, crop(0, 0, 0, 4), {}, "wrong cropping"},
+      {"grey halved", {2, 4, 16, 16, {10, 11, 1, 1, 12, 14, 1, 1}}, halve, {11, 1}},
+      {"halved, padding left out", {2, 2, 16, 16, {1000, 10, 1000, 15}, 0, 1000}, halve, {12}},
+      {"halved, padding only", {2, 2, 16, 16, {1000, 10, 1000, 1000}, 0, 1000}, halve, {1000}},
+      {"colour halved: the top-left pixel", {2, 2, 8, 8, rgb, 0, -1, -1, "RGB", 3}, halve, {1, 2, 3}},
       // -2, 2, -2, 2 give 0 and -1, -2, -2, -2 give -1 (fractions dropped).
-      {"signed",
-       2,
-       4,
-       16,
-       16,
-       1,
-       {UWORD(-2), 2, UWORD(-1), UWORD(-2), UWORD(-2), 2, UWORD(-2), UWORD(-2)},
-       -1,
-       true,
-       {0, UWORD(-1)}},
+      {"signed halved", {2, 4, 16, 16, {65534, 2, 65535, 65534, 65534, 2, 65534, 65534}, 1}, halve, {0, 65535}},
+      // 12 signed bits in 16, the bits above them set or not.
+      {"12 signed bits halved", {2, 2, 16, 12, {0xC00, 0xFC00, 0x400, 0x400}, 1}, halve, {0}},
+      {"odd rows are not halved",
+       {5, 4, 8, 8, V(20)},
+       halve,
+       {},
+       "frame dimensions (rows: 5, cols: 4) should be even!"},
+      {"fliph",
+       {2, 4, 16, 16, {1, 2, 3, 4, 5, 6, 7, 8, 97, 98, 99, 100}},
+       fliph,
+       {4, 3, 2, 1, 8, 7, 6, 5, 97, 98, 99, 100}},
+      {"fliph of colour", {2, 2, 8, 8, rgb, 0, -1, -1, "RGB", 3}, fliph, {4, 5, 6, 1, 2, 3, 10, 11, 12, 7, 8, 9, 99}},
+      {"flipv of colour", {2, 2, 8, 8, rgb, 0, -1, -1, "RGB", 3}, flipv, {7, 8, 9, 10, 11, 12, 1, 2, 3, 4, 5, 6, 99}},
+      {"flipv", {3, 1, 16, 12, {1, 2, 3, 99}}, flipv, {3, 2, 1, 99}},
+      {"fliph of one column", {3, 1, 16, 12, {1, 2, 3, 99}}, fliph, {1, 2, 3, 99}},
+      {"mask", {1, 3, 16, 16, {7, 8, 9, 10}}, mask(Mask(1, 3, {0, 255, 1, 1})), {7, 0, 0, 10}},
+      {"mask of colour",
+       {1, 2, 8, 8, {1, 2, 3, 4, 5, 6, 7}, 0, -1, -1, "RGB", 3},
+       mask(Mask(1, 2, {1, 0, 1})),
+       {0, 0, 0, 4, 5, 6, 7}},
+      {"empty mask", {1, 3, 8, 8, {7, 8, 9}}, mask(Mask(1, 3, {0, 0, 0})), {7, 8, 9}},
+      {"unknown mask mode",
+       {1, 3, 8, 8, {7, 8, 9}},
+       mask(Mask(1, 3, {0, 1, 0}), "one"),
+       {},
+       "unknown masking mode one!"},
+      {"mask of other rows", {1, 3, 8, 8, {7, 8, 9}}, mask(Mask(3, 3, V(9))), {}, "frame and mask do not fit!"},
+      {"mask of other columns", {1, 3, 8, 8, {7, 8, 9}}, mask(Mask(1, 2, V(2))), {}, "frame and mask do not fit!"},
+      {"mask of words", {1, 3, 8, 8, {7, 8, 9}}, mask(Mask(1, 3, V(3), 16)), {}, "mask VR <> OB"},
+      {"mask too short", {1, 3, 8, 8, {7, 8, 9}}, mask(Mask(1, 3, V(2))), {}, "mask VR <> OB"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    qzmMedicalFrame frame;
-    Make(frame, row.rows, row.columns, row.allocated, row.stored, row.values, row.samples == 3 ? "RGB" : "MONOCHROME2",
-         row.samples);
-    frame.Structure.Sample.PixelRepresentation = row.isSigned;
-    if (row.padding >= 0)
-      Pad(frame, SWORD(row.padding));
-    ASSERT_TRUE(frame.Halve());
-    EXPECT_EQ(Values(frame), row.expected);
+    ReportCapture reports;
+    F frame;
+    Build(frame, row.in);
+    const V before = Values(frame);
+    const ULONG date = frame.Pixels.Date;
+    ASSERT_EQ(row.operation(frame), !row.expected.empty());
+    EXPECT_EQ(Values(frame), row.expected.empty() ? before : row.expected);
+    EXPECT_EQ(frame.Pixels.Date, row.expected.empty() ? date : date + 1);
+    if (row.report)
+      EXPECT_HAS(reports.Errors(), row.report);
   }
-  qzmMedicalFrame frame;
-  Make(frame, 2, 2, 16, 12, {0xC00, 0xC00, 0x400, 0x400});  // signed 12 bits stored in 16
-  frame.Structure.Sample.PixelRepresentation = 1;
+}
+
+TEST(FrameOperations, HalvingAndCroppingChangeTheGeometry) {
+  F frame;
+  Build(frame, {2, 4, 16, 16, V(8)});
   frame.HasPixelSpacing = true;
   frame.PixelSpacing[0] = 0.5f;
   frame.PixelSpacing[1] = 0.25f;
   ASSERT_TRUE(frame.Halve());
-  EXPECT_EQ(Values(frame)[0] & 0xFFF, 0);
-  EXPECT_EQ(frame.Structure.NumberOfPixels, 1u);
-  EXPECT_FLOAT_EQ(frame.PixelSpacing[1], 0.5f);
-
-  Make(frame, 5, 4, 8, 8, V(20));
-  EXPECT_FALSE(frame.Halve());
-  EXPECT_HAS(reports.Errors(), "frame dimensions (rows: 5, cols: 4) should be even!");
+  EXPECT_EQ(std::vector<float>({frame.PixelSpacing[0], frame.PixelSpacing[1]}), std::vector<float>({1, 0.5f}));
+  EXPECT_TRUE(frame.SpacingChanged);
+  ASSERT_TRUE(frame.Crop(1, 0, 1, 1));
+  const struct qzmMedicalFrame::Structure& s = frame.Structure;
+  EXPECT_EQ(V({s.Rows, s.Columns, UWORD(s.NumberOfPixels), UWORD(s.NumberOfSamples)}), V({1, 1, 1, 1}));
 }
 
-TEST(FrameOperations, Flips) {
-  qzmMedicalFrame frame;
-  Make(frame, 2, 2, 8, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "RGB", 3);
-  const ULONG date = frame.Pixels.Date;
-  ASSERT_TRUE(frame.Fliph());
-  EXPECT_EQ(Values(frame), (V{4, 5, 6, 1, 2, 3, 10, 11, 12, 7, 8, 9}));
-  ASSERT_TRUE(frame.Flipv());
-  EXPECT_EQ(Values(frame), (V{10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3}));
-  EXPECT_EQ(frame.Pixels.Date, date + 2);
-  Make(frame, 3, 1, 16, 12, {1, 2, 3});
-  ASSERT_TRUE(frame.Fliph());
-  EXPECT_EQ(Values(frame), (V{1, 2, 3}));
-  Make(frame, 1, 3, 16, 12, {1, 2, 3});
-  ASSERT_TRUE(frame.Flipv());
-  EXPECT_EQ(Values(frame), (V{1, 2, 3}));
+// Frames accumulated in turn into a maximum and a minimum; the pixels of
+// the accumulation buffer past the frame keep its starting extreme.
+TEST(FrameOperations, AccumulationKeepsTheMaximumOrMinimum) {
+  const struct {
+    const char* name;
+    std::vector<Pixels> frames;
+    V max, min;
+  } rows[] = {
+      {"bytes", {{1, 2, 8, 8, {10, 200, 1}}, {1, 2, 8, 8, {50, 100, 1}}}, {50, 200, 0}, {10, 100, 255}},
+      // -1000, 500, -1000 (12 bits) and 200, -200, -200.
+      {"signed words",
+       {{1, 3, 16, 12, {0xFC18, 500, 0x0C18}, 1}, {1, 3, 16, 12, {200, 0xFF38, 0xFF38}, 1}},
+       {200, 500, 0xFF38},
+       {0xFC18, 0xFF38, 0xFC18}},
+      // Pixels that are padding in every frame keep the buffer's extreme.
+      {"signed padding", {{1, 2, 8, 8, {0x80, 0x05}, 1, 0x80}}, {0x80, 0x05}, {0x7F, 0x05}},
+      {"padding", {{1, 2, 16, 12, {1000, 4000}, 0, 4000}}, {1000, 0}, {1000, 0xFFFF}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    F max, min, frame;
+    for (const Pixels& pixels : row.frames) {
+      Build(frame, pixels);
+      ASSERT_TRUE(max.Accumulate(frame, "max") && min.Accumulate(frame, "min"));
+    }
+    EXPECT_EQ(Values(max), row.max);
+    EXPECT_EQ(Values(min), row.min);
+    EXPECT_EQ(Values(frame), row.frames.back().values);  // the buffer owns its memory
+  }
+  ReportCapture reports;
+  F buffer, frame;
+  Build(frame, {1, 2, 8, 8, {1, 2}});
+  ASSERT_TRUE(buffer.Accumulate(frame, "max"));
+  const ULONG date = buffer.Pixels.Date;
+  for (const Pixels& other :
+       {Pixels{2, 1, 8, 8, {1, 2}}, Pixels{1, 2, 8, 8, {1, 2}, 1}, Pixels{1, 2, 16, 16, {1, 2}}}) {
+    Build(frame, other);
+    EXPECT_FALSE(buffer.Accumulate(frame, "max"));
+  }
+  EXPECT_HAS(reports.Errors(), "should have the same structure!");
+  EXPECT_EQ(buffer.Pixels.Date, date);
+  EXPECT_FALSE(F().Accumulate(frame, "avg"));
+  EXPECT_HAS(reports.Errors(), "unknown accumulating mode avg!");
+  Build(frame, {1, 1, 8, 8, {1, 2, 3}, 0, -1, -1, "RGB", 3});
+  EXPECT_FALSE(F().Accumulate(frame, "max"));
+  EXPECT_HAS(reports.Errors(), "accumulating not supported for Samples per Pixel = 3!");
 }
 
 TEST(FrameOperations, StatisticsSkipPaddingAndFollowTheStamp) {
-  ReportCapture reports;
-  qzmMedicalFrame frame;
-  Make(frame, 2, 2, 16, 12, {2, 4, 999, 999});
-  Pad(frame, 999);
-  EXPECT_DOUBLE_EQ(frame.GetMean(), 1.5);
-  EXPECT_EQ(frame.GetMax(), 4);
-  EXPECT_EQ(frame.GetMin(), 2);
+  const struct {
+    const char* name;
+    Pixels in;
+    double min, max, mean;
+  } rows[] = {
+      {"padding", {2, 2, 16, 12, {2, 4, 999, 999, 5000}, 0, 999}, 2, 4, 1.5},
+      // Signed values take the sign of their stored bits, whatever the unit
+      // holds above them: -1024 stored in 12 of 16 bits, -1 in 8 of 8.
+      {"signed words", {1, 4, 16, 12, {0x0C00, 0xFC00, 0x07FF, 0, 0x800}, 1}, -1024, 2047, (-1024 - 1024 + 2047) / 4.0},
+      {"signed bytes", {1, 2, 8, 8, {0xFF, 0x7F, 0x80}, 1}, -1, 127, 63},
+      {"signed words with padding", {1, 3, 16, 16, {0x8000, 5, 3, 0x7FFF}, 1, 5}, -32768, 3, -32765 / 3.0},
+      // Only the stored bits count, wherever they lie (12 bits at bits 2 to
+      // 13 here), and bytes as they are.
+      {"shifted", {1, 3, 16, 12, {0xC004, 0x3FFC, 0x0009, 0}, 0, -1, 13}, 1, 4095, 4098 / 3.0},
+      {"bytes", {1, 2, 8, 8, {0xFF, 0x01, 0}}, 1, 255, 128},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    F frame;
+    Build(frame, row.in);
+    EXPECT_EQ(std::vector<double>({double(frame.GetMin()), double(frame.GetMax()), frame.GetMean()}),
+              std::vector<double>({row.min, row.max, row.mean}));
+  }
   // The cache answers until the pixels change.
+  F frame;
+  Build(frame, {1, 2, 16, 12, {2, 4}});
+  EXPECT_EQ(frame.GetMax(), 4);
   frame.Pixels.Value.OW().GetMemoryLocation()[0] = 3000;
   EXPECT_EQ(frame.GetMax(), 4);
   ASSERT_TRUE(frame.Fliph());
   EXPECT_EQ(frame.GetMax(), 3000);
 
-  // Signed values take the sign of their stored bits, whatever the unit
-  // holds above them: -1024 stored in 12 of 16 bits, -1 in 8 of 8.
-  qzmMedicalFrame ct, bytes;
-  Make(ct, 1, 4, 16, 12, {0x0C00, 0xFC00, 0x07FF, 0});
-  ct.Structure.Sample.PixelRepresentation = 1;
-  EXPECT_EQ(ct.GetMin(), -1024);
-  EXPECT_EQ(ct.GetMax(), 2047);
-  EXPECT_DOUBLE_EQ(ct.GetMean(), (-1024 - 1024 + 2047) / 4.0);
-  Make(bytes, 1, 2, 8, 8, {0xFF, 0x7F});
-  bytes.Structure.Sample.PixelRepresentation = 1;
-  EXPECT_EQ(bytes.GetMin(), -1);
-  EXPECT_EQ(bytes.GetMax(), 127);
-
-  // Unsigned frames without padding: only the stored bits count, wherever
-  // they lie (12 bits at bits 2 to 13 here), and bytes as they are.
-  qzmMedicalFrame shifted, unsignedBytes;
-  Make(shifted, 1, 3, 16, 12, {0xC004, 0x3FFC, 0x0009});
-  shifted.Structure.Sample.SetBitsAllocatedStoredHigh(16, 12, 13);
-  EXPECT_EQ(shifted.GetMin(), 1);
-  EXPECT_EQ(shifted.GetMax(), 4095);
-  EXPECT_DOUBLE_EQ(shifted.GetMean(), 4098 / 3.0);
-  Make(unsignedBytes, 1, 2, 8, 8, {0xFF, 0x01});
-  EXPECT_EQ(unsignedBytes.GetMin(), 1);
-  EXPECT_EQ(unsignedBytes.GetMax(), 255);
-  EXPECT_DOUBLE_EQ(unsignedBytes.GetMean(), 128.0);
-
-  qzmMedicalFrame rgb;
-  Make(rgb, 1, 2, 8, 8, {1, 2, 3, 4, 5, 6}, "RGB", 3);
+  ReportCapture reports;
+  F rgb;
+  Build(rgb, {1, 2, 8, 8, {1, 2, 3, 4, 5, 6}, 0, -1, -1, "RGB", 3});
   EXPECT_EQ(rgb.GetMax(), 0);
   EXPECT_HAS(reports.Warnings(), "unable to get max from frame when Samples per Pixel = 3!");
 }
 
-}  // namespace
-
-namespace {
-
 // A one-row frame of prepared 32-bit samples: integers of the bits stored
 // given, or floats.
 template <typename T>
-void MakeWide(qzmMedicalFrame& frame, const std::vector<T>& values, UWORD stored, bool floating) {
-  Make(frame, 1, UWORD(values.size()), 8, 8, V(values.size(), 0));
+void MakeWide(F& frame, const std::vector<T>& values, UWORD stored, bool floating, UWORD representation = 0) {
+  Make(frame, 1, UWORD(values.size()), 8, 8, {});
   frame.Structure.Sample.SetBitsAllocatedStoredHigh(32, stored, UWORD(stored - 1));
   frame.Structure.Sample.FloatingPoint = floating;
-  qzcDataLocation<UBYTE>& bytes = frame.Pixels.Value.OB();
-  bytes.Clear();
-  bytes.SetSize(ULONG(4 * values.size()));
-  bytes.AllocateMemory();
-  std::memcpy(bytes.GetMemoryLocation(), values.data(), 4 * values.size());
+  frame.Structure.Sample.PixelRepresentation = representation;
+  std::vector<UBYTE> bytes(4 * values.size());
+  std::memcpy(bytes.data(), values.data(), bytes.size());
+  testframes::Fill(frame.Pixels.Value.OB(), bytes);
 }
 
 template <typename T>
-std::vector<T> WideValues(qzmMedicalFrame& frame) {
+std::vector<T> WideValues(F& frame) {
   std::vector<T> values(frame.Pixels.Value.OB().GetSize() / 4);
   std::memcpy(values.data(), frame.Pixels.Value.OB().GetMemoryLocation(), 4 * values.size());
   return values;
 }
 
-}  // namespace
-
 // Masking zeroes whole 32-bit samples; accumulation compares the numbers
 // (24-bit two's complement, floats with NaN skipped) and keeps the type.
 TEST(FrameOperations, WideSamplesMaskAndAccumulate) {
   ReportCapture reports;
-  qzmMedicalFrame frame, mask;
+  F frame, mask;
   MakeWide<ULONG>(frame, {0x12345678, 0xFFFFFFFF, 7, 0x80000000}, 32, false);
   Make(mask, 1, 4, 8, 8, {0, 1, 0, 255});
   ASSERT_TRUE(frame.Mask(mask, "zero"));
   EXPECT_EQ(WideValues<ULONG>(frame), (std::vector<ULONG>{0x12345678, 0, 7, 0}));
 
   // -1, 5, -8388608 and 8388607 in 24 bits, against 3, -2, 0, 0.
-  qzmMedicalFrame a, b, max;
-  MakeWide<ULONG>(a, {0xFFFFFF, 5, 0x800000, 0x7FFFFF}, 24, false);
-  MakeWide<ULONG>(b, {3, 0xFFFFFE, 0, 0}, 24, false);
-  a.Structure.Sample.PixelRepresentation = b.Structure.Sample.PixelRepresentation = 1;
-  ASSERT_TRUE(max.Accumulate(a, "max"));
-  ASSERT_TRUE(max.Accumulate(b, "max"));
+  F a, b, max;
+  MakeWide<ULONG>(a, {0xFFFFFF, 5, 0x800000, 0x7FFFFF}, 24, false, 1);
+  MakeWide<ULONG>(b, {3, 0xFFFFFE, 0, 0}, 24, false, 1);
+  ASSERT_TRUE(max.Accumulate(a, "max") && max.Accumulate(b, "max"));
   std::vector<ULONG> got = WideValues<ULONG>(max);
   for (ULONG& v : got)
     v &= 0xFFFFFF;
   EXPECT_EQ(got, (std::vector<ULONG>{3, 5, 0, 0x7FFFFF}));
+  // Padding keeps the extremes of the unsigned and signed layouts.
+  for (UWORD representation : {0, 1}) {
+    F padded, high, low;
+    MakeWide<ULONG>(padded, {7, 9}, 24, false, representation);
+    testframes::Pad(padded, 7);
+    ASSERT_TRUE(high.Accumulate(padded, "max") && low.Accumulate(padded, "min"));
+    EXPECT_EQ(WideValues<ULONG>(high)[0] & 0xFFFFFF, representation ? 0x800000u : 0u);
+    EXPECT_EQ(WideValues<ULONG>(low)[0] & 0xFFFFFF, representation ? 0x7FFFFFu : 0xFFFFFFu);
+  }
 
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  qzmMedicalFrame f, g, min;
+  F f, g, min;
   MakeWide<float>(f, {1.5f, nan, -2.25f, 4}, 32, true);
   MakeWide<float>(g, {-1, 3, nan, 8}, 32, true);
-  ASSERT_TRUE(min.Accumulate(f, "min"));
-  ASSERT_TRUE(min.Accumulate(g, "min"));
+  ASSERT_TRUE(min.Accumulate(f, "min") && min.Accumulate(g, "min"));
   EXPECT_EQ(WideValues<float>(min), (std::vector<float>{-1, 3, -2.25f, 4}));
   EXPECT_TRUE(min.Structure.Sample.FloatingPoint);
   // Integers and floats of one width are not one structure.
   EXPECT_FALSE(min.Accumulate(b, "min"));
 }
+
+}  // namespace

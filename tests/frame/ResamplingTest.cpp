@@ -8,183 +8,118 @@
 namespace {
 
 typedef qzmMedicalFrame::ReSamplingMethod Method;
+typedef std::vector<UBYTE> B;
+typedef std::vector<UWORD> V;
 using testframes::Bytes;
 using testframes::Make;
 using testframes::Words;
 
-std::vector<UBYTE> To8(qzmMedicalFrame& frame, bool window, Method method) {
+B To8(qzmMedicalFrame& frame, bool window, Method method) {
   EXPECT_TRUE(frame.GetResampledTo8(frame.Resampled8, window, method));
   return Bytes(frame.Resampled8);
 }
 
-std::vector<UWORD> To16(qzmMedicalFrame& frame, bool window, Method method) {
+V To16(qzmMedicalFrame& frame, bool window, Method method) {
   EXPECT_TRUE(frame.GetResampledTo16(frame.Resampled16, window, method));
   return Words(frame.Resampled16);
 }
 
+// A stored window of the width given, from min to min + width - 1.
+void SetStoredWindow(qzmMedicalFrame& frame, int width, int min) {
+  frame.Windowing.HasWindowing = true;
+  frame.Windowing.StoredWindowWidth = UWORD(width);
+  frame.Windowing.StoredWindowMin = min;
+  frame.Windowing.StoredWindowMax = min + width - 1;
+}
+
 // One row of pixels mapped to 8 and 16 bits (an empty expectation is not
-// checked). A width of -1 asks for the window of a frame that has none.
+// checked). width -2 maps without window, -1 asks for the window of a frame
+// that has none.
 struct Mapping {
   const char* name;
   UWORD allocated, stored;
-  std::vector<UWORD> values;
-  bool window;
-  int width, min, max, padding;
+  V values;
   Method method;
-  std::vector<UBYTE> to8;
-  std::vector<UWORD> to16;
-  const char* photometric = "MONOCHROME2";
+  B to8;
+  V to16;
+  int width = -2, min = 0, padding = -1;
   UWORD representation = 0;
+  const char* photometric = "MONOCHROME2";
 };
 
 TEST(Resampling, MappingsOfGreyAndPaletteFrames) {
   ReportCapture reports;
+  const Method linear = Method::linear, shift = Method::shift;
   const Mapping rows[] = {
       // The stored window 864/400 spans 664 to 1063.
       {"window",
        16,
        12,
        {663, 664, 864, 1063, 1064},
-       true,
-       400,
-       664,
-       1063,
-       -1,
-       Method::linear,
+       linear,
        {0, 0, 127, 254, 255},
-       {0, 0, 32767, 65371, 65535}},
-      {"window, padding to 0", 16, 12, {1064, 2000}, true, 400, 664, 1063, 2000, Method::linear, {255, 0}, {}},
-      {"window of width 0: a threshold",
-       16,
-       16,
-       {99, 100, 101},
-       true,
-       0,
-       100,
-       99,
-       -1,
-       Method::linear,
-       {0, 0, 255},
-       {0, 0, 65535}},
+       {0, 0, 32767, 65371, 65535},
+       400,
+       664},
+      {"window, padding to 0", 16, 12, {1064, 2000}, linear, {255, 0}, {65535, 0}, 400, 664, 2000},
+      {"window of width 0: a threshold", 16, 16, {99, 100, 101}, linear, {0, 0, 255}, {0, 0, 65535}, 0, 100},
       // Products taken in single precision, as the scale: exact multiples do
       // not fall one level low (160 x 255 / 400 = 102, 240 x 255 / 400 = 153).
-      {"window, exact products",
-       16,
-       12,
-       {824, 904},
-       true,
-       400,
-       664,
-       1063,
-       -1,
-       Method::linear,
-       {102, 153},
-       {26214, 39321}},
+      {"window, exact products", 16, 12, {824, 904}, linear, {102, 153}, {26214, 39321}, 400, 664},
       // Two's complement 12 bits: -160, 0, 80, -1000, 1200 in the window
       // from -160 of width 400.
-      {"signed window",
-       16,
-       12,
-       {0xF60, 0, 80, 0xC18, 1200},
-       true,
-       400,
-       -160,
-       239,
-       -1,
-       Method::linear,
-       {0, 102, 153, 0, 255},
-       {},
-       "MONOCHROME2",
-       1},
+      {"signed window", 16, 12, {0xF60, 0, 80, 0xC18, 1200}, linear, {0, 102, 153, 0, 255}, {}, 400, -160, -1, 1},
       // -1000, 0, 1000: from the minimum to the maximum.
-      {"signed linear",
-       16,
-       12,
-       {0xC18, 0, 1000},
-       false,
-       0,
-       0,
-       0,
-       -1,
-       Method::linear,
-       {0, 127, 254},
-       {},
-       "MONOCHROME2",
-       1},
+      {"signed linear", 16, 12, {0xC18, 0, 1000}, linear, {0, 127, 254}, {0, 32767, 65535}, -2, 0, -1, 1},
       // -2048, 0, 2047 as offset binary; -2000 (0x830 in 12 bits) is padding.
       {"signed shift with padding",
        16,
        12,
        {0x800, 0, 0x7FF, 0xF830},
-       false,
-       0,
-       0,
-       0,
-       0xF830,
-       Method::shift,
+       shift,
        {0, 128, 255, 0},
        {0, 32768, 65520, 0},
-       "MONOCHROME2",
+       -2,
+       0,
+       0xF830,
        1},
-      {"no window: resampled instead", 16, 12, {0, 4095}, true, -1, 0, 0, -1, Method::shift, {0, 255}, {}},
-      {"linear, single-precision scale", 16, 12, {0, 500, 1000}, false, 0, 0, 0, -1, Method::linear, {0, 127, 254}, {}},
-      {"linear, full range", 16, 12, {0, 4095}, false, 0, 0, 0, -1, Method::linear, {0, 255}, {0, 65534}},
-      {"linear, all zero", 16, 16, {0, 0, 0, 0}, false, 0, 0, 0, -1, Method::linear, {0, 0, 0, 0}, {0, 0, 0, 0}},
-      {"shift, 12 bits", 16, 12, {4095, 16}, false, 0, 0, 0, -1, Method::shift, {255, 1}, {65520, 256}},
-      {"shift, 6 bits", 8, 6, {63}, false, 0, 0, 0, -1, Method::shift, {252}, {}},
-      {"near, maximum 1000", 16, 12, {1000, 4}, false, 0, 0, 0, -1, Method::near, {250, 1}, {64000, 256}},
+      {"no window: resampled instead", 16, 12, {0, 4095}, shift, {0, 255}, {}, -1},
+      {"linear, single-precision scale", 16, 12, {0, 500, 1000}, linear, {0, 127, 254}, {}},
+      {"linear, full range", 16, 12, {0, 4095}, linear, {0, 255}, {0, 65534}},
+      {"linear, all zero", 16, 16, {0, 0, 0, 0}, linear, {0, 0, 0, 0}, {0, 0, 0, 0}},
+      {"linear with padding", 16, 12, {100, 200, 4000}, linear, {127, 254, 0}, {32767, 65534, 0}, -2, 0, 4000},
+      {"shift, 12 bits", 16, 12, {4095, 16}, shift, {255, 1}, {65520, 256}},
+      {"shift, 6 bits", 8, 6, {63}, shift, {252}, {64512}},
+      {"near, maximum 1000", 16, 12, {1000, 4}, Method::near, {250, 1}, {64000, 256}},
       {"no method keeps the low bits and padding",
        16,
        12,
        {0x123, 0x0FF},
-       false,
-       0,
-       0,
-       0,
-       0x0FF,
        Method::no,
        {0x23, 0xFF},
-       {}},
-      {"palette indices unchanged",
-       16,
-       12,
-       {0x123, 7},
-       true,
-       10,
+       {0x123, 0xFF},
+       -2,
        0,
-       0,
-       -1,
-       Method::linear,
-       {0x23, 7},
-       {0x123, 7},
-       "PALETTE COLOR"},
+       0x0FF},
+      {"palette indices unchanged", 16, 12, {0x123, 7}, linear, {0x23, 7}, {0x123, 7}, 10, 0, -1, 0, "PALETTE COLOR"},
       // Samples 0xABC and 0x123 packed in 12-bit allocations.
-      {"packed samples", 12, 12, {0x3ABC, 0x12}, false, 0, 0, 0, -1, Method::shift, {0xAB, 0x12}, {}},
-      {"8 bits with padding are mapped", 8, 8, {10, 200}, false, 0, 0, 0, 200, Method::shift, {10, 0}, {}},
+      {"packed samples", 12, 12, {0x3ABC, 0x12}, shift, {0xAB, 0x12}, {}},
+      {"8 bits with padding are mapped", 8, 8, {10, 200}, shift, {10, 0}, {}, -2, 0, 200},
   };
   for (const Mapping& row : rows) {
     SCOPED_TRACE(row.name);
     qzmMedicalFrame frame;
     Make(frame, 1, UWORD(row.values.size()), row.allocated, row.stored, row.values, row.photometric);
     frame.Structure.Sample.PixelRepresentation = row.representation;
-    if (row.window && row.width >= 0) {
-      frame.Windowing.HasWindowing = true;
-      frame.Windowing.StoredWindowWidth = row.width;
-      frame.Windowing.StoredWindowMin = row.min;
-      frame.Windowing.StoredWindowMax = row.max;
-    }
+    if (row.width >= 0)
+      SetStoredWindow(frame, row.width, row.min);
     frame.HasPixelPaddingValue = row.padding >= 0;
     frame.PixelPaddingValue = SWORD(row.padding);
-    EXPECT_EQ(row.to8, To8(frame, row.window, row.method));
-    if (!row.to16.empty()) {
-      EXPECT_EQ(row.to16, To16(frame, row.window, row.method));
-    }
+    EXPECT_EQ(row.to8, To8(frame, row.width != -2, row.method));
+    if (!row.to16.empty())
+      EXPECT_EQ(row.to16, To16(frame, row.width != -2, row.method));
     // The frame's own pixels are never written.
-    if (row.allocated == 8) {
-      EXPECT_EQ(std::vector<UBYTE>(row.values.begin(), row.values.end()), Bytes(frame.Pixels));
-    } else {
-      EXPECT_EQ(row.values, Words(frame.Pixels));
-    }
+    EXPECT_EQ(row.values, testframes::Values(frame));
   }
   EXPECT_HAS(reports.Warnings(), "there is no Windowing informations!");
 }
@@ -202,28 +137,24 @@ TEST(Resampling, FramesOfManyPixelsMapAsFramesOfFew) {
     const UWORD low = UWORD(layout.high + 1 - layout.stored), mask = UWORD((1u << layout.stored) - 1);
     const UWORD outside = UWORD(((1u << layout.allocated) - 1) & ~(unsigned(mask) << low));
     const ULONG distinct = ULONG(mask) + 1, many = 5 * distinct;
-    std::vector<UWORD> values;
+    V values;
     for (ULONG k = 0; k < many; ++k)
       values.push_back(UWORD((k % distinct) << low | (k * 0x9E37u & outside)));
     qzmMedicalFrame few, all;
     for (qzmMedicalFrame* frame : {&few, &all}) {
       const ULONG count = frame == &few ? distinct : many;
-      Make(*frame, 1, UWORD(count), layout.allocated, layout.stored,
-           std::vector<UWORD>(values.begin(), values.begin() + count));
+      Make(*frame, 1, UWORD(count), layout.allocated, layout.stored, V(values.begin(), values.begin() + count));
       frame->Structure.Sample.SetBitsAllocatedStoredHigh(layout.allocated, layout.stored, layout.high);
       testframes::Pad(*frame, 5);
-      frame->Windowing.HasWindowing = true;
-      frame->Windowing.StoredWindowWidth = 40;
-      frame->Windowing.StoredWindowMin = 10;
-      frame->Windowing.StoredWindowMax = 49;
+      SetStoredWindow(*frame, 40, 10);
     }
     for (bool window : {true, false})
       for (Method method : {Method::linear, Method::shift, Method::near, Method::no}) {
         SCOPED_TRACE(int(method) + 10 * window);
         few.Pixels.Date += 1;
         all.Pixels.Date += 1;
-        const std::vector<UBYTE> few8 = To8(few, window, method), all8 = To8(all, window, method);
-        const std::vector<UWORD> few16 = To16(few, window, method), all16 = To16(all, window, method);
+        const B few8 = To8(few, window, method), all8 = To8(all, window, method);
+        const V few16 = To16(few, window, method), all16 = To16(all, window, method);
         if (method == Method::no) {  // the stored values themselves, padding too
           for (ULONG k = 0; k < distinct; ++k)
             ASSERT_EQ(few16[k], k);
@@ -239,25 +170,25 @@ TEST(Resampling, FramesOfManyPixelsMapAsFramesOfFew) {
   }
 }
 
-TEST(Resampling, EightBitFramesArePassedThroughAndNeverWrittenLater) {
-  qzmMedicalFrame frame;
-  Make(frame, 1, 2, 8, 8, {10, 20});
-  EXPECT_EQ((std::vector<UBYTE>{10, 20}), To8(frame, false, Method::near));
-  EXPECT_EQ(frame.Pixels.Value.OB().GetMemoryLocation(), frame.Resampled8.Value.OB().GetMemoryLocation());
-  EXPECT_FALSE(frame.Resampled8.Value.OB().IsOwned());
-  frame.Pixels.Date += 1;  // the pixels changed: the image is computed again, in a block of its own
-  EXPECT_EQ((std::vector<UBYTE>{127, 255}), To8(frame, false, Method::linear));
-  EXPECT_NE(frame.Pixels.Value.OB().GetMemoryLocation(), frame.Resampled8.Value.OB().GetMemoryLocation());
-  EXPECT_EQ((std::vector<UBYTE>{10, 20}), Bytes(frame.Pixels));
-}
-
-TEST(Resampling, ImageIsKeptUntilThePixelsChange) {
+// The image is kept until the pixels change; 8-bit frames are passed
+// through, and the shared block is never written later.
+TEST(Resampling, ImagesFollowTheStampOfThePixels) {
   qzmMedicalFrame frame;
   Make(frame, 1, 2, 16, 12, {4095, 16});
-  EXPECT_EQ((std::vector<UBYTE>{255, 1}), To8(frame, false, Method::shift));
-  EXPECT_EQ((std::vector<UBYTE>{255, 1}), To8(frame, false, Method::no));  // cached, arguments ignored
+  EXPECT_EQ((B{255, 1}), To8(frame, false, Method::shift));
+  EXPECT_EQ((B{255, 1}), To8(frame, false, Method::no));  // cached, arguments ignored
   frame.Pixels.Date += 1;
-  EXPECT_EQ((std::vector<UBYTE>{0xFF, 16}), To8(frame, false, Method::no));
+  EXPECT_EQ((B{0xFF, 16}), To8(frame, false, Method::no));
+
+  qzmMedicalFrame bytes;
+  Make(bytes, 1, 2, 8, 8, {10, 20});
+  EXPECT_EQ((B{10, 20}), To8(bytes, false, Method::near));
+  EXPECT_EQ(bytes.Pixels.Value.OB().GetMemoryLocation(), bytes.Resampled8.Value.OB().GetMemoryLocation());
+  EXPECT_FALSE(bytes.Resampled8.Value.OB().IsOwned());
+  bytes.Pixels.Date += 1;
+  EXPECT_EQ((B{127, 255}), To8(bytes, false, Method::linear));
+  EXPECT_NE(bytes.Pixels.Value.OB().GetMemoryLocation(), bytes.Resampled8.Value.OB().GetMemoryLocation());
+  EXPECT_EQ((B{10, 20}), Bytes(bytes.Pixels));
 }
 
 TEST(Resampling, RefusesSeveralSamplesAndShortPixelData) {
@@ -266,7 +197,6 @@ TEST(Resampling, RefusesSeveralSamplesAndShortPixelData) {
   Make(rgb, 1, 1, 8, 8, {1, 2, 3}, "RGB", 3);
   EXPECT_FALSE(rgb.GetResampledTo8(rgb.Resampled8, false, Method::linear));
   EXPECT_HAS(reports.Warnings(), "unable to resample frame when Samples per Pixel = 3!");
-
   qzmMedicalFrame lying;
   Make(lying, 1, 4, 16, 12, {1, 2, 3, 4});
   lying.Structure.Rows = 100;
@@ -279,20 +209,19 @@ TEST(ColourReorganisation, OrderAndWidthOfTheSamples) {
   qzmMedicalFrame frame;
   Make(frame, 1, 2, 8, 8, {1, 2, 3, 4, 5, 6}, "RGB", 3);
   ASSERT_TRUE(frame.GetResampledToBGR24(frame.ResampledBGR24));
-  EXPECT_EQ((std::vector<UBYTE>{3, 2, 1, 6, 5, 4}), Bytes(frame.ResampledBGR24));
+  EXPECT_EQ((B{3, 2, 1, 6, 5, 4}), Bytes(frame.ResampledBGR24));
   ASSERT_TRUE(frame.GetResampledToRGB24(frame.ResampledRGB24));
   EXPECT_EQ(frame.Pixels.Value.OB().GetMemoryLocation(), frame.ResampledRGB24.Value.OB().GetMemoryLocation());
-
   // Each frame object once: the images are cached on the stamp of Pixels.
   qzmMedicalFrame twelve, eight, hsv;
   Make(twelve, 1, 1, 16, 12, {0xFFF, 0x800, 0x010}, "RGB", 3);
   ASSERT_TRUE(twelve.GetResampledToBGR24(twelve.ResampledBGR24));
-  EXPECT_EQ((std::vector<UBYTE>{0x01, 0x80, 0xFF}), Bytes(twelve.ResampledBGR24));
+  EXPECT_EQ((B{0x01, 0x80, 0xFF}), Bytes(twelve.ResampledBGR24));
   ASSERT_TRUE(twelve.GetResampledToRGB48(twelve.ResampledRGB48));
-  EXPECT_EQ((std::vector<UWORD>{0xFFF0, 0x8000, 0x0100}), Words(twelve.ResampledRGB48));
+  EXPECT_EQ((V{0xFFF0, 0x8000, 0x0100}), Words(twelve.ResampledRGB48));
   Make(eight, 1, 1, 8, 8, {0xFF, 0x80, 0x01}, "RGB", 3);
   ASSERT_TRUE(eight.GetResampledToRGB48(eight.ResampledRGB48));
-  EXPECT_EQ((std::vector<UWORD>{0xFF00, 0x8000, 0x0100}), Words(eight.ResampledRGB48));
+  EXPECT_EQ((V{0xFF00, 0x8000, 0x0100}), Words(eight.ResampledRGB48));
 
   ReportCapture reports;
   Make(hsv, 1, 1, 8, 8, {1, 2, 3}, "HSV", 3);
