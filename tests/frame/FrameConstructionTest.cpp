@@ -17,7 +17,9 @@ using namespace framesets;
 namespace {
 
 typedef qzmDicomDataElementSet Set;
+typedef std::function<void(Set&)> Change;
 const Layout ThreeFrames{2, 2, 8, 8, 7, 0, 1, 0, 3}, TwoFrames{2, 2, 8, 8, 7, 0, 1, 0, 2};
+const std::vector<UBYTE> First{1, 2, 3, 4}, Second{5, 6};
 
 // A byte set of the layout whose pixel bytes count 0, 1, 2...
 void RampSet(Set& set, const Layout& layout, size_t bytes) {
@@ -32,108 +34,84 @@ Layout With(std::string photometric, UWORD samples = 1, UWORD allocated = 8) {
   return layout;
 }
 
-// The three descriptors (256 entries of 8 or 16 bits) and tables of
-// tableEntries entries.
-void AddPalette(Set& set, bool words, UWORD tableEntries) {
-  for (UWORD element : {0x1101, 0x1102, 0x1103}) {
-    set[Tag(0x0028, element)].US(0) = 256;
-    set[Tag(0x0028, element)].US(1) = 0;
-    set[Tag(0x0028, element)].US(2) = words ? 16 : 8;
-  }
-  for (UWORD element : {0x1201, 0x1202, 0x1203})
-    words ? testframes::Fill(set[Tag(0x0028, element)].OW(), std::vector<UWORD>(tableEntries))
-          : testframes::Fill(set[Tag(0x0028, element)].OB(), std::vector<UBYTE>(tableEntries));
+// Changes of a set: (0028,xxxx) texts, numbers or erasures; colour tables;
+// encapsulated pixel data of two fragments, one byte patched.
+Change Texts(std::vector<std::pair<UWORD, const char*>> texts) {
+  return [=](Set& set) {
+    for (const auto& [element, text] : texts)
+      set[Tag(0x0028, element)].DS() = text;
+  };
+}
+Change Number(UWORD element, SWORD value) {
+  return [=](Set& set) { set[Tag(0x0028, element)].SS() = value; };
+}
+Change Erase(UWORD element) {
+  return [=](Set& set) { set.erase(Tag(0x0028, element)); };
+}
+Change Palette(bool words, UWORD entries, UWORD descriptor = 0x1101) {
+  return [=](Set& set) {
+    for (UWORD element : {0x1101, 0x1102, 0x1103}) {
+      for (UWORD k = 0; k < 3; ++k)
+        set[Tag(0x0028, element)].US(k) = k == 0 ? 256 : k == 1 ? 0 : words ? 16 : 8;
+      words ? testframes::Fill(set[Tag(0x0028, element + 0x100)].OW(), std::vector<UWORD>(entries))
+            : testframes::Fill(set[Tag(0x0028, element + 0x100)].OB(), std::vector<UBYTE>(entries));
+    }
+    if (descriptor != 0x1101)
+      set[Tag(0x0028, descriptor)].SS() = 16;
+  };
+}
+Change Jpeg(const Layout& layout, std::vector<ULONG> offsets, size_t at = 0, UBYTE value = 0xFE) {
+  return [=](Set& set) {
+    std::vector<UBYTE> data = Encapsulated(offsets, {First, Second});
+    data[at] = value;
+    EncapsulatedSet(set, layout, JpegSyntax, data);
+  };
 }
 
-std::vector<UBYTE> Patched(std::vector<UBYTE> bytes, size_t at, UBYTE value) {
-  bytes[at] = value;
-  return bytes;
-}
-
-void Erase(Set& set, std::initializer_list<Tag> tags) {
-  for (const Tag& tag : tags)
-    set.erase(tag);
-}
-
-// One set per row, changed after the layout's ramp set is made: whether
-// the frame is built, and a report it must give.
+// One set per row: whether the frame is built, and a report it must give
+// (none at all when the row expects none and the frame is built).
 TEST(FrameSets, RefusedOrTakenWithReports) {
-  const std::vector<UBYTE> first{1, 2, 3, 4}, second{5, 6};
   const struct {
     const char* report;
     Layout layout;
     size_t bytes;
     UWORD number;
-    std::function<void(Set&)> change;
+    Change change;
     bool built;
   } rows[] = {
       {"selected frame 2 does not exist! There are 1 frames in the set!", Layout(), 4, 2, nullptr, false},
       {"", Layout(), 4, 0, nullptr, false},
       {"missing pixel data (8 bytes at least expected, 6 found)!", TwoFrames, 6, 2, nullptr, false},
       {"", TwoFrames, 8, 2, nullptr, true},
-      {"missing pixel data (1 bytes at least expected, 0 found)!", Layout{1, 1}, 0, 1,
-       [](Set& set) { set[Tag(0x7FE0, 0x0010)].US() = 7; }, false},
-      {"missing image mandatory tags in set!", Layout(), 4, 1, [](Set& set) { Erase(set, {Tag(0x0028, 0x0101)}); },
+      {"1 bytes at least expected, 0 found", Layout{1, 1}, 1, 1, [](Set& s) { s[Tag(0x7FE0, 0x0010)].SS() = 7; },
        false},
-      {"missing Windowing mandatory tags in set!", Layout(), 4, 1,
-       [](Set& set) { set[Tag(0x0028, 0x1050)].DS() = "40"; }, false},
-      {"3 frames, 8 bits allocated, 3 bytes in frame... offset to frames pb ?", Layout{1, 3, 8, 8, 7, 0, 1, 0, 3}, 9, 2,
-       nullptr, true},
+      {"missing image mandatory tags in set!", Layout(), 4, 1, Erase(0x0101), false},
+      {"missing Windowing mandatory tags in set!", Layout(), 4, 1, Texts({{0x1050, "40"}}), false},
+      {"3 frames, 8 bits allocated, 3 bytes in frame...", Layout{1, 3, 8, 8, 7, 0, 1, 0, 3}, 9, 2, nullptr, true},
       {"unsupported sample layout", Layout{2, 2, 8, 0, 7}, 4, 1, nullptr, false},
       {"unsupported sample layout", Layout{2, 2, 8, 8, 3}, 4, 1, nullptr, false},
       {"", Layout{2, 2, 32, 16, 15}, 16, 1, nullptr, true},
       {"Bits Stored 16 > Bits Allocated 8 ! Clamping.", Layout{2, 2, 8, 16, 7}, 4, 1, nullptr, true},
       {"High Bit 15 > (Bits Allocated - 1) 7 ! Clamping.", Layout{2, 2, 8, 8, 15}, 4, 1, nullptr, true},
       {"can not handle photometric interpretation CIELAB!", With("CIELAB"), 12, 1, nullptr, false},
-      {"photometric interpretation YBR_FULL does not match samples per pixel 1!", With("YBR_FULL"), 12, 1, nullptr,
-       false},
-      {"missing tag: (0028,0006) Planar Configuration!", With("RGB", 3), 12, 1,
-       [](Set& set) { Erase(set, {Tag(0x0028, 0x0006)}); }, false},
-      {"Planar Configuration 2 not implemented!", With("RGB", 3), 12, 1,
-       [](Set& set) { set[Tag(0x0028, 0x0006)].US() = 2; }, false},
+      {"interpretation YBR_FULL does not match samples per pixel 1!", With("YBR_FULL"), 12, 1, nullptr, false},
+      {"missing tag: (0028,0006) Planar Configuration!", With("RGB", 3), 12, 1, Erase(0x0006), false},
+      {"Planar Configuration 2 not implemented!", With("RGB", 3), 12, 1, Number(0x0006, 2), false},
       {"missing CLUT mandatory tags in set!", With("PALETTE COLOR"), 4, 1, nullptr, false},
-      {"CLUTs encoded with VR = OB are prohibited, but let's try!", With("PALETTE COLOR"), 4, 1,
-       [](Set& set) { AddPalette(set, false, 256); }, true},
-      {"256 CLUT entries were attended, 200 were found", With("PALETTE COLOR"), 4, 1,
-       [](Set& set) { AddPalette(set, true, 200); }, false},
-      {"invalid CLUT descriptors! shall use VR = US!", With("PALETTE COLOR"), 4, 1,
-       [](Set& set) {
-         AddPalette(set, true, 256);
-         set[Tag(0x0028, 0x1103)].SS() = 16;
-       },
-       false},
-      {"can not handle Bits Allocated 16 > 8 for Photometric Interpretation PALETTE COLOR!",
-       With("PALETTE COLOR", 1, 16), 8, 1, [](Set& set) { AddPalette(set, true, 256); }, false},
-      {"Pixel padding value is 0, ignoring it.", Layout(), 4, 1, [](Set& set) { set[Tag(0x0028, 0x0120)].SS() = 0; },
-       true},
-      {"no windowing", Layout(), 4, 1,
-       [](Set& set) {
-         for (auto [element, text] : {std::pair(0x1050, "40"), {0x1051, "400"}, {0x1052, "0"}, {0x1053, "0"}})
-           set[Tag(0x0028, element)].DS() = text;
-       },
-       true},
+      {"CLUTs encoded with VR = OB are prohibited", With("PALETTE COLOR"), 4, 1, Palette(false, 256), true},
+      {"256 CLUT entries were attended, 200 were found", With("PALETTE COLOR"), 4, 1, Palette(true, 200), false},
+      {"invalid CLUT descriptors!", With("PALETTE COLOR"), 4, 1, Palette(true, 256, 0x1103), false},
+      {"can not handle Bits Allocated 16 > 8", With("PALETTE COLOR", 1, 16), 8, 1, Palette(true, 256), false},
+      {"Pixel padding value is 0, ignoring it.", Layout(), 4, 1, Number(0x0120, 0), true},
+      {"no windowing", Layout(), 4, 1, Texts({{0x1050, "40"}, {0x1051, "4"}, {0x1052, "0"}, {0x1053, "0"}}), true},
       // Encapsulated frames: two fragments can not hold three frames; an
       // offset beyond the data makes the table ignored; items must be items.
-      {"the 2 fragments of the Pixel Data can not be divided into 3 frames (frame 3)!", ThreeFrames, 0, 3,
-       [&](Set& set) {
-         EncapsulatedSet(set, ThreeFrames, JpegSyntax, Encapsulated({0, 12}, {first, second}));
-       },
-       false},
-      {"the Basic Offset Table (2 entries) does not describe the 2 frames, ignoring it.", TwoFrames, 0, 2,
-       [&](Set& set) {
-         EncapsulatedSet(set, TwoFrames, JpegSyntax, Encapsulated({0, 5000}, {first, second}));
-       },
+      {"the 2 fragments of the Pixel Data can not be divided into 3 frames", ThreeFrames, 0, 3,
+       Jpeg(ThreeFrames, {0, 12}), false},
+      {"the Basic Offset Table (2 entries) does not describe the 2 frames", TwoFrames, 0, 2, Jpeg(TwoFrames, {0, 5000}),
        true},
-      {"Item tag not found!", TwoFrames, 0, 1,
-       [&](Set& set) {
-         EncapsulatedSet(set, TwoFrames, JpegSyntax, Patched(Encapsulated({}, {first, second}), 0, 0));
-       },
-       false},
-      {"runs past the end of the pixel data", TwoFrames, 0, 1,
-       [&](Set& set) {
-         EncapsulatedSet(set, TwoFrames, JpegSyntax, Patched(Encapsulated({}, {first, second}), 12, 0xFF));
-       },
-       false},
+      {"Item tag not found!", TwoFrames, 0, 1, Jpeg(TwoFrames, {}, 0, 0), false},
+      {"runs past the end of the pixel data", TwoFrames, 0, 1, Jpeg(TwoFrames, {}, 12, 0xFF), false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.report) + " / frame " + std::to_string(row.number));
@@ -165,7 +143,6 @@ TEST_F(FrameConstruction, NativeFramesAreViewsOnThePixelData) {
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetMemoryLocation(), set[Tag(0x7FE0, 0x0010)].OB().GetMemoryLocation() + 200);
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 100u);
   ASSERT_TRUE(frame.ArePixelsReady());
-  EXPECT_EQ(testframes::Values(frame)[0], 200);
   EXPECT_EQ(frame.Pixels.Date, frame.SourcePixels.Date);
   // Word frames advance by whole frames.
   WordSet(set, Layout{2, 2, 16, 16, 15, 0, 1, 0, 3}, {0, 1, 2, 3, 1004, 1005, 1006, 1007, 8, 9, 10, 11});
@@ -176,94 +153,86 @@ TEST_F(FrameConstruction, NativeFramesAreViewsOnThePixelData) {
 TEST_F(FrameConstruction, MissingTagsGetDefaultsWithWarnings) {
   for (const auto& [stored, allocated] : {std::pair(12, 16), {8, 8}, {16, 16}}) {
     WordSet(set, Layout{2, 2, 16, UWORD(stored), UWORD(stored - 1)}, {1, 2, 3, 4});
-    Erase(set,
-          {Tag(0x0028, 0x0100), Tag(0x0028, 0x0004), Tag(0x0028, 0x0002), Tag(0x0028, 0x0102), Tag(0x0008, 0x0060)});
+    for (const Tag& tag :
+         {Tag(0x0028, 0x0100), Tag(0x0028, 0x0004), Tag(0x0028, 0x0002), Tag(0x0028, 0x0102), Tag(0x0008, 0x0060)})
+      set.erase(tag);
     ASSERT_TRUE(frame.UpdateFrom(set, 1));
     EXPECT_EQ(frame.Structure.Sample.BitsAllocated, allocated);
     EXPECT_EQ(frame.Structure.Sample.HighBit, stored - 1);
   }
-  EXPECT_EQ(frame.Structure.PhotometricInterpretation, "MONOCHROME2");
-  EXPECT_EQ(frame.Structure.SamplesPerPixel, 1);
+  EXPECT_EQ(frame.Structure.PhotometricInterpretation + std::to_string(frame.Structure.SamplesPerPixel),
+            "MONOCHROME21");
   for (const char* text : {"Bits Allocated. Assuming 16.", "High Bit. Assuming 11.", "Samples per Pixel. Assuming 1.",
                            "Photometric Interpretation. Assuming MONOCHROME2.", "modality is unknown!"})
     EXPECT_HAS(reports.Warnings(), text);
 }
 
-TEST_F(FrameConstruction, SpacingThicknessAndPadding) {
-  RampSet(set, Layout(), 4);
-  set[Tag(0x0028, 0x0030)].DS() = "0.5\\0.25";
-  set[Tag(0x0018, 0x0050)].DS() = "2.5";
-  set[Tag(0x0028, 0x0120)].SS() = -2000;
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_TRUE(frame.HasPixelSpacing && frame.HasPixelPaddingValue);
-  EXPECT_EQ(std::vector<float>(frame.PixelSpacing, frame.PixelSpacing + 2), (std::vector<float>{0.5f, 0.25f}));
-  EXPECT_FLOAT_EQ(frame.SliceThickness, 2.5f);
-  EXPECT_EQ(frame.PixelPaddingValue, -2000);
-  // One spacing component: the second is 0. Without spacing the thickness
-  // is not read.
-  set[Tag(0x0028, 0x0030)].DS() = "0.7";
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_EQ(std::vector<float>(frame.PixelSpacing, frame.PixelSpacing + 2), (std::vector<float>{0.7f, 0.0f}));
-  set.erase(Tag(0x0028, 0x0030));
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_FALSE(frame.HasPixelSpacing);
-  EXPECT_EQ(frame.SliceThickness, 0.0f);
-}
-
-TEST_F(FrameConstruction, WindowInStoredValues) {
+// Spacing, thickness, padding, windows and colour tables as read; the
+// window in stored values. One spacing component leaves the second 0;
+// without spacing the thickness is not read.
+TEST_F(FrameConstruction, SpacingPaddingWindowAndPalette) {
   Layout layout{2, 2, 16, 12, 11};
   layout.modality = "CT";
   WordSet(set, layout, {0, 0, 0, 0});
-  set[Tag(0x0028, 0x1050)].DS() = "40\\60";
-  set[Tag(0x0028, 0x1051)].DS() = "400";
+  Texts({{0x0030, "0.5\\0.25"}, {0x1050, "40\\60"}, {0x1051, "400"}})(set);
+  set[Tag(0x0018, 0x0050)].DS() = "2.5";
+  Number(0x0120, -2000)(set);
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  const struct qzmMedicalFrame::Windowing& window = frame.Windowing;
-  EXPECT_TRUE(window.HasWindowing);
+  EXPECT_TRUE(frame.HasPixelSpacing && frame.HasPixelPaddingValue && frame.Windowing.HasWindowing);
+  EXPECT_EQ(std::vector<float>({frame.PixelSpacing[0], frame.PixelSpacing[1], frame.SliceThickness}),
+            std::vector<float>({0.5f, 0.25f, 2.5f}));
+  EXPECT_EQ(frame.PixelPaddingValue, -2000);
   // Stored center (40 + 1024) / 1 = 1064, half the width below it.
-  EXPECT_EQ(std::vector<int>(
-                {window.RescaleIntercept, window.StoredWindowWidth, window.StoredWindowMin, window.StoredWindowMax}),
+  const struct qzmMedicalFrame::Windowing& w = frame.Windowing;
+  EXPECT_EQ(std::vector<int>({w.RescaleIntercept, w.StoredWindowWidth, w.StoredWindowMin, w.StoredWindowMax}),
             std::vector<int>({-1024, 400, 864, 1263}));
   EXPECT_HAS(reports.Warnings(), "Rescale Intercept. Modality is CT. Assuming -1024.");
   EXPECT_HAS(reports.Warnings(), "Rescale Slope. Modality is CT. Assuming 1.000000.");
+
   // An MR set defaults to intercept 0; without a center nothing is assumed.
   set[Tag(0x0008, 0x0060)].CS() = "MR";
+  Texts({{0x0030, "0.7"}})(set);
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_EQ(frame.Windowing.RescaleIntercept, 0);
-  set.erase(Tag(0x0028, 0x1050));
+  EXPECT_EQ(std::vector<float>({frame.PixelSpacing[0], frame.PixelSpacing[1], float(frame.Windowing.RescaleIntercept)}),
+            std::vector<float>({0.7f, 0, 0}));
+  Erase(0x0030)(set);
+  Erase(0x1050)(set);
   ReportCapture quiet;
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_FALSE(frame.Windowing.HasWindowing);
+  EXPECT_FALSE(frame.HasPixelSpacing || frame.Windowing.HasWindowing);
+  EXPECT_EQ(frame.SliceThickness, 0.0f);
   EXPECT_EQ(quiet.WarningCount(), 0u);
   // Centers beyond the 16-bit range are clamped; unusable numbers leave the
   // frame without window.
-  set[Tag(0x0028, 0x1050)].DS() = "1e300";
+  Texts({{0x1050, "1e300"}})(set);
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_TRUE(frame.Windowing.HasWindowing);
   EXPECT_EQ(frame.Windowing.WindowCenter, 32767);
-  EXPECT_FALSE(frame.SetWindow(40, 400, 0, std::nan("")));
-  EXPECT_FALSE(frame.Windowing.HasWindowing);
-}
+  EXPECT_FALSE(frame.SetWindow(40, 400, 0, std::nan("")) || frame.Windowing.HasWindowing);
 
-TEST_F(FrameConstruction, PaletteTables) {
   RampSet(set, With("PALETTE COLOR"), 4);
-  AddPalette(set, true, 256);
+  Palette(true, 256)(set);
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_TRUE(frame.HasClut);
-  EXPECT_EQ(frame.ClutEntries, 256);
-  EXPECT_EQ(frame.ClutBitsPerEntry, 16);
+  EXPECT_EQ(std::vector<int>({frame.ClutEntries, frame.ClutBitsPerEntry}), std::vector<int>({256, 16}));
 }
 
-// Empty Pixel Data or Rows elements, as read from a file, are absent.
+// Empty elements, as the reader keeps them: an empty Pixel Data or Rows
+// refuses the frame, empty spacing and window elements are absent.
 TEST_F(FrameConstruction, EmptyElementsReadFromAFileAreAbsent) {
   testsupport::TempDir dir;
-  for (const Tag& tag : {Tag(0x7FE0, 0x0010), Tag(0x0028, 0x0010)}) {
+  const std::vector<Tag> pixels{Tag(0x7FE0, 0x0010)}, rows{Tag(0x0028, 0x0010)},
+      others{Tag(0x0028, 0x0030), Tag(0x0028, 0x1050), Tag(0x0028, 0x1051)};
+  for (const auto& [tags, built] : {std::pair(pixels, false), {rows, false}, {others, true}}) {
     RampSet(set, Layout(), 4);
+    Texts({{0x0030, "1"}, {0x1050, "1"}, {0x1051, "1"}})(set);
     qzmDicomDataElementValue empty = set[Tag(0x7FE0, 0x0010)];
     empty.OB().SetSize(0);
-    set[tag] = empty;
+    for (const Tag& tag : tags)
+      set[tag] = empty;
     Set read;
     ASSERT_TRUE(set.Save(qzcFileName(dir.file("empty.dcm"))) && read.Load(qzcFileName(dir.file("empty.dcm"))));
-    EXPECT_FALSE(frame.UpdateFrom(read, 1));
+    EXPECT_EQ(frame.UpdateFrom(read, 1), built);
+    EXPECT_FALSE(frame.Windowing.HasWindowing || frame.HasPixelSpacing);
   }
   EXPECT_FALSE(frame.UpdateFrom(qzcFileName("picture.gif"), qzmMedicalFrame::ConversionSettings()));
   EXPECT_HAS(reports.Errors(), "sorry, this format is not supported (gif)!");
@@ -276,24 +245,22 @@ std::vector<UBYTE> Fragments(qzmMedicalFrame& frame) {
 }
 
 TEST_F(FrameConstruction, EncapsulatedFramesThroughTheOffsetTables) {
-  const std::vector<UBYTE> first{1, 2, 3, 4}, second{5, 6};
   // Offsets count from the first fragment item, header included.
-  EncapsulatedSet(set, TwoFrames, JpegSyntax, Encapsulated({0, 12}, {first, second}));
+  Jpeg(TwoFrames, {0, 12})(set);
   ASSERT_TRUE(frame.UpdateFrom(set, 2));
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 10u);
-  EXPECT_EQ(Fragments(frame), second);
+  EXPECT_EQ(Fragments(frame), Second);
   // Items held as words are items all the same.
-  const std::vector<UBYTE> data = Encapsulated({}, {first, second});
+  const std::vector<UBYTE> data = Encapsulated({}, {First, Second});
   std::vector<UWORD> words(data.size() / 2);
   std::memcpy(words.data(), data.data(), data.size());
   WordSet(set, TwoFrames, words);
   set[Tag(0x0002, 0x0010)].UI() = JpegSyntax;
   ASSERT_TRUE(frame.UpdateFrom(set, 2));
-  EXPECT_EQ(Fragments(frame), second);
-
+  EXPECT_EQ(Fragments(frame), Second);
   // Two fragments per frame without markers: the Extended Offset Table
   // (64-bit offsets) finds them.
-  EncapsulatedSet(set, TwoFrames, RleSyntax, Encapsulated({}, {first, second, first, second}));
+  EncapsulatedSet(set, TwoFrames, RleSyntax, Encapsulated({}, {First, Second, First, Second}));
   testframes::Fill(set[Tag(0x7FE0, 0x0001)].OB(), std::vector<UBYTE>{0, 0, 0, 0, 0, 0, 0, 0, 22, 0, 0, 0, 0, 0, 0, 0});
   ASSERT_TRUE(frame.UpdateFrom(set, 2));
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 22u);
@@ -301,9 +268,8 @@ TEST_F(FrameConstruction, EncapsulatedFramesThroughTheOffsetTables) {
   set.erase(Tag(0x7FE0, 0x0001));
   EXPECT_FALSE(frame.UpdateFrom(set, 2));
   EXPECT_HAS(reports.Errors(), "the 4 fragments of the Pixel Data can not be divided into 2 frames (frame 1)!");
-
   // Without a table, the frame is everything between table and delimiter.
-  EncapsulatedSet(set, Layout(), JpegSyntax, Encapsulated({}, {first, second}));
+  Jpeg(Layout(), {})(set);
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 22u);
 }

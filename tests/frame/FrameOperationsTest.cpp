@@ -1,5 +1,5 @@
-// Frame operations on prepared pixels: accumulation, masking, cropping,
-// halving, flips and the cached statistics. Buffers hold units past the
+// Frame operations on prepared pixels: masking, cropping, halving, flips,
+// accumulation and the cached statistics. Buffers hold units past the
 // frame's samples, which no operation may touch; every in-place change
 // advances the stamp of Pixels.
 #include "frame/TestFrames.h"
@@ -10,9 +10,8 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <numeric>
 
-using testframes::Make;
-using testframes::Values;
 typedef std::vector<UWORD> V;
 typedef qzmMedicalFrame F;
 
@@ -25,121 +24,86 @@ struct Pixels {
   V values;
   UWORD representation = 0;
   int padding = -1, high = -1;
-  const char* photometric = "MONOCHROME2";
   UWORD samples = 1;
 };
 
-void Build(F& frame, const Pixels& p) {
-  Make(frame, p.rows, p.columns, p.allocated, p.stored, p.values, p.photometric, p.samples);
+F& Build(F& frame, const Pixels& p) {
+  testframes::Make(frame, p.rows, p.columns, p.allocated, p.stored, p.values, p.samples == 3 ? "RGB" : "MONOCHROME2",
+                   p.samples);
   frame.Structure.Sample.PixelRepresentation = p.representation;
-  if (p.high >= 0)
-    frame.Structure.Sample.SetBitsAllocatedStoredHigh(p.allocated, p.stored, UWORD(p.high));
+  frame.Structure.Sample.SetBitsAllocatedStoredHigh(p.allocated, p.stored, UWORD(p.high < 0 ? p.stored - 1 : p.high));
   if (p.padding >= 0)
     testframes::Pad(frame, SWORD(p.padding));
+  return frame;
 }
 
-V Ramp(UWORD n) {
-  V values(n);
-  for (UWORD k = 0; k < n; ++k)
-    values[k] = k;
-  return values;
-}
-
-Pixels Mask(UWORD rows, UWORD columns, V values, UWORD allocated = 8) {
-  return Pixels{rows, columns, allocated, allocated, values};
-}
-
-// One operation per row on a frame: the pixels after it (empty: refused,
-// the pixels left as they were) and a report it gives.
+// One operation per row: the pixels after it (empty: refused, the pixels
+// left as they were) and the error it reports.
 TEST(FrameOperations, InPlaceOperations) {
   const auto crop = [](UWORD x, UWORD y, UWORD w, UWORD h) { return [=](F& f) { return f.Crop(x, y, w, h); }; };
   const auto mask = [](Pixels p, const char* mode = "zero") {
     return [=](F& f) {
       F m;
-      Build(m, p);
-      return f.Mask(m, mode);
+      return f.Mask(Build(m, p), mode);
     };
   };
   const std::function<bool(F&)> halve = &F::Halve, fliph = &F::Fliph, flipv = &F::Flipv;
-  const V rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 99};
+  V ramp(24), rgb{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 99};
+  std::iota(ramp.begin(), ramp.end(), 0);
+  const Pixels grey{1, 3, 8, 8, {7, 8, 9}}, colour{2, 2, 8, 8, rgb, 0, -1, -1, 3};
   const struct {
-    const char* name;
     Pixels in;
     std::function<bool(F&)> operation;
     V expected;
     const char* report;
   } rows[] = {
-      {"crop", {4, 6, 8, 8, Ramp(24)}, crop(2, 1, 3, 2), {8, 9, 10, 14, 15, 16}},
-      {"crop to the corner", {4, 6, 16, 16, Ramp(24)}, crop(3, 0, 3, 4), {3, 4, 5, 9, 10, 11, 15, 16, 17, 21, 22, 23}},
-      {"crop past the columns",
-       {4, 6, 8, 8, Ramp(24)},
-       crop(3, 0, 4, 4),
-       {},
-       "wrong cropping coordinates x:3 y:0 w:4 h:4, frame has 4 rows and 6 columns!"},
-      {"crop past the rows", {4, 6, 8, 8, Ramp(24)}, crop(0, 1, 6, 4), {}, "wrong cropping"},
-      {"crop of no width", {4, 6, 8, 8, Ramp(24)}, crop(0, 0, 0, 4), {}, "wrong cropping"},
-      {"grey halved", {2, 4, 16, 16, {10, 11, 1, 1, 12, 14, 1, 1}}, halve, {11, 1}},
-      {"halved, padding left out", {2, 2, 16, 16, {1000, 10, 1000, 15}, 0, 1000}, halve, {12}},
-      {"halved, padding only", {2, 2, 16, 16, {1000, 10, 1000, 1000}, 0, 1000}, halve, {1000}},
-      {"colour halved: the top-left pixel", {2, 2, 8, 8, rgb, 0, -1, -1, "RGB", 3}, halve, {1, 2, 3}},
-      // -2, 2, -2, 2 give 0 and -1, -2, -2, -2 give -1 (fractions dropped).
-      {"signed halved", {2, 4, 16, 16, {65534, 2, 65535, 65534, 65534, 2, 65534, 65534}, 1}, halve, {0, 65535}},
+      {{4, 6, 8, 8, ramp}, crop(2, 1, 3, 2), {8, 9, 10, 14, 15, 16}},
+      {{4, 6, 16, 16, ramp}, crop(3, 0, 3, 4), {3, 4, 5, 9, 10, 11, 15, 16, 17, 21, 22, 23}},
+      {{4, 6, 8, 8, ramp}, crop(3, 0, 4, 4), {}, "wrong cropping coordinates x:3 y:0 w:4 h:4, frame has 4 rows"},
+      {{4, 6, 8, 8, ramp}, crop(0, 1, 6, 4), {}, "wrong cropping"},
+      {{4, 6, 8, 8, ramp}, crop(0, 0, 0, 4), {}, "wrong cropping"},
+      {{2, 4, 16, 16, {10, 11, 1, 1, 12, 14, 1, 1}}, halve, {11, 1}},
+      {{2, 2, 16, 16, {1000, 10, 1000, 15}, 0, 1000}, halve, {12}},  // padding left out
+      {{2, 2, 16, 16, {1000, 10, 1000, 1000}, 0, 1000}, halve, {1000}},
+      {colour, halve, {1, 2, 3}},  // colour: the top-left pixel
+      // -2, 2, -2, 2 give 0 and -1, -2, -2, -2 give -1 (fractions dropped);
       // 12 signed bits in 16, the bits above them set or not.
-      {"12 signed bits halved", {2, 2, 16, 12, {0xC00, 0xFC00, 0x400, 0x400}, 1}, halve, {0}},
-      {"odd rows are not halved",
-       {5, 4, 8, 8, V(20)},
-       halve,
-       {},
-       "frame dimensions (rows: 5, cols: 4) should be even!"},
-      {"fliph",
-       {2, 4, 16, 16, {1, 2, 3, 4, 5, 6, 7, 8, 97, 98, 99, 100}},
-       fliph,
-       {4, 3, 2, 1, 8, 7, 6, 5, 97, 98, 99, 100}},
-      {"fliph of colour", {2, 2, 8, 8, rgb, 0, -1, -1, "RGB", 3}, fliph, {4, 5, 6, 1, 2, 3, 10, 11, 12, 7, 8, 9, 99}},
-      {"flipv of colour", {2, 2, 8, 8, rgb, 0, -1, -1, "RGB", 3}, flipv, {7, 8, 9, 10, 11, 12, 1, 2, 3, 4, 5, 6, 99}},
-      {"flipv", {3, 1, 16, 12, {1, 2, 3, 99}}, flipv, {3, 2, 1, 99}},
-      {"fliph of one column", {3, 1, 16, 12, {1, 2, 3, 99}}, fliph, {1, 2, 3, 99}},
-      {"mask", {1, 3, 16, 16, {7, 8, 9, 10}}, mask(Mask(1, 3, {0, 255, 1, 1})), {7, 0, 0, 10}},
-      {"mask of colour",
-       {1, 2, 8, 8, {1, 2, 3, 4, 5, 6, 7}, 0, -1, -1, "RGB", 3},
-       mask(Mask(1, 2, {1, 0, 1})),
-       {0, 0, 0, 4, 5, 6, 7}},
-      {"empty mask", {1, 3, 8, 8, {7, 8, 9}}, mask(Mask(1, 3, {0, 0, 0})), {7, 8, 9}},
-      {"unknown mask mode",
-       {1, 3, 8, 8, {7, 8, 9}},
-       mask(Mask(1, 3, {0, 1, 0}), "one"),
-       {},
-       "unknown masking mode one!"},
-      {"mask of other rows", {1, 3, 8, 8, {7, 8, 9}}, mask(Mask(3, 3, V(9))), {}, "frame and mask do not fit!"},
-      {"mask of other columns", {1, 3, 8, 8, {7, 8, 9}}, mask(Mask(1, 2, V(2))), {}, "frame and mask do not fit!"},
-      {"mask of words", {1, 3, 8, 8, {7, 8, 9}}, mask(Mask(1, 3, V(3), 16)), {}, "mask VR <> OB"},
-      {"mask too short", {1, 3, 8, 8, {7, 8, 9}}, mask(Mask(1, 3, V(2))), {}, "mask VR <> OB"},
+      {{2, 4, 16, 16, {65534, 2, 65535, 65534, 65534, 2, 65534, 65534}, 1}, halve, {0, 65535}},
+      {{2, 2, 16, 12, {0xC00, 0xFC00, 0x400, 0x400}, 1}, halve, {0}},
+      {{5, 4, 8, 8, V(20)}, halve, {}, "frame dimensions (rows: 5, cols: 4) should be even!"},
+      {{2, 4, 16, 16, {1, 2, 3, 4, 5, 6, 7, 8, 97, 98, 99, 100}}, fliph, {4, 3, 2, 1, 8, 7, 6, 5, 97, 98, 99, 100}},
+      {colour, fliph, {4, 5, 6, 1, 2, 3, 10, 11, 12, 7, 8, 9, 99}},
+      {colour, flipv, {7, 8, 9, 10, 11, 12, 1, 2, 3, 4, 5, 6, 99}},
+      {{3, 1, 16, 12, {1, 2, 3, 99}}, flipv, {3, 2, 1, 99}},
+      {{3, 1, 16, 12, {1, 2, 3, 99}}, fliph, {1, 2, 3, 99}},
+      {{1, 3, 16, 16, {7, 8, 9, 10}}, mask({1, 3, 8, 8, {0, 255, 1, 1}}), {7, 0, 0, 10}},
+      {{1, 2, 8, 8, {1, 2, 3, 4, 5, 6, 7}, 0, -1, -1, 3}, mask({1, 2, 8, 8, {1, 0, 1}}), {0, 0, 0, 4, 5, 6, 7}},
+      {grey, mask({1, 3, 8, 8, {0, 0, 0}}), {7, 8, 9}},
+      {grey, mask({1, 3, 8, 8, {0, 1, 0}}, "one"), {}, "unknown masking mode one!"},
+      {grey, mask({3, 3, 8, 8, V(9)}), {}, "frame and mask do not fit!"},
+      {grey, mask({1, 2, 8, 8, V(2)}), {}, "frame and mask do not fit!"},
+      {grey, mask({1, 3, 16, 16, V(3)}), {}, "mask VR <> OB"},
+      {grey, mask({1, 3, 8, 8, V(2)}), {}, "mask VR <> OB"},  // too short
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
+    SCOPED_TRACE(&row - rows);
     ReportCapture reports;
     F frame;
     Build(frame, row.in);
-    const V before = Values(frame);
     const ULONG date = frame.Pixels.Date;
     ASSERT_EQ(row.operation(frame), !row.expected.empty());
-    EXPECT_EQ(Values(frame), row.expected.empty() ? before : row.expected);
+    EXPECT_EQ(testframes::Values(frame), row.expected.empty() ? row.in.values : row.expected);
     EXPECT_EQ(frame.Pixels.Date, row.expected.empty() ? date : date + 1);
-    if (row.report)
-      EXPECT_HAS(reports.Errors(), row.report);
+    EXPECT_HAS(reports.Errors(), row.report ? row.report : "");
   }
-}
-
-TEST(FrameOperations, HalvingAndCroppingChangeTheGeometry) {
+  // Halving doubles the spacing; the geometry follows each operation.
   F frame;
   Build(frame, {2, 4, 16, 16, V(8)});
   frame.HasPixelSpacing = true;
   frame.PixelSpacing[0] = 0.5f;
   frame.PixelSpacing[1] = 0.25f;
-  ASSERT_TRUE(frame.Halve());
+  ASSERT_TRUE(frame.Halve() && frame.SpacingChanged && frame.Crop(1, 0, 1, 1));
   EXPECT_EQ(std::vector<float>({frame.PixelSpacing[0], frame.PixelSpacing[1]}), std::vector<float>({1, 0.5f}));
-  EXPECT_TRUE(frame.SpacingChanged);
-  ASSERT_TRUE(frame.Crop(1, 0, 1, 1));
   const struct qzmMedicalFrame::Structure& s = frame.Structure;
   EXPECT_EQ(V({s.Rows, s.Columns, UWORD(s.NumberOfPixels), UWORD(s.NumberOfSamples)}), V({1, 1, 1, 1}));
 }
@@ -148,30 +112,28 @@ TEST(FrameOperations, HalvingAndCroppingChangeTheGeometry) {
 // the accumulation buffer past the frame keep its starting extreme.
 TEST(FrameOperations, AccumulationKeepsTheMaximumOrMinimum) {
   const struct {
-    const char* name;
     std::vector<Pixels> frames;
     V max, min;
   } rows[] = {
-      {"bytes", {{1, 2, 8, 8, {10, 200, 1}}, {1, 2, 8, 8, {50, 100, 1}}}, {50, 200, 0}, {10, 100, 255}},
+      {{{1, 2, 8, 8, {10, 200, 1}}, {1, 2, 8, 8, {50, 100, 1}}}, {50, 200, 0}, {10, 100, 255}},
       // -1000, 500, -1000 (12 bits) and 200, -200, -200.
-      {"signed words",
-       {{1, 3, 16, 12, {0xFC18, 500, 0x0C18}, 1}, {1, 3, 16, 12, {200, 0xFF38, 0xFF38}, 1}},
+      {{{1, 3, 16, 12, {0xFC18, 500, 0x0C18}, 1}, {1, 3, 16, 12, {200, 0xFF38, 0xFF38}, 1}},
        {200, 500, 0xFF38},
        {0xFC18, 0xFF38, 0xFC18}},
       // Pixels that are padding in every frame keep the buffer's extreme.
-      {"signed padding", {{1, 2, 8, 8, {0x80, 0x05}, 1, 0x80}}, {0x80, 0x05}, {0x7F, 0x05}},
-      {"padding", {{1, 2, 16, 12, {1000, 4000}, 0, 4000}}, {1000, 0}, {1000, 0xFFFF}},
+      {{{1, 2, 8, 8, {0x80, 0x05}, 1, 0x80}}, {0x80, 0x05}, {0x7F, 0x05}},
+      {{{1, 2, 16, 12, {1000, 4000}, 0, 4000}}, {1000, 0}, {1000, 0xFFFF}},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
+    SCOPED_TRACE(&row - rows);
     F max, min, frame;
     for (const Pixels& pixels : row.frames) {
       Build(frame, pixels);
       ASSERT_TRUE(max.Accumulate(frame, "max") && min.Accumulate(frame, "min"));
     }
-    EXPECT_EQ(Values(max), row.max);
-    EXPECT_EQ(Values(min), row.min);
-    EXPECT_EQ(Values(frame), row.frames.back().values);  // the buffer owns its memory
+    EXPECT_EQ(testframes::Values(max), row.max);
+    EXPECT_EQ(testframes::Values(min), row.min);
+    EXPECT_EQ(testframes::Values(frame), row.frames.back().values);  // the buffer owns its memory
   }
   ReportCapture reports;
   F buffer, frame;
@@ -187,47 +149,44 @@ TEST(FrameOperations, AccumulationKeepsTheMaximumOrMinimum) {
   EXPECT_EQ(buffer.Pixels.Date, date);
   EXPECT_FALSE(F().Accumulate(frame, "avg"));
   EXPECT_HAS(reports.Errors(), "unknown accumulating mode avg!");
-  Build(frame, {1, 1, 8, 8, {1, 2, 3}, 0, -1, -1, "RGB", 3});
+  Build(frame, {1, 1, 8, 8, {1, 2, 3}, 0, -1, -1, 3});
   EXPECT_FALSE(F().Accumulate(frame, "max"));
   EXPECT_HAS(reports.Errors(), "accumulating not supported for Samples per Pixel = 3!");
 }
 
 TEST(FrameOperations, StatisticsSkipPaddingAndFollowTheStamp) {
   const struct {
-    const char* name;
     Pixels in;
     double min, max, mean;
   } rows[] = {
-      {"padding", {2, 2, 16, 12, {2, 4, 999, 999, 5000}, 0, 999}, 2, 4, 1.5},
+      {{2, 2, 16, 12, {2, 4, 999, 999, 5000}, 0, 999}, 2, 4, 1.5},  // padding counts in the mean's divisor
       // Signed values take the sign of their stored bits, whatever the unit
       // holds above them: -1024 stored in 12 of 16 bits, -1 in 8 of 8.
-      {"signed words", {1, 4, 16, 12, {0x0C00, 0xFC00, 0x07FF, 0, 0x800}, 1}, -1024, 2047, (-1024 - 1024 + 2047) / 4.0},
-      {"signed bytes", {1, 2, 8, 8, {0xFF, 0x7F, 0x80}, 1}, -1, 127, 63},
-      {"signed words with padding", {1, 3, 16, 16, {0x8000, 5, 3, 0x7FFF}, 1, 5}, -32768, 3, -32765 / 3.0},
+      {{1, 4, 16, 12, {0x0C00, 0xFC00, 0x07FF, 0, 0x800}, 1}, -1024, 2047, (-1024 - 1024 + 2047) / 4.0},
+      {{1, 2, 8, 8, {0xFF, 0x7F, 0x80}, 1}, -1, 127, 63},
+      {{1, 3, 16, 16, {0x8000, 5, 3, 0x7FFF}, 1, 5}, -32768, 3, -32765 / 3.0},
       // Only the stored bits count, wherever they lie (12 bits at bits 2 to
       // 13 here), and bytes as they are.
-      {"shifted", {1, 3, 16, 12, {0xC004, 0x3FFC, 0x0009, 0}, 0, -1, 13}, 1, 4095, 4098 / 3.0},
-      {"bytes", {1, 2, 8, 8, {0xFF, 0x01, 0}}, 1, 255, 128},
+      {{1, 3, 16, 12, {0xC004, 0x3FFC, 0x0009, 0}, 0, -1, 13}, 1, 4095, 4098 / 3.0},
+      {{1, 2, 8, 8, {0xFF, 0x01, 0}}, 1, 255, 128},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
+    SCOPED_TRACE(&row - rows);
     F frame;
     Build(frame, row.in);
     EXPECT_EQ(std::vector<double>({double(frame.GetMin()), double(frame.GetMax()), frame.GetMean()}),
               std::vector<double>({row.min, row.max, row.mean}));
   }
   // The cache answers until the pixels change.
-  F frame;
+  F frame, rgb;
   Build(frame, {1, 2, 16, 12, {2, 4}});
   EXPECT_EQ(frame.GetMax(), 4);
   frame.Pixels.Value.OW().GetMemoryLocation()[0] = 3000;
   EXPECT_EQ(frame.GetMax(), 4);
   ASSERT_TRUE(frame.Fliph());
   EXPECT_EQ(frame.GetMax(), 3000);
-
   ReportCapture reports;
-  F rgb;
-  Build(rgb, {1, 2, 8, 8, {1, 2, 3, 4, 5, 6}, 0, -1, -1, "RGB", 3});
+  Build(rgb, {1, 2, 8, 8, {1, 2, 3, 4, 5, 6}, 0, -1, -1, 3});
   EXPECT_EQ(rgb.GetMax(), 0);
   EXPECT_HAS(reports.Warnings(), "unable to get max from frame when Samples per Pixel = 3!");
 }
@@ -236,7 +195,7 @@ TEST(FrameOperations, StatisticsSkipPaddingAndFollowTheStamp) {
 // given, or floats.
 template <typename T>
 void MakeWide(F& frame, const std::vector<T>& values, UWORD stored, bool floating, UWORD representation = 0) {
-  Make(frame, 1, UWORD(values.size()), 8, 8, {});
+  testframes::Make(frame, 1, UWORD(values.size()), 8, 8, {});
   frame.Structure.Sample.SetBitsAllocatedStoredHigh(32, stored, UWORD(stored - 1));
   frame.Structure.Sample.FloatingPoint = floating;
   frame.Structure.Sample.PixelRepresentation = representation;
@@ -246,41 +205,39 @@ void MakeWide(F& frame, const std::vector<T>& values, UWORD stored, bool floatin
 }
 
 template <typename T>
-std::vector<T> WideValues(F& frame) {
+std::vector<T> WideValues(F& frame, ULONG mask = 0xFFFFFFFF) {
   std::vector<T> values(frame.Pixels.Value.OB().GetSize() / 4);
   std::memcpy(values.data(), frame.Pixels.Value.OB().GetMemoryLocation(), 4 * values.size());
+  if constexpr (std::is_integral_v<T>)
+    for (T& v : values)
+      v &= mask;
   return values;
 }
 
 // Masking zeroes whole 32-bit samples; accumulation compares the numbers
-// (24-bit two's complement, floats with NaN skipped) and keeps the type.
+// (24-bit two's complement, floats with NaN skipped), keeps the type, and
+// starts from the extremes of the layout.
 TEST(FrameOperations, WideSamplesMaskAndAccumulate) {
   ReportCapture reports;
   F frame, mask;
   MakeWide<ULONG>(frame, {0x12345678, 0xFFFFFFFF, 7, 0x80000000}, 32, false);
-  Make(mask, 1, 4, 8, 8, {0, 1, 0, 255});
+  testframes::Make(mask, 1, 4, 8, 8, {0, 1, 0, 255});
   ASSERT_TRUE(frame.Mask(mask, "zero"));
   EXPECT_EQ(WideValues<ULONG>(frame), (std::vector<ULONG>{0x12345678, 0, 7, 0}));
-
   // -1, 5, -8388608 and 8388607 in 24 bits, against 3, -2, 0, 0.
   F a, b, max;
   MakeWide<ULONG>(a, {0xFFFFFF, 5, 0x800000, 0x7FFFFF}, 24, false, 1);
   MakeWide<ULONG>(b, {3, 0xFFFFFE, 0, 0}, 24, false, 1);
   ASSERT_TRUE(max.Accumulate(a, "max") && max.Accumulate(b, "max"));
-  std::vector<ULONG> got = WideValues<ULONG>(max);
-  for (ULONG& v : got)
-    v &= 0xFFFFFF;
-  EXPECT_EQ(got, (std::vector<ULONG>{3, 5, 0, 0x7FFFFF}));
-  // Padding keeps the extremes of the unsigned and signed layouts.
-  for (UWORD representation : {0, 1}) {
+  EXPECT_EQ(WideValues<ULONG>(max, 0xFFFFFF), (std::vector<ULONG>{3, 5, 0, 0x7FFFFF}));
+  for (UWORD representation : {0, 1}) {  // padding keeps the starting extremes
     F padded, high, low;
     MakeWide<ULONG>(padded, {7, 9}, 24, false, representation);
     testframes::Pad(padded, 7);
     ASSERT_TRUE(high.Accumulate(padded, "max") && low.Accumulate(padded, "min"));
-    EXPECT_EQ(WideValues<ULONG>(high)[0] & 0xFFFFFF, representation ? 0x800000u : 0u);
-    EXPECT_EQ(WideValues<ULONG>(low)[0] & 0xFFFFFF, representation ? 0x7FFFFFu : 0xFFFFFFu);
+    EXPECT_EQ(WideValues<ULONG>(high, 0xFFFFFF)[0], representation ? 0x800000u : 0u);
+    EXPECT_EQ(WideValues<ULONG>(low, 0xFFFFFF)[0], representation ? 0x7FFFFFu : 0xFFFFFFu);
   }
-
   const float nan = std::numeric_limits<float>::quiet_NaN();
   F f, g, min;
   MakeWide<float>(f, {1.5f, nan, -2.25f, 4}, 32, true);
@@ -288,8 +245,7 @@ TEST(FrameOperations, WideSamplesMaskAndAccumulate) {
   ASSERT_TRUE(min.Accumulate(f, "min") && min.Accumulate(g, "min"));
   EXPECT_EQ(WideValues<float>(min), (std::vector<float>{-1, 3, -2.25f, 4}));
   EXPECT_TRUE(min.Structure.Sample.FloatingPoint);
-  // Integers and floats of one width are not one structure.
-  EXPECT_FALSE(min.Accumulate(b, "min"));
+  EXPECT_FALSE(min.Accumulate(b, "min"));  // integers and floats of one width are not one structure
 }
 
 }  // namespace
