@@ -58,15 +58,12 @@ inline void SetWordPalette(qzmMedicalFrame& frame, UWORD entries, Colour red, Co
   frame.HasClut = true;
   frame.ClutEntries = entries;
   frame.ClutBitsPerEntry = 16;
-  const auto fill = [entries](qzmDicomDataElementValue& table, Colour colour) {
+  for (auto [table, colour] : {std::pair(&frame.RedClut, red), {&frame.GreenClut, green}, {&frame.BlueClut, blue}}) {
     std::vector<UWORD> words(entries);
     for (UWORD k = 0; k < entries; ++k)
       words[k] = colour(k);
-    Fill(table.OW(), words);
-  };
-  fill(frame.RedClut, red);
-  fill(frame.GreenClut, green);
-  fill(frame.BlueClut, blue);
+    Fill(table->OW(), words);
+  }
 }
 
 // The units of a buffer: bytes, words, or whichever the prepared pixels hold.
