@@ -134,22 +134,16 @@ TEST(FrameOperations, AccumulationKeepsTheMaximumOrMinimum) {
     EXPECT_EQ(testframes::Values(min), row.min);
     EXPECT_EQ(testframes::Values(frame), row.frames.back().values);  // the buffer owns its memory
   }
+  // Frames of another structure, or of colour, are refused.
   ReportCapture reports;
-  F buffer, frame;
+  F buffer, frame, rgb;
   Build(frame, {1, 2, 8, 8, {1, 2}});
   ASSERT_TRUE(buffer.Accumulate(frame, "max"));
-  const ULONG date = buffer.Pixels.Date;
-  for (const Pixels& other :
-       {Pixels{2, 1, 8, 8, {1, 2}}, Pixels{1, 2, 8, 8, {1, 2}, 1}, Pixels{1, 2, 16, 16, {1, 2}}}) {
-    Build(frame, other);
-    EXPECT_FALSE(buffer.Accumulate(frame, "max"));
-  }
+  EXPECT_FALSE(buffer.Accumulate(Build(frame, {2, 1, 8, 8, {1, 2}}), "max") ||
+               buffer.Accumulate(Build(frame, {1, 2, 8, 8, {1, 2}, 1}), "max") || F().Accumulate(frame, "avg") ||
+               F().Accumulate(Build(rgb, {1, 1, 8, 8, {1, 2, 3}, 0, -1, -1, 3}), "max"));
   EXPECT_HAS(reports.Errors(), "should have the same structure!");
-  EXPECT_EQ(buffer.Pixels.Date, date);
-  EXPECT_FALSE(F().Accumulate(frame, "avg"));
   EXPECT_HAS(reports.Errors(), "unknown accumulating mode avg!");
-  Build(frame, {1, 1, 8, 8, {1, 2, 3}, 0, -1, -1, 3});
-  EXPECT_FALSE(F().Accumulate(frame, "max"));
   EXPECT_HAS(reports.Errors(), "accumulating not supported for Samples per Pixel = 3!");
 }
 
@@ -160,14 +154,11 @@ TEST(FrameOperations, StatisticsSkipPaddingAndFollowTheStamp) {
   } rows[] = {
       {{2, 2, 16, 12, {2, 4, 999, 999, 5000}, 0, 999}, 2, 4, 1.5},  // padding counts in the mean's divisor
       // Signed values take the sign of their stored bits, whatever the unit
-      // holds above them: -1024 stored in 12 of 16 bits, -1 in 8 of 8.
+      // holds above them: -1024 stored in 12 of 16 bits.
       {{1, 4, 16, 12, {0x0C00, 0xFC00, 0x07FF, 0, 0x800}, 1}, -1024, 2047, (-1024 - 1024 + 2047) / 4.0},
-      {{1, 2, 8, 8, {0xFF, 0x7F, 0x80}, 1}, -1, 127, 63},
       {{1, 3, 16, 16, {0x8000, 5, 3, 0x7FFF}, 1, 5}, -32768, 3, -32765 / 3.0},
-      // Only the stored bits count, wherever they lie (12 bits at bits 2 to
-      // 13 here), and bytes as they are.
+      // Only the stored bits count, wherever they lie (bits 2 to 13 here).
       {{1, 3, 16, 12, {0xC004, 0x3FFC, 0x0009, 0}, 0, -1, 13}, 1, 4095, 4098 / 3.0},
-      {{1, 2, 8, 8, {0xFF, 0x01, 0}}, 1, 255, 128},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);

@@ -1,8 +1,7 @@
 // Enhanced multi-frame images: spacing, window and rescale of each frame
 // from its per-frame functional groups, else the shared ones, else the top
-// level; DICOM outputs of one frame keep that frame's groups only.
+// level.
 #include "frame/FrameSets.h"
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -55,28 +54,6 @@ TEST(FunctionalGroups, EachFrameTakesItsOwnElseSharedElseTopLevelValues) {
                                   float(w.RescaleIntercept), float(w.WindowWidth), float(w.WindowCenter)}),
               rows[f - 1])
         << f;
-  }
-  if (std::string(MEDCONV_BINARY).empty())
-    GTEST_SKIP() << "medconv not built";
-  // Through the program: frame 2's output keeps its own groups, the whole
-  // set's keeps them all.
-  testsupport::TempDir dir;
-  set[Tag(0x0002, 0x0010)].UI() = qzmDicomDataElementSet::ExplicitVRLittleEndian;
-  set[Tag(0x0002, 0x0002)].UI() = "1.2.840.10008.5.1.4.1.1.4.1";
-  ASSERT_TRUE(set.Save(dir.file("e.dcm")));
-  const std::string medconv = "cp " MEDCONV_BUILD_DIR "/dicom.di* . && " MEDCONV_BINARY;
-  ASSERT_EQ(
-      testsupport::Run(medconv + " -d=el --frame=2 e.dcm && " MEDCONV_BINARY " -d --frame=whole e.dcm", dir.path())
-          .status,
-      0);
-  for (const auto& [name, items, centre] : {std::tuple("e.dcm-002.dcm", 1u, "300"), {"e.dcm.dcm", 3u, "40"}}) {
-    Set output;
-    ASSERT_TRUE(output.Load(dir.file(name)));
-    const auto& perFrame = output.find(PerFrameGroups.group, PerFrameGroups.element)->second.SQ();
-    ASSERT_EQ(perFrame.size(), items);
-    const Set& voi = *perFrame[0]->find(FrameVoiLut.group, FrameVoiLut.element)->second.SQ().at(0);
-    EXPECT_EQ(voi.find(0x0028, 0x1050)->second.DS(), centre);
-    EXPECT_EQ(output.count(SharedGroups), 1u);
   }
 }
 

@@ -1,6 +1,5 @@
-// Pixel preparation: planes, YBR, decoding through the codec table and its
-// refusals, representation change, raw organisation, inversion, packed and
-// byte-held word samples.
+// Pixel preparation: planes, YBR, byte-held word samples, decoding through
+// the codec table and its refusals, representation change, raw organisation.
 #include "frame/FrameSets.h"
 #include "lib/ReportCapture.h"
 
@@ -156,20 +155,6 @@ TEST(PixelPreparation, RawOrganisationUnpacksAndReplacesPadding) {
   WordSet(set, Layout{2, 2, 12, 12, 11}, {0x6123, 0x8945, 0xABC7});
   ASSERT_TRUE(frame.UpdateFrom(set, 1) && frame.GetOrganizedToRaw(frame.OrganizedRaw));
   EXPECT_EQ(testframes::Words(frame.OrganizedRaw), (V{0x123, 0x456, 0x789, 0xABC}));
-}
-
-// Inversion of the 8- and 16-bit images: padding pixels stay as they are.
-TEST(PixelPreparation, InversionKeepsPadding) {
-  qzmMedicalFrame frame;
-  testframes::Make(frame, 1, 3, 8, 8, {0, 100, 255});
-  testframes::Pad(frame, 100);
-  frame.Resampled8 = frame.Resampled16 = frame.Pixels;
-  testframes::Fill(frame.Resampled16.Value.OW(), V{0, 100, 0x1234});
-  ASSERT_TRUE(frame.GetInverted8(frame.Resampled8, frame.Inverted8));
-  ASSERT_TRUE(frame.GetInverted16(frame.Resampled16, frame.Inverted16));
-  EXPECT_EQ(testframes::Bytes(frame.Inverted8), (B{255, 100, 0}));
-  EXPECT_EQ(testframes::Words(frame.Inverted16), (V{0xFFFF, 100, 0xEDCB}));
-  EXPECT_EQ(frame.Inverted8.Date, frame.Pixels.Date);
 }
 
 }  // namespace
