@@ -117,24 +117,19 @@ TEST(PixelPreparation, SignedSamplesBecomeUnsigned) {
   // stand for, modulo the stored bits (-1024 sign-extended through the word
   // gives 0, not 4096 cut to 0 by luck of the mask); padding -2000 moves
   // with the values and stays recognised; the intercept and the stored
-  // window follow, so the image stays the same.
-  layout = Layout{1, 5, 16, 12, 11, 1};
-  WordSet(set, layout, {UWORD(-1024), UWORD(-2000), 1000, 0xFFFF, 0x07FF});
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
+  // window follow; the statistics are those of the new values.
+  WordSet(set, Layout{1, 5, 16, 12, 11, 1}, {UWORD(-1024), UWORD(-2000), 1000, 0xFFFF, 0x07FF});
+  ASSERT_TRUE(frame.UpdateFrom(set, 1) && frame.SetWindow(40, 400, 0, 1));
   testframes::Pad(frame, -2000);
-  ASSERT_TRUE(frame.SetWindow(40, 400, 0, 1));
-  ASSERT_TRUE(frame.GetResampledTo8(frame.Resampled8, true, qzmMedicalFrame::ReSamplingMethod::linear));
-  const B before = testframes::Bytes(frame.Resampled8);
+  EXPECT_EQ(frame.GetMin(), -1024);
   ASSERT_TRUE(frame.ChangePixelRepresentationToUnsigned(1024));
   V values = Values(frame);
   for (UWORD& v : values)
     v &= 0x0FFF;
   EXPECT_EQ(values, (V{0, UWORD(-976) & 0x0FFF, 2024, 1023, 3071}));
   EXPECT_TRUE(frame.IsPaddingStored(UWORD(-976) & 0x0FFF));
-  EXPECT_EQ(frame.Windowing.RescaleIntercept, -1024);
-  EXPECT_EQ(frame.Windowing.StoredWindowMin, 864);
-  ASSERT_TRUE(frame.GetResampledTo8(frame.Resampled8, true, qzmMedicalFrame::ReSamplingMethod::linear));
-  EXPECT_EQ(testframes::Bytes(frame.Resampled8), before);
+  EXPECT_EQ(std::vector<SLONG>({frame.Windowing.RescaleIntercept, frame.Windowing.StoredWindowMin, frame.GetMin()}),
+            std::vector<SLONG>({-1024, 864, 0}));
 }
 
 TEST(PixelPreparation, RawOrganisationUnpacksAndReplacesPadding) {
