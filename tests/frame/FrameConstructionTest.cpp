@@ -1,7 +1,6 @@
 // Frames built from data sets: refusals and assumed values, spacing,
-// windows, colour tables, frame views, functional groups; their pixels
-// prepared: planes, YBR, byte-held words, decoding and its refusals,
-// representation change, raw organisation.
+// windows, colour tables, frame views; their pixels prepared: planes, YBR,
+// byte-held words, decoding, representation change, raw organisation.
 #include "frame/FrameSets.h"
 #include "lib/ReportCapture.h"
 #include "lib/qzcFileName.h"
@@ -12,7 +11,6 @@
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <memory>
 #include <numeric>
 
 using namespace framesets;
@@ -27,7 +25,6 @@ typedef std::function<void(Set&)> Change;
 const Layout TwoFrames{2, 2, 8, 8, 7, 0, 1, 0, 2};
 const std::vector<UBYTE> First{1, 2, 3, 4}, Second{5, 6};
 
-// A byte set of the layout whose pixel bytes count 0, 1, 2...
 void RampSet(Set& set, const Layout& layout, size_t bytes) {
   std::vector<UBYTE> ramp(bytes);
   std::iota(ramp.begin(), ramp.end(), 0);
@@ -40,8 +37,8 @@ Layout With(std::string photometric, UWORD samples = 1, UWORD allocated = 8) {
   return layout;
 }
 
-// Changes of a set: (0028,xxxx) texts, numbers or erasures; colour tables;
-// encapsulated pixel data of two fragments, one byte patched.
+// Changes of a set: (0028,xxxx) texts, numbers, erasures; colour tables;
+// two fragments of encapsulated pixel data, one byte patched.
 Change Texts(std::vector<std::pair<UWORD, const char*>> texts) {
   return [=](Set& set) {
     for (const auto& [element, text] : texts)
@@ -74,8 +71,8 @@ Change Jpeg(const Layout& layout, std::vector<ULONG> offsets, size_t at = 0, UBY
   };
 }
 
-// One set per row: whether the frame is built, and a report it must give
-// (none at all when the row expects none and the frame is built).
+// One set per row: whether the frame is built, and a report it gives (none
+// at all for a frame built without one).
 TEST(FrameSets, RefusedOrTakenWithReports) {
   const struct {
     const char* report;
@@ -143,12 +140,9 @@ class FrameConstruction : public ::testing::Test {
 TEST_F(FrameConstruction, NativeFramesAreViewsOnThePixelData) {
   RampSet(set, Layout{10, 10, 8, 8, 7, 0, 1, 0, 3}, 300);
   ASSERT_TRUE(frame.UpdateFrom(set, 3));
-  EXPECT_GT(frame.SourcePixels.Date, frame.Pixels.Date);
   // No copy: the view points 200 bytes into the element's own memory.
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetMemoryLocation(), set[Tag(0x7FE0, 0x0010)].OB().GetMemoryLocation() + 200);
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 100u);
-  ASSERT_TRUE(frame.ArePixelsReady());
-  EXPECT_EQ(frame.Pixels.Date, frame.SourcePixels.Date);
   // Word frames advance by whole frames.
   WordSet(set, Layout{2, 2, 16, 16, 15, 0, 1, 0, 3}, {0, 1, 2, 3, 1004, 1005, 1006, 1007, 8, 9, 10, 11});
   ASSERT_TRUE(frame.UpdateFrom(set, 2) && frame.ArePixelsReady());
@@ -156,7 +150,7 @@ TEST_F(FrameConstruction, NativeFramesAreViewsOnThePixelData) {
 }
 
 // Spacing, thickness, padding and the window in stored values; a CT set
-// without rescale is assumed in Hounsfield units, an MR set is not.
+// without rescale is assumed in Hounsfield units.
 TEST_F(FrameConstruction, SpacingPaddingAndWindow) {
   Layout layout{2, 2, 16, 12, 11};
   layout.modality = "CT";
@@ -172,13 +166,6 @@ TEST_F(FrameConstruction, SpacingPaddingAndWindow) {
   EXPECT_EQ(std::vector<int>({frame.PixelPaddingValue, w.RescaleIntercept, w.StoredWindowMin, w.StoredWindowMax}),
             std::vector<int>({-2000, -1024, 864, 1263}));
   EXPECT_HAS(reports.Warnings(), "Rescale Slope. Modality is CT. Assuming 1.000000.");
-  // Without a center no window is assumed, quietly; an MR set has no
-  // intercept of its own.
-  set[Tag(0x0008, 0x0060)].CS() = "MR";
-  Erase(0x1050)(set);
-  ReportCapture quiet;
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_FALSE(frame.Windowing.HasWindowing || quiet.WarningCount() || frame.Windowing.RescaleIntercept);
 }
 
 // Empty elements, as the reader keeps them: an empty Pixel Data or Rows
@@ -341,54 +328,6 @@ TEST(PixelPreparation, RawOrganisationUnpacksAndReplacesPadding) {
   WordSet(set, Layout{2, 2, 12, 12, 11}, {0x6123, 0x8945, 0xABC7});
   ASSERT_TRUE(frame.UpdateFrom(set, 1) && frame.GetOrganizedToRaw(frame.OrganizedRaw));
   EXPECT_EQ(testframes::Words(frame.OrganizedRaw), (V{0x123, 0x456, 0x789, 0xABC}));
-}
-
-// Enhanced multi-frame images: spacing, window and rescale of each frame
-// from its per-frame functional groups, else the shared ones, else the top
-// level.
-const Tag SharedGroups(0x5200, 0x9229), PerFrameGroups(0x5200, 0x9230), FrameVoiLut(0x0028, 0x9132);
-
-// Adds to the sequence an item holding the (0028,xxxx) elements given, each
-// in an item of its macro: Pixel Measures (with a thickness of 3), Frame VOI
-// LUT or Pixel Value Transformation.
-void AddItem(Set& parent, const Tag& sequence, std::initializer_list<std::pair<UWORD, const char*>> elements = {}) {
-  auto& items = parent[sequence].SQ();
-  items.push_back(std::make_unique<Set>());
-  for (const auto& [element, text] : elements) {
-    auto& macro = (*items.back())[Tag(0x0028, element == 0x0030 ? 0x9110 : element < 0x1052 ? 0x9132 : 0x9145)].SQ();
-    if (macro.empty())
-      macro.push_back(std::make_unique<Set>());
-    (*macro.back())[Tag(0x0028, element)].DS() = text;
-    if (element == 0x0030)
-      (*macro.back())[Tag(0x0018, 0x0050)].DS() = "3";
-  }
-}
-
-TEST(FrameSets, FunctionalGroupsOfEachFrameElseSharedElseTopLevel) {
-  Set set;
-  WordSet(set, Layout{2, 2, 16, 16, 15, 0, 1, 0, 3}, std::vector<UWORD>(12, 100));
-  for (auto [element, text] : {std::pair(0x1050, "1"), {0x1051, "2"}, {0x1052, "0"}, {0x1053, "1"}, {0x0030, "9"}})
-    set[Tag(0x0028, element)].DS() = text;
-  AddItem(set, SharedGroups, {{0x0030, "0.5\\0.25"}, {0x1052, "-1000"}, {0x1053, "2"}});
-  AddItem(set, PerFrameGroups, {{0x1050, "40"}, {0x1051, "400"}});
-  AddItem(set, PerFrameGroups,
-          {{0x0030, "1.5\\1.5"}, {0x1050, "300"}, {0x1051, "1500"}, {0x1052, "-10"}, {0x1053, "0.5"}});
-  AddItem(set, PerFrameGroups);  // the third frame has only the shared groups
-  const std::vector<float> rows[] = {
-      // spacing, thickness, slope, intercept, width, centre of frames 1 to 3
-      {0.5f, 0.25f, 3, 2, -1000, 400, 40},    // window per frame, the rest shared
-      {1.5f, 1.5f, 3, 0.5f, -10, 1500, 300},  // everything per frame
-      {0.5f, 0.25f, 3, 2, -1000, 2, 1},       // window from the top level
-  };
-  for (UWORD f = 1; f <= 3; ++f) {
-    qzmMedicalFrame frame;
-    ASSERT_TRUE(frame.UpdateFrom(set, f));
-    const struct qzmMedicalFrame::Windowing& w = frame.Windowing;
-    EXPECT_EQ(std::vector<float>({frame.PixelSpacing[0], frame.PixelSpacing[1], frame.SliceThickness, w.RescaleSlope,
-                                  float(w.RescaleIntercept), float(w.WindowWidth), float(w.WindowCenter)}),
-              rows[f - 1])
-        << f;
-  }
 }
 
 }  // namespace
