@@ -1,6 +1,5 @@
-// Data sets built in memory for the frame tests: the image tags of a
-// layout, native pixel data as bytes or words, encapsulated pixel data as
-// items, RLE segments.
+// Data sets built in memory: the image tags of a layout, native pixel data
+// as bytes or words, encapsulated pixel data as items, RLE segments.
 #ifndef MEDCONV_TESTS_FRAME_FRAME_SETS_H
 #define MEDCONV_TESTS_FRAME_FRAME_SETS_H
 
@@ -16,8 +15,8 @@ typedef qzmDicomDataElementTag Tag;
 
 // The image description written into a set; frames 0 leaves (0028,0008) out.
 struct Layout {
-  UWORD rows = 2, columns = 2, allocated = 8, stored = 8, high = 7, representation = 0, samples = 1, planar = 0;
-  UWORD frames = 0;
+  UWORD rows = 2, columns = 2, allocated = 8, stored = 8, high = 7, representation = 0, samples = 1, planar = 0,
+        frames = 0;
   std::string photometric = "MONOCHROME2";
   std::string modality = "MR";
 };

@@ -51,8 +51,7 @@ inline void Pad(qzmMedicalFrame& frame, SWORD padding) {
   frame.PixelPaddingValue = padding;
 }
 
-// Gives frame a palette of entries 16-bit (OW) colour lookup entries; entry
-// k is (red(k), green(k), blue(k)).
+// A palette of 16-bit (OW) colour lookup entries: (red(k), green(k), blue(k)).
 typedef UWORD (*Colour)(UWORD);
 inline void SetWordPalette(qzmMedicalFrame& frame, UWORD entries, Colour red, Colour green, Colour blue) {
   frame.HasClut = true;
@@ -66,7 +65,7 @@ inline void SetWordPalette(qzmMedicalFrame& frame, UWORD entries, Colour red, Co
   }
 }
 
-// The units of a buffer: bytes, words, or whichever the prepared pixels hold.
+// The units of a buffer: bytes, words, or those the prepared pixels hold.
 template <typename T>
 std::vector<T> Units(qzcDataLocation<T>& location) {
   const T* data = location.GetMemoryLocation();
