@@ -8,10 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
 #include <limits>
-#include <numeric>
 
 using namespace framesets;
 using testframes::Values;
@@ -24,12 +22,6 @@ typedef qzmDicomDataElementSet Set;
 typedef std::function<void(Set&)> Change;
 const Layout TwoFrames{2, 2, 8, 8, 7, 0, 1, 0, 2};
 const std::vector<UBYTE> First{1, 2, 3, 4}, Second{5, 6};
-
-void RampSet(Set& set, const Layout& layout, size_t bytes) {
-  std::vector<UBYTE> ramp(bytes);
-  std::iota(ramp.begin(), ramp.end(), 0);
-  ByteSet(set, layout, ramp);
-}
 
 Layout With(std::string photometric, UWORD samples = 1, UWORD allocated = 8) {
   Layout layout{2, 2, allocated, allocated, UWORD(allocated - 1), 0, samples};
@@ -96,7 +88,6 @@ TEST(FrameSets, RefusedOrTakenWithReports) {
       {"Samples per Pixel. Assuming 3.", With("RGB", 3), 12, 1, Erase(0x0002), true},
       {"modality is unknown!", With("MONOCHROME1"), 4, 1, [](Set& set) { set.erase(Tag(0x0008, 0x0060)); }, true},
       {"missing Windowing mandatory tags in set!", Layout(), 4, 1, Texts({{0x1050, "40"}}), false},
-      {"3 frames, 8 bits allocated, 3 bytes in frame...", Layout{1, 3, 8, 8, 7, 0, 1, 0, 3}, 9, 2, nullptr, true},
       {"unsupported sample layout", Layout{2, 2, 8, 8, 3}, 4, 1, nullptr, false},
       {"", Layout{2, 2, 32, 16, 15}, 16, 1, nullptr, true},
       {"High Bit 15 > (Bits Allocated - 1) 7 ! Clamping.", Layout{2, 2, 8, 8, 15}, 4, 1, nullptr, true},
@@ -119,7 +110,7 @@ TEST(FrameSets, RefusedOrTakenWithReports) {
     SCOPED_TRACE(std::string(row.report) + " / frame " + std::to_string(row.number));
     ReportCapture reports;
     Set set;
-    RampSet(set, row.layout, row.bytes);
+    ByteSet(set, row.layout, B(row.bytes));
     if (row.change)
       row.change(set);
     qzmMedicalFrame frame;
@@ -138,12 +129,11 @@ class FrameConstruction : public ::testing::Test {
 };
 
 TEST_F(FrameConstruction, NativeFramesAreViewsOnThePixelData) {
-  RampSet(set, Layout{10, 10, 8, 8, 7, 0, 1, 0, 3}, 300);
+  ByteSet(set, Layout{10, 10, 8, 8, 7, 0, 1, 0, 3}, B(300));
   ASSERT_TRUE(frame.UpdateFrom(set, 3));
   // No copy: the view points 200 bytes into the element's own memory.
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetMemoryLocation(), set[Tag(0x7FE0, 0x0010)].OB().GetMemoryLocation() + 200);
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 100u);
-  // Word frames advance by whole frames.
   WordSet(set, Layout{2, 2, 16, 16, 15, 0, 1, 0, 3}, {0, 1, 2, 3, 1004, 1005, 1006, 1007, 8, 9, 10, 11});
   ASSERT_TRUE(frame.UpdateFrom(set, 2) && frame.ArePixelsReady());
   EXPECT_EQ(testframes::Values(frame), (std::vector<UWORD>{1004, 1005, 1006, 1007}));
@@ -157,8 +147,7 @@ TEST_F(FrameConstruction, SpacingPaddingAndWindow) {
   WordSet(set, layout, {0, 0, 0, 0});
   Texts({{0x0030, "0.5\\0.25"}, {0x1050, "40\\60"}, {0x1051, "400"}, {0x0120, "-2000"}})(set);
   set[Tag(0x0018, 0x0050)].DS() = "2.5";
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_TRUE(frame.HasPixelSpacing && frame.HasPixelPaddingValue && frame.Windowing.HasWindowing);
+  ASSERT_TRUE(frame.UpdateFrom(set, 1) && frame.HasPixelSpacing && frame.HasPixelPaddingValue);
   EXPECT_EQ(std::vector<float>({frame.PixelSpacing[0], frame.PixelSpacing[1], frame.SliceThickness}),
             std::vector<float>({0.5f, 0.25f, 2.5f}));
   // Stored center (40 + 1024) / 1 = 1064, half the width below it.
@@ -175,7 +164,7 @@ TEST_F(FrameConstruction, EmptyElementsReadFromAFileAreAbsent) {
   const std::vector<Tag> pixels{Tag(0x7FE0, 0x0010)}, rows{Tag(0x0028, 0x0010)},
       others{Tag(0x0028, 0x0030), Tag(0x0028, 0x1050), Tag(0x0028, 0x1051)};
   for (const auto& [tags, built] : {std::pair(pixels, false), {rows, false}, {others, true}}) {
-    RampSet(set, Layout(), 4);
+    ByteSet(set, Layout(), B(4));
     Texts({{0x0030, "1"}, {0x1050, "1"}, {0x1051, "1"}})(set);
     qzmDicomDataElementValue empty = set[Tag(0x7FE0, 0x0010)];
     empty.OB().SetSize(0);
@@ -186,13 +175,10 @@ TEST_F(FrameConstruction, EmptyElementsReadFromAFileAreAbsent) {
     EXPECT_EQ(frame.UpdateFrom(read, 1), built);
     EXPECT_FALSE(frame.Windowing.HasWindowing || frame.HasPixelSpacing);
   }
-  EXPECT_FALSE(frame.UpdateFrom(qzcFileName("picture.gif"), qzmMedicalFrame::ConversionSettings()));
-  EXPECT_HAS(reports.Errors(), "sorry, this format is not supported (gif)!");
 }
 
 // Two fragments per frame without markers: the Extended Offset Table
-// (64-bit offsets) finds them; without a table, the frame is everything
-// between table and delimiter.
+// (64-bit offsets) finds them.
 TEST_F(FrameConstruction, EncapsulatedFramesThroughTheExtendedOffsetTable) {
   EncapsulatedSet(set, TwoFrames, RleSyntax, Encapsulated({}, {First, Second, First, Second}));
   testframes::Fill(set[Tag(0x7FE0, 0x0001)].OB(), std::vector<UBYTE>{0, 0, 0, 0, 0, 0, 0, 0, 22, 0, 0, 0, 0, 0, 0, 0});
@@ -200,9 +186,6 @@ TEST_F(FrameConstruction, EncapsulatedFramesThroughTheExtendedOffsetTable) {
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 22u);
   ASSERT_TRUE(frame.GetConcatenatedFragments(frame.Fragments));
   EXPECT_EQ(testframes::Bytes(frame.Fragments), (B{1, 2, 3, 4, 5, 6}));
-  Jpeg(Layout(), {})(set);
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 22u);
 }
 
 Layout Colour(UWORD columns, const char* photometric, UWORD planar = 0) {
@@ -211,9 +194,8 @@ Layout Colour(UWORD columns, const char* photometric, UWORD planar = 0) {
   return layout;
 }
 
-// One set per row, native or encapsulated: the prepared samples (empty:
-// not prepared) and a report the preparation gives (none at all for a
-// prepared frame without report).
+// One set per row, native or encapsulated: the prepared samples (empty: not
+// prepared) and a report (none at all for a prepared frame without one).
 TEST(PixelPreparation, SamplesPreparedOrRefused) {
   const B run{0x81, 9};
   const V rgb{254, 0, 0, 255, 52, 52};
