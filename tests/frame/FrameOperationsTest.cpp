@@ -155,8 +155,7 @@ TEST(FrameOperations, StatisticsSkipPadding) {
     double min, max, mean;
   } rows[] = {
       {{2, 2, 16, 12, {2, 4, 999, 999, 5000}, 0, 999}, 2, 4, 1.5},  // padding counts in the mean's divisor
-      // Signed values take the sign of their stored bits, whatever the unit
-      // holds above them: -1024 stored in 12 of 16 bits.
+      // Signed values take the sign of their stored bits (-1024 in 12 of 16 bits).
       {{1, 4, 16, 12, {0x0C00, 0xFC00, 0x07FF, 0, 0x800}, 1}, -1024, 2047, (-1024 - 1024 + 2047) / 4.0},
       {{1, 3, 16, 16, {0x8000, 5, 3, 0x7FFF}, 1, 5}, -32768, 3, -32765 / 3.0},
       // Only the stored bits count, wherever they lie (bits 2 to 13 here).
@@ -212,8 +211,7 @@ TEST(Resampling, MappingsOfGreyAndPaletteFrames) {
       // Products taken in single precision, as the scale: exact multiples do
       // not fall one level low (160 x 255 / 400 = 102, 240 x 255 / 400 = 153).
       {16, 12, {824, 904}, linear, {102, 153}, {26214, 39321}, 400, 664},
-      // Two's complement 12 bits: -160, 0, 80, -1000, 1200 in the window
-      // from -160 of width 400.
+      // Two's complement: -160, 0, 80, -1000, 1200 in the window -160 to 239.
       {16, 12, {0xF60, 0, 80, 0xC18, 1200}, linear, {0, 102, 153, 0, 255}, {}, 400, -160, -1, 1},
       // -1000, 0, 1000: from the minimum to the maximum.
       {16, 12, {0xC18, 0, 1000}, linear, {0, 127, 254}, {0, 32767, 65535}, -2, 0, -1, 1},
@@ -265,7 +263,9 @@ TEST(Resampling, ImagesFollowTheStampOfThePixels) {
   lying.Structure.NumberOfPixels = 400;
   EXPECT_FALSE(lying.GetResampledTo16(lying.Resampled16, false, Method::linear));
   EXPECT_HAS(reports.Errors(), "pixel data hold 4 samples, 400 expected!");
-  // Colour by pixel as BGR bytes.
+  // 32-bit samples resampled by their maximum's bits; colour as BGR bytes.
+  F wide;
+  EXPECT_EQ(To8(Build(wide, {1, 2, 32, 24, {1000, 4}}), false, Method::near), (B{250, 1}));
   Make(frame, 1, 2, 8, 8, {1, 2, 3, 4, 5, 6}, "RGB", 3);
   ASSERT_TRUE(frame.GetResampledToBGR24(frame.ResampledBGR24));
   EXPECT_EQ(Bytes(frame.ResampledBGR24), (B{3, 2, 1, 6, 5, 4}));
