@@ -14,75 +14,69 @@
 
 namespace testframes {
 
+// Fills an OB (T = UBYTE) or OW (T = UWORD) location with values.
+template <typename T, typename V>
+void Fill(qzcDataLocation<T>& location, const std::vector<V>& values) {
+  location.SetSize(ULONG(values.size()));
+  location.AllocateMemory();
+  std::transform(values.begin(), values.end(), location.GetMemoryLocation(), [](V v) { return T(v); });
+}
+
 // Makes frame an image of rows x columns pixels whose samples are values
 // (colour-by-pixel), held in bytes when 8 bits are allocated and in words
-// otherwise; the pixels count as prepared.
+// otherwise; the pixels count as prepared. Values past the frame's samples
+// stay in the buffer, out of the frame's reach.
 inline void Make(qzmMedicalFrame& frame, UWORD rows, UWORD columns, UWORD bitsAllocated, UWORD bitsStored,
                  const std::vector<UWORD>& values, const std::string& interpretation = "MONOCHROME2",
                  UWORD samplesPerPixel = 1) {
   frame.Reset();
-  frame.Structure.Rows = rows;
-  frame.Structure.Columns = columns;
-  frame.Structure.PhotometricInterpretation = interpretation;
-  frame.Structure.SamplesPerPixel = samplesPerPixel;
-  frame.Structure.PlanarConfiguration = 0;
-  frame.Structure.NumberOfPixels = ULONG(rows) * columns;
-  frame.Structure.NumberOfSamples = frame.Structure.NumberOfPixels * samplesPerPixel;
-  frame.Structure.Sample.PixelRepresentation = 0;
-  frame.Structure.Sample.SetBitsAllocatedStoredHigh(bitsAllocated, bitsStored, UWORD(bitsStored - 1));
-  if (bitsAllocated == 8) {
-    qzcDataLocation<UBYTE>& bytes = frame.Pixels.Value.OB();
-    bytes.SetSize(ULONG(values.size()));
-    bytes.AllocateMemory();
-    std::transform(values.begin(), values.end(), bytes.GetMemoryLocation(), [](UWORD v) { return UBYTE(v); });
-  } else {
-    qzcDataLocation<UWORD>& words = frame.Pixels.Value.OW();
-    words.SetSize(ULONG(values.size()));
-    words.AllocateMemory();
-    std::copy(values.begin(), values.end(), words.GetMemoryLocation());
-  }
+  struct qzmMedicalFrame::Structure& s = frame.Structure;
+  s.Rows = rows;
+  s.Columns = columns;
+  s.PhotometricInterpretation = interpretation;
+  s.SamplesPerPixel = samplesPerPixel;
+  s.PlanarConfiguration = s.Sample.PixelRepresentation = 0;
+  s.NumberOfPixels = ULONG(rows) * columns;
+  s.NumberOfSamples = s.NumberOfPixels * samplesPerPixel;
+  s.Sample.SetBitsAllocatedStoredHigh(bitsAllocated, bitsStored, UWORD(bitsStored - 1));
+  if (bitsAllocated == 8)
+    Fill(frame.Pixels.Value.OB(), values);
+  else
+    Fill(frame.Pixels.Value.OW(), values);
   frame.Pixels.Date = frame.SourcePixels.Date + 1;
 }
 
-// Gives the frame a padding value.
 inline void Pad(qzmMedicalFrame& frame, SWORD padding) {
   frame.HasPixelPaddingValue = true;
   frame.PixelPaddingValue = padding;
 }
 
-// Gives frame a palette of entries 16-bit (OW) colour lookup entries; entry
-// k is (red(k), green(k), blue(k)).
+// A palette of 16-bit (OW) colour lookup entries: (red(k), green(k), blue(k)).
 typedef UWORD (*Colour)(UWORD);
 inline void SetWordPalette(qzmMedicalFrame& frame, UWORD entries, Colour red, Colour green, Colour blue) {
   frame.HasClut = true;
   frame.ClutEntries = entries;
   frame.ClutBitsPerEntry = 16;
-  auto fill = [entries](qzmDicomDataElementValue& table, Colour colour) {
-    qzcDataLocation<UWORD>& words = table.OW();
-    words.SetSize(entries);
-    words.AllocateMemory();
+  for (auto [table, colour] : {std::pair(&frame.RedClut, red), {&frame.GreenClut, green}, {&frame.BlueClut, blue}}) {
+    std::vector<UWORD> words(entries);
     for (UWORD k = 0; k < entries; ++k)
-      words.GetMemoryLocation()[k] = colour(k);
-  };
-  fill(frame.RedClut, red);
-  fill(frame.GreenClut, green);
-  fill(frame.BlueClut, blue);
+      words[k] = colour(k);
+    Fill(table->OW(), words);
+  }
 }
 
-// The bytes (or words) of an image buffer.
+// The units of a buffer: bytes, words, or those the prepared pixels hold.
+template <typename T>
+std::vector<T> Units(qzcDataLocation<T>& location) {
+  const T* data = location.GetMemoryLocation();
+  return data ? std::vector<T>(data, data + location.GetSize()) : std::vector<T>();
+}
 inline std::vector<UBYTE> Bytes(qzcDatedValue& image) {
-  qzcDataLocation<UBYTE>& bytes = image.Value.OB();
-  const UBYTE* data = bytes.GetMemoryLocation();
-  return data ? std::vector<UBYTE>(data, data + bytes.GetSize()) : std::vector<UBYTE>();
+  return Units(image.Value.OB());
 }
-
 inline std::vector<UWORD> Words(qzcDatedValue& image) {
-  qzcDataLocation<UWORD>& words = image.Value.OW();
-  const UWORD* data = words.GetMemoryLocation();
-  return data ? std::vector<UWORD>(data, data + words.GetSize()) : std::vector<UWORD>();
+  return Units(image.Value.OW());
 }
-
-// The prepared pixels of a frame as numbers.
 inline std::vector<UWORD> Values(qzmMedicalFrame& frame) {
   if (frame.Pixels.Value.GetVR() == qzmDicomDataElementDescription::OW)
     return Words(frame.Pixels);
