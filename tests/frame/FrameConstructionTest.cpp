@@ -112,8 +112,9 @@ TEST(FrameSets, RefusedOrTakenWithReports) {
     qzmMedicalFrame frame;
     EXPECT_EQ(frame.UpdateFrom(set, row.number), row.built);
     EXPECT_HAS(reports.Errors() + reports.Warnings(), row.report);
-    if (row.built && !*row.report)
+    if (row.built && !*row.report) {
       EXPECT_EQ(reports.ErrorCount() + reports.WarningCount(), 0u) << reports.Errors() << reports.Warnings();
+    }
   }
 }
 
@@ -228,13 +229,16 @@ TEST(PixelPreparation, SamplesPreparedOrRefused) {
       ByteSet(set, row.layout, row.data);
     qzmMedicalFrame frame;
     EXPECT_EQ(frame.UpdateFrom(set, 1) && frame.ArePixelsReady(), !row.expected.empty());
-    if (!row.expected.empty())
+    if (!row.expected.empty()) {
       EXPECT_EQ(Values(frame), row.expected);
+    }
     EXPECT_HAS(reports.Errors() + reports.Warnings(), row.report ? row.report : "");
-    if (row.report && !*row.report)
+    if (row.report && !*row.report) {
       EXPECT_EQ(reports.WarningCount() + reports.ErrorCount(), 0u);
-    if (!*row.syntax)  // the set's own bytes are not reorganised
+    }
+    if (!*row.syntax) {  // the set's own bytes are not reorganised
       EXPECT_EQ(set[Tag(0x7FE0, 0x0010)].OB().GetMemoryLocation()[1], row.data[1]);
+    }
   }
   // An empty fragment gives its one report: no decoding is tried.
   ReportCapture reports;

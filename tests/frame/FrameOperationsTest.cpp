@@ -61,7 +61,7 @@ TEST(FrameOperations, InPlaceOperations) {
     Pixels in;
     std::function<bool(F&)> operation;
     V expected;
-    const char* report;
+    const char* report = "";
   } rows[] = {
       {{4, 6, 8, 8, ramp}, crop(2, 1, 3, 2), {8, 9, 10, 14, 15, 16}},
       {{4, 6, 16, 16, ramp}, crop(3, 0, 3, 4), {3, 4, 5, 9, 10, 11, 15, 16, 17, 21, 22, 23}},
