@@ -1,5 +1,4 @@
-// Reports and their channels, index ranges, and the bit mappers' window check.
-#include "lib/qzcBitMapper.h"
+// Reports and the channels that show, count and limit them; index ranges.
 #include "lib/qzcError.h"
 #include "lib/qzcIndexRange.h"
 #include "lib/qzcWarning.h"
@@ -111,18 +110,4 @@ TEST(Objects, IndexRangesHeadingAwayAreRefused) {
   failed.setstate(std::ios::badbit);
   range.Print(failed);
   EXPECT_EQ(reports.ErrorCount(), 10u);
-}
-
-// A window wider than the unit is reported and narrowed; the signed
-// instances sign-extend a narrow window.
-TEST(BitMapper, WindowsAreCheckedAndSignedInstancesSignExtend) {
-  ReportCapture reports;
-  UBYTE bytes[2] = {0xAB, 0xCD};
-  SBYTE signedBytes[2] = {static_cast<SBYTE>(0xF5), 0x7F};
-  qzcBitMapper<UBYTE> wide(12, bytes);
-  qzcBitMapper<SBYTE> narrow(4, signedBytes);
-  wide.Advance(), narrow.Advance();
-  EXPECT_EQ(
-      std::to_string(wide.Get()) + " " + std::to_string(narrow.Get()) + " " + std::to_string(reports.ErrorCount()),
-      "205 -1 1");
 }
