@@ -66,7 +66,6 @@ TEST(ReportDeathTest, ReachingTheChannelLimitEndsTheProcessWithStatusOne) {
   EXPECT_EXIT(ReportOnSilentChannel(true, 65533, 65535, 2), testing::ExitedWithCode(1), "");
   EXPECT_EXIT(ReportOnSilentChannel(true, 65533, 65535, 1), testing::ExitedWithCode(0), "");
   EXPECT_EXIT(ReportOnSilentChannel(false, 0, 3, 3), testing::ExitedWithCode(1), "");
-  EXPECT_EXIT(ReportOnSilentChannel(false, 0, 3, 2), testing::ExitedWithCode(0), "");
   const auto firstError = [] {
     qzcException::errorChannel.stream = &std::cerr, qzcException::errorChannel.count = 0;
     qzcError("e", "first").Report();
@@ -75,9 +74,10 @@ TEST(ReportDeathTest, ReachingTheChannelLimitEndsTheProcessWithStatusOne) {
   EXPECT_EXIT(firstError(), testing::ExitedWithCode(1), "   first");
 }
 
-// Set, the constructor and the single-field changes refuse a range that heads
-// away from its last index, and keep what they had ("2 8 2"). Iteration runs
-// while the index differs from End(), also over ranges wider than 16 bits.
+// Set, the constructor and the single-field changes refuse a range heading
+// away from its last index (rows with nothing after ";"), keeping what they
+// had. Iteration runs while the index differs from End(), also over ranges
+// wider than 16 bits.
 TEST(Objects, IndexRangesHeadingAwayAreRefused) {
   ReportCapture reports;
   const auto shown = [](const qzcIndexRange& range) {
@@ -86,21 +86,17 @@ TEST(Objects, IndexRangesHeadingAwayAreRefused) {
       text += " " + std::to_string(i);
     return text;
   };
-  const char* rows[] = {"1 10 3;1...10 by 3] 1 4 7 10",
-                        "5 1 -2;5...1 by -2] 5 3 1",
-                        "4 4 -1;4...4] 4",
-                        "32760 32767 5;32760...32767 by 5] 32760 32765",
-                        "-30000 30000 25000;-30000...30000 by 25000] -30000 -5000 20000",
-                        "1 5 -1;2...8 by 2] 2 4 6 8",
-                        "3 3 0;2...8 by 2] 2 4 6 8",
-                        "5 1 1;2...8 by 2] 2 4 6 8"};
-  for (const std::string row : rows) {
+  std::istringstream rows(
+      "1 10 3;1...10 by 3] 1 4 7 10|5 1 -2;5...1 by -2] 5 3 1|4 4 -1;4...4] 4|1 5 -1;|3 3 0;|5 1 1;|"
+      "32760 32767 5;32760...32767 by 5] 32760 32765|-30000 30000 25000;-30000...30000 by 25000] -30000 -5000 20000");
+  for (std::string row; std::getline(rows, row, '|');) {
     std::istringstream numbers(row);
     qzcIndex first, last, step;
     numbers >> first >> last >> step;
     qzcIndexRange range(2, 8, 2);
-    EXPECT_EQ(range.Set(first, last, step), row[row.find(';') + 1] != '2');
-    EXPECT_EQ(shown(range), row.substr(row.find(';') + 1));
+    const std::string want = row.substr(row.find(';') + 1);
+    EXPECT_EQ(range.Set(first, last, step), !want.empty());
+    EXPECT_EQ(shown(range), want.empty() ? "2...8 by 2] 2 4 6 8" : want);
   }
   EXPECT_EQ(shown(qzcIndexRange(3, 1, 1)), "0...10] 0 1 2 3 4 5 6 7 8 9 10");
   qzcIndexRange range(1, 10, 1);

@@ -1,5 +1,5 @@
-// Points the error and warning channels at strings for the life of the
-// object, with limits that reports never reach, then puts the old ones back.
+// Points the error and warning channels at strings while it lives, with limits
+// that reports never reach, then puts the previous channels back.
 #ifndef MEDCONV_TEST_REPORT_CAPTURE_H
 #define MEDCONV_TEST_REPORT_CAPTURE_H
 
@@ -15,8 +15,6 @@ class ReportCapture {
     qzcException::warningChannel = {{&warnings_, true}, 0, 65535};
   }
   ~ReportCapture() { qzcException::errorChannel = errorsWere_, qzcException::warningChannel = warningsWere_; }
-  ReportCapture(const ReportCapture&) = delete;
-  ReportCapture& operator=(const ReportCapture&) = delete;
   std::string Errors() const { return errors_.str(); }
   std::string Warnings() const { return warnings_.str(); }
   unsigned ErrorCount() const { return qzcException::errorChannel.count; }

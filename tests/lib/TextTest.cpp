@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -33,8 +32,8 @@ qzcCmdLineParser ParserOf(std::vector<const char*> argv) {
 
 }  // namespace
 
-// Each row: the text, its field count, a field read, and the text with that
-// field set to "v" (appended, with separators, beyond the last).
+// The text, its field count, a field read and the text with that field set
+// to "v" (appended, with separators, beyond the last).
 TEST(String, FieldsAreCountedFoundAndSet) {
   const char* rows[] = {";:;1;1  v",           ":;:;1;2  v:",       "a::b;:;2;3  a:v:b",    "a::b;;3;3 b a::v",
                         "x|y|z;|;2;3 y x|v|z", "max;:;3;1  max::v", "40:400;:;0;2  40:400", ";|;2;1  |v"};
@@ -51,17 +50,13 @@ TEST(String, FieldsAreCountedFoundAndSet) {
   EXPECT_EQ(window.SetField(2, 2.5).SetField(1, 1e6).SetField(3, -3), "1e+06:2.5:-3");
 }
 
-// Left, centre and right: cut with dots when there is room for them, or
-// padded with the fill; a wrong type keeps the text, and complains unless
-// the text already fits.
+// Cut with dots when there is room for them, or padded with the fill; a wrong
+// type keeps the text, and complains unless the text already fits.
 TEST(String, JustifiedCutsWithDotsOrPadsWithTheFill) {
-  const char* rows[] = {"abcdefgh;7;abcd...|ab...gh|...efgh",
-                        "abcdefgh;6;abc...|ab...h|...fgh",
-                        "abcdefgh;5;ab...|a...h|...gh",
-                        "abcdefgh;4;abcd|abgh|efgh",
-                        "abcdefgh;1;a|h|h",
-                        "abc;6;abc---|-abc--|---abc"};
-  for (const char* row : rows) {
+  const std::string rows =  // text;width;left|centre|right, rows between slashes
+      "abcdefgh;7;abcd...|ab...gh|...efgh/abcdefgh;6;abc...|ab...h|...fgh/abcdefgh;5;ab...|a...h|...gh/"
+      "abcdefgh;4;abcd|abgh|efgh/abcdefgh;1;a|h|h/abc;6;abc---|-abc--|---abc";
+  for (const std::string& row : Split(rows, '/')) {
     const std::vector<std::string> r = Split(row);
     const qzcString text(r[0]);
     const unsigned width = std::stoul(r[1]);
@@ -129,12 +124,10 @@ TEST(FileName, LibrarySearchTakesTheFirstCandidateInOrder) {
     EXPECT_EQ(FindInLibraryDirectories(qzcFileName("GPL-3"), "common-licenses"), "/usr/share/common-licenses/GPL-3");
 }
 
-// HasOption and GetOptionValue of one name on one command line; the two
-// queries follow different rules and may disagree. Long names match by
-// abbreviation, "--" alone matches them all, and a longer word gives a value
-// without being the option; clusters never hold long names, long words never
-// letters; the rest of a cluster, or what follows "=", is the value; the
-// first matching word wins.
+// The two queries follow different rules and may disagree: long names match
+// by abbreviation, "--" alone matches them all, a longer word gives a value
+// without being the option; clusters never hold long names, nor long words
+// letters; the first matching word wins.
 TEST(CmdLineOptions, MatchingRulesOfBothQueries) {
   const std::string rows =  // words;name;what HasOption and GetOptionValue give, rows between bars
       "--halve --win=40:400;halve;2 |--halve --win=40:400;win;2 40:400|--wa=n;warn;2 n|--wa;warn;2 -|"
