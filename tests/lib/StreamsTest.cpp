@@ -71,7 +71,6 @@ TEST_F(Streams, LayoutsFollowThePolicyBothWays) {
   EXPECT_EQ(bytes, (Bytes{4,   3, 2, 1,   0xFE, 0xFF, 0xFF, 0xFF, 1,   2,   3,   4,   0xFF, 0xFE, 2,   1,  0x80, 0xFF,
                           'A', 3, 0, 'A', 'B',  'C',  4,    0,    'A', 'B', 'C', ' ', 4,    0,    0,   0,  'A',  'B',
                           'C', 0, 0, 2,   'A',  'B',  1,    2,    3,   4,   0,   2,   'A',  ' ',  'B', 'C'}));
-  EXPECT_EQ(words[0], 0x0102);
   ifbstream& in = Reading(bytes);
   UWORD array[2];
   std::ostringstream got;
@@ -182,8 +181,7 @@ TEST_F(Streams, DataLocationCopiesOffsetsAndWrites) {
   delete[] block;  // given up by the location, so still ours
   qzcDataLocation<UWORD> inFile, same;
   EXPECT_EQ(Located(inFile, 9, {1}, 1240).AddOffset(5).GetFileOffset(), 1250u);
-  EXPECT_EQ(same = inFile, inFile);
-  EXPECT_NE(Located(same, 9, {1}, 1250, 0x0102), inFile);
+  EXPECT_TRUE((same = inFile) == inFile && !(Located(same, 9, {1}, 1250, 0x0102) == inFile));
 
   const auto written = [&](const qzcObject& location, iobsManipulator policy) {
     return Written([&](ofbstream& o) { o << policy, location.Write(o); });
