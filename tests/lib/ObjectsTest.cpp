@@ -40,14 +40,6 @@ std::string Printed(const qzcObject& object) {
   return os.str();
 }
 
-// n reports on a silent channel of that count and limit; exits with 0 if the process survives.
-void ReportOnSilentChannel(bool errors, UWORD count, UWORD limit, int n) {
-  (errors ? qzcException::errorChannel : qzcException::warningChannel) = {{nullptr, true}, count, limit};
-  for (int i = 0; i < n; ++i)
-    errors ? qzcError("e", "%d", i).Report() : qzcWarning("w", "%d", i).Report();
-  std::exit(0);
-}
-
 }  // namespace
 
 // The text, its field count, a field read and the text with that field set
@@ -64,12 +56,9 @@ TEST(String, FieldsAreCountedFoundAndSet) {
               r[3]);
   }
   EXPECT_EQ(qzcString("cur_nm:ren_o").FindField("ren_o") * 10 + qzcString("cur_nm:ren_ox").FindField("ren_o"), 20u);
-  qzcString window("40:400");  // numbers are formatted as %g
-  EXPECT_EQ(window.SetField(2, 2.5).SetField(1, 1e6).SetField(3, -3), "1e+06:2.5:-3");
 }
 
-// Cut with dots when there is room for them, or padded with the fill; a wrong
-// type keeps the text, and complains unless the text already fits.
+// Cut with dots when there is room for them, or padded with the fill.
 TEST(String, JustifiedCutsWithDotsOrPadsWithTheFill) {
   const std::string rows =  // text;width;left|centre|right, rows between slashes
       "abcdefgh;7;abcd...|ab...gh|...efgh/abcdefgh;6;abc...|ab...h|...fgh/abcdefgh;5;ab...|a...h|...gh/"
@@ -82,9 +71,6 @@ TEST(String, JustifiedCutsWithDotsOrPadsWithTheFill) {
                   text.Justified(width, qzcString::Right, '-'),
               r[2]);
   }
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(qzcString("abcd").Justified(4, 3) + qzcString("abc").Justified(6, -1), "abcdabc");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error qzcString::Justified: wrong justifying type!\n");
 }
 
 TEST(String, LinesDropEveryCarriageReturnAndTheLastNeedsNoEnd) {
@@ -209,8 +195,14 @@ TEST(Objects, ReportChannelsShowAndCountTheirOwnReports) {
 
 // Until the driver raises it, the error limit is 1; the report is shown first.
 TEST(ReportDeathTest, ReachingTheChannelLimitEndsTheProcessWithStatusOne) {
-  EXPECT_EXIT(ReportOnSilentChannel(true, 65533, 65535, 2), testing::ExitedWithCode(1), "");
-  EXPECT_EXIT(ReportOnSilentChannel(true, 65533, 65535, 1), testing::ExitedWithCode(0), "");
+  const auto reports = [](int n) {
+    qzcException::errorChannel = {{nullptr, true}, 65533, 65535};  // silent
+    for (int i = 0; i < n; ++i)
+      qzcError("e", "%d", i).Report();
+    std::exit(0);
+  };
+  EXPECT_EXIT(reports(2), testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(reports(1), testing::ExitedWithCode(0), "");
   const auto firstError = [] {
     qzcException::errorChannel.stream = &std::cerr, qzcException::errorChannel.count = 0;
     qzcError("e", "first").Report();

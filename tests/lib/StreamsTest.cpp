@@ -1,16 +1,14 @@
 // Binary file streams: layouts under each policy, reads that stay inside the
-// file, the signature test, and data locations.
+// file; data locations.
 #include "lib/ifbstream.h"
 #include "lib/ofbstream.h"
 #include "lib/qzcDataLocation.h"
-#include "lib/qzcIoFunctions.h"
 #include "ReportCapture.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <iterator>
 #include <memory>
 
 using namespace std::string_literals;
@@ -115,23 +113,6 @@ TEST_F(Streams, ReadsTrimByThePolicyAndStopAtTheEndOfTheFile) {
   UBYTE byte = 0;
   EXPECT_TRUE((Reading({1, 2, 3}) >> words[0] >> words[1] >> byte).fail() && input_->BytesLeft() == 0);
   EXPECT_EQ(words[1] + byte, 0xFF03 + 255);
-}
-
-// A match is kept or every byte given back in order, readable, as a file too
-// short may be a bare set; an offset too far is not read at all.
-TEST_F(Streams, SignatureMatchKeptOrEveryByteGivenBack) {
-  const std::string whole = std::string(127, 'p') + "\200DICMrest";
-  const auto check = [&](std::size_t size, ULONG offset, const char* signature, bool keep) {
-    std::istream& is = Reading(Bytes(whole.begin(), whole.begin() + size));
-    const bool matches = qzcIoFunctions::HasSignature(is, offset, signature, 4, keep);
-    return std::to_string(matches) + std::to_string(is.good()) + std::string(std::istreambuf_iterator<char>(is), {});
-  };
-  EXPECT_EQ(check(136, 128, "DICM", true) + "|" + check(136, 127, "\200DIC", true), "11rest|11Mrest");
-  EXPECT_EQ(check(136, 128, "DICM", false) + check(130, 128, "DICM", true) + check(100, 128, "DICM", true),
-            "11" + whole + "01" + whole.substr(0, 130) + "01" + whole.substr(0, 100));
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(check(136, 1001, "DICM", true), "01" + whole);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[E] int qzcIoFunctions::HasSignature(), offset is too far\n");
 }
 
 // Data the file cannot supply fail the load and stay in the file; no memory
