@@ -129,7 +129,7 @@ TEST(CmdLineOptions, MatchingRulesOfBothQueries) {
       "--halve --win=40:400;halve;2 |--halve --win=40:400;win;2 40:400|--wa=n;warn;2 n|--wa;warn;2 -|"
       "--warn=n;wa;0 -|--names;name;0 s|-wp +w --warn=n;warn;2 n|--w -wp;w;1 p|--;help;2 -|--;w;0 -|"
       "--=7;frame;2 7|--name=y --name=n;name;2 y|-wp;p;1 |-wp;r;0 -|-p1 -r2w;r;1 2w|-d=el;d;1 el|-d=el;e;0 -|"
-      "+w -5 a.dcm;w;3 |+w -5 a.dcm;5;1 ";
+      "+w -5 a.dcm;w;3 |+w -5 a.dcm;5;1 |a.dcm;x;0 -";
   for (const std::string& row : Split(rows, '|')) {
     const std::vector<std::string> r = Split(row);
     qzcCmdLineParser parser = ParserOf({});

@@ -53,9 +53,9 @@ class Streams : public testing::Test {
 
 }  // namespace
 
-// Words in either byte order (arrays swapped in a copy, never in place), and
-// strings: a length, then the text padded to even length under a padding bit
-// (a space under both). Without a byte order or a length size, nothing of them.
+// Words and arrays in either byte order, and strings: a length, then the text
+// padded to even length under a padding bit (a space under both). Without a
+// byte order or a length size, nothing of them.
 TEST_F(Streams, LayoutsFollowThePolicyBothWays) {
   testing::internal::CaptureStderr();
   const UWORD words[] = {0x0102, 0x0304};
