@@ -73,12 +73,16 @@ TEST(String, JustifiedCutsWithDotsOrPadsWithTheFill) {
   }
 }
 
-TEST(String, LinesDropEveryCarriageReturnAndTheLastNeedsNoEnd) {
-  std::istringstream lines("one\r\ntw\ro\n\n  spaced  \nlast");
-  std::string got;
+// A word ends at white space; a line ends at a new line or at the end of the
+// stream, and drops every carriage return; nothing left is no word nor line.
+TEST(String, WordsAndLines) {
+  std::istringstream words("  (0008,0016)\tUI\n\v "), lines("one\r\ntw\ro\n\n  spaced  \nlast"), empty("");
+  qzcString word, second;
+  std::string got = (word.ReadWord(words), second.ReadWord(words), word + "|" + second + "|");
+  EXPECT_TRUE(qzcString().ReadWord(words).fail() && qzcString().ReadLine(empty).fail());
   for (qzcString line; line.ReadLine(lines);)
     got += line + "|";
-  EXPECT_EQ(got, "one|two||  spaced  |last|");
+  EXPECT_EQ(got, "(0008,0016)|UI|one|two||  spaced  |last|");
 }
 
 TEST(FileName, PiecesAndLists) {
