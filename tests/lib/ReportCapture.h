@@ -1,6 +1,5 @@
-// Points the error and warning channels at strings for the life of the
-// object, with limits high enough that reports never end the test program,
-// and puts the previous channels back afterwards.
+// Points the error and warning channels at strings while it lives, with limits
+// that reports never reach, then puts the previous channels back.
 #ifndef MEDCONV_TEST_REPORT_CAPTURE_H
 #define MEDCONV_TEST_REPORT_CAPTURE_H
 
@@ -11,27 +10,19 @@
 
 class ReportCapture {
  public:
-  ReportCapture() : savedErrors_(qzcException::errorChannel), savedWarnings_(qzcException::warningChannel) {
+  ReportCapture() : errorsWere_(qzcException::errorChannel), warningsWere_(qzcException::warningChannel) {
     qzcException::errorChannel = {{&errors_, true}, 0, 65535};
     qzcException::warningChannel = {{&warnings_, true}, 0, 65535};
   }
-  ~ReportCapture() {
-    qzcException::errorChannel = savedErrors_;
-    qzcException::warningChannel = savedWarnings_;
-  }
-  ReportCapture(const ReportCapture&) = delete;
-  ReportCapture& operator=(const ReportCapture&) = delete;
-
+  ~ReportCapture() { qzcException::errorChannel = errorsWere_, qzcException::warningChannel = warningsWere_; }
   std::string Errors() const { return errors_.str(); }
   std::string Warnings() const { return warnings_.str(); }
   unsigned ErrorCount() const { return qzcException::errorChannel.count; }
   unsigned WarningCount() const { return qzcException::warningChannel.count; }
 
  private:
-  qzcReportChannel savedErrors_;
-  qzcReportChannel savedWarnings_;
-  std::ostringstream errors_;
-  std::ostringstream warnings_;
+  qzcReportChannel errorsWere_, warningsWere_;
+  std::ostringstream errors_, warnings_;
 };
 
 #endif

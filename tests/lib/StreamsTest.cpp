@@ -1,259 +1,188 @@
-// Binary file streams: byte layouts under every policy, string rules, reads
-// that stay inside the file, and the signature test on binary input.
-#include "lib/qzcIoFunctions.h"
-#include "ByteFiles.h"
+// Binary file streams: layouts under each policy, reads that stay inside the
+// file; data locations.
+#include "lib/ifbstream.h"
+#include "lib/ofbstream.h"
+#include "lib/qzcDataLocation.h"
+#include "ReportCapture.h"
+#include "support/TestSupport.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
-#include <iterator>
-#include <sstream>
+#include <functional>
+#include <memory>
+
+using namespace std::string_literals;
 
 namespace {
 
-using Streams = ByteFiles;
+using Bytes = std::vector<unsigned char>;
 
-// One step of a read: it reads (and prints) a value, or changes the policy.
-using Step = std::function<void(ifbstream&, std::ostream&)>;
+class Streams : public testing::Test {
+ protected:
+  // The bytes fill writes on a new stream; writtenOk_ tells whether it stayed good.
+  Bytes Written(const std::function<void(ofbstream&)>& fill) {
+    {
+      ofbstream out(dir_.file("out.bin"));
+      fill(out);
+      writtenOk_ = out.good();
+    }
+    return testsupport::ReadBytes(dir_.file("out.bin"));
+  }
+  // A stream over the given bytes, valid until the next call.
+  ifbstream& Reading(const Bytes& bytes) {
+    testsupport::WriteBytes(dir_.file("in.bin"), bytes);
+    input_.reset(new ifbstream(dir_.file("in.bin")));
+    return *input_;
+  }
+  // size elements at offset in a file of the given bytes (none: no file).
+  template <typename T>
+  qzcDataLocation<T>& Located(qzcDataLocation<T>& location, ULONG size, const Bytes& bytes, ULONG offset = 0,
+                              ULONG bflags = iobs::default_bflags) {
+    testsupport::WriteBytes(dir_.file("data.bin"), bytes);
+    location.SetSize(size);
+    location.SwitchToFileMode(qzcFileName(dir_.file(bytes.empty() ? "none.bin" : "data.bin")), offset, bflags);
+    return location;
+  }
+  bool Reported(const std::string& text) const { return reports_.Errors().find(text) != std::string::npos; }
 
-void Put(std::ostream& os, const std::string& text) {
-  os << '[';
-  for (char c : text)
-    c ? os << c : os << "\\0";
-  os << "] ";
-}
-template <typename Number>
-void Put(std::ostream& os, Number number) {
-  os << +number << ' ';
-}
-
-template <typename T>
-Step Read(T initial = T()) {
-  return [initial](ifbstream& in, std::ostream& os) {
-    T value = initial;
-    in >> value, Put(os, value);
-  };
-}
-template <typename T>
-Step Array(ULONG n) {
-  return [n](ifbstream& in, std::ostream& os) {
-    std::vector<T> values(n, 9);
-    in.ReadArray(values.data(), n);
-    for (T value : values)
-      Put(os, value);
-  };
-}
-Step Text(ULONG n) {
-  return [n](ifbstream& in, std::ostream& os) {
-    std::string text;
-    in.ReadString(text, n), Put(os, text);
-  };
-}
-Step Reversed(ULONG n) {
-  return [n](ifbstream& in, std::ostream& os) {
-    std::string bytes(n, 0);
-    in.ReadReversed(&bytes[0], n), Put(os, bytes);
-  };
-}
-Step Terminated() {
-  return [](ifbstream& in, std::ostream& os) {
-    ABYTE* text = nullptr;
-    in >> text, Put(os, std::string(text ? text : "null"));
-    delete[] text;
-  };
-}
-Step Apply(iobsManipulator policy) {
-  return [policy](ifbstream& in, std::ostream&) { policy(in); };
-}
-Step Without(ULONG bits) {
-  return [bits](ifbstream& in, std::ostream&) { in.RemoveBFlags(bits); };
-}
-Step Left() {
-  return [](ifbstream& in, std::ostream& os) { Put(os, in.BytesLeft()); };
-}
+  ReportCapture reports_;
+  testsupport::TempDir dir_;
+  bool writtenOk_ = false;
+  std::unique_ptr<ifbstream> input_;
+};
 
 }  // namespace
 
-TEST_F(Streams, WritesFollowThePolicy) {
-  const std::string abc = "ABC";
-  const SWORD signedWords[] = {-2, 3};
-  const ULONG longs[] = {0x01020304, 0xA1B2C3D4};
-  const SLONG signedLongs[] = {-2};
-  const UBYTE block[] = {1, 2, 3, 4};
-  const struct {
-    std::function<void(ofbstream&)> fill;
-    Bytes bytes;
-  } rows[] = {
-      {[](ofbstream& o) { o << ULONG(0x01020304) << SLONG(-2); }, {4, 3, 2, 1, 0xFE, 0xFF, 0xFF, 0xFF}},
-      {[](ofbstream& o) { o << big_endian << ULONG(0x01020304) << SWORD(-2) << little_endian << UWORD(0x0102); },
-       {1, 2, 3, 4, 0xFF, 0xFE, 2, 1}},
-      {[](ofbstream& o) { o << UBYTE(0x80) << SBYTE(-1) << ABYTE('A'); }, {0x80, 0xFF, 'A'}},
-      {[&](ofbstream& o) { o.RemoveBFlags(iobs::byte_order_bits), o << UWORD(1), o.WriteArray(signedWords, 2); }, {}},
-      // Strings: length, then the text padded to even length under a padding bit.
-      {[&](ofbstream& o) { o << pad_spc << str_size_2 << abc; }, {4, 0, 'A', 'B', 'C', ' '}},
-      {[&](ofbstream& o) { o << pad_null << str_size_4 << abc; }, {4, 0, 0, 0, 'A', 'B', 'C', 0}},
-      {[&](ofbstream& o) { o << abc; }, {3, 0, 'A', 'B', 'C'}},
-      {[&](ofbstream& o) { o << big_endian << pad_null << std::string("AB"); }, {0, 2, 'A', 'B'}},
-      {[&](ofbstream& o) { o.AddBFlags(iobs::padding_bits), o << std::string("A"); }, {2, 0, 'A', ' '}},
-      {[&](ofbstream& o) { o.RemoveBFlags(iobs::str_size_bits), o << abc; }, {'A', 'B', 'C'}},
-      {[&](ofbstream& o) { o.WriteArray(signedWords, 2), o << big_endian, o.WriteArray(signedWords, 0); },
-       {0xFE, 0xFF, 3, 0}},
-      {[&](ofbstream& o) { o << big_endian, o.WriteArray(longs, 2), o.WriteArray(signedLongs, 1); },
-       {1, 2, 3, 4, 0xA1, 0xB2, 0xC3, 0xD4, 0xFF, 0xFF, 0xFF, 0xFE}},
-      {[&](ofbstream& o) { o.WriteReversed(block, 4), o.WriteBlock(block, 2), o.WriteArray(block, 1); },
-       {4, 3, 2, 1, 1, 2, 1}},
-  };
+// Words and arrays in either byte order, and strings: a length, then the text
+// padded to even length under a padding bit (a space under both). Without a
+// byte order or a length size, nothing of them.
+TEST_F(Streams, LayoutsFollowThePolicyBothWays) {
   testing::internal::CaptureStderr();
-  for (std::size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
-    EXPECT_EQ(Written(rows[i].fill), rows[i].bytes) << "row " << i;
-  testing::internal::GetCapturedStderr();
-  EXPECT_EQ(longs[0], 0x01020304u);  // swapped in a copy, not in place
-}
-
-// Missing bytes read as 0xFF and fail the stream; no length read from the
-// file takes more than the file holds.
-TEST_F(Streams, ReadsFollowThePolicyAndStopAtTheEndOfTheFile) {
-  Bytes longText(3000, 'q');
-  longText.insert(longText.end(), {0, 'n'});
-  const struct {
-    Bytes bytes;
-    std::vector<Step> steps;
-    std::string got;
-  } rows[] = {
-      {{4, 3, 2, 1, 1, 2, 3, 4, 0xFF, 0xFE, 0xFE, 0xFE, 0xFF, 0xFF, 0xFF, 'A'},
-       {Read<ULONG>(), Apply(big_endian), Read<ULONG>(), Read<SWORD>(), Read<SBYTE>(), Apply(little_endian),
-        Read<SLONG>(), Read<ABYTE>()},
-       "16909060 16909060 -2 -2 -2 65 ok"},
-      {{1, 2}, {Read<ULONG>()}, "4294902273 fail"},
-      {{}, {Read<UBYTE>()}, "255 fail"},
-      {{1, 2}, {Without(iobs::byte_order_bits), Read<UWORD>(7), Array<UWORD>(1)}, "7 9 ok"},
-      {{1, 2, 3, 4, 5},
-       {Left(), Read<UWORD>(), Left(), Read<UWORD>(), Read<UWORD>(), Left()},
-       "5 513 3 1027 65285 0 fail"},
-      // One NUL of an even length goes under pad_null; spaces go under the
-      // trimming bits unless there is nothing else.
-      {{0, 1},
-       {Apply(big_endian), Apply(pad_none), Apply(pad_spc), Apply(str_rmv_none), Apply(str_size_4), Read<UWORD>()},
-       "1 ok"},
-      {{'A', 'B', 0, 0, 'A', 'B', 0, 'A', 0, 'Z'},
-       {Apply(pad_null), Text(4), Text(3), Apply(pad_none), Text(2), Text(1)},
-       "[AB\\0] [AB\\0] [A\\0] [Z] ok"},
-      {{' ', ' ', 'X', ' ', ' ', ' ', ' ', ' ', '\t', 'Y', ' ', ' '},
-       {Apply(str_rmv_lts), Text(4), Text(4), Text(4)},
-       "[X] [    ] [\tY] ok"},
-      {{0, 0, 0, 3, ' ', 'Q', ' ', 2, 0, 'a', 'b'},
-       {Apply(big_endian), Apply(str_size_4), Read<std::string>(), Apply(little_endian), Apply(str_size_2),
-        Read<std::string>()},
-       "[ Q ] [ab] ok"},
-      {{0xFF, 0xFF, 0xFF, 0xFF, 'h', 'i'}, {Apply(str_size_4), Read<std::string>()}, "[hi] fail"},
-      {{2, 0, 'a', 'b'}, {Without(iobs::str_size_bits), Read<std::string>()}, "[] ok"},
-      // Arrays into host order; reversed blocks.
-      {{4, 3, 2, 1, 8, 7, 6, 5, 0xFF, 0xFE, 0, 0, 0, 5, 9, 8, 7},
-       {Array<ULONG>(2), Apply(big_endian), Array<SWORD>(1), Array<SLONG>(1), Reversed(2), Array<UBYTE>(1)},
-       "16909060 84281096 -2 5 [\b\t] 7 ok"},
-      {{0xFE, 0xFF, 0xFF, 0xFF}, {Array<SLONG>(1)}, "-2 ok"},
-      // NUL-terminated strings need their terminator.
-      {longText, {Terminated(), Terminated()}, "[" + std::string(3000, 'q') + "] [null] fail"},
-  };
-  testing::internal::CaptureStderr();
-  for (std::size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
-    ifbstream& in = Reading(rows[i].bytes);
-    std::ostringstream got;
-    for (const Step& step : rows[i].steps)
-      step(in, got);
-    EXPECT_EQ(got.str() + (in.fail() ? "fail" : "ok"), rows[i].got) << "row " << i;
-  }
-  testing::internal::GetCapturedStderr();
-}
-
-// Words and strings are taken from the stream's buffer when they are there
-// whole; a file of several buffers, read from an odd offset, puts some of
-// them across a buffer's end.
-TEST_F(Streams, WordsAndStringsAcrossBufferEndsReadBack) {
-  const Bytes bytes = Written([](ofbstream& o) {
-    for (int k = 0; k < 5000; ++k)
-      o << UBYTE(k) << ULONG(k * 0x01000193u) << std::string(k % 5 ? "abc" : "");
+  const UWORD words[] = {0x0102, 0x0304};
+  const Bytes bytes = Written([&](ofbstream& o) {
+    o << ULONG(0x01020304) << SLONG(-2) << big_endian << ULONG(0x01020304) << SWORD(-2) << little_endian << UWORD(258)
+      << UBYTE(0x80) << SBYTE(-1) << ABYTE('A') << std::string("ABC") << pad_spc << std::string("ABC") << pad_null
+      << str_size_4 << std::string("ABC") << big_endian << str_size_2 << std::string("AB");
+    o.WriteArray(words, 2), o.AddBFlags(iobs::padding_bits), o << std::string("A");
+    o.RemoveBFlags(iobs::byte_order_bits | iobs::str_size_bits), o << UWORD(1) << std::string("BC");
   });
+  EXPECT_EQ(bytes, (Bytes{4,   3, 2, 1,   0xFE, 0xFF, 0xFF, 0xFF, 1,   2,   3,   4,   0xFF, 0xFE, 2,   1,  0x80, 0xFF,
+                          'A', 3, 0, 'A', 'B',  'C',  4,    0,    'A', 'B', 'C', ' ', 4,    0,    0,   0,  'A',  'B',
+                          'C', 0, 0, 2,   'A',  'B',  1,    2,    3,   4,   0,   2,   'A',  ' ',  'B', 'C'}));
   ifbstream& in = Reading(bytes);
-  int k = 0;
-  for (UBYTE byte; k < 5000 && in; ++k) {
-    ULONG word = 0;
-    std::string text;
-    in >> byte >> word >> text;
-    if (byte != UBYTE(k) || word != k * 0x01000193u || text != (k % 5 ? "abc" : ""))
-      break;
-  }
-  EXPECT_EQ(k, 5000);
-  EXPECT_EQ(in.BytesLeft(), 0u);
-}
-
-// Big-endian arrays are swapped in chunks through a scratch buffer, never
-// in the caller's array.
-TEST_F(Streams, LargeBigEndianArraysRoundTrip) {
-  std::vector<UWORD> words(700001), back(700001);
-  for (std::size_t i = 0; i < words.size(); ++i)
-    words[i] = static_cast<UWORD>(i * 7 + 1);
-  const std::vector<UWORD> original = words;
-  const Bytes bytes = Written([&](ofbstream& o) { o << big_endian, o.WriteArray(words.data(), 700001); });
-  EXPECT_EQ(words, original);
-  ASSERT_EQ(bytes.size(), 1400002u);
-  EXPECT_EQ(bytes[1200000] << 8 | bytes[1200001], words[600000]);
-  EXPECT_TRUE((Reading(bytes) >> big_endian).ReadArray(back.data(), 700001).good());
-  EXPECT_EQ(back, words);
-}
-
-TEST_F(Streams, StandardStreamNamesAreRefusedAndFilesAreWritableByTheGroup) {
-  // Opened from a fresh folder, where a file made by mistake shows whatever
-  // an earlier run left in the working folder.
-  char saved[4096];
-  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
-  ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-  testing::internal::CaptureStderr();
-  ofbstream out("cout"), err("cerr");
-  ifbstream in("cin");
+  UWORD array[2];
+  std::ostringstream got;
+  const auto number = [&](auto value) { in >> value, got << +value << ' '; };
+  const auto text = [&](std::string value = "") { in >> value, got << value << '|'; };
+  number(ULONG()), number(SLONG()), in >> big_endian, number(ULONG()), number(SWORD()), in >> little_endian;
+  number(UWORD()), number(UBYTE()), number(SBYTE()), number(ABYTE()), text(), in >> pad_spc, text();
+  in >> pad_null >> str_size_4, text(), in >> big_endian >> str_size_2, text(), in.ReadArray(array, 2);
+  got << array[0] << ' ' << array[1] << ' ', in.AddBFlags(iobs::padding_bits), text();
+  in.RemoveBFlags(iobs::byte_order_bits | iobs::str_size_bits), number(UWORD(9)), text();
+  EXPECT_EQ(got.str(), "16909060 -2 16909060 -2 258 128 -1 65 ABC|ABC |ABC|AB|258 772 A |9 |");
+  EXPECT_TRUE(in.good());
   testing::internal::GetCapturedStderr();
-  const bool made = testsupport::FileExists("cout") || testsupport::FileExists("cerr");
-  ASSERT_EQ(chdir(saved), 0);
-  EXPECT_TRUE(out.fail() && err.fail() && in.fail());
-  EXPECT_FALSE(made);
-
-  const mode_t savedMask = umask(0);
-  Written([](ofbstream&) {});
-  umask(savedMask);
-  struct stat status;
-  ASSERT_EQ(stat(dir_.file("out.bin").c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 0777, 0664u);
 }
 
-// A match is kept or every byte given back in order; so is a file too short;
-// an offset too far is not read at all.
-TEST_F(Streams, SignatureMatchKeptOrEveryByteGivenBack) {
-  std::string whole;
-  for (int i = 0; i < 128; ++i)
-    whole += static_cast<char>(i + 1);
-  whole += "DICMrest";
-  const struct {
-    std::string bytes;
-    ULONG offset;
-    const char* signature;
-    bool keep, matches;
-    std::string left;
-  } rows[] = {
-      {whole, 128, "DICM", true, true, "rest"},
-      {whole, 128, "DICM", false, true, whole},
-      {whole, 128, "DICX", true, false, whole},
-      {whole, 127, "\200DIC", true, true, "Mrest"},
-      {whole.substr(0, 130), 128, "DICM", true, false, whole.substr(0, 130)},  // ends inside the signature
-      {whole.substr(0, 100), 128, "DICM", true, false, whole.substr(0, 100)},  // ends before it
-      {whole, 1000, "DICM", true, false, whole},
-      {whole, 1001, "DICM", true, false, whole},  // too far: not read at all
-  };
+// One NUL of an even length goes under pad_null; spaces go under the trimming
+// bits unless there is nothing else. No length read from the file takes more
+// than the file holds; missing bytes read as 0xFF and fail the stream.
+TEST_F(Streams, ReadsTrimByThePolicyAndStopAtTheEndOfTheFile) {
+  std::string bytes("\0\1AB\0\0AB\0A\0Z  X     \tY  "s + std::string(3000, 'q') + "\0n"s);
+  ifbstream& in = Reading(Bytes(bytes.begin(), bytes.end()));
+  UWORD word = 0;
+  in >> big_endian >> pad_none >> pad_spc >> str_rmv_none >> str_size_4 >> word;  // the byte order stays
+  std::string got = std::to_string(word) + "|", text;
+  const std::pair<iobsManipulator, ULONG> reads[] = {{pad_null, 4},    {pad_null, 3},    {pad_none, 2},   {pad_none, 1},
+                                                     {str_rmv_lts, 4}, {str_rmv_lts, 4}, {str_rmv_lts, 4}};
+  for (const auto& r : reads)
+    (in >> r.first).ReadString(text, r.second), got += text + "|";
+  EXPECT_EQ(got, "1|AB\0|AB\0|A\0|Z|X|    |\tY|"s);
+  ABYTE* terminated = nullptr;
+  in >> terminated;
+  EXPECT_EQ(std::string(terminated ? terminated : ""), std::string(3000, 'q'));
+  delete[] terminated;
+  EXPECT_TRUE(in.good());
+  testing::internal::CaptureStderr();
+  in >> terminated;  // no terminator
+  EXPECT_TRUE(terminated == nullptr && in.fail());
+  EXPECT_TRUE((Reading({0xFF, 0xFF, 0xFF, 0xFF, 'h', 'i'}) >> str_size_4 >> text).fail());
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(text, "hi");
+  UWORD words[2];
+  UBYTE byte = 0;
+  EXPECT_TRUE((Reading({1, 2, 3}) >> words[0] >> words[1] >> byte).fail() && input_->BytesLeft() == 0);
+  EXPECT_EQ(words[1] + byte, 0xFF03 + 255);
+}
+
+// Data the file cannot supply fail the load and stay in the file; no memory
+// is asked for on the word of a damaged size.
+TEST_F(Streams, DataLocationsLoadAtAnOffsetOrFailWithoutAskingForMemory) {
+  qzcDataLocation<UWORD> little;
+  qzcDataLocation<ULONG> big;
+  ASSERT_TRUE(Located(little, 2, {0xEE, 1, 2, 3, 4}, 1).LoadData());
+  const ULONG* loaded = Located(big, 1, {1, 2, 3, 4}, 0, 0x2802).GetMemoryLocation();  // loads on first request
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(little.GetMemoryLocation()[1] + *loaded, 0x0403 + 0x01020304u);
+  EXPECT_TRUE(little.IsOwned() && big.GetFileName().empty());  // once loaded, the file is forgotten
+  const ULONG rows[][3] = {{3, 0, 0x0101}, {2, 2, 0x0101}, {2, 1000, 0x0101}, {0xFFFFFFFF, 0, 0x0101}, {2, 0, 0x0100}};
   testing::internal::CaptureStderr();
   for (const auto& r : rows) {
-    std::istream& is = Reading(Bytes(r.bytes.begin(), r.bytes.end()));
-    EXPECT_EQ(r.matches, qzcIoFunctions::HasSignature(is, r.offset, r.signature, 4, r.keep)) << r.offset;
-    EXPECT_TRUE(is.good()) << r.offset;
-    EXPECT_EQ(r.left, std::string(std::istreambuf_iterator<char>(is), {})) << r.offset;
+    EXPECT_FALSE(Located(little, r[0], {1, 2, 3, 4}, r[1], r[2]).LoadData()) << r[1];
+    EXPECT_EQ(little.GetFileOffset(), r[1]);
   }
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[E] int qzcIoFunctions::HasSignature(), offset is too far\n");
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Located(little, 1, {}).GetMemoryLocation(), nullptr);
+  EXPECT_TRUE(Reported("while reading 4294967295 objects") && !Reported("unable to allocate"));
+  EXPECT_TRUE(Reported("unable to find data in file " + dir_.file("none.bin") + " at offset 0!"));
+  EXPECT_EQ(reports_.ErrorCount(), 9u);
+}
+
+// Copies share a block without owning it; offsets count elements; Print puts
+// the stream's format back. Write gives the byte length, then the data in the
+// stream's order, odd bytes padded under pad_null only, file data left in the
+// file. Misuse is reported and changes nothing.
+TEST_F(Streams, DataLocationCopiesOffsetsAndWrites) {
+  qzcDataLocation<ULONG> owner;
+  owner.SetSize(20);
+  ASSERT_TRUE(owner.AllocateMemory());
+  ULONG* block = owner.GetMemoryLocation();
+  {
+    qzcDataLocation<ULONG> copy(owner), copyOfCopy;
+    EXPECT_NE(copy, owner);  // the same block, but not owned
+    EXPECT_EQ((copyOfCopy = copy).GetMemoryLocation(), block);
+  }
+  block[19] = 9;  // still alive after the copies went
+  std::ostringstream os;
+  owner.AddOffset(10).AddOffset(1).Print(os) << ' ' << 255;
+  EXPECT_EQ(os.str().substr(0, 28) + os.str().substr(os.str().size() - 4), "20 * 4 bytes in memory at 0x 255");
+  EXPECT_EQ(owner.GetMemoryLocation(), block + 11);
+  EXPECT_EQ(reports_.WarningCount(), 1u);  // once, when ownership goes
+  owner.Clear();
+  delete[] block;  // given up by the location, so still ours
+  qzcDataLocation<UWORD> inFile, same;
+  EXPECT_EQ(Located(inFile, 9, {1}, 1240).AddOffset(5).GetFileOffset(), 1250u);
+  EXPECT_TRUE((same = inFile) == inFile && !(Located(same, 9, {1}, 1250, 0x0102) == inFile));
+
+  const auto written = [&](const qzcObject& location, iobsManipulator policy) {
+    return Written([&](ofbstream& o) { o << policy, location.Write(o); });
+  };
+  UWORD words[] = {0x0102, 0x0304};
+  same.SetSize(2);
+  same.SetMemoryLocation(words);
+  EXPECT_EQ(written(same, big_endian), (Bytes{0, 0, 0, 4, 1, 2, 3, 4}));
+  qzcDataLocation<UBYTE> odd, empty;
+  EXPECT_EQ(written(Located(odd, 3, {7, 8, 9}), pad_null), (Bytes{4, 0, 0, 0, 7, 8, 9, 0}));
+  EXPECT_EQ(written(odd, pad_spc), (Bytes{3, 0, 0, 0, 7, 8, 9}));
+  EXPECT_EQ(written(Located(empty, 0, {}), pad_null), (Bytes{0, 0, 0, 0}));
+  EXPECT_TRUE(writtenOk_ && odd.GetMode() == qzcDataLocation<UBYTE>::file);
+  written(Located(odd, 3, {}), pad_null);  // unloadable
+  EXPECT_FALSE(writtenOk_);
+  empty.Clear();
+  written(empty, pad_null);
+  EXPECT_FALSE(writtenOk_);
+  EXPECT_FALSE(empty.LoadData());
+  EXPECT_EQ(empty.AddOffset(3).GetFileOffset() + empty.GetFileBFlags(), 0);
+  EXPECT_EQ(empty.GetMemoryLocation(), nullptr);
+  EXPECT_TRUE(Reported("can not send UNDEFINED instance to binary file stream!"));
 }
