@@ -1,6 +1,4 @@
-// Sets stored in Deflated Explicit VR Little Endian: read as their inflated
-// originals (deflated by DCMTK's dcmconv +td), and refused when damaged or
-// when they inflate beyond any real set, leaving no temporary file behind.
+// Deflated sets: read as their inflated originals (deflated by dcmconv), refused when damaged or bombs.
 #include <gtest/gtest.h>
 
 #include <glob.h>
@@ -12,6 +10,8 @@
 
 using dicombytes::Builder;
 using dicombytes::Bytes;
+using dicombytes::El;
+using dicombytes::operator+;
 typedef qzmDicomDataElementSet Set;
 
 namespace {
@@ -20,8 +20,7 @@ Bytes DeflatedFile(const Bytes& body) {
   return Builder().Preamble().Meta(qzmDeflatedBody::SyntaxUID).Raw(body);
 }
 
-// Raw deflate of the bytes given, followed by `chunks` MiB of zeros: one
-// fully flushed block repeated, which inflates to the same zeros each time.
+// Raw deflate of the bytes, then `chunks` MiB of zeros as one flushed block repeated.
 Bytes RawDeflate(const Bytes& bytes, int chunks = 0) {
   z_stream stream{};
   deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
@@ -55,8 +54,6 @@ std::size_t InflatedFilesLeft(const std::string& folder) {
 
 }  // namespace
 
-// A set deflated by DCMTK reads as the plain one, pixel data included; the
-// set then names explicit VR little endian, the syntax its body is now in.
 TEST(Deflate, SetsReadAsTheirInflatedOriginals) {
   if (!testsupport::HaveProgram("dcmconv"))
     GTEST_SKIP() << "dcmconv missing";
@@ -64,11 +61,8 @@ TEST(Deflate, SetsReadAsTheirInflatedOriginals) {
   Builder pixels;
   for (unsigned n = 0; n < 256 * 256; ++n)
     pixels.U16((n * 7919) % 4096);
-  testsupport::WriteBytes(dir.file("plain.dcm"), Builder()
-                                                     .Preamble()
-                                                     .Meta(Set::ExplicitVRLittleEndian)
-                                                     .Explicit(0x0010, 0x0010, "PN", "DOE^JANE")
-                                                     .Explicit(0x7FE0, 0x0010, "OW", pixels));
+  testsupport::WriteBytes(dir.file("plain.dcm"), Builder().Preamble().Meta(Set::ExplicitVRLittleEndian).Raw(
+      El(0x0010, 0x0010, "PN", "DOE^JANE") + El(0x7FE0, 0x0010, "OW", pixels)));
   ASSERT_EQ(testsupport::Run("dcmconv +td plain.dcm dfl.dcm", dir.path()).status, 0);
   CapturedReports reports;
   Set deflated, plain;
@@ -81,13 +75,9 @@ TEST(Deflate, SetsReadAsTheirInflatedOriginals) {
               dicombytes::SavedBytes(dir, plain, explicit_little_endian, nullptr, "b"));
 }
 
-// Damaged deflate data, data that end early, and a bomb (a few hundred
-// kilobytes inflating beyond the cap) are each refused with an error, and the
-// temporary file of a refused body does not stay behind; a batch of deflated
-// files keeps only the few latest bodies on disk.
+// Refused bodies leave no temporary file; a batch keeps only the few latest bodies on disk.
 TEST(Deflate, DamageAndBombsRefused) {
-  const Bytes body =
-      RawDeflate(Builder().Explicit(0x0008, 0x0060, "CS", "OT").Explicit(0x0010, 0x0010, "PN", "DOE^JANE"));
+  const Bytes body = RawDeflate(El(0x0008, 0x0060, "CS", "OT") + El(0x0010, 0x0010, "PN", "DOE^JANE"));
   const Bytes bomb = RawDeflate(Bytes(), int(qzmDeflatedBody::MinimumCap >> 20) + 1);
   ASSERT_LT(bomb.size() * qzmDeflatedBody::RatioCap, qzmDeflatedBody::MinimumCap);
   const std::pair<Bytes, const char*> cases[] = {

@@ -1,6 +1,4 @@
-// Data element sets: files and bare sets read in every syntax, nested
-// sequences with defined and undefined lengths, damaged and hostile input,
-// writing back in every native syntax with computed group lengths, the dump.
+// Data element sets: read in every syntax, damaged and hostile input, written back in every native syntax, dumped.
 #include <gtest/gtest.h>
 
 #include "CapturedReports.h"
@@ -9,11 +7,10 @@
 
 using dicombytes::Builder;
 using dicombytes::Bytes;
-typedef qzmDicomDataElementSet Set;
-typedef qzmDicomDataElementTag Tag;
-
 using dicombytes::El;
 using dicombytes::operator+;
+typedef qzmDicomDataElementSet Set;
+typedef qzmDicomDataElementTag Tag;
 
 namespace {
 
@@ -30,9 +27,7 @@ const Syntax& Explicit = Syntaxes[1];
 Bytes Element(const Syntax& s, unsigned g, unsigned e, const std::string& vr, const std::string& text) {
   return El(g, e, s.implicit ? "" : vr, dicombytes::ToBytes(text), s.big);
 }
-Bytes U16(unsigned value, bool big = false) {
-  return Builder(big).U16(value);
-}
+Bytes U16(unsigned value, bool big = false) { return Builder(big).U16(value); }
 Bytes Header(unsigned g, unsigned e, unsigned long length, const Syntax& s = Explicit) {
   return s.implicit ? Builder().Tag(g, e).U32(length) : Builder(s.big).Tag(g, e).Text("SQ").U16(0).U32(length);
 }
@@ -47,13 +42,8 @@ Bytes Sequence(const Syntax& s, unsigned g, unsigned e, const std::vector<Bytes>
   content = content + (defined ? Bytes() : Builder(s.big).Tag(0xFFFE, 0xE0DD).U32(0));
   return Header(g, e, defined ? content.size() : 0xFFFFFFFF, s) + content;
 }
-// The header of an explicit VR little endian sequence (0008,1140) of that length.
-Bytes Sequence(unsigned long length = 0xFFFFFFFF) {
-  return Header(0x0008, 0x1140, length);
-}
-Bytes Item(unsigned long length) {
-  return Builder().Tag(0xFFFE, 0xE000).U32(length);
-}
+Bytes Sequence(unsigned long length = 0xFFFFFFFF) { return Header(0x0008, 0x1140, length); }
+Bytes Item(unsigned long length) { return Builder().Tag(0xFFFE, 0xE000).U32(length); }
 
 // A name two items deep beside a large value, an empty item, an empty element.
 Bytes NestedBody(const Syntax& s, bool defined) {
@@ -69,12 +59,9 @@ const char* const NestedDump =
     ">>(0040,A730) SQ [1 item]\n>>>(FFFE,E000) na [#1]\n>>>>(0040,A123) PN [DEPTH^TWO]\n>>>>(0042,0011) OB [300 * 1 bytes\n"
     ">(FFFE,E000) na [#2]\n(0010,0010) PN [DOE^JOHN]\n(0010,0030) DA []\n";
 
-Bytes File(const Syntax& s, const Bytes& body) {
-  return Builder().Preamble().Meta(s.uid).Raw(body);
-}
+Bytes File(const Syntax& s, const Bytes& body) { return Builder().Preamble().Meta(s.uid).Raw(body); }
 
-// A small explicit VR little endian file: common elements of several VRs, a
-// private one and native pixel data.
+// Elements of several VRs, a private one and native pixel data.
 Bytes FlatFile() {
   return File(Explicit, El(0x0008, 0x0020, "DA", "19991231") + El(0x0008, 0x0030, "TM", "101530.5") +
                             El(0x0009, 0x0010, "LO", "PRIVATE ") + El(0x0010, 0x0010, "PN", "DOE^JOHN") +
@@ -82,9 +69,7 @@ Bytes FlatFile() {
                             El(0x0028, 0x0010, "US", U16(8)) + El(0x7FE0, 0x0010, "OW", Bytes(64, 7)));
 }
 
-// The dump without names, VM columns and where large values lie in their
-// file, one line per element such as ">>(0040,A123) PN [DEPTH^TWO]"; without
-// the meta group and group lengths when they depend on the syntax written.
+// The dump without names, VMs and offsets, as ">>(0040,A123) PN [DEPTH^TWO]"; bodyOnly drops group lengths.
 std::string Compact(const Set& set, bool bodyOnly = false) {
   Set body = set;
   for (auto element = body.begin(); bodyOnly && element != body.end();)
@@ -101,8 +86,7 @@ std::string Compact(const Set& set, bool bodyOnly = false) {
 
 }  // namespace
 
-// Each file reads (or is refused) with the report given, and its dump holds
-// the lines given; refused files keep what came before the damage.
+// Each file reads (or is refused) with the reports given, and its dump holds the lines given.
 TEST(SetRead, FilesInEverySyntaxDamagedOrNot) {
   struct Case {
     std::string what;
@@ -111,7 +95,7 @@ TEST(SetRead, FilesInEverySyntaxDamagedOrNot) {
     std::string report, lines;
     iobsManipulator syntax = nullptr;
   };
-  const std::string uid = Builder::Even(Set::ExplicitVRLittleEndian, '\0'), x140(140, 'x');
+  const std::string uid = dicombytes::Even(Set::ExplicitVRLittleEndian, '\0'), x140(140, 'x');
   std::vector<Case> cases = {
       {"explicit file", FlatFile(), true, "",
        "(0002,0010) UI [1.2.840.10008.1.2.1]\n(0008,0020) DA [1999.12.31]\n(0008,0030) TM [10:15:30.500000]\n"
@@ -162,7 +146,6 @@ TEST(SetRead, FilesInEverySyntaxDamagedOrNot) {
                    "declared 1.2.840.10008.1.2.1 (explicit VR) is encoded in implicit VR", NestedDump});
   cases.push_back({"implicit VR declared, explicit VR found", File(Implicit, NestedBody(Explicit, false)), true,
                    "declared 1.2.840.10008.1.2 (implicit VR) is encoded in explicit VR", NestedDump});
-  // Hostile nesting: an error naming the sequence, the elements before it kept.
   const Bytes item = El(0x0008, 0x1150, "UI", "1.2.3 ");
   const auto hostile = [&](const std::string& what, const Bytes& body, const std::string& error) {
     cases.push_back({what, File(Explicit, El(0x0008, 0x0060, "CS", "MR") + body), false,
@@ -201,19 +184,20 @@ TEST(SetRead, FilesInEverySyntaxDamagedOrNot) {
                 line[0] == '!')
           << line << "\n"
           << reports.Errors() << reports.Warnings();
-    if (c.report.empty())
+    if (c.report.empty()) {
       EXPECT_TRUE(reports.None()) << reports.Errors() << reports.Warnings();
+    }
     const std::string dump = Compact(set);
     std::istringstream lines(c.lines);
     for (std::string line; std::getline(lines, line);)
       EXPECT_NE(dump.find(line), std::string::npos) << line << "\n" << dump;
-    if (!c.reads)
+    if (!c.reads) {
       EXPECT_EQ(set.count(Tag(0x0008, 0x1140)), 0u);
+    }
   }
 }
 
-// A cut file keeps the elements before the cut as read from the whole file,
-// and never reads as whole (short of the signature, zeros read as a bare set).
+// A cut file keeps the elements before the cut as read whole, and never reads as whole.
 TEST(SetRead, TruncatedFilesKeepWhatWasRead) {
   CapturedReports reports;
   testsupport::TempDir dir;
@@ -234,15 +218,15 @@ TEST(SetRead, TruncatedFilesKeepWhatWasRead) {
       EXPECT_GE(set.size(), kept) << length;
       kept = set.size();
       for (const auto& element : set)
-        if (element.first != Tag(0x0008, 0x1140) && element.first != Tag(0x7FE0, 0x0010))
+        if (element.first != Tag(0x0008, 0x1140) && element.first != Tag(0x7FE0, 0x0010)) {
           EXPECT_EQ(text(element.second), text(whole.find(element.first)->second)) << length;
+        }
     }
     EXPECT_EQ(kept, whole.size() - 1);
   }
 }
 
-// Skipped by a filtered reading, a damaged sequence of defined length is
-// never looked at; read whole, it fails.
+// A filtered reading skips a damaged sequence of defined length unread.
 TEST(SetRead, FilteredReadingAndOnlyRegularFiles) {
   CapturedReports reports;
   testsupport::TempDir dir;
@@ -261,8 +245,7 @@ TEST(SetRead, FilteredReadingAndOnlyRegularFiles) {
   }
 }
 
-// 40,000 elements of an unknown VR would give two warnings each and reach the
-// warning channel's limit, which ends the whole run: the set is given up first.
+// Regression: 40,000 unknown VRs reached the warning limit, which ends the run; the set is given up first.
 TEST(SetRead, ADamagedSetIsGivenUpBeforeItsWarningsEndTheRun) {
   CapturedReports reports;
   testsupport::TempDir dir;
@@ -275,10 +258,8 @@ TEST(SetRead, ADamagedSetIsGivenUpBeforeItsWarningsEndTheRun) {
   EXPECT_LT(qzcException::warningChannel.count, 1100);
 }
 
-// Written in every native syntax from every syntax, sets read back the same
-// (dcmdump reads them without a word); the meta group is explicit VR little
-// endian, group lengths are recomputed, Length to End is dropped, encapsulated
-// pixel data go out unchanged.
+// Sets read back the same (and dcmdump reads them silently); group lengths recomputed, Length to End dropped,
+// encapsulated pixel data unchanged.
 TEST(SetWrite, EverySyntaxToEverySyntaxReadsBackTheSame) {
   CapturedReports reports;
   testsupport::TempDir dir;
@@ -325,7 +306,6 @@ TEST(SetWrite, EverySyntaxToEverySyntaxReadsBackTheSame) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
   }
-  // Without meta information: a bare set in the manipulator's syntax.
   Set bare = flat;
   bare.erase(Tag(0x0008, 0x0001));
   bare.erase(bare.lower_bound(Tag(0x0002, 0)), bare.upper_bound(Tag(0x0002, 0xFFFF)));
@@ -359,8 +339,6 @@ TEST(SetWrite, ByteExactSmallFileAndNoFileWithoutSyntax) {
   EXPECT_TRUE(reports.Error("Transfer Syntax UID not found in File Meta Information part of the set!"));
 }
 
-// Nesting marks, the name right-justified in 30 columns, the tag, retired
-// mark and VM, VR and value; unknown elements and a missing dictionary.
 TEST(SetPrint, DumpLinesWithAndWithoutDictionary) {
   testsupport::TempDir dir;
   Set set;
@@ -389,7 +367,6 @@ TEST(SetPrint, DumpLinesWithAndWithoutDictionary) {
   EXPECT_TRUE(reports.Warning("dictionary was not found or is empty !"));
 }
 
-// The program writes nothing for a hostile file, whatever its output.
 TEST(SetRead, ProgramGivesNoOutputForAHostileFile) {
   if (std::string(MEDCONV_BINARY).empty())
     GTEST_SKIP() << "medconv not built";
