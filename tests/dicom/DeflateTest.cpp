@@ -8,10 +8,7 @@
 #include "DicomBytes.h"
 #include "dicom/qzmDeflatedBody.h"
 
-using dicombytes::Builder;
-using dicombytes::Bytes;
-using dicombytes::El;
-using dicombytes::operator+;
+using namespace dicombytes;  // NOLINT
 typedef qzmDicomDataElementSet Set;
 
 namespace {
@@ -71,8 +68,8 @@ TEST(Deflate, SetsReadAsTheirInflatedOriginals) {
   EXPECT_EQ(deflated[qzmDicomDataElementTag(0x0002, 0x0010)].UI(), Set::ExplicitVRLittleEndian);
   for (Set* set : {&deflated, &plain})  // DCMTK writes its own meta group
     set->erase(set->lower_bound({0x0002, 0x0000}), set->upper_bound({0x0002, 0xFFFF}));
-  EXPECT_TRUE(dicombytes::SavedBytes(dir, deflated, explicit_little_endian, nullptr, "a") ==
-              dicombytes::SavedBytes(dir, plain, explicit_little_endian, nullptr, "b"));
+  EXPECT_TRUE(SavedBytes(dir, deflated, explicit_little_endian, nullptr, "a") ==
+              SavedBytes(dir, plain, explicit_little_endian, nullptr, "b"));
 }
 
 // Refused bodies leave no temporary file; a batch keeps only the few latest bodies on disk.
@@ -93,13 +90,13 @@ TEST(Deflate, DamageAndBombsRefused) {
     SCOPED_TRACE(c.second);
     Set set;
     CapturedReports reports;
-    EXPECT_FALSE(dicombytes::LoadBytes(dir, DeflatedFile(c.first), set));
+    EXPECT_FALSE(LoadBytes(dir, DeflatedFile(c.first), set));
     EXPECT_TRUE(reports.Error(c.second));
     EXPECT_EQ(InflatedFilesLeft(dir.path()), 0u);
   }
   for (int n = 0; n < 10; ++n) {
     Set set;
-    ASSERT_TRUE(dicombytes::LoadBytes(dir, DeflatedFile(body), set));
+    ASSERT_TRUE(LoadBytes(dir, DeflatedFile(body), set));
     EXPECT_EQ(set[qzmDicomDataElementTag(0x0010, 0x0010)].PN(), "DOE^JANE");
   }
   EXPECT_LE(InflatedFilesLeft(dir.path()), 4u);

@@ -6,8 +6,7 @@
 #include "CapturedReports.h"
 #include "DicomBytes.h"
 
-using dicombytes::Builder;
-using dicombytes::Bytes;
+using namespace dicombytes;  // NOLINT
 typedef qzmDicomDataElementDescription D;
 typedef qzmDicomDataElementValue Value;
 
