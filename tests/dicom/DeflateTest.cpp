@@ -13,9 +13,7 @@ typedef qzmDicomDataElementSet Set;
 
 namespace {
 
-Bytes DeflatedFile(const Bytes& body) {
-  return Builder().Preamble().Meta(qzmDeflatedBody::SyntaxUID).Raw(body);
-}
+Bytes DeflatedFile(const Bytes& body) { return Builder().Preamble().Meta(qzmDeflatedBody::SyntaxUID).Raw(body); }
 
 // Raw deflate of the bytes, then `chunks` MiB of zeros as one flushed block repeated.
 Bytes RawDeflate(const Bytes& bytes, int chunks = 0) {
@@ -23,10 +21,8 @@ Bytes RawDeflate(const Bytes& bytes, int chunks = 0) {
   deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
   const auto pump = [&stream](const Bytes& in, int flush) {
     Bytes out(in.size() + 1024);
-    stream.next_in = const_cast<unsigned char*>(in.data());
-    stream.avail_in = uInt(in.size());
-    stream.next_out = out.data();
-    stream.avail_out = uInt(out.size());
+    stream.next_in = const_cast<unsigned char*>(in.data()), stream.avail_in = uInt(in.size());
+    stream.next_out = out.data(), stream.avail_out = uInt(out.size());
     deflate(&stream, flush);
     out.resize(out.size() - stream.avail_out);
     return out;
@@ -34,17 +30,15 @@ Bytes RawDeflate(const Bytes& bytes, int chunks = 0) {
   Bytes out = pump(bytes, Z_FULL_FLUSH);
   const Bytes zeros = pump(Bytes(1 << 20, 0), Z_FULL_FLUSH);
   for (int n = 0; n < chunks; ++n)
-    out.insert(out.end(), zeros.begin(), zeros.end());
-  const Bytes end = pump(Bytes(), Z_FINISH);
+    out = out + zeros;
+  out = out + pump(Bytes(), Z_FINISH);
   deflateEnd(&stream);
-  out.insert(out.end(), end.begin(), end.end());
   return out;
 }
 
 std::size_t InflatedFilesLeft(const std::string& folder) {
-  glob_t found;
-  const std::size_t count =
-      glob((folder + "/medconv-inflated-*").c_str(), 0, nullptr, &found) == 0 ? found.gl_pathc : 0;
+  glob_t found{};
+  const std::size_t count = glob((folder + "/medconv-inflated-*").c_str(), 0, nullptr, &found) ? 0 : found.gl_pathc;
   globfree(&found);
   return count;
 }
@@ -55,7 +49,7 @@ TEST(Deflate, SetsReadAsTheirInflatedOriginals) {
   if (!testsupport::HaveProgram("dcmconv"))
     GTEST_SKIP() << "dcmconv missing";
   testsupport::TempDir dir;
-  Builder pixels;
+  Builder pixels;  // a whole image, so that the body spans many blocks
   for (unsigned n = 0; n < 256 * 256; ++n)
     pixels.U16((n * 7919) % 4096);
   testsupport::WriteBytes(dir.file("plain.dcm"), Builder().Preamble().Meta(Set::ExplicitVRLittleEndian).Raw(
@@ -78,10 +72,8 @@ TEST(Deflate, DamageAndBombsRefused) {
   const Bytes bomb = RawDeflate(Bytes(), int(qzmDeflatedBody::MinimumCap >> 20) + 1);
   ASSERT_LT(bomb.size() * qzmDeflatedBody::RatioCap, qzmDeflatedBody::MinimumCap);
   const std::pair<Bytes, const char*> cases[] = {
-      {Bytes(6, 0xFF), "damaged"},
-      {Bytes(body.begin(), body.begin() + long(body.size() / 2)), "ends before"},
-      {Bytes(), "ends before"},
-      {bomb, "inflates beyond"}};
+      {Bytes(6, 0xFF), "damaged"}, {Bytes(body.begin(), body.begin() + long(body.size() / 2)), "ends before"},
+      {Bytes(), "ends before"}, {bomb, "inflates beyond"}};
   testsupport::TempDir dir;
   const char* const savedTmpdir = std::getenv("TMPDIR");
   const std::string restoredTmpdir = savedTmpdir ? savedTmpdir : "";

@@ -34,8 +34,7 @@ std::string Printed(const qzcObject& object) {
 Dictionary Parsed(const std::string& text, bool expectSuccess = true) {
   Dictionary dictionary;
   std::istringstream in(text);
-  dictionary.Parse(in);
-  EXPECT_EQ(expectSuccess, !in.fail());
+  EXPECT_EQ(expectSuccess, !dictionary.Parse(in).fail());
   return dictionary;
 }
 qzcFileNameList ListOf(std::initializer_list<std::string> names) {
@@ -51,8 +50,7 @@ int LoadedSize(const std::string& path) {
 void Touch(const std::string& path, int offset) {
   struct timespec times[2];
   clock_gettime(CLOCK_REALTIME, &times[0]);
-  times[0].tv_sec += offset;
-  times[1] = times[0];
+  times[0].tv_sec += offset, times[1] = times[0];
   ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), times, 0));
 }
 
