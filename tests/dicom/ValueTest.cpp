@@ -54,27 +54,24 @@ TEST(ValueRead, TextsDatesTimesAndAgesReadAndWrittenBack) {
     std::string text;
     const char* printed;
     std::string written;  // "=" when the text read
-    const char* warning;
+    const char* warning;  // a part of it
   } cases[] = {
       {"LO", "  AB C  ", "AB C", "AB C", nullptr}, {"PN", " DOE^J  ", " DOE^J", " DOE^J", nullptr},
       {"UI", std::string("1.2\0", 4), "1.2", "=", nullptr},
       {"DA", "20040119\\20050220 ", "2004.01.19", "=", nullptr},  // every value, not just the first held
       {"DA", "1999.12.31", "1999.12.31", "19991231", nullptr},    // the retired form is not written
-      {"DA", "19993112", "1999.12.31", "19991231", "Invalid date, but DA month 31 > 12, day 12 <= 12, let's swap!"},
+      {"DA", "19993112", "1999.12.31", "19991231", "month 31 > 12, day 12 <= 12, let's swap!"},
       {"DA", "19991332", "1999.13.32", "=", nullptr}, {"DA", "00000000", "UNDEFINED", "", nullptr},
-      {"DA", "199912", "UNDEFINED", "", "DA length = 8 or 10, current = 6, skipped..."},
+      {"DA", "199912", "UNDEFINED", "", "DA length = 8 or 10, current = 6"},
       {"TM", "101530.5", "10:15:30.500000", "=", nullptr},  // the source's precision
       {"TM", "10:15:30.25 ", "10:15:30.250000", "101530.250000 ", nullptr},
-      {"TM", "10:15:30123 ", "10:15:30.123000", "101530.123000 ",
-       "TM field 10:15:30123 does not respect the standard. correcting..."},
+      {"TM", "10:15:30123 ", "10:15:30.123000", "101530.123000 ", "TM field 10:15:30123 does not respect"},
       {"TM", "1015", "10:15:00", "=", nullptr}, {"TM", "AB1015", "UNDEFINED", "", nullptr},
       {"DT", "20200102030405.25", "2020.01.02 03:04:05.250000", "20200102030405.25 ", nullptr},
       {"DT", "20200102030405.123456+0100 ", "2020.01.02 03:04:05.123456", "20200102030405.123456+0100", nullptr},
       {"DT", "20200102030405+0100", "2020.01.02 03:04:05", "20200102030405+0100 ", nullptr},
-      {"DT", "20200102030405.1234567", "UNDEFINED", "",
-       "DT field 20200102030405.1234567 is longer than a date and time!"},
-      {"AS", "045Y", "45 year(s)", "=", nullptr},
-      {"AS", "045X", "UNDEFINED", "", "AS unit specification X is not D, W, M or Y!"},
+      {"DT", "20200102030405.1234567", "UNDEFINED", "", "is longer than a date and time!"},
+      {"AS", "045Y", "45 year(s)", "=", nullptr}, {"AS", "045X", "UNDEFINED", "", "X is not D, W, M or Y!"},
       {"AS", "000D", "0 day(s)", "=", nullptr}, {"AS", "45Y ", "UNDEFINED", "", nullptr},
       {"AS", "045YY ", "UNDEFINED", "", "AS length = 4, current = 6, skipped..."},
   };
