@@ -204,10 +204,9 @@ TEST(DictionaryFiles, SaveLoadAndRebuild) {
 
 // Without dictionary files the built-in one is taken silently; a named one is looked for in HOME/share/dicom.
 TEST(DictionaryFiles, AutomaticSearch) {
-  for (const char* path : {"/usr/share/dicom/dicom.din", "/usr/share/dicom/dicom.dic",
-                           "/usr/local/share/dicom/dicom.din", "/usr/local/share/dicom/dicom.dic"})
-    if (testsupport::FileExists(path))
-      GTEST_SKIP() << "a default dictionary is installed: " << path;
+  for (const std::string path : {"/usr/share/dicom/dicom.di", "/usr/local/share/dicom/dicom.di"})
+    if (testsupport::FileExists(path + "n") || testsupport::FileExists(path + "c"))
+      GTEST_SKIP() << "a default dictionary is installed in " << path;
   testsupport::TempDir dir;
   char folder[PATH_MAX];
   ASSERT_NE(nullptr, getcwd(folder, sizeof folder));
@@ -228,18 +227,13 @@ TEST(DictionaryFiles, AutomaticSearch) {
   home ? setenv("HOME", savedHome.c_str(), 1) : unsetenv("HOME");
 }
 
-// The shipped text loads silently and is exactly what Print writes (repeating groups expanded, group
-// lengths added); the build folder's repository holds the same.
+// The shipped text loads silently and is exactly what Print writes; the build folder's repository holds the same.
 TEST(DictionaryData, ShippedTextAndRepositoryAgree) {
   CapturedReports reports;
   const std::string path = MEDCONV_SOURCE_DIR "/data/dicom.dic";
   Dictionary dictionary, repository;
   ASSERT_TRUE(dictionary.Load(qzcFileName(path)));
   EXPECT_TRUE(reports.None()) << reports.Errors() << reports.Warnings();
-  for (const Tag& tag : {Tag(0x7FE0, 0x0010), Tag(0x601E, 0x3000), Tag(0x0028, 0x0000)})
-    EXPECT_EQ(Text(dictionary.at(tag).vr), tag.group == 0x0028 ? "UL" : "ox") << tag;
-  EXPECT_EQ(0u, dictionary.count(Tag(0x6020, 0x3000)) + dictionary.count(Tag(0xFFFE, 0xE000)));
-  EXPECT_TRUE(dictionary.at(Tag(0x0000, 0x0001)).retired);
   std::string lines;
   std::istringstream file(testsupport::ReadText(path));
   for (std::string line; std::getline(file, line);)
