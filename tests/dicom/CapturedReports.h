@@ -12,12 +12,8 @@
 class CapturedReports {
  public:
   CapturedReports() : saved_{qzcException::errorChannel, qzcException::warningChannel} {
-    for (int n = 0; n < 2; ++n) {
-      Channel(n).stream = &stream_[n];
-      Channel(n).enabled = true;
-      Channel(n).count = 0;
-      Channel(n).limit = 65535;
-    }
+    for (int n = 0; n < 2; ++n)
+      Channel(n).stream = &stream_[n], Channel(n).enabled = true, Channel(n).count = 0, Channel(n).limit = 65535;
   }
   ~CapturedReports() {
     for (int n = 0; n < 2; ++n)

@@ -77,8 +77,7 @@ std::vector<std::string> DumpLines(const Set& set) {
 // Bare explicit VR sets, which the automatic reading takes for implicit VR, are read with their syntax given.
 bool LoadFromCorpus(const std::string& name, Set& set) {
   const iobsManipulator syntax = name == "ExplVR_LitEndNoMeta.dcm"   ? explicit_little_endian
-                                 : name == "ExplVR_BigEndNoMeta.dcm" ? explicit_big_endian
-                                                                     : nullptr;
+                                 : name == "ExplVR_BigEndNoMeta.dcm" ? explicit_big_endian : nullptr;
   return set.Load(Corpus + name, nullptr, syntax);
 }
 
@@ -137,8 +136,7 @@ TEST(Corpus, WrittenBackInEveryNativeSyntaxLosesNothing) {
       const auto found = source.find(0x0002, 0x0010);
       if (found != source.end() && Set::IsNativeSyntax(found->second.UI()))
         found->second.UI() = syntax[0] == 'i'   ? Set::ImplicitVRLittleEndian
-                             : syntax[1] == 'l' ? Set::ExplicitVRLittleEndian
-                                                : Set::ExplicitVRBigEndian;
+                             : syntax[1] == 'l' ? Set::ExplicitVRLittleEndian : Set::ExplicitVRBigEndian;
       EXPECT_TRUE(source.Save(set + "/" + name)) << name;
     }
     testsupport::Run(std::string(MEDCONV_BINARY) + " -d=" + syntax + " --frame=whole --to=" + program + " " + Corpus +

@@ -124,8 +124,7 @@ TEST(SetRead, FilesInEverySyntaxDamagedOrNot) {
   for (const UWORD representation : {0, 1})
     cases.push_back({"pseudo VRs follow the pixel representation",
                      File(Implicit, El(0x0028, 0x0103, "", U16(representation)) + El(0x0028, 0x0106, "", U16(0xFFFB)) +
-                                        El(0x7FE0, 0x0010, "", U16(1))),
-                     true, "",
+                                        El(0x7FE0, 0x0010, "", U16(1))), true, "",
                      representation ? "(0028,0106) SS [-5]\n" : "(0028,0106) US [65531]\n(7FE0,0010) OW [1 * 2"});
   for (const Syntax& s : Syntaxes)
     for (const bool defined : {true, false})
@@ -197,8 +196,7 @@ TEST(SetRead, TruncatedFilesKeepWhatWasRead) {
       kept = set.size();
       for (const auto& element : set)  // a sequence or pixel data cut short keeps what it read
         EXPECT_TRUE(element.first == Tag(0x0008, 0x1140) || element.first == Tag(0x7FE0, 0x0010) ||
-                    text(element.second) == text(whole.find(element.first)->second))
-            << length;
+                    text(element.second) == text(whole.find(element.first)->second)) << length;
     }
     EXPECT_EQ(kept, whole.size() - 1);
   }
@@ -248,8 +246,7 @@ TEST(SetWrite, EverySyntaxToEverySyntaxReadsBackTheSame) {
   flat[Tag(0x0008, 0x0000)].UL() = 1;
   const Syntax jpeg = {"1.2.840.10008.1.2.4.50", false, false};
   ASSERT_TRUE(LoadBytes(dir, File(jpeg, Builder().Tag(0x7FE0, 0x0010).Text("OB").U16(0).U32(0xFFFFFFFF) + fragments +
-                                            El(0xFFFC, 0xFFFC, "OB", Bytes{1, 2})),
-                        encapsulated, nullptr, "jpeg.dcm"));
+                                            El(0xFFFC, 0xFFFC, "OB", Bytes{1, 2})), encapsulated, nullptr, "jpeg.dcm"));
   std::string written;
   for (const Syntax& to : Syntaxes) {
     for (const Syntax& from : Syntaxes) {

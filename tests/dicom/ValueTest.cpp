@@ -89,8 +89,7 @@ TEST(ValueRead, TextsDatesTimesAndAgesReadAndWrittenBack) {
   Value date, time;
   ReadOne(Builder().Text("DA").U16(8).Text("20040119"), date);
   ReadOne(Builder().Text("TM").U16(8).Text("101530.5"), time);
-  date.DA().day = 20;
-  time.TM().second = 31;
+  date.DA().day = 20, time.TM().second = 31;
   EXPECT_EQ(Written(date), Builder().Text("DA").U16(8).Text("20040120").bytes());
   EXPECT_EQ(Written(time, implicit_little_endian), Builder().U32(14).Text("101531.500000 ").bytes());
 }
