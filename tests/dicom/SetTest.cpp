@@ -12,9 +12,8 @@ typedef qzmDicomDataElementTag Tag;
 namespace {
 
 struct Syntax { const char* uid; bool big, implicit; };
-const Syntax Syntaxes[] = {
-    {Set::ImplicitVRLittleEndian, false, true}, {Set::ExplicitVRLittleEndian, false, false},
-    {Set::ExplicitVRBigEndian, true, false}};
+const Syntax Syntaxes[] = {{Set::ImplicitVRLittleEndian, false, true}, {Set::ExplicitVRLittleEndian, false, false},
+                           {Set::ExplicitVRBigEndian, true, false}};
 const Syntax &Implicit = Syntaxes[0], &Explicit = Syntaxes[1];
 
 Bytes Element(const Syntax& s, unsigned g, unsigned e, const std::string& vr, const std::string& text) {
@@ -71,8 +70,8 @@ std::string Compact(const Set& set, bool bodyOnly = false) {
   std::string compact;
   for (std::string line; std::getline(lines, line);) {
     const std::size_t depth = line.find_first_not_of('>'), at = depth + 31;
-    compact +=
-        line.substr(0, depth) + line.substr(at, 11) + line.substr(at + 17, line.find(" at offset ") - at - 17) + "\n";
+    compact += line.substr(0, depth) + line.substr(at, 11) + line.substr(at + 17, line.find(" at offset ") - at - 17);
+    compact += "\n";
   }
   return compact;
 }

@@ -23,15 +23,13 @@ std::string ReadOne(const Bytes& bytes, Value& value, iobsManipulator syntax = e
   ifbstream ifs(dir.file("v").c_str(), std::ios::in | std::ios::binary);
   syntax(ifs);
   value.SetVR(implicitVR);
-  value.Read(ifs);
-  if (ifs.fail())
+  if (value.Read(ifs).fail())
     return "FAILED";
   Value next;
   next.SetVR(implicit ? D::US : D::UNDEFINED);
-  next.Read(ifs);
   std::ostringstream text;
   value.Print(text);
-  return next.US() == 77 ? text.str() : "OUT OF STEP";
+  return next.Read(ifs) && next.US() == 77 ? text.str() : "OUT OF STEP";
 }
 
 Bytes Written(const Value& value, iobsManipulator syntax = explicit_little_endian, bool* good = nullptr) {
