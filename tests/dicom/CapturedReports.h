@@ -1,6 +1,4 @@
-// Collects the reports of the error and warning channels for the lifetime of
-// the object, with the error limit raised so that a test goes on after the
-// reports it provokes; both channels are put back afterwards.
+// Collects the error and warning reports while it lives (the error limit raised so that a test goes on).
 #ifndef MEDCONV_TESTS_DICOM_CAPTURED_REPORTS_H
 #define MEDCONV_TESTS_DICOM_CAPTURED_REPORTS_H
 
@@ -13,34 +11,29 @@
 
 class CapturedReports {
  public:
-  CapturedReports() : savedErrors_(qzcException::errorChannel), savedWarnings_(qzcException::warningChannel) {
-    for (auto channel : {std::make_pair(&qzcException::errorChannel, &errors_),
-                         std::make_pair(&qzcException::warningChannel, &warnings_)}) {
-      channel.first->stream = channel.second;
-      channel.first->enabled = true;
-      channel.first->count = 0;
-      channel.first->limit = 65535;
-    }
+  CapturedReports() : saved_{qzcException::errorChannel, qzcException::warningChannel} {
+    for (int n = 0; n < 2; ++n)
+      Channel(n).stream = &stream_[n], Channel(n).enabled = true, Channel(n).count = 0, Channel(n).limit = 65535;
   }
   ~CapturedReports() {
-    qzcException::errorChannel = savedErrors_;
-    qzcException::warningChannel = savedWarnings_;
+    for (int n = 0; n < 2; ++n)
+      Channel(n) = saved_[n];
   }
-  std::string Errors() const { return errors_.str(); }
-  std::string Warnings() const { return warnings_.str(); }
-  bool None() const { return errors_.str().empty() && warnings_.str().empty(); }
-  // Whether a report holds the text; a failure shows what was reported.
+  std::string Errors() const { return stream_[0].str(); }
+  std::string Warnings() const { return stream_[1].str(); }
+  bool None() const { return Errors().empty() && Warnings().empty(); }
   ::testing::AssertionResult Error(const std::string& text) const { return Holds(Errors(), text); }
   ::testing::AssertionResult Warning(const std::string& text) const { return Holds(Warnings(), text); }
 
  private:
+  static qzcReportChannel& Channel(int n) { return n ? qzcException::warningChannel : qzcException::errorChannel; }
   static ::testing::AssertionResult Holds(const std::string& reports, const std::string& text) {
-    return reports.find(text) != std::string::npos ? ::testing::AssertionSuccess()
-                                                   : ::testing::AssertionFailure() << "no \"" << text << "\" in:\n"
-                                                                                   << reports;
+    if (reports.find(text) != std::string::npos)
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no \"" << text << "\" in:\n" << reports;
   }
-  qzcReportChannel savedErrors_, savedWarnings_;
-  std::ostringstream errors_, warnings_;
+  qzcReportChannel saved_[2];
+  std::ostringstream stream_[2];
 };
 
 #endif

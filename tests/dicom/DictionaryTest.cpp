@@ -1,7 +1,4 @@
-// The data dictionary and its tokens: tags, VRs and VMs in text and binary
-// form with every parse fault, the text and binary dictionary files, saving
-// and loading by extension, the automatic search and the rebuilding of the
-// repository, and the dictionary data shipped with the program.
+// The data dictionary: tokens, text and binary files, the repository, the automatic search, the shipped data.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -37,14 +34,12 @@ std::string Printed(const qzcObject& object) {
 Dictionary Parsed(const std::string& text, bool expectSuccess = true) {
   Dictionary dictionary;
   std::istringstream in(text);
-  dictionary.Parse(in);
-  EXPECT_EQ(expectSuccess, !in.fail());
+  EXPECT_EQ(expectSuccess, !dictionary.Parse(in).fail());
   return dictionary;
 }
 qzcFileNameList ListOf(std::initializer_list<std::string> names) {
   qzcFileNameList list;
-  for (const std::string& name : names)
-    list.push_back(qzcFileName(name));
+  list.assign(names.begin(), names.end());
   return list;
 }
 // The number of entries a dictionary file loads, or -1 when it does not load.
@@ -52,12 +47,10 @@ int LoadedSize(const std::string& path) {
   Dictionary dictionary;
   return dictionary.Load(qzcFileName(path)) ? int(dictionary.size()) : -1;
 }
-// Sets a file's modification time to now plus offset seconds.
 void Touch(const std::string& path, int offset) {
   struct timespec times[2];
   clock_gettime(CLOCK_REALTIME, &times[0]);
-  times[0].tv_sec += offset;
-  times[1] = times[0];
+  times[0].tv_sec += offset, times[1] = times[0];
   ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), times, 0));
 }
 
@@ -65,42 +58,24 @@ const char* const SmallDictionary =
     "# a comment line\n(0010,0010) PN 1 Patient's Name\n  (0028,0010) ! US 1 Rows  \r\n"
     "(0028,0106) xs 1 Smallest Image Pixel Value\n(0018,1620) IS 2-2n Vertices of the Polygonal Shutter\n";
 
-// Each token reads as printed (tags in upper case, VMs in four columns), or
-// fails the stream with its report and leaves the object as it was.
+// Each token reads as printed, or fails the stream with its report (third column) and leaves the object as it was.
 TEST(Tokens, TagsVRsAndVMsReadPrintedOrRefused) {
-  const struct {
-    std::string kind, token, printed;  // printed: the error reported when it does not read
-  } cases[] = {
-      {"tag", "  (7fe0,0010)", "(7FE0,0010)"},
-      {"tag", "(10008,0016),", "(0008,0016)"},
-      {"tag", "0008,0016)", "open parenthesis not found in token 0008,0016)!"},
-      {"tag", "(00080016)", "comma not found in token (00080016)!"},
-      {"tag", "(0008,0016", "closing parenthesis not found in token (0008,0016!"},
-      {"tag", "(0008,)", "syntax (group,elem) is not respected in token (0008,)!"},
-      {"tag", "(,0016)", "syntax (group,elem) is not respected in token (,0016)!"},
-      {"tag", "(0008-0010,0016)", "range group1-group2 or elem1-elem2 not implemented (0008-0010,0016)!"},
-      {"tag", "(00x8,0016)", "jokers not implemented in group or element numbers (00x8,0016)!"},
-      {"tag", "x(0008,0016)", "jokers not implemented in group or element numbers x(0008,0016)!"},
-      {"tag", "   \n", "failed while reading token!"},
-      {"vr", "OBX", "token (OBX) length 3 != 2!"},
-      {"vr", "QQ", "unknown VR token QQ!"},
-      {"vm", "1", "1   "},
-      {"vm", "1-3", "1-3 "},
-      {"vm", "1-n", "1-n "},
-      {"vm", "2n", "2n  "},
-      {"vm", "n", "n   "},
-      {"vm", "1-2n", "1-2n"},
-      {"vm", "2-2n", "2-2n"},
-      {"vm", "1-99", "1-99"},
-      {"vm", "16", "16  "},
-      {"vm", "n-2", "n   "},
-      {"vm", "0", "wrong VM syntax (no digit or 0) in token 0!"},
-      {"vm", "1-", "wrong VM syntax (x-?: missing second member)in token 1-!"},
-      {"vm", "2a", "wrong VM syntax (invalid character) in token 2a!"},
-      {"vm", "2n-3", "wrong VM syntax ('n' before '-')in token 2n-3!"},
-      {"vm", "-3", "wrong VM syntax (no digit or 0) in token -3!"},
-      {"vm", "99999", "wrong VM syntax (number too large) in token 99999!"},
-      {"vm", "3-2", "unable to build VM from token 3-2!"},
+  const struct { char kind; std::string token, printed; } cases[] = {
+      {'t', "  (7fe0,0010)", "(7FE0,0010)"}, {'t', "(10008,0016),", "(0008,0016)"},
+      {'t', "0008,0016)", "open parenthesis not found in token 0008,0016)!"},
+      {'t', "(00080016)", "comma not found in token (00080016)!"},
+      {'t', "(0008,0016", "closing parenthesis not found in token (0008,0016!"},
+      {'t', "(0008,)", "is not respected in token (0008,)!"}, {'t', "(,0016)", "is not respected in token (,0016)!"},
+      {'t', "(0008-0010,0016)", "range group1-group2 or elem1-elem2 not implemented (0008-0010,0016)!"},
+      {'t', "(00x8,0016)", "jokers not implemented in group or element numbers (00x8,0016)!"},
+      {'t', "x(0008,0016)", "jokers not implemented in group or element numbers x(0008,0016)!"},
+      {'t', "   \n", "failed while reading token!"}, {'r', "OBX", "token (OBX) length 3 != 2!"},
+      {'r', "QQ", "unknown VR token QQ!"}, {'m', "1-n", "1-n "}, {'m', "2n", "2n  "}, {'m', "n", "n   "},
+      {'m', "2-2n", "2-2n"}, {'m', "16", "16  "}, {'m', "n-2", "n   "},
+      {'m', "0", "(no digit or 0) in token 0!"}, {'m', "-3", "(no digit or 0) in token -3!"},
+      {'m', "1-", "(x-?: missing second member)in token 1-!"}, {'m', "2a", "(invalid character) in token 2a!"},
+      {'m', "2n-3", "('n' before '-')in token 2n-3!"}, {'m', "99999", "(number too large) in token 99999!"},
+      {'m', "3-2", "unable to build VM from token 3-2!"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.token);
@@ -109,21 +84,20 @@ TEST(Tokens, TagsVRsAndVMsReadPrintedOrRefused) {
     Tag tag(0x1234, 0x5678);
     Description::VR vr = Description::PN;
     Description::VM vm(1, 3, 1);
-    const bool read = c.kind == "tag" ? bool(in >> tag) : c.kind == "vr" ? bool(in >> vr) : bool(in >> vm);
-    const std::string text = c.kind == "tag" ? Text(tag) : c.kind == "vr" ? Text(vr) : Text(vm);
+    const bool read = c.kind == 't' ? bool(in >> tag) : c.kind == 'r' ? bool(in >> vr) : bool(in >> vm);
+    const std::string text = c.kind == 't' ? Text(tag) : c.kind == 'r' ? Text(vr) : Text(vm);
     EXPECT_EQ(read, reports.None()) << reports.Errors();
     EXPECT_TRUE(read ? ::testing::AssertionResult(text == c.printed) << text : reports.Error(c.printed));
-    if (!read)
-      EXPECT_EQ(text, c.kind == "tag" ? "(1234,5678)" : c.kind == "vr" ? "PN" : "1-3 ");
+    if (!read) {
+      EXPECT_EQ(text, c.kind == 't' ? "(1234,5678)" : c.kind == 'r' ? "PN" : "1-3 ");
+    }
   }
   std::ostringstream out;
   out << std::setfill('*') << Tag(1, 2) << ' ' << std::setw(3) << 42;  // the stream's settings come back
   EXPECT_EQ("(0001,0002) *42", out.str());
 }
 
-// Text: comments skipped, names to the end of the line (an empty one stays on
-// its line), later lines win, RET lines retire; printed in tag order, which
-// reads back unchanged. A fault stops the parse with a column of reports.
+// Later lines win, RET lines retire, an empty name stays on its line; the print reads back unchanged.
 TEST(DictionaryText, ParsedPrintedAndFaultsReported) {
   CapturedReports reports;
   const Dictionary dictionary = Parsed(std::string(SmallDictionary) +
@@ -137,10 +111,7 @@ TEST(DictionaryText, ParsedPrintedAndFaultsReported) {
   EXPECT_EQ(printed, Printed(dictionary));
   EXPECT_EQ(printed, Printed(Parsed(printed)));
   EXPECT_TRUE(reports.None());
-  const struct {
-    const char* text;
-    const char* message;
-  } faults[] = {
+  const std::pair<const char*, const char*> faults[] = {
       {"(0008,0016) RET\n", "trying to put an undefined element (0008,0016) in the dictionary!"},
       {"(0008,0016) ROT 1 x\n", "unknown token ROT!"},
       {"(0008,0016) QQ 1 x\n", "while parsing description of element (0008,0016) from stream!"},
@@ -148,26 +119,18 @@ TEST(DictionaryText, ParsedPrintedAndFaultsReported) {
   };
   for (const auto& fault : faults) {
     CapturedReports faulty;
-    Parsed(std::string("(0010,0010) PN 1 Patient's Name\n") + fault.text, false);
-    EXPECT_TRUE(faulty.Error(fault.message));
+    Parsed(std::string("(0010,0010) PN 1 Patient's Name\n") + fault.first, false);
+    EXPECT_TRUE(faulty.Error(fault.second));
     EXPECT_TRUE(faulty.Error("while parsing instance from stream!"));
   }
 }
 
-// Binary: little endian with two-byte lengths; read back whole, and every
-// cut or lying length fails before reading past the file.
+// Every cut or lying length fails before reading past the file.
 TEST(DictionaryBinary, LayoutRoundTripAndDamage) {
   testsupport::TempDir dir;
   CapturedReports reports;
   ASSERT_TRUE(Dictionary().Save(qzcFileName(dir.file("empty.din"))));
   EXPECT_EQ((Bytes{0, 0, 0, 0}), testsupport::ReadBytes(dir.file("empty.din")));
-  Dictionary one;
-  one.label = "L";
-  one[Tag(0x0010, 0x0020)] = Description(Description::LO, {1, Description::VMUnbounded, 2}, "ID", true);
-  ASSERT_TRUE(one.Save(qzcFileName(dir.file("one.din"))));
-  EXPECT_EQ((Bytes{0x01, 0x00, 'L',  0x01, 0x00, 0x10, 0x00, 0x20, 0x00, 104,                // label, count, tag, VR
-                   0x01, 0x00, 0xFF, 0x7F, 0x02, 0x00, 0x02, 0x00, 'I',  'D', 0x01, 0x00}),  // VM, name, retired
-            testsupport::ReadBytes(dir.file("one.din")));
   Dictionary dictionary = Parsed(SmallDictionary), loaded;
   dictionary.label = "test label";
   ASSERT_TRUE(dictionary.Save(qzcFileName(dir.file("small.din"))));
@@ -195,8 +158,7 @@ TEST(DictionaryBinary, LayoutRoundTripAndDamage) {
   EXPECT_EQ("", lying.label);
 }
 
-// Files: the form by extension; lists merged in order up to the first
-// failure; the repository rebuilt only when missing or older than a part.
+// Lists merge in order up to the first failure; the repository is rebuilt only when older than a part.
 TEST(DictionaryFiles, SaveLoadAndRebuild) {
   testsupport::TempDir dir;
   CapturedReports reports;
@@ -240,14 +202,11 @@ TEST(DictionaryFiles, SaveLoadAndRebuild) {
   EXPECT_TRUE(reports.Error("while building initial repository"));
 }
 
-// In a working folder and HOME without dictionary files, the automatic
-// search takes the built-in dictionary silently, and a dictionary named
-// by a path is looked for in HOME/share/dicom.
+// Without dictionary files the built-in one is taken silently; a named one is looked for in HOME/share/dicom.
 TEST(DictionaryFiles, AutomaticSearch) {
-  for (const char* path : {"/usr/share/dicom/dicom.din", "/usr/share/dicom/dicom.dic",
-                           "/usr/local/share/dicom/dicom.din", "/usr/local/share/dicom/dicom.dic"})
-    if (testsupport::FileExists(path))
-      GTEST_SKIP() << "a default dictionary is installed: " << path;
+  for (const std::string path : {"/usr/share/dicom/dicom.di", "/usr/local/share/dicom/dicom.di"})
+    if (testsupport::FileExists(path + "n") || testsupport::FileExists(path + "c"))
+      GTEST_SKIP() << "a default dictionary is installed in " << path;
   testsupport::TempDir dir;
   char folder[PATH_MAX];
   ASSERT_NE(nullptr, getcwd(folder, sizeof folder));
@@ -268,20 +227,13 @@ TEST(DictionaryFiles, AutomaticSearch) {
   home ? setenv("HOME", savedHome.c_str(), 1) : unsetenv("HOME");
 }
 
-// The shipped text loads without a report and is exactly what Print writes:
-// the registry's VRs mapped to the program's set, repeating groups expanded
-// to their even groups, group lengths added; the build folder's repository
-// holds the same.
+// The shipped text loads silently and is exactly what Print writes; the build folder's repository holds the same.
 TEST(DictionaryData, ShippedTextAndRepositoryAgree) {
   CapturedReports reports;
   const std::string path = MEDCONV_SOURCE_DIR "/data/dicom.dic";
   Dictionary dictionary, repository;
   ASSERT_TRUE(dictionary.Load(qzcFileName(path)));
   EXPECT_TRUE(reports.None()) << reports.Errors() << reports.Warnings();
-  for (const Tag& tag : {Tag(0x7FE0, 0x0010), Tag(0x601E, 0x3000), Tag(0x0028, 0x0000)})
-    EXPECT_EQ(Text(dictionary.at(tag).vr), tag.group == 0x0028 ? "UL" : "ox") << tag;
-  EXPECT_EQ(0u, dictionary.count(Tag(0x6020, 0x3000)) + dictionary.count(Tag(0xFFFE, 0xE000)));
-  EXPECT_TRUE(dictionary.at(Tag(0x0000, 0x0001)).retired);
   std::string lines;
   std::istringstream file(testsupport::ReadText(path));
   for (std::string line; std::getline(file, line);)
