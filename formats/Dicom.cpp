@@ -174,6 +174,11 @@ void SetDecodedElements(SetEditor& editor, const qzmMedicalFrame& frame, UWORD f
     editor.Replace(LossyImageCompressionTag).CS() = "01";
 }
 
+// Bytes of a stored value of bytes or words.
+ULONG StoredBytes(const qzmDicomDataElementValue& value) {
+  return value.GetVR() == VRs::OW ? value.OW().GetSize() * 2 : value.OB().GetSize();
+}
+
 // The element that holds samples of the frame's kind.
 Tag PixelElementFor(const struct qzmMedicalFrame::Structure::Sample& sample) {
   if (!sample.FloatingPoint)
@@ -282,6 +287,12 @@ bool qzmMedicalFrame::SaveAsDICOM(const qzcFileName& name, const ConversionConte
   const bool reorderWide = !decode && whole && Structure.Sample.IsWide() && bigEndian != sourceBigEndian;
   if (reorderWide && !DecodedPixelData(set, frames, decoded)) {
     qzcError(SaveSignature, "unable to prepare the %u-bit samples!", unsigned(Structure.Sample.BitsAllocated)).Report();
+    return false;
+  }
+  if (reorderWide && decoded.OB().GetSize() != StoredBytes(set.find(PixelElementFor(Structure.Sample))->second)) {
+    qzcError(SaveSignature, "the pixel data are not %u frame(s) of %u-bit samples: not written in the other byte order!",
+             unsigned(frames), unsigned(Structure.Sample.BitsAllocated))
+        .Report();
     return false;
   }
   ofbstream ofs;

@@ -37,13 +37,14 @@ def is_group_length(tag):
     return tag.element == 0 or tag == 0x00080001
 
 
-def normalised(element, little_endian):
-    """The value of an element in a form that both encodings spell alike."""
+def normalised(element, little_endian, units=None):
+    """The value of an element in a form that both encodings spell alike;
+    units overrides the array type of its words."""
     value = element.value
     if element.VR in ("DA", "TM") and isinstance(value, str):
         value = value.replace(".", "") if element.VR == "DA" else value.replace(":", "")
     if element.VR in WORDS and isinstance(value, bytes) and not little_endian:
-        words = array.array(WORDS[element.VR])
+        words = array.array(units or WORDS[element.VR])
         words.frombytes(value[:len(value) - len(value) % words.itemsize])
         words.byteswap()
         value = words.tobytes() + value[len(words) * words.itemsize:]
@@ -84,7 +85,9 @@ def compare(source, output, path, differences, skipped, orders):
             continue
         if ours.VR != theirs.VR and orders[2] and tag.is_private:
             continue  # implicit VR cannot carry the VR of a private element the dictionary lacks
-        a, b = normalised(theirs, orders[0]), normalised(ours, orders[1])
+        # 32-bit samples are 32-bit numbers in either byte order, whatever their VR.
+        units = "I" if tag == 0x7FE00010 and source.get("BitsAllocated") == 32 else None
+        a, b = normalised(theirs, orders[0], units), normalised(ours, orders[1], units)
         if a != b:
             differences.append(f"{path}{tag} {theirs.VR}->{ours.VR}: {str(a)[:60]!r} became {str(b)[:60]!r}")
     return compared

@@ -133,7 +133,11 @@ TEST(Corpus, WrittenBackInEveryNativeSyntaxLosesNothing) {
       Set source;
       if (!LoadFromCorpus(name, source))
         continue;
-      const auto found = source.find(0x0002, 0x0010);
+      const auto found = source.find(0x0002, 0x0010), bits = source.find(0x0028, 0x0100);
+      // The set writer swaps OW by words: 32-bit samples changing byte order are medconv's to convert.
+      const bool wasBig = found != source.end() && found->second.UI() == Set::ExplicitVRBigEndian;
+      if (bits != source.end() && bits->second.US() == 32 && wasBig != (syntax[1] == 'b'))
+        continue;
       if (found != source.end() && Set::IsNativeSyntax(found->second.UI()))
         found->second.UI() = syntax[0] == 'i'   ? Set::ImplicitVRLittleEndian
                              : syntax[1] == 'l' ? Set::ExplicitVRLittleEndian : Set::ExplicitVRBigEndian;
@@ -141,11 +145,10 @@ TEST(Corpus, WrittenBackInEveryNativeSyntaxLosesNothing) {
     }
     testsupport::Run(std::string(MEDCONV_BINARY) + " -d=" + syntax + " --frame=whole --to=" + program + " " + Corpus +
                      "*.dcm 2>/dev/null");
-    // Left out until settled: 32-bit samples (rtdose*, badVR) that medconv writes in the other byte order are
-    // swapped per 32-bit sample since ea3df45, where pydicom expects OW swapped per 16-bit word.
-    testsupport::Run("rm -f " + program + "/rtdose* " + program + "/badVR*");
+    // badVR.dcm holds 15 frames of 32-bit samples and announces "1A": refused, not cut to one frame.
+    EXPECT_EQ(testsupport::FileExists(program + "/badVR.dcm.dcm"), syntax[1] != 'b');
     EXPECT_GT(Files(set).size(), 55u);
-    EXPECT_GT(Files(program).size(), 40u);
+    EXPECT_GT(Files(program).size(), 45u);
   }
   const testsupport::RunResult run = testsupport::Run("/usr/bin/python3 " MEDCONV_SOURCE_DIR "/tools/roundtrip.py " +
                                                       Corpus + folders + " 2>/dev/null");
