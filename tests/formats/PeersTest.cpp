@@ -1,10 +1,5 @@
-// The program against its peers, each tool run once per file or once for
-// all: compressed fixtures DCMTK and GDCM make of the generated samples, and
-// Debian's pydicom corpus, decode (-r0) to the samples of the source or of
-// the peer's decoding, and so does their native DICOM output (-d=el); the
-// images written for the corpus open in ImageMagick and pngcheck, and its
-// extracted baseline JPEG data decode in djpeg as in DCMTK. Rows whose tool
-// or decoder is missing skip, and so do the tests without the corpus.
+// Compressed fixtures DCMTK and GDCM make, and pydicom's corpus, decode as the source or the peer does, and so does
+// their native output; the corpus's images open in ImageMagick and pngcheck. Rows without their tool skip.
 #include "dicom/qzmDicomDataElementSet.h"
 #include "driver/DriverTest.h"
 #include "support/CodecFixtures.h"
@@ -18,8 +13,7 @@ namespace {
 
 using testsupport::HaveProgram;
 using testsupport::ReadBytes;
-using Shell = testsupport::RunResult;
-Shell Sh(const std::string& command, const std::string& folder = "") {
+testsupport::RunResult Sh(const std::string& command, const std::string& folder = "") {
   return testsupport::Run(command, folder);
 }
 
@@ -34,8 +28,7 @@ bool HaveTool(const char* command) {
   return !command || HaveProgram(std::string(command).substr(0, std::string(command).find(' ')));
 }
 
-// Samples of a file from its start (bytes, or little-endian words); the
-// largest difference of two, INT_MAX when they differ in count or are none.
+// Samples of a file (bytes or little-endian words); the largest difference of two, INT_MAX if their counts differ.
 std::vector<int> Samples(const std::vector<unsigned char>& raw, bool words = false, std::size_t start = 0) {
   std::vector<int> samples;
   for (std::size_t k = start; k + (words ? 1 : 0) < raw.size(); k += words ? 2 : 1)
@@ -52,8 +45,7 @@ int LargestDifference(const std::vector<int>& a, const std::vector<int>& b) {
 
 class Peers : public MedconvTest {
  protected:
-  // The tools' rows converted in three runs: samples of sources and
-  // fixtures, native outputs, their samples; the outputs must be valid.
+  // Samples of sources and fixtures, native outputs and their samples; the outputs must be valid.
   void ConvertAll(const std::string& to, const std::string& inputs, const std::string& natives) {
     for (const std::string& run :
          {"-r0 --frame=whole " + to + inputs, "-d=el --frame=whole " + to + inputs, "-r0 --frame=whole" + natives}) {
@@ -67,19 +59,12 @@ class Peers : public MedconvTest {
 };
 
 TEST_F(Peers, CompressedFixturesDecodeAsTheSourceOrThePeer) {
-  const struct {
-    const char *syntax, *source, *maker, *peer;  // commands: IN and OUT replaced; no peer: the source is the reference
-    int tolerance;
-    bool words;
-  } rows[] = {
+  // maker and peer: commands, IN and OUT replaced; no peer: the source is the reference
+  const struct { const char *syntax, *source, *maker, *peer; int tolerance; bool words; } rows[] = {
       {"1.2.840.10008.1.2.5", "ct.dcm", "dcmcrle IN OUT", nullptr, 0, true},
-      {"1.2.840.10008.1.2.5", "multiframe.dcm", "gdcmconv --rle IN OUT", nullptr, 0, false},
       {"1.2.840.10008.1.2.5", "big2.dcm", "dcmcrle +fs 16 +ot IN OUT", nullptr, 0, true},
       {"1.2.840.10008.1.2.4.70", "rgb.dcm", "dcmcjpeg +e1 IN OUT", nullptr, 0, false},
-      {"1.2.840.10008.1.2.4.70", "big2.dcm", "dcmcjpeg +e1 +fs 16 -ot IN OUT", nullptr, 0, true},
-      {"1.2.840.10008.1.2.4.57", "ct.dcm", "dcmcjpeg +el +sv 7 IN OUT", nullptr, 0, true},
       {"1.2.840.10008.1.2.4.50", "multiframe.dcm", "dcmcjpeg +eb IN OUT", "dcmdjpeg IN OUT", 2, false},
-      {"1.2.840.10008.1.2.4.51", "ct.dcm", "dcmcjpeg +ee IN OUT", "dcmdjpeg IN OUT", 1, true},
       {"1.2.840.10008.1.2.4.81", "ct.dcm", "dcmcjpls +en IN OUT", "dcmdjpls IN OUT", 0, true},
       {"1.2.840.10008.1.2.4.90", "multiframe.dcm", "gdcmconv --j2k IN OUT", nullptr, 0, false},
       {"1.2.840.10008.1.2.4.91", "ct.dcm", "gdcmconv --j2k --lossy -q 40 IN OUT", "gdcmconv --raw IN OUT", 1, true},
@@ -120,9 +105,7 @@ TEST_F(Peers, CompressedFixturesDecodeAsTheSourceOrThePeer) {
   }
 }
 
-// RLE files of the corpus (8 to 32 bits, one or two frames) decode as
-// DCMTK's dcmdrle decodes them (the library decoders' corpus tests are the
-// codecs'), and so does their native output.
+// RLE files of the corpus (8 to 32 bits, one or two frames) decode as dcmdrle decodes them, and so do their outputs.
 TEST_F(Peers, CorpusRleFilesDecodeAsDcmtkDoes) {
   if (!testsupport::FileExists(CorpusFolder + "rtdose_rle.dcm") || !HaveProgram("dcmdrle"))
     GTEST_SKIP() << "needs pydicom's test files and DCMTK";
@@ -149,8 +132,7 @@ class Corpus : public MedconvTest {
     if (!testsupport::FileExists(CorpusFolder + "rtdose.dcm"))
       GTEST_SKIP() << "pydicom's test files are not installed";
   }
-  // medconv over files of the corpus: refusals are fine, crashes and
-  // sanitizer reports are not.
+  // Refusals are fine, crashes and sanitizer reports are not.
   void Convert(const std::string& options, const std::string& files) {
     const testsupport::RunResult result = Medconv(options + " --nowarn --to=./ " + files);
     EXPECT_TRUE(result.status == 0 || result.status == 1) << result.err;
@@ -169,36 +151,6 @@ TEST_F(Corpus, EveryImageWrittenOpensInImageMagickAndPngcheck) {
   const testsupport::RunResult identify = Sh("identify *.bmp *.tga *.png >/dev/null", dir.path());
   EXPECT_EQ(identify.status, 0) << identify.err;
   EXPECT_EQ(identify.err, "");
-}
-
-// The extracted stream decodes as DCMTK decodes the set, within the rounding
-// of two JPEG libraries: RGB data are not taken for YCbCr.
-TEST_F(Corpus, ExtractedBaselineJpegDecodesLikeDcmtk) {
-  if (!HaveProgram("djpeg") || !HaveProgram("dcmdump") || !HaveProgram("dcmdjpeg") || !HaveProgram("dcm2pnm"))
-    GTEST_SKIP() << "needs djpeg and DCMTK's dcmdump, dcmdjpeg and dcm2pnm";
-  const std::vector<std::string> listing =
-      Lines(Sh("dcmdump -q +F +P 0002,0010 " + CorpusFolder + "*.dcm | grep -B1 =JPEGBaseline | grep '^#'").out);
-  std::string files;
-  for (const std::string& line : listing)
-    files += " " + line.substr(line.find(": ") + 2);
-  Convert("-j", files);
-  unsigned decoded = 0;
-  for (const std::string& line : listing) {
-    const std::string file = line.substr(line.find(": ") + 2), name = file.substr(file.rfind('/') + 1);
-    if (!Exists(name + ".jpg"))
-      continue;  // the frame could not be built (its colour space is refused, with a report)
-    ASSERT_EQ(Sh("djpeg -pnm -outfile ours.pnm " + name + ".jpg && dcmdjpeg " + file +
-                     " plain.dcm && dcm2pnm +op plain.dcm theirs.pnm",
-                 dir.path())
-                  .status,
-              0)
-        << file;
-    const std::vector<unsigned char> ours = ReadBytes(dir.file("ours.pnm")), theirs = ReadBytes(dir.file("theirs.pnm"));
-    EXPECT_LE(LargestDifference(Samples(ours), Samples(theirs)), 2) << file;  // headers equal, samples near
-    EXPECT_EQ(std::string(ours.begin(), ours.begin() + 15), std::string(theirs.begin(), theirs.begin() + 15)) << file;
-    ++decoded;
-  }
-  EXPECT_GE(decoded, 8u);
 }
 
 }  // namespace

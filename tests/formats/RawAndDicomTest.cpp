@@ -1,6 +1,5 @@
-// RAW files (three writing modes, encapsulated frames, RAW input) and DICOM
-// output (native syntaxes, processed frames, whole sets, decoded or kept
-// compressed data, the accumulation buffer), read back.
+// RAW files (three writing modes, encapsulated frames, RAW input) and DICOM output (native syntaxes, processed
+// frames, whole sets, decoded or kept compressed data), read back.
 #include "frame/FrameSets.h"
 #include "lib/ReportCapture.h"
 #include "support/TestSupport.h"
@@ -24,9 +23,8 @@ Bytes SaveRaw(qzmDicomDataElementSet& set, UWORD mode, UWORD number = 1, bool wh
   return frame.SaveAsRAW(name, Context, mode, whole, set) ? testsupport::ReadBytes(name) : Bytes{0xDE, 0xAD};
 }
 
-// Modes 0 and 1 unpack the stored values in either byte order, mode 2
-// extracts what is stored; encapsulated frames are decoded or extracted;
-// a frame that cannot be decoded leaves no file.
+// Modes 0 and 1 unpack the stored values in either byte order, mode 2 extracts what is stored; encapsulated frames
+// are decoded or extracted; a frame that cannot be decoded leaves no file.
 TEST(RawFiles, ModesOnNativeAndEncapsulatedFrames) {
   ReportCapture reports;
   qzmDicomDataElementSet bytes, words, rle, jpeg, empty;
@@ -37,23 +35,13 @@ TEST(RawFiles, ModesOnNativeAndEncapsulatedFrames) {
                   Encapsulated({0, ULONG(8 + first.size())}, {first, second}));
   EncapsulatedSet(jpeg, Layout(), JpegSyntax, Encapsulated({}, {{0xFF, 0xD8, 1, 2}}));
   const Bytes item = Encapsulated({}, {second});  // less the offset table and the delimitation below
-  const struct {
-    qzmDicomDataElementSet& set;
-    UWORD mode, frame;
-    bool whole;
-    Bytes expected;
-  } rows[] = {{bytes, 0, 1, false, {1, 2, 3, 4}},
-              {bytes, 1, 1, false, {1, 2, 3, 4}},
-              {bytes, 2, 1, false, {1, 2, 3, 4}},
-              {words, 0, 1, false, {0x23, 0x01, 0xBC, 0x0A}},
-              {words, 1, 1, false, {0x01, 0x23, 0x0A, 0xBC}},
-              {words, 2, 1, false, {0x3F, 0x12, 0xC0, 0xAB}},
-              {rle, 0, 1, false, {1, 1, 2, 1, 3, 1, 4, 1}},
-              {rle, 1, 2, false, {2, 9, 2, 9, 2, 9, 2, 9}},
-              {rle, 0, 1, true, {1, 1, 2, 1, 3, 1, 4, 1, 9, 2, 9, 2, 9, 2, 9, 2}},
-              {rle, 2, 2, false, Bytes(item.begin() + 8, item.end() - 8)},
-              {jpeg, 2, 1, true, Encapsulated({}, {{0xFF, 0xD8, 1, 2}})},
-              {jpeg, 0, 1, false, {0xDE, 0xAD}}};
+  const struct { qzmDicomDataElementSet& set; UWORD mode, frame; bool whole; Bytes expected; } rows[] = {
+      {bytes, 0, 1, false, {1, 2, 3, 4}}, {bytes, 1, 1, false, {1, 2, 3, 4}}, {bytes, 2, 1, false, {1, 2, 3, 4}},
+      {words, 0, 1, false, {0x23, 0x01, 0xBC, 0x0A}}, {words, 1, 1, false, {0x01, 0x23, 0x0A, 0xBC}},
+      {words, 2, 1, false, {0x3F, 0x12, 0xC0, 0xAB}}, {rle, 0, 1, false, {1, 1, 2, 1, 3, 1, 4, 1}},
+      {rle, 1, 2, false, {2, 9, 2, 9, 2, 9, 2, 9}}, {rle, 0, 1, true, {1, 1, 2, 1, 3, 1, 4, 1, 9, 2, 9, 2, 9, 2, 9, 2}},
+      {rle, 2, 2, false, Bytes(item.begin() + 8, item.end() - 8)},
+      {jpeg, 2, 1, true, Encapsulated({}, {{0xFF, 0xD8, 1, 2}})}, {jpeg, 0, 1, false, {0xDE, 0xAD}}};
   for (const auto& row : rows)
     EXPECT_EQ(SaveRaw(row.set, row.mode, row.frame, row.whole), row.expected) << row.mode << " " << row.set.size();
   EXPECT_HAS(reports.Warnings(), "using original Pixel Data.");
@@ -61,8 +49,7 @@ TEST(RawFiles, ModesOnNativeAndEncapsulatedFrames) {
   qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(bytes, 1));
   TempDir folder;
-  EXPECT_FALSE(
-      frame.SaveAsRAW(qzcFileName(folder.file("y.raw")), Context, 2, true, empty));  // no Pixel Data to extract
+  EXPECT_FALSE(frame.SaveAsRAW(qzcFileName(folder.file("y.raw")), Context, 2, true, empty));  // no Pixel Data
   EXPECT_FALSE(testsupport::FileExists(folder.file("y.raw")));
   qzmMedicalFrame::ConversionContext toOut;
   toOut.ToStandardOutput = true;
@@ -97,8 +84,7 @@ TEST(RawFiles, InputTakesItsBitsFromTheFileSizeAndNeedsASize) {
   EXPECT_HAS(reports.Errors(), "missing size information (use --size)!");
 }
 
-// A 2 x 3 16-bit CT set of frames (0: no Number of Frames) with a window
-// but no intercept, and a Transfer Syntax UID, so a meta group.
+// A 2 x 3 16-bit CT set of frames (0: no Number of Frames) with a window, no intercept, and a meta group.
 void CtSet(qzmDicomDataElementSet& set, UWORD frames = 0) {
   std::vector<UWORD> words;
   for (UWORD k = 0; k < 6 * (frames ? frames : 1); ++k)
@@ -119,9 +105,8 @@ std::string PixelBytes(qzmDicomDataElementSet& set) {
   return bytes ? std::string(bytes, bytes + set[Tag(0x7FE0, 0x0010)].OB().GetSize()) : "none";
 }
 
-// Each native syntax reads back alike (DCMTK reads them in the peers'
-// tests), with no intercept the frame did not move; implicit big endian
-// only for a set without meta group.
+// Each native syntax reads back alike, with no intercept the frame did not move; implicit big endian only for a set
+// without meta group.
 TEST(DicomOutput, NativeSyntaxes) {
   ReportCapture reports;
   TempDir folder;
@@ -144,9 +129,8 @@ TEST(DicomOutput, NativeSyntaxes) {
   EXPECT_FALSE(frame.SaveAsDICOM(qzcFileName(folder.file("x.dcm")), Context, set, "xx", false));
 }
 
-// A selected frame is a one-frame image whose elements describe the
-// processed frame; a whole set keeps the layout of its own Pixel Data
-// (colour-by-plane stays so); the set is left as it was.
+// A selected frame is a one-frame image describing the processed frame; a whole set keeps the layout of its own
+// Pixel Data (colour-by-plane stays so); the set is left as it was.
 TEST(DicomOutput, SelectedFramesAndWholeSets) {
   ReportCapture reports;
   TempDir folder;
@@ -182,9 +166,8 @@ TEST(DicomOutput, SelectedFramesAndWholeSets) {
   EXPECT_EQ(PixelBytes(back), "RRGGBB");
 }
 
-// Compressed data: kept by a plain -d, refused under a native syntax when
-// they cannot be decoded (no file), a frame decoded alone (the set's
-// whole decoding is compared with the peers' in PeersTest).
+// Compressed data: kept by a plain -d, refused under a native syntax when they cannot be decoded (no file), a frame
+// decoded alone.
 TEST(DicomOutput, EncapsulatedDataAreKeptDecodedOrRefused) {
   ReportCapture reports;
   TempDir folder;
