@@ -28,8 +28,10 @@ samplewriter::Bytes Little(const std::vector<T>& values) {
 
 // A grey or RGB image of 16 x 16 pixels (64 x 64 for a CT slice) and frames: sample k of frame f is value(f, k).
 struct Wide {
-  enum Kind { unsigned32, signed32, float32, float64, ct16 } kind = unsigned32;
-  std::uint16_t frames = 1, bitsStored = 32, planar = 0xFFFF;  // planar 0 or 1: RGB
+  enum Kind { unsigned32, signed32, float32, float64, ct16 } kind;
+  Wide(Kind kind, std::uint16_t frames = 1, std::uint16_t bitsStored = 32, std::uint16_t planar = 0xFFFF)
+      : kind(kind), frames(frames), bitsStored(bitsStored), planar(planar) {}
+  std::uint16_t frames, bitsStored, planar;  // planar 0 or 1: RGB
   std::string syntax = samplewriter::ExplicitLittle, doseGridScaling;
   std::function<double(unsigned, unsigned)> value;
 };
@@ -39,15 +41,14 @@ bool WriteWide(const std::string& path, const Wide& wide) {
   const bool rgb = wide.planar <= 1, ct = wide.kind == Wide::ct16;
   const std::uint16_t side = ct ? 64 : 16, bits = wide.kind == Wide::float64 ? 64 : ct ? 16 : 32;
   set.Text(0x0008, 0x0060, "CS", ct ? "CT" : wide.doseGridScaling.empty() ? "OT" : "RTDOSE");
-  set.UnsignedShort(0x0028, 0x0002, rgb ? 3 : 1);
   set.Text(0x0028, 0x0004, "CS", rgb ? "RGB" : "MONOCHROME2");
   if (rgb)
     set.UnsignedShort(0x0028, 0x0006, wide.planar);
   if (wide.frames > 1)
     set.Text(0x0028, 0x0008, "IS", std::to_string(wide.frames));
-  set.UnsignedShort(0x0028, 0x0010, side);
-  set.UnsignedShort(0x0028, 0x0011, side);
-  set.UnsignedShort(0x0028, 0x0100, bits);
+  for (const auto& [element, value] :
+       {std::pair<int, int>{0x0002, rgb ? 3 : 1}, {0x0010, side}, {0x0011, side}, {0x0100, bits}})
+    set.UnsignedShort(0x0028, std::uint16_t(element), std::uint16_t(value));
   if (!wide.doseGridScaling.empty())
     set.Text(0x3004, 0x000E, "DS", wide.doseGridScaling);
   std::vector<std::uint32_t> integers;
@@ -84,16 +85,12 @@ bool WriteWide(const std::string& path, const Wide& wide) {
 }
 
 // A signed CT slice: a border of padding, air (-1000) around a body of soft tissue ramps and a bone (1200).
-int CtValue(unsigned x, unsigned y) {
-  const int dx = int(x) - 32, dy = int(y) - 32, r2 = dx * dx + dy * dy;
-  return x < 2 || y < 2 ? -2000 : r2 > 27 * 27 ? -1000 + int(x % 7) : r2 < 36 ? 1200 : -200 + int(x) * 7 + int(y) * 3;
-}
-
 Wide SignedCt(std::uint16_t bitsStored) {
-  Wide ct;
-  ct.kind = Wide::ct16;
-  ct.bitsStored = bitsStored;
-  ct.value = [](unsigned, unsigned k) { return CtValue(k % 64, k / 64); };
+  Wide ct{Wide::ct16, 1, bitsStored};
+  ct.value = [](unsigned, unsigned k) {
+    const int x = int(k % 64), y = int(k / 64), r2 = (x - 32) * (x - 32) + (y - 32) * (y - 32);
+    return x < 2 || y < 2 ? -2000 : r2 > 27 * 27 ? -1000 + x % 7 : r2 < 36 ? 1200 : -200 + x * 7 + y * 3;
+  };
   return ct;
 }
 
@@ -174,21 +171,15 @@ TEST_F(Pixels, SignedCtSlices) {
 // The linear image of each fixture is grey level k at pixel k (dcm2pnm's agrees within a level); RAW keeps the
 // numbers in either byte order, one frame or all; DICOM output in big endian reads back.
 TEST_F(Pixels, WideSamplesThroughEveryOutput) {
-  Wide dose, floats, big, rgb;
-  dose.doseGridScaling = "1.5e-5";  // frame f, pixel k: k x 1000 + f x 20000
-  dose.frames = 3;
+  Wide dose{Wide::unsigned32, 3}, floats{Wide::float32, 2}, big{Wide::signed32, 1, 24}, rgb{Wide::unsigned32, 1, 32, 1};
+  dose.doseGridScaling = "1.5e-5";
   dose.value = [](unsigned f, unsigned k) { return double(k * 1000 + f * 20000); };
-  floats.kind = Wide::float32;  // -25 and up in quarters, pixel 5 NaN, 6 infinite; frame 2 one more
-  floats.frames = 2;
-  floats.value = [](unsigned f, unsigned k) {
+  floats.value = [](unsigned f, unsigned k) {  // -25 and up in quarters, pixel 5 NaN, 6 infinite; frame 2 one more
     return k == 5 ? std::numeric_limits<double>::quiet_NaN() : k == 6 ? HUGE_VAL : (double(k) - 100) * 0.25 + f;
   };
-  big.kind = Wide::signed32;
-  big.bitsStored = 24;
   big.syntax = samplewriter::ExplicitBig;
   big.value = [](unsigned, unsigned k) { return (double(k) - 128) * 6e4; };
-  rgb.planar = 1;  // sample k of the planes: k x 2^22, whose top 8 bits are k / 4
-  rgb.value = [](unsigned, unsigned k) { return double(k) * 4194304; };
+  rgb.value = [](unsigned, unsigned k) { return double(k) * 4194304; };  // planes' sample k: k x 2^22, top bits k / 4
   const auto ramp = [this](const std::string& name, bool holes) {
     const Grey image = ReadBmp8(dir.file(name));
     ASSERT_EQ(image.size(), 256u) << name;
@@ -197,12 +188,10 @@ TEST_F(Pixels, WideSamplesThroughEveryOutput) {
   };
   // runs: medconv's options for w.dcm, apart by "|"
   const struct { const Wide& fixture; const char* runs; std::function<void()> check; } rows[] = {
-      {dose, "-w --frame=2|-p --frame=1|-r0 --frame=2|-r1 --frame=3 --rename=be|-r0 --frame=whole --rename=all",
-       [&] {
+      {dose, "-w --frame=2|-p --frame=1|-r0 --frame=2|-r1 --frame=3 --rename=be|-r0 --frame=whole --rename=all", [&] {
          ramp("w.dcm-002.bmp", false);
          EXPECT_EQ(ReadBytes(dir.file("w.dcm-001.png"))[24], 16) << "bit depth";
-         const std::vector<std::uint32_t> all = Units32(dir.file("all.raw"), false),
-                                          big = Units32(dir.file("be.raw"), true);
+         const auto all = Units32(dir.file("all.raw"), false), big = Units32(dir.file("be.raw"), true);
          ASSERT_EQ(all.size(), 768u);
          for (unsigned k = 0; k < 768; ++k)
            ASSERT_EQ(all[k], k % 256 * 1000 + k / 256 * 20000) << k;
@@ -210,21 +199,18 @@ TEST_F(Pixels, WideSamplesThroughEveryOutput) {
                    Units32(dir.file("w.dcm-002.raw"), false));
          EXPECT_EQ(std::vector<std::uint32_t>(all.begin() + 512, all.end()), big);
        }},
-      {floats, "-w --frame=1|-r0 --frame=whole|-d=eb --frame=2 --rename=eb|-r0 --rename=back eb.dcm",
-       [&] {
+      {floats, "-w --frame=1|-r0 --frame=whole|-d=eb --frame=2 --rename=eb|-r0 --rename=back eb.dcm", [&] {
          ramp("w.dcm-001.bmp", true);
          const Grey all = ReadBytes(dir.file("w.dcm.raw"));
          ASSERT_EQ(all.size(), 2048u);
          EXPECT_EQ(Grey(all.begin() + 1024, all.end()), ReadBytes(dir.file("back.raw")));
        }},
-      {big, "-w|-d=eb|-r0 --rename=back w.dcm.dcm|-r0",
-       [&] {
+      {big, "-w|-d=eb|-r0 --rename=back w.dcm.dcm|-r0", [&] {
          ramp("w.dcm.bmp", false);
          EXPECT_EQ(ReadBytes(dir.file("w.dcm.raw")), ReadBytes(dir.file("back.raw")));
          EXPECT_EQ(Units32(dir.file("w.dcm.raw"), false)[0], std::uint32_t(-128 * 60000) & 0xFFFFFF);
        }},
-      {rgb, "-w",
-       [&] {
+      {rgb, "-w", [&] {
          const Grey bmp = ReadBytes(dir.file("w.dcm.bmp"));
          ASSERT_EQ(bmp.size(), 54u + 16 * 48);
          for (unsigned i = 0; i < 256; ++i) {
@@ -254,9 +240,7 @@ TEST_F(Pixels, WideSamplesThroughEveryOutput) {
 // read back as 7.2e-41).
 TEST_F(Pixels, WholeWideSetsInTheOtherByteOrder) {
   for (const Wide::Kind kind : {Wide::float32, Wide::float64, Wide::signed32}) {
-    Wide wide;
-    wide.kind = kind;
-    wide.frames = 2;
+    Wide wide{kind, 2};
     wide.value = [](unsigned f, unsigned k) { return k * 0.25 - 25 + f * 1000; };
     if (kind == Wide::signed32)
       wide.value = [](unsigned f, unsigned k) { return double(k) * 70000 - 9e6 + f; };
