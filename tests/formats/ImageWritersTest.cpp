@@ -105,8 +105,7 @@ TEST(ImageWriters, Refusals) {
       {'p', {1, 1, {1, 2, 3}, "HSV", 3}, 0, "can not convert Photometric Interpretation HSV to PNG"},
       {'p', {1, 1, {1}, "PALETTE COLOR"}, 0, "missing clut data to build png clut!"},
       {'p', {1, 1, {1}, "PALETTE COLOR", 1, 4, 12}, 0, "unable to set png error handling behaviour!"},
-      {'p', {1, 1, {1}}, 2, "unknown compression method 7!"},
-      {'j', {1, 1, {1}}, 0, "data are not in JPEG format!"}};
+      {'p', {1, 1, {1}}, 2, "unknown compression method 7!"}, {'j', {1, 1, {1}}, 0, "data are not in JPEG format!"}};
   for (const auto& row : rows) {
     ReportCapture reports;
     TempDir dir;
@@ -131,10 +130,8 @@ TEST(BmpReader, LoadsWrittenFramesAndRefusesOthers) {
     written.Make(frame);
     Save(frame, dir, 'b');
     ASSERT_TRUE(loaded.LoadAsBMP(qzcFileName(dir.file("image.b")))) << written.columns;
-    EXPECT_EQ(std::make_pair(written.rows, written.columns),
-              std::make_pair(loaded.Structure.Rows, loaded.Structure.Columns));
-    EXPECT_EQ("MONOCHROME2", loaded.Structure.PhotometricInterpretation);
-    EXPECT_FALSE(loaded.HasClut);
+    EXPECT_TRUE(loaded.Structure.Rows == written.rows && loaded.Structure.Columns == written.columns &&
+                !loaded.HasClut && loaded.Structure.PhotometricInterpretation == "MONOCHROME2");
     ASSERT_TRUE(loaded.GetResampledTo8(loaded.Resampled8, false, qzmMedicalFrame::ReSamplingMethod::near));
     EXPECT_EQ(Bytes(written.values.begin(), written.values.end()), testframes::Bytes(loaded.Resampled8));
   }
@@ -147,10 +144,8 @@ TEST(BmpReader, LoadsWrittenFramesAndRefusesOthers) {
       {0, {'X'}, 0, "does not correspond to a BMP picture!"},
       {28, {24}, 0, "can not handle format 24 <> 8 bits/pixel!"},
       {30, {1}, 0, "can not handle compression RLE8 of BMP file"},
-      {30, {2}, 0, "can not handle compression RLE4 of BMP file"},
-      {30, {3}, 0, "wrong compression type!"},
-      {0, {}, 5, "lie outside the file!"},
-      {10, {53, 0}, 0, "lie outside the file!"},
+      {30, {2}, 0, "can not handle compression RLE4 of BMP file"}, {30, {3}, 0, "wrong compression type!"},
+      {0, {}, 5, "lie outside the file!"}, {10, {53, 0}, 0, "lie outside the file!"},
       {22, {0xFF, 0xFF, 0xFF, 0xFF}, 0, "can not handle a bitmap of"},
       {0, {}, 1064, "while getting bitmap info header"}};
   for (const auto& row : rows) {
@@ -240,8 +235,7 @@ TEST(PngWriter, SizeTextsAndCompression) {
   for (const std::string& chunk : Chunks(testsupport::ReadBytes(dir.file("set.png"))))
     texts += chunk.compare(0, 4, "tEXt") == 0 ? chunk.substr(5) + "|" : chunk.compare(0, 4, "IDAT") == 0 ? "IDAT|" : "";
   EXPECT_EQ(std::string("Software\0medconv 1.9i|IDAT|Patient's Name\0Doe^John|(0011,0010)\0", 63) +
-                std::string(3000, 'x') + "|",
-            texts);
+                std::string(3000, 'x') + "|", texts);
   EXPECT_EQ(std::string("\0\0\x07\xD0\0\0\x0F\xA0\x01", 9),
             Chunk(Chunks(testsupport::ReadBytes(dir.file("set.png"))), "pHYs"));
   typedef qzmMedicalFrame::CompressionLevel Level;
@@ -263,12 +257,9 @@ TEST(JpegExtraction, CompressedDataReachTheFile) {
   const Bytes huffman = Join({0xFF, 0xD8}, tail), codeStream = {0xFF, 0x4F, 0xFF, 0x51, 0x00, 0x00};
   const struct { std::vector<Bytes> fragments; const char* photometric; Bytes expected; } rows[] = {
       {{jfif, {0x01, 0x02}}, "MONOCHROME2", Join(jfif, {0x01, 0x02})},
-      {{huffman}, "MONOCHROME2", Join(JfifHeader, tail)},
-      {{codeStream}, "MONOCHROME2", Join(JfifHeader, codeStream)},
-      {{huffman}, "RGB", Join(adobe, tail)},
-      {{jfif}, "RGB", jfif},
-      {{codeStream}, "RGB", Join(JfifHeader, codeStream)},
-      {{huffman}, "", {}}};
+      {{huffman}, "MONOCHROME2", Join(JfifHeader, tail)}, {{codeStream}, "MONOCHROME2", Join(JfifHeader, codeStream)},
+      {{huffman}, "RGB", Join(adobe, tail)}, {{jfif}, "RGB", jfif},
+      {{codeStream}, "RGB", Join(JfifHeader, codeStream)}, {{huffman}, "", {}}};
   for (const auto& row : rows) {
     ReportCapture reports;
     TempDir dir;
