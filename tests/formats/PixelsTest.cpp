@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <limits>
 #include <sstream>
@@ -20,10 +19,8 @@ typedef std::vector<unsigned char> Grey;
 
 template <typename T>
 samplewriter::Bytes Little(const std::vector<T>& values) {
-  samplewriter::Bytes bytes(values.size() * sizeof(T));
-  if (!values.empty())  // little-endian hosts
-    std::memcpy(bytes.data(), values.data(), bytes.size());
-  return bytes;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(values.data());  // little-endian hosts
+  return samplewriter::Bytes(bytes, bytes + values.size() * sizeof(T));
 }
 
 // A grey or RGB image of 16 x 16 pixels (64 x 64 for a CT slice) and frames: sample k of frame f is value(f, k).
@@ -149,16 +146,14 @@ class Pixels : public MedconvTest {
 // the DICOM output of --changepr carries the moved intercept: it gives the same window.
 TEST_F(Pixels, SignedCtSlices) {
   ASSERT_TRUE(WriteWide(dir.file("ct16.dcm"), SignedCt(16)) && WriteWide(dir.file("ct12.dcm"), SignedCt(12)));
-  for (const auto& row :
-       {std::make_pair("--win", "+Wi 1"), {"--win=40:400", "+Ww 40 400"}, {"", "+Wm"}, {"--changepr --win", "+Wi 1"}}) {
-    Run(std::string("-w ") + row.first + " ct16.dcm ct12.dcm");
+  for (const auto& [ours, theirs] : std::vector<std::pair<std::string, std::string>>{
+           {"--win", "+Wi 1"}, {"--win=40:400", "+Ww 40 400"}, {"", "+Wm"}, {"--changepr --win", "+Wi 1"}}) {
+    Run("-w " + ours + " ct16.dcm ct12.dcm");
     for (const std::string fixture : {"ct16.dcm", "ct12.dcm"}) {
       ASSERT_EQ(ReadBmp8(dir.file(fixture + ".bmp")).size(), 4096u);
       if (testsupport::HaveProgram("dcm2pnm")) {
-        ASSERT_EQ(testsupport::Run("dcm2pnm " + std::string(row.second) + " " + fixture + " t.pgm", dir.path()).status,
-                  0);
-        EXPECT_GT(Correlation(ReadBmp8(dir.file(fixture + ".bmp")), ReadPgm(dir.file("t.pgm")), 64, 2), 0.99)
-            << row.first;
+        ASSERT_EQ(testsupport::Run("dcm2pnm " + theirs + " " + fixture + " t.pgm", dir.path()).status, 0);
+        EXPECT_GT(Correlation(ReadBmp8(dir.file(fixture + ".bmp")), ReadPgm(dir.file("t.pgm")), 64, 2), 0.99) << ours;
       }
     }
   }
@@ -258,9 +253,9 @@ TEST_F(Pixels, DamagedCompressedDataGiveNoOutput) {
   using namespace codecfixtures;
   const char* const rle = "1.2.840.10008.1.2.5";
   const auto flat = [](std::uint8_t value, unsigned runs) {  // 128 pixels a run
-    Bytes segment;
+    Bytes segment(2 * runs, value);
     for (unsigned k = 0; k < runs; ++k)
-      segment.insert(segment.end(), {0x81, value});
+      segment[2 * k] = 0x81;
     return segment;
   };
   const auto count = [](const std::string& text, const std::string& what) {
@@ -300,8 +295,7 @@ TEST_F(Pixels, DamagedCompressedDataGiveNoOutput) {
     EXPECT_EQ(count(err, "frame " + frames + ", the last of the set, can not be built: no frame is converted!"), 2u);
   EXPECT_LT(err.size(), 8000u);
   const std::string refused = Medconv("-w -r0 -d=el mpeg.dcm").err;
-  EXPECT_EQ(count(refused, "pixel data in transfer syntax 1.2.840.10008.1.2.4.100 can not be decoded by this build!"),
-            3u);
+  EXPECT_EQ(count(refused, "transfer syntax 1.2.840.10008.1.2.4.100 can not be decoded by this build!"), 3u);
   EXPECT_EQ(refused.find("reorganize"), std::string::npos) << refused;
   EXPECT_FALSE(Exists("mpeg.dcm.bmp") || Exists("mpeg.dcm.raw") || Exists("mpeg.dcm.dcm"));
 }
