@@ -105,41 +105,35 @@ std::string PixelBytes(qzmDicomDataElementSet& set) {
   return bytes ? std::string(bytes, bytes + set[Tag(0x7FE0, 0x0010)].OB().GetSize()) : "none";
 }
 
-// Each native syntax reads back alike, with no intercept the frame did not move; implicit big endian only for a set
-// without meta group.
-TEST(DicomOutput, NativeSyntaxes) {
+// Each native syntax reads back alike, with no intercept the frame did not move (implicit big endian only for a set
+// without meta group); a selected frame is a one-frame image describing the processed frame; a whole set keeps the
+// layout of its own Pixel Data (colour-by-plane stays so); the set is left as it was; compressed data are kept by a
+// plain -d, refused under a native syntax when they cannot be decoded (no file), a frame decoded alone.
+TEST(DicomOutput, SyntaxesFramesSetsAndCompressedData) {
   ReportCapture reports;
   TempDir folder;
-  qzmDicomDataElementSet set;
+  qzmDicomDataElementSet set, back;
   CtSet(set);
   qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_FALSE(frame.SaveAsDICOM(qzcFileName(folder.file("ib.dcm")), Context, set, "ib", false));
   EXPECT_HAS(reports.Errors(), "conversion to DICOM (-d), unsupported syntax ib!");
   for (const char* option : {"il", "el", "eb", "ib"}) {
-    const std::string name = folder.file(std::string(option) + ".dcm");
+    const std::string file = folder.file(std::string(option) + ".dcm");
     if (option == std::string("ib"))
       set.erase(Tag(0x0002, 0x0010));
-    qzmDicomDataElementSet back;
-    ASSERT_TRUE(frame.SaveAsDICOM(qzcFileName(name), Context, set, option, false));
-    ASSERT_TRUE(back.Load(qzcFileName(name), nullptr, set.count(Tag(0x0002, 0x0010)) ? nullptr : implicit_big_endian));
+    ASSERT_TRUE(frame.SaveAsDICOM(qzcFileName(file), Context, set, option, false));
+    back.clear();  // loading adds to the set
+    ASSERT_TRUE(back.Load(qzcFileName(file), nullptr, set.count(Tag(0x0002, 0x0010)) ? nullptr : implicit_big_endian));
     EXPECT_EQ(PixelWords(back), PixelWords(set)) << option;
     EXPECT_EQ(back.count(Tag(0x0028, 0x1052)), 0u);
   }
   EXPECT_FALSE(frame.SaveAsDICOM(qzcFileName(folder.file("x.dcm")), Context, set, "xx", false));
-}
-
-// A selected frame is a one-frame image describing the processed frame; a whole set keeps the layout of its own
-// Pixel Data (colour-by-plane stays so); the set is left as it was.
-TEST(DicomOutput, SelectedFramesAndWholeSets) {
-  ReportCapture reports;
-  TempDir folder;
-  qzmDicomDataElementSet set, back;
   CtSet(set, 3);
+  back.clear();
   const qzcFileName name(folder.file("frame.dcm"));
   const std::size_t elements = set.size();
   UWORD* const pixels = set[Tag(0x7FE0, 0x0010)].OW().GetMemoryLocation();
-  qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(set, 2) && frame.SaveAsDICOM(name, Context, set, "", false) && back.Load(name));
   EXPECT_EQ(back.count(Tag(0x0028, 0x0008)), 0u);
   EXPECT_EQ(PixelWords(back), (std::vector<UWORD>{601, 701, 801, 901, 1001, 1101}));
@@ -164,24 +158,15 @@ TEST(DicomOutput, SelectedFramesAndWholeSets) {
   ASSERT_TRUE(frame.SaveAsDICOM(name, Context, set, "", true) && back.Load(name));
   EXPECT_EQ(back[Tag(0x0028, 0x0006)].US(), 1);
   EXPECT_EQ(PixelBytes(back), "RRGGBB");
-}
-
-// Compressed data: kept by a plain -d, refused under a native syntax when they cannot be decoded (no file), a frame
-// decoded alone.
-TEST(DicomOutput, EncapsulatedDataAreKeptDecodedOrRefused) {
-  ReportCapture reports;
-  TempDir folder;
-  qzmDicomDataElementSet set, back;
-  const qzcFileName name(folder.file("out.dcm")), refused(folder.file("refused.dcm"));
+  const qzcFileName refused(folder.file("refused.dcm"));
   EncapsulatedSet(set, Layout(), JpegSyntax, Encapsulated({}, {{0xFF, 0xD8, 0xFF, 0xD9}}));
-  qzmMedicalFrame frame;
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  ASSERT_TRUE(frame.SaveAsDICOM(name, Context, set, "", false));
+  ASSERT_TRUE(frame.UpdateFrom(set, 1) && frame.SaveAsDICOM(name, Context, set, "", false));
   EXPECT_HAS(reports.Warnings(), "using original Pixel Data.");
   EXPECT_FALSE(frame.SaveAsDICOM(refused, Context, set, "el", false) || testsupport::FileExists(refused));
   EXPECT_HAS(reports.Errors(), "conversion to DICOM (-d=el) of encapsulated/compressed data");
   EncapsulatedSet(set, Layout{2, 2, 8, 8, 7, 0, 1, 0, 2}, RleSyntax,
                   Encapsulated({}, {RleFrame({{0x03, 9, 8, 7, 6}}), RleFrame({{0xFD, 5}})}));
+  back.clear();
   ASSERT_TRUE(frame.UpdateFrom(set, 2) && frame.SaveAsDICOM(name, Context, set, "el", false) && back.Load(name));
   EXPECT_EQ(back[Tag(0x0002, 0x0010)].UI(), "1.2.840.10008.1.2.1");
   EXPECT_EQ(PixelBytes(back), "\5\5\5\5");
