@@ -188,8 +188,9 @@ std::string Chunk(const std::vector<std::string>& chunks, const std::string& typ
   return "none";
 }
 
-// Depth and colour type, significant bits, palette and samples: 16-bit samples high byte first, MONOCHROME1 inverted.
-TEST(PngWriter, DepthColourAndSamples) {
+// Depth and colour type, significant bits, palette and samples (16-bit samples high byte first, MONOCHROME1
+// inverted); pixel size, texts and zlib levels.
+TEST(PngWriter, DepthColourSamplesSizeTextsAndCompression) {
   // header: IHDR's bit depth, colour type, methods and Adam7
   const struct { Frame frame; const char *header, *sbit, *plte; Bytes pixels; } rows[] = {
       {{1, 2, {0x123, 0x456}, "MONOCHROME2", 1, 0, 12}, "\x10\0\0\0\x01", "\x0C", "none", {0x01, 0x23, 0x04, 0x56}},
@@ -212,11 +213,7 @@ TEST(PngWriter, DepthColourAndSamples) {
     EXPECT_EQ(std::string(row.plte, std::strcmp(row.plte, "none") ? 6 : 4), Chunk(chunks, "PLTE"));
     EXPECT_EQ(row.pixels, samples) << row.frame.photometric;
   }
-}
-
-// The pixel size from the spacing, the Software text before the image and one per element after it, zlib levels.
-TEST(PngWriter, SizeTextsAndCompression) {
-  TempDir dir;
+  TempDir dir;  // the pixel size from the spacing, the Software text before the image and one per element after it
   qzmMedicalFrame frame;
   Frame{16, 16, std::vector<UWORD>(256, 9)}.Make(frame);
   frame.HasPixelSpacing = true;

@@ -24,8 +24,9 @@ Bytes SaveRaw(qzmDicomDataElementSet& set, UWORD mode, UWORD number = 1, bool wh
 }
 
 // Modes 0 and 1 unpack the stored values in either byte order, mode 2 extracts what is stored; encapsulated frames
-// are decoded or extracted; a frame that cannot be decoded leaves no file.
-TEST(RawFiles, ModesOnNativeAndEncapsulatedFrames) {
+// are decoded or extracted; a frame that cannot be decoded leaves no file. RAW input takes its bits from the settings
+// or the file size.
+TEST(RawFiles, OutputModesAndInput) {
   ReportCapture reports;
   qzmDicomDataElementSet bytes, words, rle, jpeg, empty;
   ByteSet(bytes, Layout(), {1, 2, 3, 4});
@@ -55,16 +56,9 @@ TEST(RawFiles, ModesOnNativeAndEncapsulatedFrames) {
   toOut.ToStandardOutput = true;
   EXPECT_FALSE(frame.SaveAsRAW(qzcFileName("x.raw"), toOut, 0, false, bytes));
   EXPECT_HAS(reports.Errors(), "unable to open destination file stdout!");
-}
-
-// RAW input: bits from the settings or the file size, data read when used.
-TEST(RawFiles, InputTakesItsBitsFromTheFileSizeAndNeedsASize) {
-  ReportCapture reports;
-  TempDir folder;
-  const std::string name = folder.file("in.raw");
+  const std::string name = folder.file("in.raw");  // RAW input: bits from the settings or the file size
   qzmMedicalFrame::ConversionSettings settings;
   settings.Structure.Columns = settings.Structure.Rows = 256;
-  qzmMedicalFrame frame;
   for (const auto& row : {std::make_pair(131072, 16), {65536, 8}}) {  // bytes, bits
     testsupport::WriteBytes(name, Bytes(std::size_t(row.first), 1));
     ASSERT_TRUE(frame.UpdateFrom(qzcFileName(name), settings));
