@@ -21,6 +21,8 @@ using testsupport::TempDir;
 typedef std::vector<UBYTE> Bytes;
 typedef qzmMedicalFrame::ConversionContext Context;
 
+const Bytes JfifHeader = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 2, 0, 0, 1, 0, 1, 0, 0};
+
 Bytes Join(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
@@ -55,7 +57,8 @@ Bytes Save(qzmMedicalFrame& frame, const TempDir& dir, char writer, Context cont
   return saved ? testsupport::ReadBytes(name) : Bytes();
 }
 
-// Header, colour table or map, and rows of each interpretation: bytes at offsets of the file.
+// Header, colour table or map, and rows of each interpretation: bytes at offsets of the file; the TARGA and JFIF
+// header readers, which the program does not use, read what is written.
 TEST(ImageWriters, HeadersTablesAndRows) {
   const Bytes bmpHeader = {'B', 'M', 0x3E, 4, 0, 0, 0, 0, 0, 0, 0x36, 4, 0, 0, 40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1,
                            0, 8, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0x12, 0x0B, 0, 0, 0x12, 0x0B, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0};
@@ -88,6 +91,18 @@ TEST(ImageWriters, HeadersTablesAndRows) {
       EXPECT_EQ(part.second, Bytes(file.begin() + part.first, file.begin() + part.first + part.second.size()))
           << row.writer << " " << row.frame.photometric << " " << row.frame.palette << " at " << part.first;
   }
+  TempDir dir;
+  qzmMedicalFrame frame;
+  Frame{2, 3, {1, 2, 3, 4, 5, 6}, "MONOCHROME1"}.Make(frame);
+  Save(frame, dir, 't');
+  testsupport::WriteBytes(dir.file("a"), JfifHeader);
+  ifbstream targaFile(dir.file("image.t").c_str()), jfifFile(dir.file("a").c_str());
+  qzgTarga targa;
+  qzgJfifHeader jfif;
+  jfif.VersionMinor = 0;
+  EXPECT_FALSE(targa.Read(targaFile).fail() || jfif.Read(jfifFile).fail());
+  EXPECT_TRUE(targa.HasColorMap && targa.OriginAtTop && targa.ColorMapLength == 256 && targa.Height == 2);
+  EXPECT_EQ(2, jfif.VersionMinor);
 }
 
 TEST(ImageWriters, Refusals) {
@@ -245,8 +260,6 @@ TEST(PngWriter, DepthColourSamplesSizeTextsAndCompression) {
   }
 }
 
-const Bytes JfifHeader = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 2, 0, 0, 1, 0, 1, 0, 0};
-
 // JFIF means YCbCr: RGB data get an Adobe segment ("no colour transform") unless they carry their own JFIF header.
 TEST(JpegExtraction, CompressedDataReachTheFile) {
   const Bytes adobe = {0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x0E, 'A', 'd', 'o', 'b', 'e', 0x00, 0x64, 0, 0, 0, 0, 0};
@@ -275,22 +288,6 @@ TEST(JpegExtraction, CompressedDataReachTheFile) {
     context.ToStandardOutput = *row.photometric == 0;  // refused
     EXPECT_EQ(row.expected, Save(frame, dir, 'j', context)) << row.photometric << " " << row.fragments[0].size();
   }
-}
-
-// The header readers, which the program does not use, read what is written.
-TEST(HeaderReaders, ReadWhatIsWritten) {
-  TempDir dir;
-  qzmMedicalFrame frame;
-  Frame{2, 3, {1, 2, 3, 4, 5, 6}, "MONOCHROME1"}.Make(frame);
-  Save(frame, dir, 't');
-  testsupport::WriteBytes(dir.file("a"), JfifHeader);
-  ifbstream targaFile(dir.file("image.t").c_str()), jfifFile(dir.file("a").c_str());
-  qzgTarga targa;
-  qzgJfifHeader jfif;
-  jfif.VersionMinor = 0;
-  EXPECT_FALSE(targa.Read(targaFile).fail() || jfif.Read(jfifFile).fail());
-  EXPECT_TRUE(targa.HasColorMap && targa.OriginAtTop && targa.ColorMapLength == 256 && targa.Height == 2);
-  EXPECT_EQ(2, jfif.VersionMinor);
 }
 
 }  // namespace

@@ -107,8 +107,7 @@ Grey ReadPgm(const std::string& path) {
   std::istringstream header(std::string(bytes.begin(), bytes.end()));
   std::string magic, width, height, maximum;
   header >> magic >> width >> height >> maximum;
-  return Grey(bytes.begin() + std::min(bytes.size(), std::size_t(header.tellg()) + 1),
-                                    bytes.end());
+  return Grey(bytes.begin() + std::min(bytes.size(), std::size_t(header.tellg()) + 1), bytes.end());
 }
 
 // Pearson correlation of two images of a size, leaving out the first border rows and columns; 0 if one is flat.
