@@ -13,9 +13,6 @@ namespace {
 
 using testsupport::HaveProgram;
 using testsupport::ReadBytes;
-testsupport::RunResult Sh(const std::string& command, const std::string& folder = "") {
-  return testsupport::Run(command, folder);
-}
 
 const std::string CorpusFolder = "/usr/lib/python3/dist-packages/pydicom/data/test_files/";
 
@@ -32,8 +29,11 @@ int LargestDifference(const std::vector<unsigned char>& a, const std::vector<uns
   return largest;
 }
 
-typedef MedconvTest Peers;
-typedef MedconvTest Corpus;
+class Peers : public MedconvTest {
+ protected:
+  testsupport::RunResult Sh(const std::string& command) { return testsupport::Run(command, dir.path()); }
+};
+typedef Peers Corpus;
 
 TEST_F(Peers, CompressedFixturesDecodeAsTheSourceOrThePeer) {
   // maker and peer: commands taking their input and output; no peer: the source is the reference
@@ -47,18 +47,17 @@ TEST_F(Peers, CompressedFixturesDecodeAsTheSourceOrThePeer) {
       {"1.2.840.10008.1.2.4.91", "ct.dcm", "gdcmconv --j2k --lossy -q 40", "gdcmconv --raw", 1, true},
   };
   const std::string mksamples = "'" + std::string(MEDCONV_BUILD_DIR) + "/tools/mksamples'";
-  ASSERT_EQ(Sh(mksamples + " . && " + mksamples + " --multiframe 2 big2.dcm", dir.path()).status, 0);
+  ASSERT_EQ(Sh(mksamples + " . && " + mksamples + " --multiframe 2 big2.dcm").status, 0);
   std::string inputs, natives;
   std::vector<std::string> references(std::size(rows));
   for (std::size_t k = 0; k < std::size(rows); ++k) {
     const std::string fixture = "f" + std::to_string(k) + ".dcm";
     if (!HaveTool(rows[k].maker) || !HaveTool(rows[k].peer) || !codecfixtures::DecoderIsBuilt(rows[k].syntax))
       continue;
-    ASSERT_EQ(Sh(std::string(rows[k].maker) + " " + rows[k].source + " " + fixture, dir.path()).status, 0)
-        << rows[k].maker;
+    ASSERT_EQ(Sh(std::string(rows[k].maker) + " " + rows[k].source + " " + fixture).status, 0) << rows[k].maker;
     references[k] = rows[k].peer ? "p" + fixture : rows[k].source;
     if (rows[k].peer) {
-      ASSERT_EQ(Sh(rows[k].peer + (" " + fixture) + " " + references[k], dir.path()).status, 0) << rows[k].peer;
+      ASSERT_EQ(Sh(rows[k].peer + (" " + fixture) + " " + references[k]).status, 0) << rows[k].peer;
     }
     inputs += " " + fixture + " " + references[k];
     natives += " " + fixture + ".dcm";
@@ -70,7 +69,7 @@ TEST_F(Peers, CompressedFixturesDecodeAsTheSourceOrThePeer) {
     ASSERT_EQ(result.status, 0) << run << result.err;
   }
   if (HaveProgram("dcmdump")) {
-    EXPECT_EQ(Sh("dcmdump +E" + natives + " >/dev/null", dir.path()).status, 0);
+    EXPECT_EQ(Sh("dcmdump +E" + natives + " >/dev/null").status, 0);
   }
   for (std::size_t k = 0; k < std::size(rows); ++k) {
     const std::string fixture = "f" + std::to_string(k) + ".dcm";
@@ -97,10 +96,10 @@ TEST_F(Corpus, EveryImageWrittenOpensInImageMagickAndPngcheck) {
   EXPECT_TRUE(result.status == 0 || result.status == 1) << result.err;
   EXPECT_EQ(result.err.find("runtime error"), std::string::npos) << result.err;
   EXPECT_EQ(result.err.find("Sanitizer"), std::string::npos) << result.err;
-  EXPECT_GE(std::atoi(Sh("ls *.png | wc -l", dir.path()).out.c_str()), 20);
-  const testsupport::RunResult png = Sh("pngcheck -q *.png", dir.path());
+  EXPECT_GE(std::atoi(Sh("ls *.png | wc -l").out.c_str()), 20);
+  const testsupport::RunResult png = Sh("pngcheck -q *.png");
   EXPECT_EQ(png.status, 0) << png.out;
-  const testsupport::RunResult identify = Sh("identify *.bmp *.tga *.png >/dev/null", dir.path());
+  const testsupport::RunResult identify = Sh("identify *.bmp *.tga *.png >/dev/null");
   EXPECT_EQ(identify.status, 0) << identify.err;
   EXPECT_EQ(identify.err, "");
 }
