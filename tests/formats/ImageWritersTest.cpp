@@ -1,5 +1,4 @@
 // The image writers (BMP, TARGA, PNG, JPEG extraction) byte for byte, their refusals, and BMP files read as frames.
-#include "formats/qzgBmp.h"
 #include "formats/qzgJfifHeader.h"
 #include "formats/qzgTarga.h"
 #include "frame/TestFrames.h"
@@ -57,8 +56,7 @@ Bytes Save(qzmMedicalFrame& frame, const TempDir& dir, char writer, Context cont
   return saved ? testsupport::ReadBytes(name) : Bytes();
 }
 
-// Header, colour table or map, and rows of each interpretation: bytes at offsets of the file; the TARGA and JFIF
-// header readers, which the program does not use, read what is written.
+// Header, colour table and rows of each interpretation at offsets of the file; the header readers read them back.
 TEST(ImageWriters, HeadersTablesAndRows) {
   const Bytes bmpHeader = {'B', 'M', 0x3E, 4, 0, 0, 0, 0, 0, 0, 0x36, 4, 0, 0, 40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1,
                            0, 8, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0x12, 0x0B, 0, 0, 0x12, 0x0B, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0};
@@ -178,8 +176,7 @@ TEST(BmpReader, LoadsWrittenFramesAndRefusesOthers) {
   EXPECT_HAS(reports.Errors(), "unable to open BMP file");
 }
 
-// The chunks of a PNG file ("type:data"), and the samples of an image of two pixels in one row: interlaced in
-// passes 1 and 6 of a pixel each, which every filter leaves as they are.
+// A PNG file's chunks ("type:data"), and the samples of a two-pixel row (passes 1 and 6 of Adam7, left unfiltered).
 std::vector<std::string> Chunks(const Bytes& png, Bytes* samples = nullptr, unsigned bytesPerPixel = 1) {
   std::vector<std::string> chunks;
   Bytes data, raw(64);
@@ -203,8 +200,7 @@ std::string Chunk(const std::vector<std::string>& chunks, const std::string& typ
   return "none";
 }
 
-// Depth and colour type, significant bits, palette and samples (16-bit samples high byte first, MONOCHROME1
-// inverted); pixel size, texts and zlib levels.
+// Depth, colour type, significant bits, palette, samples (MONOCHROME1 inverted); pixel size, texts, zlib levels.
 TEST(PngWriter, DepthColourSamplesSizeTextsAndCompression) {
   // header: IHDR's bit depth, colour type, methods and Adam7
   const struct { Frame frame; const char *header, *sbit, *plte; Bytes pixels; } rows[] = {
@@ -222,8 +218,7 @@ TEST(PngWriter, DepthColourSamplesSizeTextsAndCompression) {
     row.frame.Make(frame);
     Bytes samples;
     const auto chunks = Chunks(Save(frame, dir, 'p'), &samples, unsigned(row.pixels.size() / 2));
-    const std::string ihdr = Chunk(chunks, "IHDR");
-    EXPECT_EQ(std::string("\0\0\0\x02\0\0\0\x01", 8) + std::string(row.header, 5), ihdr) << row.frame.photometric;
+    EXPECT_EQ(std::string("\0\0\0\x02\0\0\0\x01", 8) + std::string(row.header, 5), Chunk(chunks, "IHDR"));
     EXPECT_EQ(row.sbit, Chunk(chunks, "sBIT")) << row.frame.photometric;
     EXPECT_EQ(std::string(row.plte, std::strcmp(row.plte, "none") ? 6 : 4), Chunk(chunks, "PLTE"));
     EXPECT_EQ(row.pixels, samples) << row.frame.photometric;

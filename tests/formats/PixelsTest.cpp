@@ -1,5 +1,4 @@
-// Whole runs on generated signed CT slices and 32-bit or floating-point samples, against the values' formula and
-// dcm2pnm (rows skip without it); damaged compressed data give no output.
+// Whole runs on generated CT slices and 32-bit or floating-point samples; damaged compressed data give no output.
 #include "driver/DriverTest.h"
 #include "frame/TestFrames.h"
 #include "support/CodecFixtures.h"
@@ -123,7 +122,6 @@ double Correlation(const Grey& a, const Grey& b, unsigned width, unsigned border
 }
 
 
-// 32-bit units of a RAW file in the byte order given.
 std::vector<std::uint32_t> Units32(const std::string& path, bool bigEndian) {
   const Grey b = ReadBytes(path);
   std::vector<std::uint32_t> units;
@@ -141,8 +139,7 @@ class Pixels : public MedconvTest {
   }
 };
 
-// Images of 12- and 16-bit slices correlate with dcm2pnm's (whose min-max takes in the padding border, ours not);
-// the DICOM output of --changepr carries the moved intercept: it gives the same window.
+// Images of 12- and 16-bit slices correlate with dcm2pnm's; the output of --changepr gives the same window.
 TEST_F(Pixels, SignedCtSlices) {
   ASSERT_TRUE(WriteWide(dir.file("ct16.dcm"), SignedCt(16)) && WriteWide(dir.file("ct12.dcm"), SignedCt(12)));
   for (const auto& [ours, theirs] : std::vector<std::pair<std::string, std::string>>{
@@ -162,8 +159,7 @@ TEST_F(Pixels, SignedCtSlices) {
   EXPECT_EQ(ReadBmp8(dir.file("changed.bmp")), ReadBmp8(dir.file("ct12.dcm.bmp")));
 }
 
-// The linear image of each fixture is grey level k at pixel k (dcm2pnm's agrees within a level); RAW keeps the
-// numbers in either byte order, one frame or all; DICOM output in big endian reads back.
+// Each fixture's linear image is grey level k at pixel k; RAW keeps the numbers in either byte order; -d=eb reads back.
 TEST_F(Pixels, WideSamplesThroughEveryOutput) {
   Wide dose{Wide::unsigned32, 3}, floats{Wide::float32, 2}, big{Wide::signed32, 1, 24}, rgb{Wide::unsigned32, 1, 32, 1};
   dose.doseGridScaling = "1.5e-5";
@@ -246,8 +242,7 @@ TEST_F(Pixels, WholeWideSetsInTheOtherByteOrder) {
   }
 }
 
-// Damaged RLE frames (a segment short, long or missing) give no image, whichever file came before; frames the data
-// cannot hold are refused once per set; OW items decode like OB; a syntax without decoder is named once per output.
+// Damaged RLE frames give no image; unbuildable frames are refused once per set, undecodable ones once per output.
 TEST_F(Pixels, DamagedCompressedDataGiveNoOutput) {
   using namespace codecfixtures;
   const char* const rle = "1.2.840.10008.1.2.5";

@@ -1,5 +1,4 @@
-// RAW files (three writing modes, encapsulated frames, RAW input) and DICOM output (native syntaxes, processed
-// frames, whole sets, decoded or kept compressed data), read back.
+// RAW files and DICOM output read back, RAW input.
 #include "frame/FrameSets.h"
 #include "lib/ReportCapture.h"
 #include "support/TestSupport.h"
@@ -23,9 +22,8 @@ Bytes SaveRaw(qzmDicomDataElementSet& set, UWORD mode, UWORD number = 1, bool wh
   return frame.SaveAsRAW(name, Context, mode, whole, set) ? testsupport::ReadBytes(name) : Bytes{0xDE, 0xAD};
 }
 
-// Modes 0 and 1 unpack the stored values in either byte order, mode 2 extracts what is stored; encapsulated frames
-// are decoded or extracted; a frame that cannot be decoded leaves no file. RAW input takes its bits from the settings
-// or the file size.
+// Modes 0 and 1 unpack the stored values in either byte order, mode 2 extracts what is stored; a frame that cannot
+// be decoded leaves no file. RAW input takes its bits from the settings or the file size.
 TEST(RawFiles, OutputModesAndInput) {
   ReportCapture reports;
   qzmDicomDataElementSet bytes, words, rle, jpeg, empty;
@@ -99,10 +97,9 @@ std::string PixelBytes(qzmDicomDataElementSet& set) {
   return bytes ? std::string(bytes, bytes + set[Tag(0x7FE0, 0x0010)].OB().GetSize()) : "none";
 }
 
-// Each native syntax reads back alike, with no intercept the frame did not move (implicit big endian only for a set
-// without meta group); a selected frame is a one-frame image describing the processed frame; a whole set keeps the
-// layout of its own Pixel Data (colour-by-plane stays so); the set is left as it was; compressed data are kept by a
-// plain -d, refused under a native syntax when they cannot be decoded (no file), a frame decoded alone.
+// Native syntaxes read back (implicit big endian only without meta group); a selected frame describes the processed
+// frame, a whole set keeps its own Pixel Data's layout, the set is left as it was; compressed data are kept by -d,
+// refused under a native syntax when they cannot be decoded.
 TEST(DicomOutput, SyntaxesFramesSetsAndCompressedData) {
   ReportCapture reports;
   TempDir folder;
