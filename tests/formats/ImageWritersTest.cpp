@@ -1,6 +1,4 @@
-// The image writers (BMP, TARGA, PNG, JPEG extraction) byte for byte, their
-// refusals, and BMP files read as frames.
-#include "formats/qzgBmp.h"
+// The image writers (BMP, TARGA, PNG, JPEG extraction) byte for byte, their refusals, and BMP files read as frames.
 #include "formats/qzgJfifHeader.h"
 #include "formats/qzgTarga.h"
 #include "frame/TestFrames.h"
@@ -22,22 +20,18 @@ using testsupport::TempDir;
 typedef std::vector<UBYTE> Bytes;
 typedef qzmMedicalFrame::ConversionContext Context;
 
+const Bytes JfifHeader = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 2, 0, 0, 1, 0, 1, 0, 0};
+
 Bytes Join(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
 
-// A frame of 8 bits or more, with a palette of entries (red 0x12, green k,
-// blue 0xFF) when asked.
+// A frame of 8 bits or more, with a palette of entries (red 0x12, green k, blue 0xFF) when asked.
 struct Frame {
   Frame(UWORD rows, UWORD columns, std::vector<UWORD> values, const char* photometric = "MONOCHROME2",
         UWORD samples = 1, UWORD palette = 0, UWORD bits = 8)
-      : rows(rows),
-        columns(columns),
-        values(std::move(values)),
-        photometric(photometric),
-        samples(samples),
-        palette(palette),
+      : rows(rows), columns(columns), values(values), photometric(photometric), samples(samples), palette(palette),
         bits(bits) {}
   UWORD rows, columns;
   std::vector<UWORD> values;
@@ -46,14 +40,12 @@ struct Frame {
   void Make(qzmMedicalFrame& frame) const {
     testframes::Make(frame, rows, columns, bits <= 8 ? 8 : 16, bits, values, photometric, samples);
     if (palette)
-      testframes::SetWordPalette(
-          frame, palette, [](UWORD) { return UWORD(0x1234); }, [](UWORD k) { return UWORD(k << 8); },
-          [](UWORD) { return UWORD(0xFF00); });
+      testframes::SetWordPalette(frame, palette, [](UWORD) { return UWORD(0x1234); },
+                                 [](UWORD k) { return UWORD(k << 8); }, [](UWORD) { return UWORD(0xFF00); });
   }
 };
 
-// The file a writer ('b', 't', 'p' or 'j') makes of the samples unchanged;
-// empty when refused.
+// The file a writer ('b', 't', 'p' or 'j') makes of the samples unchanged; empty when refused.
 Bytes Save(qzmMedicalFrame& frame, const TempDir& dir, char writer, Context context = Context()) {
   const qzcFileName name(dir.file(std::string("image.") + writer));
   context.ReSamplingMethod = qzmMedicalFrame::ReSamplingMethod::no;
@@ -64,45 +56,28 @@ Bytes Save(qzmMedicalFrame& frame, const TempDir& dir, char writer, Context cont
   return saved ? testsupport::ReadBytes(name) : Bytes();
 }
 
-// Header, colour table or map, and rows of each interpretation: bytes at
-// offsets of the file.
+// Header, colour table and rows of each interpretation at offsets of the file; the header readers read them back.
 TEST(ImageWriters, HeadersTablesAndRows) {
-  const Bytes bmpHeader = {'B', 'M', 0x3E, 4,    0, 0, 0,    0,    0, 0, 0x36, 4, 0, 0, 40, 0, 0, 0,
-                           3,   0,   0,    0,    2, 0, 0,    0,    1, 0, 8,    0, 0, 0, 0,  0, 8, 0,
-                           0,   0,   0x12, 0x0B, 0, 0, 0x12, 0x0B, 0, 0, 0,    1, 0, 0, 0,  1, 0, 0};
-  const struct {
-    char writer;
-    Frame frame;
-    std::size_t size;
-    std::vector<std::pair<std::size_t, Bytes>> bytes;
-  } rows[] = {
-      {'b',
-       {2, 3, {1, 2, 3, 4, 5, 6}},
-       1086,
+  const Bytes bmpHeader = {'B', 'M', 0x3E, 4, 0, 0, 0, 0, 0, 0, 0x36, 4, 0, 0, 40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1,
+                           0, 8, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0x12, 0x0B, 0, 0, 0x12, 0x0B, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0};
+  const struct { char writer; Frame frame; std::size_t size; std::vector<std::pair<std::size_t, Bytes>> at; } rows[] = {
+      {'b', {2, 3, {1, 2, 3, 4, 5, 6}}, 1086,
        {{0, bmpHeader}, {854, {200, 200, 200, 0}}, {1078, {4, 5, 6, 0, 1, 2, 3, 0}}}},
-      {'b',
-       {1, 4, {0, 1, 2, 255}, "MONOCHROME1"},
-       1082,
+      {'b', {1, 4, {0, 1, 2, 255}, "MONOCHROME1"}, 1082,
        {{54, {255, 255, 255, 0}}, {1074, {0, 0, 0, 0, 0, 1, 2, 255}}}},
-      {'b',
-       {1, 4, {0, 1, 2, 3}, "PALETTE COLOR", 1, 2},
-       1082,
+      {'b', {1, 4, {0, 1, 2, 3}, "PALETTE COLOR", 1, 2}, 1082,
        {{54, {0xFF, 0, 0x12, 0, 0xFF, 1, 0x12, 0, 0, 0, 0, 0}}}},
       {'b', {1, 4, {0, 1, 2, 3}, "PALETTE COLOR", 1, 300}, 1082, {{1074, {0xFF, 0xFF, 0x12, 0}}}},
-      {'b',
-       {2, 1, {1, 2, 3, 4, 5, 6}, "RGB", 3},
-       62,
+      {'b', {2, 1, {1, 2, 3, 4, 5, 6}, "RGB", 3}, 62,
        {{10, {54, 0}}, {28, {24, 0}}, {46, Bytes(8, 0)}, {54, {6, 5, 4, 0, 3, 2, 1, 0}}}},
-      {'t', {2, 3, {1, 2, 3, 4, 5, 6}}, 24, {{0, {0, 0, 3, 0, 0, 0,    0, 0, 0, 0, 0, 0,
-                                                  3, 0, 2, 0, 8, 0x20, 1, 2, 3, 4, 5, 6}}}},
-      {'t',
-       {1, 2, {0, 255}, "MONOCHROME1"},
-       788,
+      {'t', {2, 3, {1, 2, 3, 4, 5, 6}}, 24,
+       {{0, {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, 8, 0x20, 1, 2, 3, 4, 5, 6}}}},
+      {'t', {1, 2, {0, 255}, "MONOCHROME1"}, 788,
        {{0, {0, 1, 1, 0, 0, 0, 1, 24}}, {18, {255, 255, 255}}, {783, {0, 0, 0, 0, 255}}}},
       {'t', {1, 1, {1}, "PALETTE COLOR", 1, 2}, 25, {{5, {2, 0, 24}}, {18, {0xFF, 0, 0x12, 0xFF, 1, 0x12, 1}}}},
       {'t', {1, 1, {1}, "PALETTE COLOR", 1, 1000}, 787, {{5, {0, 1}}}},
-      {'t', {1, 2, {1, 2, 3, 4, 5, 6}, "RGB", 3}, 24, {{0, {0, 0, 2, 0, 0,  0,    0, 0, 0, 0, 0, 0,
-                                                            2, 0, 1, 0, 24, 0x20, 3, 2, 1, 6, 5, 4}}}},
+      {'t', {1, 2, {1, 2, 3, 4, 5, 6}, "RGB", 3}, 24,
+       {{0, {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0x20, 3, 2, 1, 6, 5, 4}}}},
   };
   for (const auto& row : rows) {
     TempDir dir;
@@ -110,31 +85,40 @@ TEST(ImageWriters, HeadersTablesAndRows) {
     row.frame.Make(frame);
     const Bytes file = Save(frame, dir, row.writer);
     ASSERT_EQ(row.size, file.size()) << row.writer << " " << row.frame.photometric << " " << row.frame.palette;
-    for (const auto& part : row.bytes)
+    for (const auto& part : row.at)
       EXPECT_EQ(part.second, Bytes(file.begin() + part.first, file.begin() + part.first + part.second.size()))
           << row.writer << " " << row.frame.photometric << " " << row.frame.palette << " at " << part.first;
   }
+  TempDir dir;
+  qzmMedicalFrame frame;
+  Frame{2, 3, {1, 2, 3, 4, 5, 6}, "MONOCHROME1"}.Make(frame);
+  Save(frame, dir, 't');
+  testsupport::WriteBytes(dir.file("a"), JfifHeader);
+  ifbstream targaFile(dir.file("image.t").c_str()), jfifFile(dir.file("a").c_str());
+  qzgTarga targa;
+  qzgJfifHeader jfif;
+  jfif.VersionMinor = 0;
+  EXPECT_FALSE(targa.Read(targaFile).fail() || jfif.Read(jfifFile).fail());
+  EXPECT_TRUE(targa.HasColorMap && targa.OriginAtTop && targa.ColorMapLength == 256 && targa.Height == 2);
+  EXPECT_EQ(2, jfif.VersionMinor);
 }
 
 TEST(ImageWriters, Refusals) {
-  const struct {
-    char writer;
-    Frame frame;
-    bool toStandardOutput;
-    const char* report;
-  } rows[] = {{'b', {1, 1, {1}, "RGB"}, false, "Photometric Interpretation RGB does not fit 1 samples"},
-              {'b', {1, 1, {1}, "PALETTE COLOR"}, false, "missing clut data to build BMP clut!"},
-              {'b', {1, 1, {1}, "PALETTE COLOR", 1, 3}, false, "colour lookup tables hold fewer than 4 entries!"},
-              {'b', {1, 1, {1, 2, 3}, "HSV", 3}, false, "can not convert Photometric Interpretation HSV to BMP"},
-              {'b', {1, 1, {1}}, true, "unable to open destination file stdout!"},
-              {'t', {1, 1, {1, 2, 3, 4}, "CMYK", 4}, false, "can not convert Photometric Interpretation CMYK to TARGA"},
-              {'t', {1, 1, {1, 2, 3}, "MONOCHROME2", 3}, false, "MONOCHROME2 does not fit 3 samples"},
-              {'t', {1, 1, {1}, "PALETTE COLOR", 1, 3}, false, "colour lookup tables hold fewer than 4 entries!"},
-              {'t', {1, 1, {1}}, true, "unable to open destination file stdout!"},
-              {'p', {1, 1, {1, 2, 3}, "HSV", 3}, false, "can not convert Photometric Interpretation HSV to PNG"},
-              {'p', {1, 1, {1}, "PALETTE COLOR"}, false, "missing clut data to build png clut!"},
-              {'p', {1, 1, {1}, "PALETTE COLOR", 1, 4, 12}, false, "unable to set png error handling behaviour!"},
-              {'j', {1, 1, {1}}, false, "data are not in JPEG format!"}};
+  // context 1: to standard output, 2: an unknown compression
+  const struct { char writer; Frame frame; int context; const char* report; } rows[] = {
+      {'b', {1, 1, {1}, "RGB"}, 0, "Photometric Interpretation RGB does not fit 1 samples"},
+      {'b', {1, 1, {1}, "PALETTE COLOR"}, 0, "missing clut data to build BMP clut!"},
+      {'b', {1, 1, {1}, "PALETTE COLOR", 1, 3}, 0, "colour lookup tables hold fewer than 4 entries!"},
+      {'b', {1, 1, {1, 2, 3}, "HSV", 3}, 0, "can not convert Photometric Interpretation HSV to BMP"},
+      {'b', {1, 1, {1}}, 1, "unable to open destination file stdout!"},
+      {'t', {1, 1, {1, 2, 3, 4}, "CMYK", 4}, 0, "can not convert Photometric Interpretation CMYK to TARGA"},
+      {'t', {1, 1, {1, 2, 3}, "MONOCHROME2", 3}, 0, "MONOCHROME2 does not fit 3 samples"},
+      {'t', {1, 1, {1}, "PALETTE COLOR", 1, 3}, 0, "colour lookup tables hold fewer than 4 entries!"},
+      {'t', {1, 1, {1}}, 1, "unable to open destination file stdout!"},
+      {'p', {1, 1, {1, 2, 3}, "HSV", 3}, 0, "can not convert Photometric Interpretation HSV to PNG"},
+      {'p', {1, 1, {1}, "PALETTE COLOR"}, 0, "missing clut data to build png clut!"},
+      {'p', {1, 1, {1}, "PALETTE COLOR", 1, 4, 12}, 0, "unable to set png error handling behaviour!"},
+      {'p', {1, 1, {1}}, 2, "unknown compression method 7!"}, {'j', {1, 1, {1}}, 0, "data are not in JPEG format!"}};
   for (const auto& row : rows) {
     ReportCapture reports;
     TempDir dir;
@@ -142,24 +126,15 @@ TEST(ImageWriters, Refusals) {
     row.frame.Make(frame);
     frame.ClutEntries = 4;  // more than 3 held
     Context context;
-    context.ToStandardOutput = row.toStandardOutput;
+    context.ToStandardOutput = row.context == 1;
+    context.Compression = row.context == 2 ? qzmMedicalFrame::CompressionLevel(7) : context.Compression;
     EXPECT_TRUE(Save(frame, dir, row.writer, context).empty());
     EXPECT_HAS(reports.Errors() + reports.Warnings(), row.report);
     EXPECT_TRUE(row.frame.bits > 8 || !testsupport::FileExists(dir.file(std::string("image.") + row.writer)));
   }
-  ReportCapture reports;
-  TempDir dir;
-  qzmMedicalFrame frame;
-  Frame{1, 1, {1}}.Make(frame);
-  Context context;
-  context.Compression = qzmMedicalFrame::CompressionLevel(7);
-  EXPECT_TRUE(Save(frame, dir, 'p', context).empty());
-  EXPECT_HAS(reports.Errors(), "unknown compression method 7!");
 }
 
-// BMP files of each padding read back as the grey frame written, which
-// converts like any other; damaged or unsupported ones give no frame (the
-// same loader reads --mask images).
+// BMP files of each padding read back as the grey frame written; damaged or unsupported ones give no frame.
 TEST(BmpReader, LoadsWrittenFramesAndRefusesOthers) {
   for (const Frame& written : {Frame{1, 1, {7}}, Frame{2, 4, {1, 2, 3, 4, 5, 6, 7, 8}},
                                Frame{2, 3, {9, 8, 7, 6, 5, 4}, "PALETTE COLOR", 1, 10}}) {
@@ -168,10 +143,8 @@ TEST(BmpReader, LoadsWrittenFramesAndRefusesOthers) {
     written.Make(frame);
     Save(frame, dir, 'b');
     ASSERT_TRUE(loaded.LoadAsBMP(qzcFileName(dir.file("image.b")))) << written.columns;
-    EXPECT_EQ(std::make_pair(written.rows, written.columns),
-              std::make_pair(loaded.Structure.Rows, loaded.Structure.Columns));
-    EXPECT_EQ("MONOCHROME2", loaded.Structure.PhotometricInterpretation);
-    EXPECT_FALSE(loaded.HasClut);
+    EXPECT_TRUE(loaded.Structure.Rows == written.rows && loaded.Structure.Columns == written.columns &&
+                !loaded.HasClut && loaded.Structure.PhotometricInterpretation == "MONOCHROME2");
     ASSERT_TRUE(loaded.GetResampledTo8(loaded.Resampled8, false, qzmMedicalFrame::ReSamplingMethod::near));
     EXPECT_EQ(Bytes(written.values.begin(), written.values.end()), testframes::Bytes(loaded.Resampled8));
   }
@@ -180,20 +153,14 @@ TEST(BmpReader, LoadsWrittenFramesAndRefusesOthers) {
   qzmMedicalFrame grey;
   Frame{4, 4, std::vector<UWORD>(16, 1)}.Make(grey);
   const Bytes good = Save(grey, dir, 'b');
-  const struct {
-    std::size_t at;
-    Bytes patch;
-    std::size_t cut;
-    const char* report;
-  } rows[] = {{0, {'X'}, 0, "does not correspond to a BMP picture!"},
-              {28, {24}, 0, "can not handle format 24 <> 8 bits/pixel!"},
-              {30, {1}, 0, "can not handle compression RLE8 of BMP file"},
-              {30, {2}, 0, "can not handle compression RLE4 of BMP file"},
-              {30, {3}, 0, "wrong compression type!"},
-              {0, {}, 5, "lie outside the file!"},
-              {10, {53, 0}, 0, "lie outside the file!"},
-              {22, {0xFF, 0xFF, 0xFF, 0xFF}, 0, "can not handle a bitmap of"},
-              {0, {}, 1064, "while getting bitmap info header"}};
+  const struct { std::size_t at; Bytes patch; std::size_t cut; const char* report; } rows[] = {
+      {0, {'X'}, 0, "does not correspond to a BMP picture!"},
+      {28, {24}, 0, "can not handle format 24 <> 8 bits/pixel!"},
+      {30, {1}, 0, "can not handle compression RLE8 of BMP file"},
+      {30, {2}, 0, "can not handle compression RLE4 of BMP file"}, {30, {3}, 0, "wrong compression type!"},
+      {0, {}, 5, "lie outside the file!"}, {10, {53, 0}, 0, "lie outside the file!"},
+      {22, {0xFF, 0xFF, 0xFF, 0xFF}, 0, "can not handle a bitmap of"},
+      {0, {}, 1064, "while getting bitmap info header"}};
   for (const auto& row : rows) {
     Bytes file = good;
     std::copy(row.patch.begin(), row.patch.end(), file.begin() + row.at);
@@ -209,9 +176,7 @@ TEST(BmpReader, LoadsWrittenFramesAndRefusesOthers) {
   EXPECT_HAS(reports.Errors(), "unable to open BMP file");
 }
 
-// The chunks of a PNG file ("type:data"), and the samples of an image of
-// two pixels in one row: interlaced in passes 1 and 6 of a pixel each,
-// which every filter leaves as they are.
+// A PNG file's chunks ("type:data"), and the samples of a two-pixel row (passes 1 and 6 of Adam7, left unfiltered).
 std::vector<std::string> Chunks(const Bytes& png, Bytes* samples = nullptr, unsigned bytesPerPixel = 1) {
   std::vector<std::string> chunks;
   Bytes data, raw(64);
@@ -235,23 +200,16 @@ std::string Chunk(const std::vector<std::string>& chunks, const std::string& typ
   return "none";
 }
 
-// Depth and colour type, significant bits, palette and samples of each
-// kind of frame: 16-bit samples high byte first, MONOCHROME1 inverted.
-TEST(PngWriter, DepthColourAndSamples) {
-  const struct {
-    Frame frame;
-    const char *header, *sbit, *plte;  // IHDR's bit depth, colour type, methods and Adam7
-    Bytes pixels;
-  } rows[] = {
+// Depth, colour type, significant bits, palette, samples (MONOCHROME1 inverted); pixel size, texts, zlib levels.
+TEST(PngWriter, DepthColourSamplesSizeTextsAndCompression) {
+  // header: IHDR's bit depth, colour type, methods and Adam7
+  const struct { Frame frame; const char *header, *sbit, *plte; Bytes pixels; } rows[] = {
       {{1, 2, {0x123, 0x456}, "MONOCHROME2", 1, 0, 12}, "\x10\0\0\0\x01", "\x0C", "none", {0x01, 0x23, 0x04, 0x56}},
       {{1, 2, {0, 200}}, "\x08\0\0\0\x01", "none", "none", {0, 200}},
       {{1, 2, {0, 10}, "MONOCHROME1"}, "\x08\0\0\0\x01", "none", "none", {255, 245}},
       {{1, 2, {0x800, 0x123}, "MONOCHROME1", 1, 0, 16}, "\x10\0\0\0\x01", "none", "none", {0xF7, 0xFF, 0xFE, 0xDC}},
       {{1, 2, {1, 0}, "PALETTE COLOR", 1, 2}, "\x08\x03\0\0\x01", "none", "\x12\0\xFF\x12\x01\xFF", {1, 0}},
-      {{1, 2, {0xFFF, 0x800, 1, 1, 2, 3}, "RGB", 3, 0, 12},
-       "\x10\x02\0\0\x01",
-       "\x0C\x0C\x0C",
-       "none",
+      {{1, 2, {0xFFF, 0x800, 1, 1, 2, 3}, "RGB", 3, 0, 12}, "\x10\x02\0\0\x01", "\x0C\x0C\x0C", "none",
        {0xFF, 0xF0, 0x80, 0, 0, 0x10, 0, 0x10, 0, 0x20, 0, 0x30}},
   };
   for (const auto& row : rows) {
@@ -260,18 +218,12 @@ TEST(PngWriter, DepthColourAndSamples) {
     row.frame.Make(frame);
     Bytes samples;
     const auto chunks = Chunks(Save(frame, dir, 'p'), &samples, unsigned(row.pixels.size() / 2));
-    const std::string ihdr = Chunk(chunks, "IHDR");
-    EXPECT_EQ(std::string("\0\0\0\x02\0\0\0\x01", 8) + std::string(row.header, 5), ihdr) << row.frame.photometric;
+    EXPECT_EQ(std::string("\0\0\0\x02\0\0\0\x01", 8) + std::string(row.header, 5), Chunk(chunks, "IHDR"));
     EXPECT_EQ(row.sbit, Chunk(chunks, "sBIT")) << row.frame.photometric;
     EXPECT_EQ(std::string(row.plte, std::strcmp(row.plte, "none") ? 6 : 4), Chunk(chunks, "PLTE"));
     EXPECT_EQ(row.pixels, samples) << row.frame.photometric;
   }
-}
-
-// The pixel size from the spacing, the Software text before the image and
-// one text per element after it, and the zlib level of each compression.
-TEST(PngWriter, SizeTextsAndCompression) {
-  TempDir dir;
+  TempDir dir;  // the pixel size from the spacing, the Software text before the image and one per element after it
   qzmMedicalFrame frame;
   Frame{16, 16, std::vector<UWORD>(256, 9)}.Make(frame);
   frame.HasPixelSpacing = true;
@@ -290,8 +242,7 @@ TEST(PngWriter, SizeTextsAndCompression) {
   for (const std::string& chunk : Chunks(testsupport::ReadBytes(dir.file("set.png"))))
     texts += chunk.compare(0, 4, "tEXt") == 0 ? chunk.substr(5) + "|" : chunk.compare(0, 4, "IDAT") == 0 ? "IDAT|" : "";
   EXPECT_EQ(std::string("Software\0medconv 1.9i|IDAT|Patient's Name\0Doe^John|(0011,0010)\0", 63) +
-                std::string(3000, 'x') + "|",
-            texts);
+                std::string(3000, 'x') + "|", texts);
   EXPECT_EQ(std::string("\0\0\x07\xD0\0\0\x0F\xA0\x01", 9),
             Chunk(Chunks(testsupport::ReadBytes(dir.file("set.png"))), "pHYs"));
   typedef qzmMedicalFrame::CompressionLevel Level;
@@ -304,25 +255,16 @@ TEST(PngWriter, SizeTextsAndCompression) {
   }
 }
 
-const Bytes JfifHeader = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 2, 0, 0, 1, 0, 1, 0, 0};
-
-// JFIF means YCbCr to decoders: RGB data get an Adobe segment saying "no
-// colour transform" instead, unless they carry their own JFIF header.
+// JFIF means YCbCr: RGB data get an Adobe segment ("no colour transform") unless they carry their own JFIF header.
 TEST(JpegExtraction, CompressedDataReachTheFile) {
   const Bytes adobe = {0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x0E, 'A', 'd', 'o', 'b', 'e', 0x00, 0x64, 0, 0, 0, 0, 0};
   const Bytes jfif = Join(JfifHeader, {0xFF, 0xDB}), tail = {0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xD9};
   const Bytes huffman = Join({0xFF, 0xD8}, tail), codeStream = {0xFF, 0x4F, 0xFF, 0x51, 0x00, 0x00};
-  const struct {
-    std::vector<Bytes> fragments;
-    const char* photometric;
-    Bytes expected;
-  } rows[] = {{{jfif, {0x01, 0x02}}, "MONOCHROME2", Join(jfif, {0x01, 0x02})},
-              {{huffman}, "MONOCHROME2", Join(JfifHeader, tail)},
-              {{codeStream}, "MONOCHROME2", Join(JfifHeader, codeStream)},
-              {{huffman}, "RGB", Join(adobe, tail)},
-              {{jfif}, "RGB", jfif},
-              {{codeStream}, "RGB", Join(JfifHeader, codeStream)},
-              {{huffman}, "", {}}};
+  const struct { std::vector<Bytes> fragments; const char* photometric; Bytes expected; } rows[] = {
+      {{jfif, {0x01, 0x02}}, "MONOCHROME2", Join(jfif, {0x01, 0x02})},
+      {{huffman}, "MONOCHROME2", Join(JfifHeader, tail)}, {{codeStream}, "MONOCHROME2", Join(JfifHeader, codeStream)},
+      {{huffman}, "RGB", Join(adobe, tail)}, {{jfif}, "RGB", jfif},
+      {{codeStream}, "RGB", Join(JfifHeader, codeStream)}, {{huffman}, "", {}}};
   for (const auto& row : rows) {
     ReportCapture reports;
     TempDir dir;
@@ -341,22 +283,6 @@ TEST(JpegExtraction, CompressedDataReachTheFile) {
     context.ToStandardOutput = *row.photometric == 0;  // refused
     EXPECT_EQ(row.expected, Save(frame, dir, 'j', context)) << row.photometric << " " << row.fragments[0].size();
   }
-}
-
-// The header readers, which the program does not use, read what is written.
-TEST(HeaderReaders, ReadWhatIsWritten) {
-  TempDir dir;
-  qzmMedicalFrame frame;
-  Frame(2, 3, {1, 2, 3, 4, 5, 6}, "MONOCHROME1").Make(frame);
-  Save(frame, dir, 't');
-  testsupport::WriteBytes(dir.file("a"), JfifHeader);
-  ifbstream targaFile(dir.file("image.t").c_str()), jfifFile(dir.file("a").c_str());
-  qzgTarga targa;
-  qzgJfifHeader jfif;
-  jfif.VersionMinor = 0;
-  EXPECT_FALSE(targa.Read(targaFile).fail() || jfif.Read(jfifFile).fail());
-  EXPECT_TRUE(targa.HasColorMap && targa.OriginAtTop && targa.ColorMapLength == 256 && targa.Height == 2);
-  EXPECT_EQ(2, jfif.VersionMinor);
 }
 
 }  // namespace

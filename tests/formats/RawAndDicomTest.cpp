@@ -1,6 +1,4 @@
-// RAW files (three writing modes, encapsulated frames, RAW input) and DICOM
-// output (native syntaxes, processed frames, whole sets, decoded or kept
-// compressed data, the accumulation buffer), read back.
+// RAW files and DICOM output read back, RAW input.
 #include "frame/FrameSets.h"
 #include "lib/ReportCapture.h"
 #include "support/TestSupport.h"
@@ -24,10 +22,9 @@ Bytes SaveRaw(qzmDicomDataElementSet& set, UWORD mode, UWORD number = 1, bool wh
   return frame.SaveAsRAW(name, Context, mode, whole, set) ? testsupport::ReadBytes(name) : Bytes{0xDE, 0xAD};
 }
 
-// Modes 0 and 1 unpack the stored values in either byte order, mode 2
-// extracts what is stored; encapsulated frames are decoded or extracted;
-// a frame that cannot be decoded leaves no file.
-TEST(RawFiles, ModesOnNativeAndEncapsulatedFrames) {
+// Modes 0 and 1 unpack the stored values in either byte order, mode 2 extracts what is stored; a frame that cannot
+// be decoded leaves no file. RAW input takes its bits from the settings or the file size.
+TEST(RawFiles, OutputModesAndInput) {
   ReportCapture reports;
   qzmDicomDataElementSet bytes, words, rle, jpeg, empty;
   ByteSet(bytes, Layout(), {1, 2, 3, 4});
@@ -37,23 +34,13 @@ TEST(RawFiles, ModesOnNativeAndEncapsulatedFrames) {
                   Encapsulated({0, ULONG(8 + first.size())}, {first, second}));
   EncapsulatedSet(jpeg, Layout(), JpegSyntax, Encapsulated({}, {{0xFF, 0xD8, 1, 2}}));
   const Bytes item = Encapsulated({}, {second});  // less the offset table and the delimitation below
-  const struct {
-    qzmDicomDataElementSet& set;
-    UWORD mode, frame;
-    bool whole;
-    Bytes expected;
-  } rows[] = {{bytes, 0, 1, false, {1, 2, 3, 4}},
-              {bytes, 1, 1, false, {1, 2, 3, 4}},
-              {bytes, 2, 1, false, {1, 2, 3, 4}},
-              {words, 0, 1, false, {0x23, 0x01, 0xBC, 0x0A}},
-              {words, 1, 1, false, {0x01, 0x23, 0x0A, 0xBC}},
-              {words, 2, 1, false, {0x3F, 0x12, 0xC0, 0xAB}},
-              {rle, 0, 1, false, {1, 1, 2, 1, 3, 1, 4, 1}},
-              {rle, 1, 2, false, {2, 9, 2, 9, 2, 9, 2, 9}},
-              {rle, 0, 1, true, {1, 1, 2, 1, 3, 1, 4, 1, 9, 2, 9, 2, 9, 2, 9, 2}},
-              {rle, 2, 2, false, Bytes(item.begin() + 8, item.end() - 8)},
-              {jpeg, 2, 1, true, Encapsulated({}, {{0xFF, 0xD8, 1, 2}})},
-              {jpeg, 0, 1, false, {0xDE, 0xAD}}};
+  const struct { qzmDicomDataElementSet& set; UWORD mode, frame; bool whole; Bytes expected; } rows[] = {
+      {bytes, 0, 1, false, {1, 2, 3, 4}}, {bytes, 1, 1, false, {1, 2, 3, 4}}, {bytes, 2, 1, false, {1, 2, 3, 4}},
+      {words, 0, 1, false, {0x23, 0x01, 0xBC, 0x0A}}, {words, 1, 1, false, {0x01, 0x23, 0x0A, 0xBC}},
+      {words, 2, 1, false, {0x3F, 0x12, 0xC0, 0xAB}}, {rle, 0, 1, false, {1, 1, 2, 1, 3, 1, 4, 1}},
+      {rle, 1, 2, false, {2, 9, 2, 9, 2, 9, 2, 9}}, {rle, 0, 1, true, {1, 1, 2, 1, 3, 1, 4, 1, 9, 2, 9, 2, 9, 2, 9, 2}},
+      {rle, 2, 2, false, Bytes(item.begin() + 8, item.end() - 8)},
+      {jpeg, 2, 1, true, Encapsulated({}, {{0xFF, 0xD8, 1, 2}})}, {jpeg, 0, 1, false, {0xDE, 0xAD}}};
   for (const auto& row : rows)
     EXPECT_EQ(SaveRaw(row.set, row.mode, row.frame, row.whole), row.expected) << row.mode << " " << row.set.size();
   EXPECT_HAS(reports.Warnings(), "using original Pixel Data.");
@@ -61,23 +48,15 @@ TEST(RawFiles, ModesOnNativeAndEncapsulatedFrames) {
   qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(bytes, 1));
   TempDir folder;
-  EXPECT_FALSE(
-      frame.SaveAsRAW(qzcFileName(folder.file("y.raw")), Context, 2, true, empty));  // no Pixel Data to extract
+  EXPECT_FALSE(frame.SaveAsRAW(qzcFileName(folder.file("y.raw")), Context, 2, true, empty));  // no Pixel Data
   EXPECT_FALSE(testsupport::FileExists(folder.file("y.raw")));
   qzmMedicalFrame::ConversionContext toOut;
   toOut.ToStandardOutput = true;
   EXPECT_FALSE(frame.SaveAsRAW(qzcFileName("x.raw"), toOut, 0, false, bytes));
   EXPECT_HAS(reports.Errors(), "unable to open destination file stdout!");
-}
-
-// RAW input: bits from the settings or the file size, data read when used.
-TEST(RawFiles, InputTakesItsBitsFromTheFileSizeAndNeedsASize) {
-  ReportCapture reports;
-  TempDir folder;
-  const std::string name = folder.file("in.raw");
+  const std::string name = folder.file("in.raw");  // RAW input: bits from the settings or the file size
   qzmMedicalFrame::ConversionSettings settings;
   settings.Structure.Columns = settings.Structure.Rows = 256;
-  qzmMedicalFrame frame;
   for (const auto& row : {std::make_pair(131072, 16), {65536, 8}}) {  // bytes, bits
     testsupport::WriteBytes(name, Bytes(std::size_t(row.first), 1));
     ASSERT_TRUE(frame.UpdateFrom(qzcFileName(name), settings));
@@ -97,8 +76,7 @@ TEST(RawFiles, InputTakesItsBitsFromTheFileSizeAndNeedsASize) {
   EXPECT_HAS(reports.Errors(), "missing size information (use --size)!");
 }
 
-// A 2 x 3 16-bit CT set of frames (0: no Number of Frames) with a window
-// but no intercept, and a Transfer Syntax UID, so a meta group.
+// A 2 x 3 16-bit CT set of frames (0: no Number of Frames) with a window, no intercept, and a meta group.
 void CtSet(qzmDicomDataElementSet& set, UWORD frames = 0) {
   std::vector<UWORD> words;
   for (UWORD k = 0; k < 6 * (frames ? frames : 1); ++k)
@@ -119,43 +97,34 @@ std::string PixelBytes(qzmDicomDataElementSet& set) {
   return bytes ? std::string(bytes, bytes + set[Tag(0x7FE0, 0x0010)].OB().GetSize()) : "none";
 }
 
-// Each native syntax reads back alike (DCMTK reads them in the peers'
-// tests), with no intercept the frame did not move; implicit big endian
-// only for a set without meta group.
-TEST(DicomOutput, NativeSyntaxes) {
+// Native syntaxes read back (implicit big endian only without meta group); a selected frame describes the processed
+// frame, a whole set keeps its own Pixel Data's layout, the set is left as it was; compressed data are kept by -d,
+// refused under a native syntax when they cannot be decoded.
+TEST(DicomOutput, SyntaxesFramesSetsAndCompressedData) {
   ReportCapture reports;
   TempDir folder;
-  qzmDicomDataElementSet set;
+  qzmDicomDataElementSet set, back;
   CtSet(set);
   qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(set, 1));
   EXPECT_FALSE(frame.SaveAsDICOM(qzcFileName(folder.file("ib.dcm")), Context, set, "ib", false));
   EXPECT_HAS(reports.Errors(), "conversion to DICOM (-d), unsupported syntax ib!");
   for (const char* option : {"il", "el", "eb", "ib"}) {
-    const std::string name = folder.file(std::string(option) + ".dcm");
+    const std::string file = folder.file(std::string(option) + ".dcm");
     if (option == std::string("ib"))
       set.erase(Tag(0x0002, 0x0010));
-    qzmDicomDataElementSet back;
-    ASSERT_TRUE(frame.SaveAsDICOM(qzcFileName(name), Context, set, option, false));
-    ASSERT_TRUE(back.Load(qzcFileName(name), nullptr, set.count(Tag(0x0002, 0x0010)) ? nullptr : implicit_big_endian));
+    ASSERT_TRUE(frame.SaveAsDICOM(qzcFileName(file), Context, set, option, false));
+    back.clear();  // loading adds to the set
+    ASSERT_TRUE(back.Load(qzcFileName(file), nullptr, set.count(Tag(0x0002, 0x0010)) ? nullptr : implicit_big_endian));
     EXPECT_EQ(PixelWords(back), PixelWords(set)) << option;
     EXPECT_EQ(back.count(Tag(0x0028, 0x1052)), 0u);
   }
   EXPECT_FALSE(frame.SaveAsDICOM(qzcFileName(folder.file("x.dcm")), Context, set, "xx", false));
-}
-
-// A selected frame is a one-frame image whose elements describe the
-// processed frame; a whole set keeps the layout of its own Pixel Data
-// (colour-by-plane stays so); the set is left as it was.
-TEST(DicomOutput, SelectedFramesAndWholeSets) {
-  ReportCapture reports;
-  TempDir folder;
-  qzmDicomDataElementSet set, back;
   CtSet(set, 3);
+  back.clear();
   const qzcFileName name(folder.file("frame.dcm"));
   const std::size_t elements = set.size();
   UWORD* const pixels = set[Tag(0x7FE0, 0x0010)].OW().GetMemoryLocation();
-  qzmMedicalFrame frame;
   ASSERT_TRUE(frame.UpdateFrom(set, 2) && frame.SaveAsDICOM(name, Context, set, "", false) && back.Load(name));
   EXPECT_EQ(back.count(Tag(0x0028, 0x0008)), 0u);
   EXPECT_EQ(PixelWords(back), (std::vector<UWORD>{601, 701, 801, 901, 1001, 1101}));
@@ -180,25 +149,15 @@ TEST(DicomOutput, SelectedFramesAndWholeSets) {
   ASSERT_TRUE(frame.SaveAsDICOM(name, Context, set, "", true) && back.Load(name));
   EXPECT_EQ(back[Tag(0x0028, 0x0006)].US(), 1);
   EXPECT_EQ(PixelBytes(back), "RRGGBB");
-}
-
-// Compressed data: kept by a plain -d, refused under a native syntax when
-// they cannot be decoded (no file), a frame decoded alone (the set's
-// whole decoding is compared with the peers' in PeersTest).
-TEST(DicomOutput, EncapsulatedDataAreKeptDecodedOrRefused) {
-  ReportCapture reports;
-  TempDir folder;
-  qzmDicomDataElementSet set, back;
-  const qzcFileName name(folder.file("out.dcm")), refused(folder.file("refused.dcm"));
+  const qzcFileName refused(folder.file("refused.dcm"));
   EncapsulatedSet(set, Layout(), JpegSyntax, Encapsulated({}, {{0xFF, 0xD8, 0xFF, 0xD9}}));
-  qzmMedicalFrame frame;
-  ASSERT_TRUE(frame.UpdateFrom(set, 1));
-  ASSERT_TRUE(frame.SaveAsDICOM(name, Context, set, "", false));
+  ASSERT_TRUE(frame.UpdateFrom(set, 1) && frame.SaveAsDICOM(name, Context, set, "", false));
   EXPECT_HAS(reports.Warnings(), "using original Pixel Data.");
   EXPECT_FALSE(frame.SaveAsDICOM(refused, Context, set, "el", false) || testsupport::FileExists(refused));
   EXPECT_HAS(reports.Errors(), "conversion to DICOM (-d=el) of encapsulated/compressed data");
   EncapsulatedSet(set, Layout{2, 2, 8, 8, 7, 0, 1, 0, 2}, RleSyntax,
                   Encapsulated({}, {RleFrame({{0x03, 9, 8, 7, 6}}), RleFrame({{0xFD, 5}})}));
+  back.clear();
   ASSERT_TRUE(frame.UpdateFrom(set, 2) && frame.SaveAsDICOM(name, Context, set, "el", false) && back.Load(name));
   EXPECT_EQ(back[Tag(0x0002, 0x0010)].UI(), "1.2.840.10008.1.2.1");
   EXPECT_EQ(PixelBytes(back), "\5\5\5\5");
