@@ -121,8 +121,9 @@ TEST(FileName, LibrarySearchTakesTheFirstCandidateInOrder) {
   ASSERT_EQ(chdir(saved), 0);
   savedHome.empty() ? unsetenv("HOME") : setenv("HOME", savedHome.c_str(), 1);
   EXPECT_EQ(found, home.path() + "/share/dicom/||" + home.path() + "/lib/|" + home.path() + "/lib/|./|./|");
-  if (testsupport::FileExists("/usr/lib/os-release"))  // a system folder
+  if (testsupport::FileExists("/usr/lib/os-release")) {  // a system folder
     EXPECT_EQ(FindInLibraryDirectories(qzcFileName("os-release"), "").GetDirectory().substr(0, 1), "/");
+  }
 }
 
 // The queries may disagree: long names match by abbreviation, "--" matches
