@@ -17,8 +17,7 @@ class MedconvTest : public ::testing::Test {
   void SetUp() override {
     if (std::string(MEDCONV_BINARY).empty())
       GTEST_SKIP() << "medconv is not built";
-    for (const std::string name : {"dicom.dic", "dicom.din"})
-      testsupport::WriteBytes(dir.file(name), testsupport::ReadBytes(MEDCONV_BUILD_DIR "/" + name));
+    testsupport::Run("cp '" MEDCONV_BUILD_DIR "/dicom.dic' '" MEDCONV_BUILD_DIR "/dicom.din' .", dir.path());
   }
 
   // Runs medconv with the arguments (shell words) in the temporary folder
@@ -37,19 +36,19 @@ class MedconvTest : public ::testing::Test {
     set.Text(0x0008, 0x0060, "CS", "CT");
     set.Text(0x0010, 0x0010, "PN", patientName);
     set.Text(0x0010, 0x0020, "LO", "PID-0042");
-    set.UnsignedShort(0x0028, 0x0010, 512);
-    set.UnsignedShort(0x0028, 0x0011, 256);
+    set.UnsignedShorts(0x0028, 0x0010, {512});
+    set.UnsignedShorts(0x0028, 0x0011, {256});
     return set;
   }
 
-  // A 4 x 4 monochrome image of 8-bit pixels, all of the value given.
+  // A 4 x 4 monochrome image of 8-bit pixels, all of the value given:
+  // samples, rows, columns, bits allocated, stored and high bit, unsigned.
   static samplewriter::SampleSet SmallImageSet(std::uint8_t pixel = 200) {
     samplewriter::SampleSet set(samplewriter::ExplicitLittle);
     set.Text(0x0028, 0x0004, "CS", "MONOCHROME2");
-    // Samples, rows, columns, bits allocated, stored and high bit, unsigned.
-    for (const auto& value : std::vector<std::pair<std::uint16_t, std::uint16_t>>{
+    for (const auto& [element, value] : std::vector<std::pair<std::uint16_t, std::uint16_t>>{
              {0x2, 1}, {0x10, 4}, {0x11, 4}, {0x100, 8}, {0x101, 8}, {0x102, 7}, {0x103, 0}})
-      set.UnsignedShort(0x0028, value.first, value.second);
+      set.UnsignedShort(0x0028, element, value);
     set.OtherBytes(0x7FE0, 0x0010, samplewriter::Bytes(16, pixel));
     return set;
   }
@@ -71,8 +70,6 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-inline bool Has(const std::string& text, const std::string& piece) {
-  return text.find(piece) != std::string::npos;
-}
+inline bool Has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 
 #endif

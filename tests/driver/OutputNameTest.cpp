@@ -1,9 +1,12 @@
 // Output naming: the fields of a --rename pattern on a data set built in
-// memory (the program's own runs are in CommandTest.cpp).
+// memory, and the counters names see (the program's own runs are in
+// CommandTest.cpp).
 #include <gtest/gtest.h>
 
 #include "dicom/qzmDicomDataElementSet.h"
+#include "driver/FileRun.h"
 #include "driver/OutputName.h"
+#include "lib/qzcFileNameList.h"
 
 namespace {
 
@@ -60,20 +63,29 @@ TEST_F(OutputNameTest, EveryKindOfField) {
   for (const auto& row : rows)
     EXPECT_EQ(row.name, Name(row.pattern, row.frame)) << row.pattern;
 
-  const std::pair<const char*, const char*> names[] = {{"SMITH", "SMITH"}, {"Van Gogh^Vincent", "Van_Gogh"}};
-  for (const auto& name : names) {
-    At(0x0010, 0x0010).PN() = name.first;
-    EXPECT_EQ(name.second, Name("pat_nm"));
+  // One element after another: (group, element), value, field, name.
+  const std::tuple<UWORD, UWORD, std::string, const char*, std::string> values[] = {
+      {0x0010, 0x0010, "SMITH", "pat_nm", "SMITH"}, {0x0010, 0x0010, "Van Gogh^Vincent", "pat_nm", "Van_Gogh"},
+      {0x0028, 0x0004, "PALETTE COLOR", "photo_is", "PAL"}, {0x0028, 0x0004, "MONOCHROME1", "photo_is", "MONO1"},
+      {0x0028, 0x0004, "RGB", "photo_is", "RGB"}, {0x0008, 0x1030, "../../etc/passwd", "stu_des", ".._.._etc_passwd"},
+      {0x0008, 0x1030, std::string(1500, 'd'), "stu_des", std::string(1000, 'd')}};
+  for (const auto& value : values) {
+    At(std::get<0>(value), std::get<1>(value)).LO() = std::get<2>(value);
+    EXPECT_EQ(std::get<4>(value), Name(std::get<3>(value))) << std::get<2>(value);
   }
-  const std::pair<const char*, const char*> photometrics[] = {{"PALETTE COLOR", "PAL"}, {"MONOCHROME1", "MONO1"}, {"RGB", "RGB"}};
-  for (const auto& photometric : photometrics) {
-    At(0x0028, 0x0004).CS() = photometric.first;
-    EXPECT_EQ(photometric.second, Name("photo_is"));
-  }
-  At(0x0008, 0x1030).LO() = "../../etc/passwd";
-  EXPECT_EQ(".._.._etc_passwd", Name("stu_des"));
-  At(0x0008, 0x1030).LO() = std::string(1500, 'd');
-  EXPECT_EQ(1000u, Name("stu_des").size());
+}
+
+// --step past the range of the 16-bit counters that names see.
+TEST(SelectFiles, StepKeepsSelectingPastSixtyFiveThousandFiles) {
+  qzcFileNameList files;
+  for (int n = 0; n < 70001; ++n)
+    files.push_back(qzcFileName("f" + std::to_string(n)));
+  const std::vector<FileJob> jobs = SelectFiles(files, 3);
+  ASSERT_EQ(23334u, jobs.size());
+  EXPECT_EQ("f69999", jobs.back().name);
+  EXPECT_EQ("f65535", jobs[21845].name);
+  EXPECT_EQ(UWORD(65536), jobs[21845].rank);  // names wrap, as cur_rk always has
+  EXPECT_EQ(21846u, jobs[21845].count);
 }
 
 }  // namespace
