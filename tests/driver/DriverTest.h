@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,9 +19,9 @@ class MedconvTest : public ::testing::Test {
     testsupport::Run("cp '" MEDCONV_BUILD_DIR "/dicom.dic' '" MEDCONV_BUILD_DIR "/dicom.din' .", dir.path());
   }
 
-  // Runs medconv with the arguments (shell words) in the temporary folder
-  // or a folder of it, where "medconv" names the program for further
-  // commands; MEDCONV is set to environment when given, unset otherwise.
+  // Runs medconv with the arguments (shell words, where "medconv" names the
+  // program for further commands) in a folder of the temporary one, with
+  // MEDCONV set to environment when given, unset otherwise.
   testsupport::RunResult Medconv(const std::string& arguments, const std::string& environment = "",
                                  const std::string& folder = ".") const {
     const std::string setting = environment.empty() ? "unset MEDCONV; " : "export MEDCONV='" + environment + "'; ";
@@ -61,14 +60,6 @@ class MedconvTest : public ::testing::Test {
 
   testsupport::TempDir dir;
 };
-
-inline std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
-}
 
 inline bool Has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 
