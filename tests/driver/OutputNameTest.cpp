@@ -10,18 +10,13 @@
 
 namespace {
 
-class OutputNameTest : public ::testing::Test {
- protected:
-  qzmDicomDataElementValue& At(UWORD group, UWORD element) { return set[qzmDicomDataElementTag(group, element)]; }
-
-  qzcString Name(const char* pattern, UWORD frame = 0, UWORD rank = 5, UWORD count = 3) {
-    return BuildOutputName(pattern, set, rank, count, "x.dcm", frame);
-  }
-
+TEST(OutputName, EveryKindOfField) {
   qzmDicomDataElementSet set;
-};
-
-TEST_F(OutputNameTest, EveryKindOfField) {
+  const auto At = [&](UWORD group, UWORD element) -> auto& { return set[qzmDicomDataElementTag(group, element)]; };
+  // The file of rank 5 among 3 selected (as --step may leave).
+  const auto Name = [&](const char* pattern, UWORD frame = 0) {
+    return BuildOutputName(pattern, set, 5, 3, "x.dcm", frame);
+  };
   // Without Number of Frames no frame is numbered.
   EXPECT_EQ("x.dcm", Name("", 1));
   At(0x0008, 0x0023).DA() = {20, 7, 2001};

@@ -1,7 +1,5 @@
-// --jobs gives the outputs, the text on both standard streams and the exit
-// status of the sequential run, on a batch that exercises what depends on
-// the order of the files: failures among good files, multi-frame files,
-// accumulation, colliding output names and renamed inputs, the shared mask.
+// --jobs gives the outputs, streams and exit status of the sequential run,
+// on a batch where they depend on the order of the files.
 #include "DriverTest.h"
 
 #include <algorithm>
