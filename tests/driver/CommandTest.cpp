@@ -127,6 +127,7 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       // A file named in the value is taken as it is, without the destination.
       {"--acc=max:sum.dcm --to=sub i1.dcm i2.dcm", 0, {}, {"="}, {"sum.dcm", "!sub/sum.dcm"}},
       {"-w --frame=1 i1.dcm x.dcm", 1, {}, {"unable to build frame 1 !"}, {"i1.dcm.bmp"}},
+      {"-w --frame=1:1:65537 i1.dcm", 1, {}, {"wrong arguments to --frame!"}, {"!i1.dcm.bmp"}},
       // A Number of Frames that is not a count is refused, not wrapped; one
       // that starts with a count is read as that count.
       {"-w fr-1.dcm fr70000.dcm frabc.dcm", 1, {},
@@ -140,6 +141,7 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       {"--size=512:256 --spacing=0.5:0.7:2 --padding=0 --sample=16:12 --syntax=el --modality=OT "
        "'--anon=(0008,0080):rm_priv' --to=sub -t x.dcm && medconv --to=sub/ -t y.dcm",
        0, {}, {"="}, {"!x.dcm.txt", "sub/x.dcm.txt", "sub/y.dcm.txt"}},
+      {"--spacing=0.5:0.7:2 -d i1.dcm && medconv -t1 i1.dcm.dcm", 0, {"(0028,0030)  2    DS [0.7\\0.5]", "DS [2]"}},
       // The mask is read from the working folder, not the destination.
       {"-w i1.dcm && cp i1.dcm.bmp sub/mask-zero.bmp && (medconv --mask=zero --to=sub -w i1.dcm; cp i1.dcm.bmp "
        "mask-zero.bmp && medconv --mask=zero --to=out -w i1.dcm)", 0, {}, {"   unable to load mask mask-zero.bmp!\n"},
@@ -156,7 +158,7 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       // --out keeps standard output for data; --warn=n and --nowarn silence warnings.
       {"--out --rank --name -t1 x.dcm", 0, {"(0010,0010)", "!About"}, {"About to process 1 file(s)...\n[1] x.dcm \n"}},
       {"--out -t7 x.dcm", 1, {"="}, {">> [W] [", "   wrong parameters for -t!\n"}},
-      {"-t7 x.dcm", 1, {"wrong parameters for -t!"}},
+      {"-t2 x.dcm", 1, {"wrong parameters for -t!"}},
       {"--warn=n -t7 x.dcm && medconv --nowarn -t7 x.dcm", 1, {"="}},
       {"--rank --name x.dcm y.dcm", 0, {"=About to process 2 file(s)...\n[1] x.dcm \n[2] y.dcm \n"}, {"="}},
       {"--timer x.dcm", 0, {"\nElapsed time: ", " s.\n"}},

@@ -13,7 +13,6 @@ namespace {
 TEST(OutputName, EveryKindOfField) {
   qzmDicomDataElementSet set;
   const auto At = [&](UWORD group, UWORD element) -> auto& { return set[qzmDicomDataElementTag(group, element)]; };
-  // The file of rank 5 among 3 selected (as --step may leave).
   const auto Name = [&](const char* pattern, UWORD frame = 0) {
     return BuildOutputName(pattern, set, 5, 3, "x.dcm", frame);
   };

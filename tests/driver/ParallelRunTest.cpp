@@ -11,11 +11,10 @@ namespace {
 
 class ParallelRunTest : public MedconvTest {
  protected:
-  // The command with --jobs=1 and --jobs=4, each on a fresh batch in in/
-  // and an empty out/: forty files of three patients, whose output names
-  // collide; large images, slow to convert, among small ones, so that later
-  // files of a patient are done before earlier ones unless the run keeps
-  // the order; three-frame images, unreadable files, sets without pixels.
+  // The command with --jobs=1 and --jobs=4, each on a fresh batch in in/ and
+  // an empty out/: forty files of three patients whose output names collide,
+  // large images (slow) among small ones, so that later files finish first,
+  // three-frame images, unreadable files, sets without pixels.
   void ExpectSameRuns(const std::string& arguments, int firstSide = 512) const {
     std::string streams[2];
     std::map<std::string, std::string> files[2];
