@@ -115,7 +115,7 @@ class CommandTest : public MedconvTest {
 TEST_F(CommandTest, EveryOutcomeAsARow) {
   const Row rows[] = {
       {"-w --to=out 'i*.dcm'", 0, {}, {}, {"out/i1.dcm.bmp", "out/i2.dcm.bmp", "!i1.dcm.bmp"}},
-      {"-w i1.dcm bad.dcm i2.dcm", 1, {}, {"while reading set from file bad.dcm!\n"}, {"i2.dcm.bmp", "!bad.dcm.bmp"}},
+      {"-w -t i1.dcm bad.dcm i2.dcm", 1, {}, {"reading set from file bad.dcm!\n"}, {"i2.dcm.bmp", "!bad.dcm.txt"}},
       {"-w --jobs=2 i1.dcm bad.dcm i2.dcm", 1, {}, {"while processing file bad.dcm!"}, {"i2.dcm.bmp"}},
       // A name or a pattern that matches nothing counts as a failed file.
       {"-w --jobs=2 'none*.dcm' i2.dcm", 1, {}, {"   no file matches none*.dcm\n"}, {"i2.dcm.bmp"}},
@@ -133,7 +133,7 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       {"-w fr-1.dcm fr70000.dcm frabc.dcm", 1, {},
        {"wrong Number of Frames -1!", "Number of Frames 70000!", "Number of Frames abc!"}, {"!fr-1.dcm.bmp"}},
       {"-w fr1A.dcm && medconv -w --frame=1 fr1.dcm", 0, {}, {}, {"fr1A.dcm.bmp", "fr1.dcm.bmp"}},
-      {"-p7 i1.dcm", 1, {}, {"wrong parameters for -p!"}},
+      {"-p7 i1.dcm || medconv -r3 i2.dcm", 1, {}, {"wrong parameters for -p!", "wrong parameters for -r!"}},
 
       {"--jobs -w i1.dcm && medconv --jobs=0 -w i2.dcm", 0, {}, {"="}, {"i1.dcm.bmp", "i2.dcm.bmp"}},
       {"", 1, {"Usage: medconv [--help] [--version]", " [-w] [file(s)...]\nTry --help for more information\n"}},
