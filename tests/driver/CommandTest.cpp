@@ -34,7 +34,8 @@ class CommandTest : public MedconvTest {
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
       if (entry.path().filename().string().compare(0, 6, "dicom.") != 0)
         std::filesystem::remove_all(entry.path());
-    testsupport::Run("mkdir sub out in", dir.path());
+    for (const char* folder : {"sub", "out", "in"})
+      std::filesystem::create_directory(dir.file(folder));
     for (const char* name : {"x.dcm", "y.dcm", "noext", "n.9", "n.10", "n.100"})
       Write(name);
     Write("i1.dcm", SmallImageSet(10));
@@ -119,7 +120,6 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       {"-w --jobs=2 i1.dcm bad.dcm i2.dcm", 1, {}, {"while processing file bad.dcm!"}, {"i2.dcm.bmp"}},
       // A name or a pattern that matches nothing counts as a failed file.
       {"-w --jobs=2 'none*.dcm' i2.dcm", 1, {}, {"   no file matches none*.dcm\n"}, {"i2.dcm.bmp"}},
-      // A requested output that cannot be written.
       {"-w --to=no/such i1.dcm", 1, {}, {"unable to save as BMP!"}, {"!i1.dcm.bmp"}},
       {"-t --to=no/such i1.dcm", 1, {}, {"   while opening text file no/such/i1.dcm.txt!\n", "!while processing"}},
       {"-t --rename=cur_we notes.txt", 1, {}, {"   while opening text file notes.txt!\n"}, {"notes.txt=precious"}},
