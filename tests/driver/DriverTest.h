@@ -39,15 +39,15 @@ class MedconvTest : public ::testing::Test {
     return set;
   }
 
-  // A 4 x 4 monochrome image of 8-bit pixels, all of the value given:
-  // samples, rows, columns, bits allocated, stored and high bit, unsigned.
-  static samplewriter::SampleSet SmallImageSet(std::uint8_t pixel = 200) {
+  // A 4 x 4 monochrome image, every byte of its pixels of the value given:
+  // samples, rows, columns, bits allocated, stored and high bit, signedness.
+  static samplewriter::SampleSet SmallImageSet(std::uint8_t pixel = 200, std::uint16_t bits = 8, bool sign = false) {
     samplewriter::SampleSet set(samplewriter::ExplicitLittle);
     set.Text(0x0028, 0x0004, "CS", "MONOCHROME2");
-    for (const auto& [element, value] : std::vector<std::pair<std::uint16_t, std::uint16_t>>{
-             {0x2, 1}, {0x10, 4}, {0x11, 4}, {0x100, 8}, {0x101, 8}, {0x102, 7}, {0x103, 0}})
-      set.UnsignedShort(0x0028, element, value);
-    set.OtherBytes(0x7FE0, 0x0010, samplewriter::Bytes(16, pixel));
+    for (const auto& [element, value] : std::vector<std::pair<std::uint16_t, int>>{
+             {0x2, 1}, {0x10, 4}, {0x11, 4}, {0x100, bits}, {0x101, bits}, {0x102, bits - 1}, {0x103, sign}})
+      set.UnsignedShort(0x0028, element, std::uint16_t(value));
+    set.OtherBytes(0x7FE0, 0x0010, samplewriter::Bytes(2 * bits, pixel));
     return set;
   }
 

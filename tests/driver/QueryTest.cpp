@@ -13,7 +13,6 @@ TEST_F(MedconvTest, QueriesProcessNothing) {
   Write("x.dcm");
   const std::string help = Medconv("--version --help x.dcm").out;
   EXPECT_EQ(74, std::count(help.begin(), help.end(), '\n'));
-  EXPECT_EQ(0u, help.find("Usage: medconv [options...] [files...]\n"));
   // Ten lines, each with its colon in column 26.
   EXPECT_TRUE(std::regex_match(Medconv("--config -t x.dcm").out, std::regex("([^:\n]{24} : .*\n){10}")));
   const std::string host = "env -u PROCESSOR_ARCHITECTURE -u OS HOSTTYPE=i686 OSTYPE=linux '" MEDCONV_BINARY "' --config";
