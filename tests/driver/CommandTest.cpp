@@ -1,8 +1,8 @@
-// The command as a user sees it: one row per run, on the same folder of
-// inputs every time, with its exit status, what it prints on each stream
-// and the files it leaves. The exit status is 1 for every option error, for
-// a file that failed or matched no name and for an output not written; the
-// other files are still converted.
+// The command as a user sees it: one row per run on a fresh folder of inputs,
+// with its exit status, what it prints on each stream and the files it
+// leaves. The exit status is 1 for every option error, for a file that
+// failed or matched no name and for an output not written; the other files
+// are still converted.
 #include "DriverTest.h"
 
 #include <filesystem>
@@ -19,29 +19,28 @@ struct Row {
   const char* environment = "";
 };
 
-const std::string NoFile = "!x.dcm.txt";
-// Every anonymisation keyword of the default request at once.
-const std::vector<std::string> AnonymizedDump = {
-    "(0010,0010)  1    PN [Anonymized]", "(0008,0090)  1    PN [Anonymized]", "!(0010,0020)", "!(0010,0030)",
-    "!(0009,0010)", "!(0009,1001)", "!(0020,0010)", "!(0020,4000)", "!(0032,4000)", "!(0038,0008)", "!(0038,0010)",
-    "!(5000,0005)", "!(5FFF,0005)", "!(6000,3000)", "!(60FE,0010)", "(0008,0060)", "(0008,0080)", "(0028,0010)",
-    "(7FE0,0010)"};
+// Every anonymisation keyword of the default request at once, one element each.
+const std::vector<std::string> AnonymizedDump = {"(0010,0010)  1    PN [Anonymized]", "!(0010,0020)", "!(0009,1001)",
+                                                 "!(0038,0010)", "!(0020,4000)", "!(5FFF,0005)", "!(60FE,0010)",
+                                                 "(0008,0060)", "(0008,0080)", "(0028,0010)", "(7FE0,0010)"};
 
 class CommandTest : public MedconvTest {
  protected:
-  // x.dcm, y.dcm, noext and n.9, n.10, n.100: one patient's sets without
-  // pixels; i1.dcm and i2.dcm: small images; bad.dcm: not a set; a.dcm: a
-  // set with every kind of element anonymisation takes; in/e.dcm: a set
-  // whose names hold "/"; esc.dcm: one whose value ends in raw control bytes.
+  // x.dcm, y.dcm, noext and n.9, n.10, n.100: one patient's sets without pixels; i1.dcm,
+  // i2.dcm and s32.dcm (signed 32-bit samples): small images; bad.dcm: not a set; a.dcm: a
+  // set with every kind of element anonymisation takes; in/e.dcm: a set whose names hold
+  // "/"; esc.dcm: one whose value ends in raw control bytes.
   void WriteInputs() const {
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
       if (entry.path().filename().string().compare(0, 6, "dicom.") != 0)
         std::filesystem::remove_all(entry.path());
-    testsupport::Run("mkdir sub out in", dir.path());
+    for (const char* folder : {"sub", "out", "in"})
+      std::filesystem::create_directory(dir.file(folder));
     for (const char* name : {"x.dcm", "y.dcm", "noext", "n.9", "n.10", "n.100"})
       Write(name);
     Write("i1.dcm", SmallImageSet(10));
     Write("i2.dcm", SmallImageSet(20));
+    Write("s32.dcm", SmallImageSet(1, 32, true));
     testsupport::WriteText(dir.file("bad.dcm"), "not a DICOM file");
     testsupport::WriteText(dir.file("notes.txt"), "precious");
     testsupport::WriteText(dir.file("pic.bmp"), "BM not really");
@@ -52,7 +51,7 @@ class CommandTest : public MedconvTest {
       Write("fr" + count + ".dcm", set);
     }
     // Every kind of element anonymisation takes, and names, private groups,
-    // comments and a user tag in items, three deep.
+    // comments and a user tag in items, two deep.
     auto set = Set(PatientSet(), {{0x0008, 0x0080, "LO", "Synthetic Hospital"}, {0x0008, 0x0090, "PN", "WELBY^MARCUS"},
                                   {0x0009, 0x0010, "LO", "PRIVATE CREATOR"}, {0x0009, 0x1001, "LO", "private payload"},
                                   {0x0010, 0x0030, "DA", "19600101"}, {0x0020, 0x0010, "SH", "STUDY7"},
@@ -63,27 +62,18 @@ class CommandTest : public MedconvTest {
     set.Words(0x6000, 0x3000, {1, 2, 3, 4});
     set.Words(0x7FE0, 0x0010, {0, 0});
     const samplewriter::SampleSet empty(samplewriter::ExplicitLittle);
-    auto three = Set(empty, {{0x0040, 0xA075, "PN", "DEPTH^THREE"}, {0x0011, 0x1001, "LO", "private payload"}});
-    AddItem(three, 0x0029, 0x1010, Set(empty, {{0x0010, 0x0020, "LO", "in a private sequence"}}));
     auto two = Set(empty, {{0x0040, 0xA123, "PN", "DEPTH^TWO"}, {0x0020, 0x4000, "LT", "comment"},
-                           {0x0008, 0x0080, "LO", "Hospital"}});
-    AddItem(two, 0x0040, 0xA730, three);
+                           {0x0008, 0x0080, "LO", "Hospital"}, {0x0011, 0x1001, "LO", "private payload"}});
+    AddItem(two, 0x0029, 0x1010, Set(empty, {{0x0010, 0x0020, "LO", "in a private sequence"}}));
     auto one = Set(empty, {{0x0008, 0x0090, "PN", "DEPTH^ONE"}, {0x0009, 0x0010, "LO", "PRIVATE CREATOR"},
                            {0x0008, 0x1150, "UI", "1.2.3"}});
     AddItem(one, 0x0040, 0xA730, two);
     AddItem(set, 0x0008, 0x1140, one);
     Write("a.dcm", set);
-    auto evil = PatientSet("../../EVIL/NAME");
-    evil.Text(0x0008, 0x1030, "LO", "../escaped");
-    Write("in/e.dcm", evil);
-    // The VR of the patient name damaged into two control bytes.
-    // A sound first element: the encoding is found from it.
-    Write("esc.dcm", Set(empty, {{0x0008, 0x0060, "CS", "CT"}, {0x0010, 0x0010, "PN", "A\x1b[31mB"}}));
-    auto bytes = testsupport::ReadBytes(dir.file("esc.dcm"));
-    for (std::size_t at = 0; at + 5 < bytes.size(); ++at)
-      if (bytes[at] == 0x10 && bytes[at + 1] == 0 && bytes[at + 2] == 0x10 && bytes[at + 3] == 0 && bytes[at + 4] == 'P')
-        bytes[at + 4] = 0x1b, bytes[at + 5] = 0x07;
-    testsupport::WriteBytes(dir.file("esc.dcm"), bytes);
+    Write("in/e.dcm", PatientSet("../../EVIL/NAME"));
+    // A sound first element, from which the encoding is found, and a patient
+    // name whose VR is two control bytes.
+    Write("esc.dcm", Set(empty, {{0x0008, 0x0060, "CS", "CT"}, {0x0010, 0x0010, "\x1b\x07", "A\x1b[31mB"}}));
   }
 
   static samplewriter::SampleSet Set(samplewriter::SampleSet set,
@@ -93,23 +83,19 @@ class CommandTest : public MedconvTest {
     return set;
   }
 
-  // A sequence of one item that holds the elements of item.
+  // A sequence of one item (under 64 KiB) that holds the elements of item.
   static void AddItem(samplewriter::SampleSet& set, std::uint16_t group, std::uint16_t element,
                       const samplewriter::SampleSet& item) {
     const samplewriter::Bytes body = item.Body();
-    samplewriter::Bytes bytes = {0xFE, 0xFF, 0x00, 0xE0};
-    for (int shift = 0; shift < 32; shift += 8)
-      bytes.push_back(std::uint8_t(body.size() >> shift));
+    samplewriter::Bytes bytes = {0xFE, 0xFF, 0x00, 0xE0, std::uint8_t(body.size()), std::uint8_t(body.size() >> 8), 0, 0};
     bytes.insert(bytes.end(), body.begin(), body.end());
     set.Numbers(group, element, "SQ", bytes, 1);
   }
 
   void Expect(const std::string& text, const std::vector<std::string>& parts) const {
     for (const std::string& part : parts)
-      if (part[0] == '=')
-        EXPECT_EQ(part.substr(1), text);
-      else
-        EXPECT_EQ(part[0] == '!', !Has(text, part[0] == '!' ? part.substr(1) : part)) << part << " in:\n" << text;
+      EXPECT_TRUE(part[0] == '=' ? part.substr(1) == text : (part[0] == '!') != Has(text, part.substr(part[0] == '!')))
+          << part << " in:\n" << text;
   }
 
   void Check(const Row& row) {
@@ -120,28 +106,21 @@ class CommandTest : public MedconvTest {
     Expect(run.out, row.out);
     Expect(run.err, row.err);
     for (const std::string& file : row.files) {
-      const std::size_t equals = file.find('=');
-      if (file[0] == '!')
-        EXPECT_FALSE(Exists(file.substr(1))) << file;
-      else if (equals != std::string::npos)
+      const std::size_t absent = file[0] == '!', equals = file.find('=');
+      EXPECT_NE(absent, Exists(file.substr(absent, equals - absent))) << file;
+      if (equals != std::string::npos)
         EXPECT_EQ(file.substr(equals + 1), testsupport::ReadText(dir.file(file.substr(0, equals))));
-      else
-        EXPECT_TRUE(Exists(file)) << file;
     }
   }
 };
 
 TEST_F(CommandTest, EveryOutcomeAsARow) {
   const Row rows[] = {
-      {"-w i1.dcm i2.dcm", 0, {}, {"="}, {"i1.dcm.bmp", "i2.dcm.bmp"}},
       {"-w --to=out 'i*.dcm'", 0, {}, {}, {"out/i1.dcm.bmp", "out/i2.dcm.bmp", "!i1.dcm.bmp"}},
-      {"-w i1.dcm bad.dcm i2.dcm", 1, {}, {"while reading set from file bad.dcm!\n", "while processing file bad.dcm!\n"},
-       {"i2.dcm.bmp", "!bad.dcm.bmp"}},
+      {"-w -t i1.dcm bad.dcm i2.dcm", 1, {}, {"reading set from file bad.dcm!\n"}, {"i2.dcm.bmp", "!bad.dcm.txt"}},
       {"-w --jobs=2 i1.dcm bad.dcm i2.dcm", 1, {}, {"while processing file bad.dcm!"}, {"i2.dcm.bmp"}},
       // A name or a pattern that matches nothing counts as a failed file.
-      {"-w i1.dcm missing.dcm", 1, {}, {"   no file matches missing.dcm\n"}, {"i1.dcm.bmp"}},
       {"-w --jobs=2 'none*.dcm' i2.dcm", 1, {}, {"   no file matches none*.dcm\n"}, {"i2.dcm.bmp"}},
-      // A requested output that cannot be written.
       {"-w --to=no/such i1.dcm", 1, {}, {"unable to save as BMP!"}, {"!i1.dcm.bmp"}},
       {"-t --to=no/such i1.dcm", 1, {}, {"   while opening text file no/such/i1.dcm.txt!\n", "!while processing"}},
       {"-t --rename=cur_we notes.txt", 1, {}, {"   while opening text file notes.txt!\n"}, {"notes.txt=precious"}},
@@ -149,48 +128,44 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       // A file named in the value is taken as it is, without the destination.
       {"--acc=max:sum.dcm --to=sub i1.dcm i2.dcm", 0, {}, {"="}, {"sum.dcm", "!sub/sum.dcm"}},
       {"-w --frame=1 i1.dcm x.dcm", 1, {}, {"unable to build frame 1 !"}, {"i1.dcm.bmp"}},
+      {"-w --frame=1:1:65537 i1.dcm", 1, {}, {"wrong arguments to --frame!"}, {"!i1.dcm.bmp"}},
+      {"--changepr -r0 s32.dcm", 1, {}, {"unable to change the Pixel Representation"}, {"!s32.dcm.raw"}},
       // A Number of Frames that is not a count is refused, not wrapped; one
       // that starts with a count is read as that count.
-      {"-w fr-1.dcm", 1, {}, {"wrong Number of Frames -1!"}, {"!fr-1.dcm.bmp"}},
-      {"-w fr70000.dcm", 1, {}, {"wrong Number of Frames 70000!"}},
-      {"-w frabc.dcm", 1, {}, {"wrong Number of Frames abc!"}},
-      {"-w fr1A.dcm", 0, {}, {}, {"fr1A.dcm.bmp"}},
-      {"-w --frame=1 fr1.dcm", 0, {}, {}, {"fr1.dcm.bmp"}},
-      {"-p7 i1.dcm", 1, {}, {"wrong parameters for -p!"}},
+      {"-w fr-1.dcm fr70000.dcm frabc.dcm", 1, {},
+       {"wrong Number of Frames -1!", "Number of Frames 70000!", "Number of Frames abc!"}, {"!fr-1.dcm.bmp"}},
+      {"-w fr1A.dcm && medconv -w --frame=1 fr1.dcm", 0, {}, {}, {"fr1A.dcm.bmp", "fr1.dcm.bmp"}},
+      {"-p7 i1.dcm || medconv -r3 i2.dcm", 1, {}, {"wrong parameters for -p!", "wrong parameters for -r!"}},
 
       {"--jobs -w i1.dcm && medconv --jobs=0 -w i2.dcm", 0, {}, {"="}, {"i1.dcm.bmp", "i2.dcm.bmp"}},
-      {"", 1, {"Usage: medconv [--help] [--version] [--config] [--timer] [--acc=max|min[:file]][--anon[=pn_rm|",
-               " [-r[0|1|2]] [-t[0|1]] [-w] [file(s)...]\nTry --help for more information\n"}},
-      {"-t --rank", 1, {"Try --help"}},
+      {"", 1, {"Usage: medconv [--help] [--version]", " [-w] [file(s)...]\nTry --help for more information\n"}},
       // Well-formed options; --to=sub and --to=sub/ name the same folder.
       {"--size=512:256 --spacing=0.5:0.7:2 --padding=0 --sample=16:12 --syntax=el --modality=OT "
        "'--anon=(0008,0080):rm_priv' --to=sub -t x.dcm && medconv --to=sub/ -t y.dcm",
-       0, {}, {"="}, {NoFile, "sub/x.dcm.txt", "sub/y.dcm.txt"}},
+       0, {}, {"="}, {"!x.dcm.txt", "sub/x.dcm.txt", "sub/y.dcm.txt"}},
+      {"--spacing=0.5:0.7:2 -d i1.dcm && medconv -t1 i1.dcm.dcm", 0, {"(0028,0030)  2    DS [0.7\\0.5]", "DS [2]"}},
       // The mask is read from the working folder, not the destination.
-      {"-w i1.dcm && cp i1.dcm.bmp sub/mask-zero.bmp && medconv --mask=zero --to=sub -w i1.dcm", 1, {},
-       {"   unable to load mask mask-zero.bmp!\n"}, {"!sub/i1.dcm.bmp"}},
-      {"-w i1.dcm && cp i1.dcm.bmp mask-zero.bmp && medconv --mask=zero --to=sub -w i1.dcm", 0, {}, {"="},
-       {"sub/i1.dcm.bmp"}},
+      {"-w i1.dcm && cp i1.dcm.bmp sub/mask-zero.bmp && (medconv --mask=zero --to=sub -w i1.dcm; cp i1.dcm.bmp "
+       "mask-zero.bmp && medconv --mask=zero --to=out -w i1.dcm)", 0, {}, {"   unable to load mask mask-zero.bmp!\n"},
+       {"!sub/i1.dcm.bmp", "out/i1.dcm.bmp"}},
       // The text dump: a name without extension is read as a set too; an image file is not.
       {"-t x.dcm noext pic.bmp && cat x.dcm.txt noext.txt", 0, {"(0010,0010)  1    PN [DOE^JOHN]\n"}, {"="},
        {"noext.txt", "pic.bmp.txt="}},
       {"-t1 x.dcm && medconv -t --out y.dcm && medconv -t0 --out noext", 0, {"[PID-0042]"}, {},
-       {NoFile, "!y.dcm.txt", "!noext.txt"}},
+       {"!x.dcm.txt", "!y.dcm.txt", "!noext.txt"}},
       // The reader's default is implicit VR, which cannot read this one.
       {"--syntax=el -t1 bare.dcm", 0, {"(0010,0010)  1    PN [DOE^JOHN]\n"}},
-      {"-t bad.dcm missing.dcm x.dcm", 1, {}, {"   while processing file bad.dcm!\n"}, {"x.dcm.txt", "!bad.dcm.txt"}},
       // Raw bytes of a file are shown escaped.
       {"-t1 esc.dcm", 0, {"!\x1b", "!\x07", "\\x1B\\x07"}, {"!\x1b", "!\x07"}},
       // --out keeps standard output for data; --warn=n and --nowarn silence warnings.
       {"--out --rank --name -t1 x.dcm", 0, {"(0010,0010)", "!About"}, {"About to process 1 file(s)...\n[1] x.dcm \n"}},
       {"--out -t7 x.dcm", 1, {"="}, {">> [W] [", "   wrong parameters for -t!\n"}},
-      {"-t7 x.dcm", 1, {"wrong parameters for -t!"}},
+      {"-t2 x.dcm", 1, {"wrong parameters for -t!"}},
       {"--warn=n -t7 x.dcm && medconv --nowarn -t7 x.dcm", 1, {"="}},
       {"--rank --name x.dcm y.dcm", 0, {"=About to process 2 file(s)...\n[1] x.dcm \n[2] y.dcm \n"}, {"="}},
-      {"--timer x.dcm", 0, {"\nElapsed time: ", " s.\n"}},
       // Sorting is stable: names without a number count as 0.
-      {"--name --sort=ext_num n.10 n.9 n.100", 0, {"=n.9 \nn.10 \nn.100 \n"}},
-      {"--name --sort=ext_num n.9 y.dcm x.dcm", 0, {"=y.dcm \nx.dcm \nn.9 \n"}},
+      {"--name --sort=ext_num n.10 n.9 n.100 && medconv --name --sort=ext_num n.9 y.dcm x.dcm", 0,
+       {"=n.9 \nn.10 \nn.100 \ny.dcm \nx.dcm \nn.9 \n"}},
       {"--name --sort n.9 n.100 n.10 'none*.xyz'", 1, {"=n.10 \nn.100 \nn.9 \n"}, {"   no file matches none*.xyz\n"}},
       {"--name n.100 n.9 n.10", 0, {"=n.100 \nn.9 \nn.10 \n"}},
       // --step counts after sorting and reversing; the names see the counters.
@@ -204,36 +179,30 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       {"--rename=cur_nm:ren_o x.dcm", 0, {}, {"="}, {"x.dcm"}},
       {"--to=sub --rename=cur_nm:ren_o x.dcm && medconv --to=./sub --rename=cur_nm:ren_o sub/x.dcm", 0, {}, {"="},
        {"!x.dcm", "sub/x.dcm"}},
-      {"--rename=pat_nm x.dcm", 0, {}, {}, {"x.dcm"}},
       {"--rename=pat_nm:ren_o:modal x.dcm", 0, {}, {}, {"DOE_JOHN-CT", "!x.dcm"}},
-      {"--rename=pat_nm:rows -t x.dcm", 0, {}, {}, {"DOE_JOHN-512.txt"}},
-      {"--rename=3xyz -t x.dcm", 0, {}, {}, {"CT-512-256.txt"}},
+      {"--rename=pat_nm:rows -t x.dcm && medconv --rename=3xyz -t x.dcm", 0, {}, {},
+       {"DOE_JOHN-512.txt", "CT-512-256.txt"}},
       {"--anon --rename=pat_nm:ren_o x.dcm", 0, {}, {}, {"Anonymized"}},
       // The earlier file keeps the name; none is replaced.
       {"--rename=pat_nm:ren_o x.dcm y.dcm", 1, {},
-       {"   file DOE_JOHN already exists, it is not replaced!\n", "   while renaming original file y.dcm to DOE_JOHN!\n",
-        "   while processing file y.dcm!\n"},
+       {"   file DOE_JOHN already exists, it is not replaced!\n", "   while renaming original file y.dcm to DOE_JOHN"},
        {"DOE_JOHN", "y.dcm", "!x.dcm"}},
       {"--to=missing --rename=cur_nm:ren_o x.dcm", 1, {},
        {"   while renaming original file x.dcm to missing/x.dcm!\n", "   while processing file x.dcm!\n"}, {"x.dcm"}},
       // The input stays in its folder whatever its set holds.
       {"--rename=pat_nm:ren_o in/e.dcm", 0, {}, {}, {"in/.._..", "!in/e.dcm"}},
-      {"--rename=stu_des:ren_o in/e.dcm", 0, {}, {}, {"in/.._escaped", "!escaped"}},
       // Anonymisation: each keyword takes its elements.
-      {"--anon -t1 a.dcm", 0, AnonymizedDump},
-      {"--anon= -t1 a.dcm", 0, AnonymizedDump},
-      {"--anon=pn_rp:rm_all -t1 a.dcm", 0, AnonymizedDump},
+      {"--anon -t1 a.dcm && medconv --anon= -t1 a.dcm", 0, AnonymizedDump},
       {"-t1 a.dcm", 0, {"(0010,0010)  1    PN [DOE^JOHN]", "(0009,1001)", "(0010,0020)", "(5000,0005)", "(6000,3000)"}},
-      {"--anon=pn_rm -t1 a.dcm", 0, {"!(0010,0010)", "!(0008,0090)", "!(0040,A123)", "!(0040,A075)", "(0010,0020)", "(0011,1001)"}},
+      {"--anon=pn_rm -t1 a.dcm", 0, {"!(0010,0010)", "!(0008,0090)", "!(0040,A123)", "(0010,0020)", "(0011,1001)"}},
       // The request reaches every item, however deep.
       {"'--anon=pn_rp:rm_priv:rm_co:(0008,0080)' -t1 a.dcm", 0,
-       {"(0008,0090)  1    PN [Anonymized]", "(0040,A123)  1    PN [Anonymized]", "(0040,A075)  1    PN [Anonymized]",
-        "!(0009,0010)", "!(0011,1001)", "!(0029,1010)", "!in a private", "!(0020,4000)", "!(0008,0080)", "1.2.3"}},
+       {"(0008,0090)  1    PN [Anonymized]", "(0040,A123)  1    PN [Anonymized]", "!(0009,0010)", "!(0011,1001)",
+        "!(0029,1010)", "!in a private", "!(0020,4000)", "!(0008,0080)", "1.2.3"}},
       {"--anon=pn_rp:pn_rm -t1 a.dcm", 0, {"(0010,0010)  1    PN [Anonymized]", "(0008,0090)  1    PN [Anonymized]"}},
       {"--anon=rm_priv -t1 a.dcm", 0, {"!(0009,0010)", "!(0009,1001)", "(0008,0080)", "(0010,0020)"}},
-      {"--anon=rm_ov -t1 a.dcm", 0, {"!(6000,3000)", "!(60FE,0010)", "(7FE0,0010)", "(5000,0005)"}},
-      {"--anon=rm_cu -t1 a.dcm", 0, {"!(5000,0005)", "!(5FFF,0005)", "(6000,3000)"}},
-      {"--anon=rm_co -t1 a.dcm", 0, {"!(0020,4000)", "!(0032,4000)", "(0020,0010)"}},
+      {"--anon=rm_ov -t1 a.dcm", 0, {"!(6000,3000)", "!(60FE,0010)", "(7FE0,0010)", "(5000,0005)", "(0020,4000)"}},
+      {"--anon=rm_co:rm_cu -t1 a.dcm", 0, {"!(0020,4000)", "!(0032,4000)", "!(5000,0005)", "!(5FFF,0005)", "(6000"}},
       {"--anon=rm_10 -t1 a.dcm", 0, {"!(0010,0010)", "!(0010,0020)", "!(0010,0030)", "(0008,0090)"}},
       {"--anon=rm_sel -t1 a.dcm", 0, {"!(0020,0010)", "!(0038,0008)", "!(0038,0010)", "(0020,4000)", "(0010,0010)"}},
       {"'--anon=(0008,0080)' -t1 a.dcm", 0, {"!(0008,0080)", "(0008,0090)  1    PN [WELBY"}},
@@ -257,7 +226,7 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
   };
   for (const auto& refusal : refusals)
     Check({(refusal.first + " -t x.dcm").c_str(), 1, {},
-           {">> [E] [", "   int main(const int, const char**) ", "   " + refusal.second + "\n"}, {NoFile}});
+           {">> [E] [", "   int main(const int, const char**) ", "   " + refusal.second + "\n"}, {"!x.dcm.txt"}});
 }
 
 }  // namespace

@@ -8,22 +8,19 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
-#include <vector>
 
 class MedconvTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (std::string(MEDCONV_BINARY).empty())
       GTEST_SKIP() << "medconv is not built";
-    for (const std::string name : {"dicom.dic", "dicom.din"})
-      testsupport::WriteBytes(dir.file(name), testsupport::ReadBytes(MEDCONV_BUILD_DIR "/" + name));
+    testsupport::Run("cp '" MEDCONV_BUILD_DIR "/dicom.dic' '" MEDCONV_BUILD_DIR "/dicom.din' .", dir.path());
   }
 
-  // Runs medconv with the arguments (shell words) in the temporary folder
-  // or a folder of it, where "medconv" names the program for further
-  // commands; MEDCONV is set to environment when given, unset otherwise.
+  // Runs medconv with the arguments (shell words, where "medconv" names the
+  // program for further commands) in a folder of the temporary one, with
+  // MEDCONV set to environment when given, unset otherwise.
   testsupport::RunResult Medconv(const std::string& arguments, const std::string& environment = "",
                                  const std::string& folder = ".") const {
     const std::string setting = environment.empty() ? "unset MEDCONV; " : "export MEDCONV='" + environment + "'; ";
@@ -37,20 +34,20 @@ class MedconvTest : public ::testing::Test {
     set.Text(0x0008, 0x0060, "CS", "CT");
     set.Text(0x0010, 0x0010, "PN", patientName);
     set.Text(0x0010, 0x0020, "LO", "PID-0042");
-    set.UnsignedShort(0x0028, 0x0010, 512);
-    set.UnsignedShort(0x0028, 0x0011, 256);
+    set.UnsignedShorts(0x0028, 0x0010, {512});
+    set.UnsignedShorts(0x0028, 0x0011, {256});
     return set;
   }
 
-  // A 4 x 4 monochrome image of 8-bit pixels, all of the value given.
-  static samplewriter::SampleSet SmallImageSet(std::uint8_t pixel = 200) {
+  // A 4 x 4 monochrome image, every byte of its pixels of the value given:
+  // samples, rows, columns, bits allocated, stored and high bit, signedness.
+  static samplewriter::SampleSet SmallImageSet(std::uint8_t pixel = 200, std::uint16_t bits = 8, bool sign = false) {
     samplewriter::SampleSet set(samplewriter::ExplicitLittle);
     set.Text(0x0028, 0x0004, "CS", "MONOCHROME2");
-    // Samples, rows, columns, bits allocated, stored and high bit, unsigned.
-    for (const auto& value : std::vector<std::pair<std::uint16_t, std::uint16_t>>{
-             {0x2, 1}, {0x10, 4}, {0x11, 4}, {0x100, 8}, {0x101, 8}, {0x102, 7}, {0x103, 0}})
-      set.UnsignedShort(0x0028, value.first, value.second);
-    set.OtherBytes(0x7FE0, 0x0010, samplewriter::Bytes(16, pixel));
+    for (const auto& [element, value] : std::vector<std::pair<std::uint16_t, int>>{
+             {0x2, 1}, {0x10, 4}, {0x11, 4}, {0x100, bits}, {0x101, bits}, {0x102, bits - 1}, {0x103, sign}})
+      set.UnsignedShort(0x0028, element, std::uint16_t(value));
+    set.OtherBytes(0x7FE0, 0x0010, samplewriter::Bytes(2 * bits, pixel));
     return set;
   }
 
@@ -63,16 +60,6 @@ class MedconvTest : public ::testing::Test {
   testsupport::TempDir dir;
 };
 
-inline std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
-}
-
-inline bool Has(const std::string& text, const std::string& piece) {
-  return text.find(piece) != std::string::npos;
-}
+inline bool Has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 
 #endif

@@ -6,7 +6,6 @@
 #include "lib/qzcFileName.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <streambuf>

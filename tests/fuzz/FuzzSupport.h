@@ -1,12 +1,15 @@
 // What the fuzz targets share: quiet report channels that still format every
-// report, the data dictionary, and a private scratch folder for the files an
-// input is written to and the outputs it makes.
+// report, the data dictionary, a private scratch folder for the files an
+// input is written to and the outputs it makes; and the listing of saved inputs.
 #ifndef MEDCONV_FUZZ_SUPPORT_H
 #define MEDCONV_FUZZ_SUPPORT_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace fuzzsupport {
 
@@ -19,6 +22,18 @@ std::string WriteScratchFile(const std::string& name, const std::uint8_t* data, 
 // The scratch folder's folder for outputs, ending with "/", and its emptying.
 const std::string& OutputFolder();
 void EmptyOutputFolder();
+
+// For the tests over saved inputs: the paths ("folder/name") of the entries
+// that do not start with a dot, in name order; none without the folder.
+inline std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> files;
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+    if (entry.path().filename().string()[0] != '.')
+      files.push_back(folder + "/" + entry.path().filename().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
 
 }  // namespace fuzzsupport
 

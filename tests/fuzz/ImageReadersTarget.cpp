@@ -8,20 +8,6 @@
 #include "frame/qzmMedicalFrame.h"
 #include "lib/qzcFileName.h"
 
-namespace {
-
-const std::size_t RawGeometryBytes = 4;
-
-void SetRawGeometry(const std::uint8_t* data, qzmMedicalFrame::ConversionSettings& settings) {
-  struct qzmMedicalFrame::Structure& size = settings.Structure;
-  size.Rows = data[1];
-  size.Columns = data[2];
-  size.NumberOfPixels = size.NumberOfSamples = ULONG(size.Rows) * size.Columns;
-  size.Sample.BitsStored = UWORD(data[3] % 33);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0)
     return 0;
@@ -31,10 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (data[0] % 2 == 0) {
     file = fuzzsupport::WriteScratchFile("input.bmp", data + 1, size - 1);
   } else {
-    if (size < RawGeometryBytes)
+    if (size < 4)
       return 0;
-    SetRawGeometry(data, settings);
-    file = fuzzsupport::WriteScratchFile("input.raw", data + RawGeometryBytes, size - RawGeometryBytes);
+    struct qzmMedicalFrame::Structure& structure = settings.Structure;
+    structure.Rows = data[1];
+    structure.Columns = data[2];
+    structure.NumberOfPixels = structure.NumberOfSamples = ULONG(structure.Rows) * structure.Columns;
+    structure.Sample.BitsStored = UWORD(data[3] % 33);
+    file = fuzzsupport::WriteScratchFile("input.raw", data + 4, size - 4);
   }
   qzmMedicalFrame frame;
   if (frame.UpdateFrom(qzcFileName(file), settings))

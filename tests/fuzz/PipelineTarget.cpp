@@ -9,31 +9,18 @@
 #include "lib/qzcCmdLineParser.h"
 #include "lib/qzcFileName.h"
 
-namespace {
+#include <iterator>
 
-const char* const OptionSets[] = {
-    "-t",
-    "-w --win=40:400",
-    "-p",
-    "-a",
-    "-r1",
-    "-d=el",
-    "--frame=whole -d=il",
-    "-j",
-    "--frame=all -w --halve --crop=1:1:8:8 --fliph",
-    "--changepr -r0 --get=max:min:mean",
-    "--anon -d=eb",
-};
-const std::size_t OptionSetCount = sizeof OptionSets / sizeof OptionSets[0];
-
-}  // namespace
+const char* const OptionSets[] = {"-t", "-w --win=40:400", "-p", "-a", "-r1", "-d=el", "--frame=whole -d=il", "-j",
+                                  "--frame=all -w --halve --crop=1:1:8:8 --fliph",
+                                  "--changepr -r0 --get=max:min:mean", "--anon -d=eb"};
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0)
     return 0;
   fuzzsupport::BeginInput();
   const std::string input = fuzzsupport::WriteScratchFile("input.dcm", data + 1, size - 1);
-  const std::string options = std::string(OptionSets[data[0] % OptionSetCount]) +
+  const std::string options = std::string(OptionSets[data[0] % std::size(OptionSets)]) +
                               " --to=" + fuzzsupport::OutputFolder() + " " + input;
   const char* const programName[] = {"medconv"};
   qzcCmdLineParser parser;

@@ -1,12 +1,10 @@
 // Every saved fuzz finding, run again through its target's entry function in
 // the ordinary build: a finding that comes back crashes or trips the
 // sanitizers of `make sanitize` here.
-#include "FolderListing.h"
+#include "FuzzSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstddef>
-#include <cstdint>
 #include <fstream>
 #include <iterator>
 
@@ -28,13 +26,13 @@ const struct Target {
 TEST(FuzzReplay, SavedFindingsAndTinyInputsRunClean) {
   const std::string root = MEDCONV_SOURCE_DIR "/tests/fuzz/regressions";
   for (const Target& target : Targets)
-    for (const std::string& path : FilesIn(root + "/" + target.name)) {
+    for (const std::string& path : fuzzsupport::FilesIn(root + "/" + target.name)) {
       std::ifstream file(path, std::ios::binary);
       const std::vector<std::uint8_t> input{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
       EXPECT_EQ(0, target.entry(input.data(), input.size())) << path;
     }
   // A folder named after no target would never be replayed.
-  for (const std::string& folder : FilesIn(root))
+  for (const std::string& folder : fuzzsupport::FilesIn(root))
     EXPECT_TRUE(std::any_of(std::begin(Targets), std::end(Targets),
                             [&](const Target& target) { return folder == root + "/" + target.name; }))
         << folder;

@@ -2,12 +2,10 @@
 // generated samples, their RLE copies, the hand-made hostile sets and the
 // saved pipeline findings, once per writer, all files in one run so that a
 // buffer of one file can meet the next. Skipped without valgrind.
-#include "FolderListing.h"
+#include "FuzzSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <string>
 
 namespace {
 
@@ -25,7 +23,7 @@ class Valgrind : public ::testing::Test {
     if (testsupport::HaveProgram("dcmcrle"))
       for (const std::string sample : {"ct", "rgb", "multiframe"})
         commands += " && dcmcrle " + sample + ".dcm " + sample + "-rle.dcm";
-    for (const std::string& finding : FilesIn(MEDCONV_SOURCE_DIR "/tests/fuzz/regressions/pipeline"))
+    for (const std::string& finding : fuzzsupport::FilesIn(MEDCONV_SOURCE_DIR "/tests/fuzz/regressions/pipeline"))
       commands += " && tail -c +2 '" + finding + "' > finding-" + finding.substr(finding.rfind('/') + 1) + ".dcm";
     ASSERT_EQ(0, testsupport::Run(commands + " && mv edge-rle-* finding-rle-* rle-leak", dir.path()).status);
   }

@@ -14,39 +14,28 @@ shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || read -r -a targets < "$build/fuzz-targets.txt"
-
-dictionary_of() {
-  case $1 in
-    dataset|pipeline) echo "$here/dicts/dicom.dict" ;;
-    dictionary) echo "$here/dicts/dictionary.dict" ;;
-    decoder_rle) ;;
-    decoder_*) echo "$here/dicts/jpeg.dict" ;;
-  esac
-}
-
 # The allocator's quarantine of freed blocks is sanitizer memory, not the
 # program's: kept small so that the RSS limit measures the program.
 export ASAN_OPTIONS="quarantine_size_mb=32:${ASAN_OPTIONS:-}"
-
 failed=()
 for target in "${targets[@]}"; do
-  work="$build/work/$target"
+  dictionary=()
+  case $target in
+    dataset|pipeline) dictionary=(-dict="$here/dicts/dicom.dict") ;;
+    dictionary) dictionary=(-dict="$here/dicts/dictionary.dict") ;;
+    decoder_rle) ;;
+    decoder_*) dictionary=(-dict="$here/dicts/jpeg.dict") ;;
+  esac
   findings="$build/findings/$target"
-  mkdir -p "$work" "$findings" "$build/corpus/$target"
-  log="$build/findings/$target.log"
-  dictionary=$(dictionary_of "$target")
+  mkdir -p "$build/work/$target" "$findings" "$build/corpus/$target"
   "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -rss_limit_mb=256 -timeout="${FUZZ_TIMEOUT:-1}" \
-    -print_final_stats=1 -artifact_prefix="$findings/" ${dictionary:+-dict="$dictionary"} \
-    "$work" "$build/corpus/$target" > "$log" 2>&1
+    -print_final_stats=1 -artifact_prefix="$findings/" "${dictionary[@]}" \
+    "$build/work/$target" "$build/corpus/$target" > "$findings.log" 2>&1
   status=$?
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-  coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
-  features=$(grep -o 'ft: [0-9]*' "$log" | tail -1)
-  printf '%-24s %10s executions  %-12s %-12s %s\n' "$target" "${runs:-?}" "$coverage" "$features" \
-    "$([ $status -eq 0 ] && echo ok || echo "FINDING (see $log)")"
+  printf '%-24s %10s executions  %-12s %-12s %s\n' "$target" \
+    "$(sed -n 's/^stat::number_of_executed_units: *//p' "$findings.log" | grep . || echo '?')" \
+    "$(grep -o 'cov: [0-9]*' "$findings.log" | tail -1)" "$(grep -o 'ft: [0-9]*' "$findings.log" | tail -1)" \
+    "$([ $status -eq 0 ] && echo ok || echo "FINDING (see $findings.log)")"
   [ $status -eq 0 ] || failed+=("$target")
 done
-if [ ${#failed[@]} -gt 0 ]; then
-  echo "findings in: ${failed[*]}" >&2
-  exit 1
-fi
+[ ${#failed[@]} -eq 0 ] || { echo "findings in: ${failed[*]}" >&2; exit 1; }
