@@ -13,9 +13,9 @@ struct Row {
   const char* arguments;  // "... && medconv ..." runs the program again
   int status;
   // Parts of each stream: "=text" is the whole stream, "!text" is absent.
-  std::vector<std::string> out, err;
+  std::vector<std::string> out = {}, err = {};
   // Files after the run: "!name" is absent, "name=text" holds the text.
-  std::vector<std::string> files;
+  std::vector<std::string> files = {};
   const char* environment = "";
 };
 
@@ -108,8 +108,9 @@ class CommandTest : public MedconvTest {
     for (const std::string& file : row.files) {
       const std::size_t absent = file[0] == '!', equals = file.find('=');
       EXPECT_NE(absent, Exists(file.substr(absent, equals - absent))) << file;
-      if (equals != std::string::npos)
+      if (equals != std::string::npos) {
         EXPECT_EQ(file.substr(equals + 1), testsupport::ReadText(dir.file(file.substr(0, equals))));
+      }
     }
   }
 };
