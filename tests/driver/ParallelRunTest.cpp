@@ -56,9 +56,9 @@ class ParallelRunTest : public MedconvTest {
 
 TEST_F(ParallelRunTest, ParallelRunIsTheSequentialOne) {
   ExpectSameRuns("--rank --name --timer -w -r0 -p1 -t1 --acc=max --to=out 'in/*.dcm' 'in/none*.dcm'");
-  // Files of one patient write the same names: the last one of the list
-  // stays. Multi-frame files write one name per frame.
-  ExpectSameRuns("--name -w -d -t --rename=pat_nm:modal:cur_fr0 --to=out --sort 'in/*.dcm'");
+  // Files of one patient, and the frames of a file, write the same names:
+  // the last one of the list stays.
+  ExpectSameRuns("--name -w -d -t --rename=pat_nm:modal --to=out --sort 'in/*.dcm'");
   // Only the first file of each patient and frame count gets the name,
   // whatever the order the workers reach them; the first one takes long.
   ExpectSameRuns("--rank --get=max:min:mean --halve=2 --rename=pat_nm:nb_fr:ren_o --sort 'in/*.dcm'", 2048);
