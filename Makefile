@@ -19,7 +19,7 @@ PYTHON   ?= /usr/bin/python3
 TSAN     ?= build-tsan
 VALGRIND ?= build-valgrind
 # The tests that run the program on worker threads, and the report channels.
-TSAN_TESTS ?= ParallelRunTest|ExitStatusTest|Objects.ReportChannels|Report.TextForm
+TSAN_TESTS ?= ParallelRunTest|CommandTest|Objects.ReportChannels|Report.TextForm
 PREFIX   ?= /usr/local
 WERROR   ?= 0
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
