@@ -101,6 +101,8 @@ TEST(ImageWriters, HeadersTablesAndRows) {
   EXPECT_FALSE(targa.Read(targaFile).fail() || jfif.Read(jfifFile).fail());
   EXPECT_TRUE(targa.HasColorMap && targa.OriginAtTop && targa.ColorMapLength == 256 && targa.Height == 2);
   EXPECT_EQ(2, jfif.VersionMinor);
+  targa.Interleaving = 2;  // the two top bits of the descriptor, under the origin bit
+  EXPECT_EQ(targa.Descriptor(), 0xA0);
 }
 
 TEST(ImageWriters, Refusals) {
