@@ -95,6 +95,9 @@ TEST(SetRead, FilesInEverySyntaxDamagedOrNot) {
       {"bare implicit set, an unknown element, longer than a preamble",
        El(0x0010, 0x0010, "", "DOE^JOHN") + El(0x0011, 0x1010, "", "private!") + El(0x4008, 0x0300, "", x140), true,
        "", "(0010,0010) PN [DOE^JOHN]\n(0011,1010) UN [8 * 1 bytes\n"},
+      {"implicit VR, the first length's second byte a capital letter",  // 0x4100: 00 41 00 00, not "VR"
+       File(Implicit, El(0x0009, 0x0010, "", std::string(0x4100, 'x')) + El(0x0010, 0x0010, "", "DOE^JOHN")), true, "",
+       "(0010,0010) PN [DOE^JOHN]\n"},
       {"bare set shorter than a preamble", El(0x0010, 0x0010, "", "DOE^JOHN"), true, "", "(0010,0010) PN [DOE^JOHN]\n"},
       {"bare explicit set, syntax given", El(0x0010, 0x0010, "PN", "DOE^JOHN") + El(0x4008, 0x0300, "ST", x140), true,
        "", "(0010,0010) PN [DOE^JOHN]\n", explicit_little_endian},
