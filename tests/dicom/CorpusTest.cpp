@@ -9,7 +9,7 @@
 #include <iostream>
 #include <map>
 
-#include "CapturedReports.h"
+#include "lib/ReportCapture.h"
 #include "DicomBytes.h"
 
 typedef qzmDicomDataElementSet Set;
@@ -91,7 +91,7 @@ bool Have(bool withPydicom) {
 TEST(Corpus, FilesReadAndDumpAsDcmdumpListsThem) {
   if (!Have(false))
     GTEST_SKIP() << "pydicom's files or dcmdump missing";
-  CapturedReports reports;
+  ReportCapture reports;
   const std::vector<std::string> names = Files(Corpus);
   auto listings = Dcmdump(names);
   // Damaged or truncated files, a deflated body ending early, no transfer syntax in an explicit VR meta group.
@@ -121,7 +121,7 @@ TEST(Corpus, FilesReadAndDumpAsDcmdumpListsThem) {
 TEST(Corpus, WrittenBackInEveryNativeSyntaxLosesNothing) {
   if (!Have(true) || std::string(MEDCONV_BINARY).empty())
     GTEST_SKIP() << "pydicom, its files, dcmdump or medconv missing";
-  CapturedReports reports;
+  ReportCapture reports;
   testsupport::TempDir dir;
   std::string folders;
   for (const char* syntax : {"il", "el", "eb"}) {

@@ -4,7 +4,7 @@
 #include <glob.h>
 #include <zlib.h>
 
-#include "CapturedReports.h"
+#include "lib/ReportCapture.h"
 #include "DicomBytes.h"
 #include "dicom/qzmDeflatedBody.h"
 
@@ -55,7 +55,7 @@ TEST(Deflate, SetsReadAsTheirInflatedOriginals) {
   testsupport::WriteBytes(dir.file("plain.dcm"), Builder().Preamble().Meta(Set::ExplicitVRLittleEndian).Raw(
       El(0x0010, 0x0010, "PN", "DOE^JANE") + El(0x7FE0, 0x0010, "OW", pixels)));
   ASSERT_EQ(testsupport::Run("dcmconv +td plain.dcm dfl.dcm", dir.path()).status, 0);
-  CapturedReports reports;
+  ReportCapture reports;
   Set deflated, plain;
   ASSERT_TRUE(deflated.Load(dir.file("dfl.dcm"))) << reports.Errors();
   ASSERT_TRUE(plain.Load(dir.file("plain.dcm")));
@@ -81,7 +81,7 @@ TEST(Deflate, DamageAndBombsRefused) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.second);
     Set set;
-    CapturedReports reports;
+    ReportCapture reports;
     EXPECT_FALSE(LoadBytes(dir, DeflatedFile(c.first), set));
     EXPECT_TRUE(reports.Error(c.second));
     EXPECT_EQ(InflatedFilesLeft(dir.path()), 0u);

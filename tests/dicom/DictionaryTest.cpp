@@ -8,7 +8,7 @@
 #include <climits>
 #include <iomanip>
 
-#include "CapturedReports.h"
+#include "lib/ReportCapture.h"
 #include "dicom/qzmDicomDataElementDictionary.h"
 #include "lib/qzcFileNameList.h"
 #include "support/TestSupport.h"
@@ -79,7 +79,7 @@ TEST(Tokens, TagsVRsAndVMsReadPrintedOrRefused) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.token);
-    CapturedReports reports;
+    ReportCapture reports;
     std::istringstream in(c.token);
     Tag tag(0x1234, 0x5678);
     Description::VR vr = Description::PN;
@@ -99,7 +99,7 @@ TEST(Tokens, TagsVRsAndVMsReadPrintedOrRefused) {
 
 // Later lines win, RET lines retire, an empty name stays on its line; the print reads back unchanged.
 TEST(DictionaryText, ParsedPrintedAndFaultsReported) {
-  CapturedReports reports;
+  ReportCapture reports;
   const Dictionary dictionary = Parsed(std::string(SmallDictionary) +
                                        "(0010,0020) LO 1 Old\n(0010,0020) LO 1-n\n(0008,0016) UI 1 SOP Class UID\n"
                                        "(0008,0016) RET whatever follows\n(0008,0018) ! DS 3 Image  Position \r\n");
@@ -118,7 +118,7 @@ TEST(DictionaryText, ParsedPrintedAndFaultsReported) {
       {"0008,0016 UI 1 x\n", "while parsing data element tag from stream!"},
   };
   for (const auto& fault : faults) {
-    CapturedReports faulty;
+    ReportCapture faulty;
     Parsed(std::string("(0010,0010) PN 1 Patient's Name\n") + fault.first, false);
     EXPECT_TRUE(faulty.Error(fault.second));
     EXPECT_TRUE(faulty.Error("while parsing instance from stream!"));
@@ -128,7 +128,7 @@ TEST(DictionaryText, ParsedPrintedAndFaultsReported) {
 // Every cut or lying length fails before reading past the file.
 TEST(DictionaryBinary, LayoutRoundTripAndDamage) {
   testsupport::TempDir dir;
-  CapturedReports reports;
+  ReportCapture reports;
   ASSERT_TRUE(Dictionary().Save(qzcFileName(dir.file("empty.din"))));
   EXPECT_EQ((Bytes{0, 0, 0, 0}), testsupport::ReadBytes(dir.file("empty.din")));
   Dictionary dictionary = Parsed(SmallDictionary), loaded;
@@ -161,7 +161,7 @@ TEST(DictionaryBinary, LayoutRoundTripAndDamage) {
 // Lists merge in order up to the first failure; the repository is rebuilt only when older than a part.
 TEST(DictionaryFiles, SaveLoadAndRebuild) {
   testsupport::TempDir dir;
-  CapturedReports reports;
+  ReportCapture reports;
   const Dictionary dictionary = Parsed(SmallDictionary);
   for (const char* name : {"d.TXT", "d.din", "d.DICX"})
     ASSERT_TRUE(dictionary.Save(qzcFileName(dir.file(name))));
@@ -214,7 +214,7 @@ TEST(DictionaryFiles, AutomaticSearch) {
   const std::string savedHome = home ? home : "";
   ASSERT_EQ(0, chdir(dir.path().c_str()));
   setenv("HOME", dir.path().c_str(), 1);
-  CapturedReports reports;
+  ReportCapture reports;
   Dictionary dictionary;
   EXPECT_TRUE(dictionary.AutoLoad());
   EXPECT_EQ("built-in", dictionary.source);
@@ -229,7 +229,7 @@ TEST(DictionaryFiles, AutomaticSearch) {
 
 // The shipped text loads silently and is exactly what Print writes; the build folder's repository holds the same.
 TEST(DictionaryData, ShippedTextAndRepositoryAgree) {
-  CapturedReports reports;
+  ReportCapture reports;
   const std::string path = MEDCONV_SOURCE_DIR "/data/dicom.dic";
   Dictionary dictionary, repository;
   ASSERT_TRUE(dictionary.Load(qzcFileName(path)));

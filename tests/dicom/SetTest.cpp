@@ -1,7 +1,7 @@
 // Data element sets: read in every syntax, damaged and hostile input, written back in every native syntax, dumped.
 #include <gtest/gtest.h>
 
-#include "CapturedReports.h"
+#include "lib/ReportCapture.h"
 #include "DicomBytes.h"
 #include "dicom/qzmDicomDataElementDictionary.h"
 
@@ -163,7 +163,7 @@ TEST(SetRead, FilesInEverySyntaxDamagedOrNot) {
   testsupport::TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    CapturedReports reports;
+    ReportCapture reports;
     Set set;
     EXPECT_EQ(LoadBytes(dir, c.file, set, c.syntax), c.reads) << reports.Errors();
     const std::string all = reports.Errors() + reports.Warnings(), dump = Compact(set);
@@ -179,7 +179,7 @@ TEST(SetRead, FilesInEverySyntaxDamagedOrNot) {
 
 // A cut file keeps the elements before the cut as read whole, and never reads as whole.
 TEST(SetRead, TruncatedFilesKeepWhatWasRead) {
-  CapturedReports reports;
+  ReportCapture reports;
   testsupport::TempDir dir;
   const auto text = [](const qzmDicomDataElementValue& value) {
     std::ostringstream out;
@@ -206,7 +206,7 @@ TEST(SetRead, TruncatedFilesKeepWhatWasRead) {
 
 // A filtered reading skips a damaged sequence of defined length unread.
 TEST(SetRead, FilteredReadingAndOnlyRegularFiles) {
-  CapturedReports reports;
+  ReportCapture reports;
   testsupport::TempDir dir;
   testsupport::WriteBytes(dir.file("in.dcm"),
                           File(Explicit, Sequence(8) + Builder().Tag(0x0008, 0x0060).U32(0).bytes() +
@@ -225,7 +225,7 @@ TEST(SetRead, FilteredReadingAndOnlyRegularFiles) {
 
 // Regression: 40,000 unknown VRs reached the warning limit, which ends the run; the set is given up first.
 TEST(SetRead, ADamagedSetIsGivenUpBeforeItsWarningsEndTheRun) {
-  CapturedReports reports;
+  ReportCapture reports;
   testsupport::TempDir dir;
   Builder file = Builder().Preamble().Meta(Set::ExplicitVRLittleEndian);
   for (int n = 0; n < 40000; ++n)
@@ -239,7 +239,7 @@ TEST(SetRead, ADamagedSetIsGivenUpBeforeItsWarningsEndTheRun) {
 // Sets read back the same (and dcmdump reads them silently); group lengths recomputed, Length to End dropped,
 // encapsulated pixel data unchanged.
 TEST(SetWrite, EverySyntaxToEverySyntaxReadsBackTheSame) {
-  CapturedReports reports;
+  ReportCapture reports;
   testsupport::TempDir dir;
   const Bytes fragments = Item(0) + Item(2) + ToBytes("F1") + Delimiter;
   Set flat, encapsulated;
@@ -301,7 +301,7 @@ TEST(SetWrite, ByteExactSmallFileAndNoFileWithoutSyntax) {
                                      El(2, 0x10, "UI", std::string("1.2.840.10008.1.2\0", 18)) +
                                      El(0x0010, 0, "", Builder().U32(12)) + El(0x0010, 0x0010, "", "DOE ") +
                                      El(0x0011, 0, "", Builder().U32(99)));
-  CapturedReports reports;
+  ReportCapture reports;
   set.erase(Tag(0x0002, 0x0010));
   set[Tag(0x0002, 0x0002)].UI() = "1.2";
   bool saved = true;
@@ -326,7 +326,7 @@ TEST(SetPrint, DumpLinesWithAndWithoutDictionary) {
     EXPECT_NE(dump.find(line), std::string::npos) << line << dump;
   qzmDicomDataElementDictionary *const saved = Set::GetDictionary(), empty;
   Set::SetDictionary(&empty);
-  CapturedReports reports;
+  ReportCapture reports;
   const std::string bare = Dump(set);
   Set::SetDictionary(saved);
   EXPECT_NE(bare.find("               <NO DICTIONARY> (0010,0010)       PN [DOE^JOHN]\n"), std::string::npos) << bare;

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "CapturedReports.h"
+#include "lib/ReportCapture.h"
 #include "DicomBytes.h"
 
 using namespace dicombytes;  // NOLINT
@@ -75,7 +75,7 @@ TEST(ValueRead, TextsDatesTimesAndAgesReadAndWrittenBack) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.vr) + " " + c.text);
-    CapturedReports reports;
+    ReportCapture reports;
     Value value;
     EXPECT_EQ(ReadOne(Builder().Text(c.vr).U16(c.text.size()).Text(c.text), value), c.printed);
     EXPECT_TRUE(c.warning ? reports.Warning(c.warning) : ::testing::AssertionSuccess());
@@ -117,7 +117,7 @@ TEST(ValueRead, NumbersEmptiesAndUnknownsKeepTheStreamInStep) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.printed);
-    CapturedReports reports;
+    ReportCapture reports;
     Value value;
     EXPECT_EQ(ReadOne(c.bytes, value, c.syntax, c.implicitVR).substr(0, std::string(c.printed).size()), c.printed);
     EXPECT_TRUE(!c.warning || (reports.Warnings() + reports.Errors()).find(c.warning) != std::string::npos);
@@ -133,7 +133,7 @@ TEST(ValueRead, NumbersEmptiesAndUnknownsKeepTheStreamInStep) {
   EXPECT_EQ(many.SS(599), -599);
   EXPECT_EQ(Written(many), array.bytes());
   // Empty values of every class are kept silently; long-header VRs outside the program's set are read as UN.
-  CapturedReports quiet;
+  ReportCapture quiet;
   std::vector<std::pair<Bytes, D::VR>> empties;
   for (const char* vr : {"PN", "UI", "DA", "TM", "DT", "AS", "AT", "FL", "FD", "US", "SL"})
     empties.push_back({Builder().Text(vr).U16(0), D::UNDEFINED});
@@ -190,7 +190,7 @@ TEST(ValueWrite, ByteExactInTheirAnnouncedLength) {
     EXPECT_TRUE(std::get<2>(c).empty() || written == std::get<2>(c)) << D::TokenOf(std::get<0>(c)->GetVR());
     EXPECT_EQ(std::get<0>(c)->LengthOnStream(policy), written.size()) << D::TokenOf(std::get<0>(c)->GetVR());
   }
-  CapturedReports reports;
+  ReportCapture reports;
   const auto fails = [](const Value& value, iobsManipulator syntax) {
     bool good = true;
     Written(value, syntax, &good);

@@ -5,6 +5,8 @@
 
 #include "lib/qzcException.h"
 
+#include <gtest/gtest.h>
+
 #include <sstream>
 #include <string>
 
@@ -19,8 +21,16 @@ class ReportCapture {
   std::string Warnings() const { return warnings_.str(); }
   unsigned ErrorCount() const { return qzcException::errorChannel.count; }
   unsigned WarningCount() const { return qzcException::warningChannel.count; }
+  bool None() const { return Errors().empty() && Warnings().empty(); }
+  ::testing::AssertionResult Error(const std::string& text) const { return Holds(Errors(), text); }
+  ::testing::AssertionResult Warning(const std::string& text) const { return Holds(Warnings(), text); }
 
  private:
+  static ::testing::AssertionResult Holds(const std::string& reports, const std::string& text) {
+    if (reports.find(text) != std::string::npos)
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no \"" << text << "\" in:\n" << reports;
+  }
   qzcReportChannel errorsWere_, warningsWere_;
   std::ostringstream errors_, warnings_;
 };
