@@ -55,10 +55,11 @@ bool WriteWide(const std::string& path, const Wide& wide) {
     for (unsigned k = 0; k < side * side * (rgb ? 3u : 1u); ++k) {
       const double v = wide.value(f, k);  // integers keep their low bitsStored bits
       const std::uint64_t mask = (std::uint64_t(1) << wide.bitsStored) - 1;
+      const std::int64_t n = std::isfinite(v) ? std::int64_t(v) : 0;  // floating-point kinds hold NaN and infinity
       floats.push_back(float(v));
       doubles.push_back(v);
-      integers.push_back(std::uint32_t(std::uint64_t(std::int64_t(v)) & mask));
-      words.push_back(std::uint16_t(std::int64_t(v)));  // sign-extended through the word
+      integers.push_back(std::uint32_t(std::uint64_t(n) & mask));
+      words.push_back(std::uint16_t(n));  // sign-extended through the word
     }
   if (wide.kind == Wide::float32 || wide.kind == Wide::float64) {
     const bool single = wide.kind == Wide::float32;
