@@ -84,10 +84,12 @@ TEST(ValueRead, TextsDatesTimesAndAgesReadAndWrittenBack) {
       EXPECT_EQ(Written(value), Builder().Text(c.vr).U16(out.size()).Text(out).bytes());
     }
   }
-  Value date, time;
+  Value date, time, age;
   ReadOne(Builder().Text("DA").U16(8).Text("20040119"), date);
   ReadOne(Builder().Text("TM").U16(8).Text("101530.5"), time);
-  date.DA().day = 20, time.TM().second = 31;
+  ReadOne(Builder().Text("AS").U16(4).Text("045Y"), age);
+  date.DA().day = 20, time.TM().second = 31, age.AS().number = 46;
+  EXPECT_EQ(Written(age), Builder().Text("AS").U16(4).Text("046Y").bytes());
   EXPECT_EQ(Written(date), Builder().Text("DA").U16(8).Text("20040120").bytes());
   EXPECT_EQ(Written(time, implicit_little_endian), Builder().U32(14).Text("101531.500000 ").bytes());
 }

@@ -127,6 +127,7 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       {"-t --rename=cur_we notes.txt", 1, {}, {"   while opening text file notes.txt!\n"}, {"notes.txt=precious"}},
       {"--acc=max:no/such/acc.dcm i1.dcm", 1, {">> [W] [", "   unable to save accumulated buffer!\n"}},
       // A file named in the value is taken as it is, without the destination.
+      {"--acc=min i1.dcm", 0, {}, {"="}, {"acc-min.dcm"}},
       {"--acc=max:sum.dcm --to=sub i1.dcm i2.dcm && medconv -t1 sum.dcm", 0, {"(0028,0002)", "!(0028,0006)"}, {"="},
        {"sum.dcm", "!sub/sum.dcm"}},
       {"-w --frame=1 i1.dcm x.dcm", 1, {}, {"unable to build frame 1 !"}, {"i1.dcm.bmp"}},
