@@ -19,6 +19,13 @@ struct Row {
   const char* environment = "";
 };
 
+std::string Repeated(const std::string& text, int times) {
+  std::string all;
+  while (times-- > 0)
+    all += text;
+  return all;
+}
+
 // Every anonymisation keyword of the default request at once, one element each.
 const std::vector<std::string> AnonymizedDump = {"(0010,0010)  1    PN [Anonymized]", "!(0010,0020)", "!(0009,1001)",
                                                  "!(0038,0010)", "!(0020,4000)", "!(5FFF,0005)", "!(60FE,0010)",
@@ -41,6 +48,7 @@ class CommandTest : public MedconvTest {
     Write("i1.dcm", SmallImageSet(10));
     Write("i2.dcm", SmallImageSet(20));
     Write("s32.dcm", SmallImageSet(1, 32, true));
+    Write("s16.dcm", SmallImageSet(0x80, 16, true));  // every sample -32640
     testsupport::WriteText(dir.file("bad.dcm"), "not a DICOM file");
     testsupport::WriteText(dir.file("notes.txt"), "precious");
     testsupport::WriteText(dir.file("pic.bmp"), "BM not really");
@@ -128,6 +136,8 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       {"--acc=max:no/such/acc.dcm i1.dcm", 1, {">> [W] [", "   unable to save accumulated buffer!\n"}},
       // A file named in the value is taken as it is, without the destination.
       {"--acc=min i1.dcm", 0, {}, {"="}, {"acc-min.dcm"}},
+      {"--changepr -r0 --rename=m s16.dcm && medconv --changepr=bin -r0 --rename=b s16.dcm", 0, {}, {},
+       {"m.raw=" + std::string(32, '\0'), "b.raw=" + Repeated(std::string("\x80\0", 2), 16)}},
       {"--acc=max:sum.dcm --to=sub i1.dcm i2.dcm && medconv -t1 sum.dcm", 0, {"(0028,0002)", "!(0028,0006)"}, {"="},
        {"sum.dcm", "!sub/sum.dcm"}},
       {"-w --frame=1 i1.dcm x.dcm", 1, {}, {"unable to build frame 1 !"}, {"i1.dcm.bmp"}},
