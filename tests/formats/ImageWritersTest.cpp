@@ -103,6 +103,12 @@ TEST(ImageWriters, HeadersTablesAndRows) {
   EXPECT_EQ(2, jfif.VersionMinor);
   targa.Interleaving = 2;  // the two top bits of the descriptor, under the origin bit
   EXPECT_EQ(targa.Descriptor(), 0xA0);
+  Bytes other = JfifHeader;
+  other[9] = 'X';  // "JFIX"
+  testsupport::WriteBytes(dir.file("b"), other);
+  ifbstream otherFile(dir.file("b").c_str());
+  ReportCapture reports;
+  EXPECT_TRUE(jfif.Read(otherFile).fail() && reports.Error("JFIF signature not found!"));
 }
 
 TEST(ImageWriters, Refusals) {
