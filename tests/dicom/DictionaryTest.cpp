@@ -131,6 +131,10 @@ TEST(DictionaryBinary, LayoutRoundTripAndDamage) {
   ReportCapture reports;
   ASSERT_TRUE(Dictionary().Save(qzcFileName(dir.file("empty.din"))));
   EXPECT_EQ((Bytes{0, 0, 0, 0}), testsupport::ReadBytes(dir.file("empty.din")));
+  Dictionary retired = Parsed("(0028,0010) ! US 1 Rows\n");
+  ASSERT_TRUE(retired.Save(qzcFileName(dir.file("one.din"))));
+  const Bytes one = testsupport::ReadBytes(dir.file("one.din"));  // an entry ends with its name and retired flag
+  EXPECT_EQ((Bytes{'R', 'o', 'w', 's', 1, 0}), Bytes(one.end() - std::min<std::ptrdiff_t>(6, one.size()), one.end()));
   Dictionary dictionary = Parsed(SmallDictionary), loaded;
   dictionary.label = "test label";
   ASSERT_TRUE(dictionary.Save(qzcFileName(dir.file("small.din"))));
