@@ -59,12 +59,19 @@ std::string WithoutNewline(const char* message) {
   return text;
 }
 
-void ReportLibraryWarning(const char* message, void*) {
-  qzcWarning(Signature, "OpenJPEG: %s", WithoutNewline(message).c_str()).Report();
+// OpenJPEG may warn once per code block of a damaged stream, tens of
+// thousands of times for one frame: past this many, a decode's messages are
+// counted, not reported, so that one file cannot reach a channel's limit.
+constexpr unsigned ShownLibraryMessages = 20;
+
+void ReportLibraryWarning(const char* message, void* shown) {
+  if (++*static_cast<unsigned*>(shown) <= ShownLibraryMessages)
+    qzcWarning(Signature, "OpenJPEG: %s", WithoutNewline(message).c_str()).Report();
 }
 
-void ReportLibraryError(const char* message, void*) {
-  qzcError(Signature, "OpenJPEG: %s", WithoutNewline(message).c_str()).Report();
+void ReportLibraryError(const char* message, void* shown) {
+  if (++*static_cast<unsigned*>(shown) <= ShownLibraryMessages)
+    qzcError(Signature, "OpenJPEG: %s", WithoutNewline(message).c_str()).Report();
 }
 
 struct CodecRelease {
@@ -98,12 +105,13 @@ StreamHandle OpenMemoryStream(MemorySource& source) {
   return stream;
 }
 
-CodecHandle OpenDecoder(bool jp2) {
+// messages counts what the decoder reports, warnings and errors alike.
+CodecHandle OpenDecoder(bool jp2, unsigned& messages) {
   CodecHandle codec(opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
   if (!codec)
     return codec;
-  opj_set_warning_handler(codec.get(), ReportLibraryWarning, nullptr);
-  opj_set_error_handler(codec.get(), ReportLibraryError, nullptr);
+  opj_set_warning_handler(codec.get(), ReportLibraryWarning, &messages);
+  opj_set_error_handler(codec.get(), ReportLibraryError, &messages);
   opj_dparameters_t parameters;
   opj_set_default_decoder_parameters(&parameters);
   if (!opj_setup_decoder(codec.get(), &parameters))
@@ -226,7 +234,15 @@ bool qzmJpeg2000Decoder::Decode(const UBYTE* data, ULONG size, const qzmPixelLay
     return false;
   MemorySource source = {data, size, 0};
   StreamHandle stream = OpenMemoryStream(source);
-  CodecHandle codec = OpenDecoder(IsJp2File(data, size));
+  unsigned messages = 0;
+  CodecHandle codec = OpenDecoder(IsJp2File(data, size), messages);
+  const struct Unshown {
+    const unsigned& messages;
+    ~Unshown() {
+      if (messages > ShownLibraryMessages)
+        qzcWarning(Signature, "OpenJPEG: %u more messages not shown", messages - ShownLibraryMessages).Report();
+    }
+  } unshown{messages};
   if (!stream || !codec) {
     qzcError(Signature, "unable to set up an OpenJPEG decoder!").Report();
     return false;
