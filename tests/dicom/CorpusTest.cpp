@@ -124,6 +124,7 @@ TEST(Corpus, WrittenBackInEveryNativeSyntaxLosesNothing) {
   ReportCapture reports;
   testsupport::TempDir dir;
   std::string folders;
+  const std::string linked = testsupport::LinkedCorpus(dir);
   for (const char* syntax : {"il", "el", "eb"}) {
     const std::string set = dir.file(std::string("set-") + syntax),
                       program = dir.file(std::string("medconv-") + syntax);
@@ -143,7 +144,7 @@ TEST(Corpus, WrittenBackInEveryNativeSyntaxLosesNothing) {
                              : syntax[1] == 'l' ? Set::ExplicitVRLittleEndian : Set::ExplicitVRBigEndian;
       EXPECT_TRUE(source.Save(set + "/" + name)) << name;
     }
-    testsupport::Run(std::string(MEDCONV_BINARY) + " -d=" + syntax + " --frame=whole --to=" + program + " " + Corpus +
+    testsupport::Run(std::string(MEDCONV_BINARY) + " -d=" + syntax + " --frame=whole --to=" + program + " " + linked +
                      "*.dcm 2>/dev/null");
     // badVR.dcm holds 15 frames of 32-bit samples and announces "1A": refused, not cut to one frame.
     EXPECT_EQ(testsupport::FileExists(program + "/badVR.dcm.dcm"), syntax[1] != 'b');

@@ -94,7 +94,7 @@ TEST_F(Peers, CompressedFixturesDecodeAsTheSourceOrThePeer) {
 TEST_F(Corpus, EveryImageWrittenOpensInImageMagickAndPngcheck) {
   if (!testsupport::FileExists(CorpusFolder + "rtdose.dcm") || !HaveProgram("identify") || !HaveProgram("pngcheck"))
     GTEST_SKIP() << "needs pydicom's test files, ImageMagick's identify and pngcheck";
-  const testsupport::RunResult result = Medconv("-w -a -p --nowarn --to=./ " + CorpusFolder + "*.dcm");
+  const testsupport::RunResult result = Medconv("-w -a -p --nowarn --to=./ " + testsupport::LinkedCorpus(dir) + "*.dcm");
   EXPECT_TRUE(result.status == 0 || result.status == 1) << result.err;
   EXPECT_EQ(result.err.find("runtime error"), std::string::npos) << result.err;
   EXPECT_EQ(result.err.find("Sanitizer"), std::string::npos) << result.err;

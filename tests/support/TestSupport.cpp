@@ -65,4 +65,14 @@ bool HaveProgram(const std::string& name) {
   return Run("command -v " + name).status == 0;
 }
 
+std::string LinkedCorpus(const TempDir& dir) {
+  const std::filesystem::path corpus = "/usr/lib/python3/dist-packages/pydicom/data/test_files", links = dir.file("corpus");
+  std::error_code error;
+  std::filesystem::create_directory(links, error);
+  for (const auto& entry : std::filesystem::directory_iterator(corpus, error))
+    if (entry.is_regular_file())
+      std::filesystem::create_symlink(entry.path(), links / entry.path().filename(), error);
+  return links.string() + "/";
+}
+
 }  // namespace testsupport

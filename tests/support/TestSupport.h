@@ -42,6 +42,9 @@ RunResult Run(const std::string& command, const std::string& folder = "");
 
 // True when a program of that name is on the PATH (for oracle-based tests).
 bool HaveProgram(const std::string& name);
+// Debian's pydicom test files as links in a folder of dir, ending with "/": the program run on them cannot
+// write among the package's files, even when a fault puts outputs beside their inputs.
+std::string LinkedCorpus(const TempDir& dir);
 
 }  // namespace testsupport
 
