@@ -19,6 +19,10 @@ namespace {
 constexpr ULONG wordChunk = 600000;
 constexpr ULONG longChunk = 300000;
 
+// Most outputs (an image of a slice) fit the stream's buffer whole, and so
+// reach the file in one write rather than one per 8 KiB.
+constexpr std::size_t bufferSize = 1 << 20;
+
 // Creates a missing file with the permissions 0664 (less the umask), which
 // the standard file stream cannot ask for.
 void CreateWithGroupWrite(const char* name) {
@@ -34,6 +38,11 @@ ofbstream::ofbstream(const char* name, std::ios::openmode mode) {
   open(name, mode);
 }
 
+ofbstream::~ofbstream() {
+  if (is_open())
+    close();
+}
+
 void ofbstream::open(const char* name, std::ios::openmode mode) {
   if (std::strcmp(name, "cout") == 0 || std::strcmp(name, "cerr") == 0) {
     *qzcException::diagnosticChannel.stream << "ofbstream : " << name << " : feature removed for the moment"
@@ -43,6 +52,11 @@ void ofbstream::open(const char* name, std::ios::openmode mode) {
   }
   fileName_ = name;
   CreateWithGroupWrite(name);
+  if (!buffer_) {
+    buffer_.reset(new (std::nothrow) char[bufferSize]);
+    if (buffer_)
+      rdbuf()->pubsetbuf(buffer_.get(), bufferSize);
+  }
   std::ofstream::open(name, mode | std::ios::out | std::ios::binary);
 }
 

@@ -8,6 +8,7 @@
 #include "lib/qzcTypes.h"
 
 #include <fstream>
+#include <memory>
 #include <string>
 
 class ofbstream : public std::ofstream, public iobs {
@@ -17,6 +18,10 @@ class ofbstream : public std::ofstream, public iobs {
   // file gets the permissions 0664. "cout" and "cerr" are refused.
   explicit ofbstream(const char* name, std::ios::openmode mode = std::ios::out);
   void open(const char* name, std::ios::openmode mode = std::ios::out);
+  // Closes the file while the stream's buffer still exists.
+  ~ofbstream() override;
+  ofbstream(const ofbstream&) = delete;
+  ofbstream& operator=(const ofbstream&) = delete;
   explicit ofbstream(const std::string& name, std::ios::openmode mode = std::ios::out)
       : ofbstream(name.c_str(), mode) {}
   void open(const std::string& name, std::ios::openmode mode = std::ios::out) { open(name.c_str(), mode); }
@@ -59,6 +64,7 @@ class ofbstream : public std::ofstream, public iobs {
   ofbstream& WriteWords(const Word* words, ULONG n, ULONG chunkWords);
 
   qzcFileName fileName_;
+  std::unique_ptr<char[]> buffer_;
 };
 
 #endif

@@ -114,31 +114,42 @@ qzcString qzcString::ToLower() const {
   return lowered;
 }
 
+// Both readers take characters from the stream's buffer: one check of the
+// stream per word or line rather than one per character keeps the parse of
+// the built-in dictionary, which every run makes, short.
 std::istream& qzcString::ReadWord(std::istream& in) {
   clear();
-  int c;
-  while ((c = in.peek()) != EOF && std::isspace(c))
-    in.get();
-  if (c == EOF) {
+  std::streambuf* buffer = in.rdbuf();
+  if (!in.good() || buffer == nullptr) {
     in.setstate(std::ios::failbit);
     return in;
   }
-  while ((c = in.peek()) != EOF && !std::isspace(c)) {
-    push_back(static_cast<char>(c));
-    in.get();
+  int c;
+  while ((c = buffer->sgetc()) != EOF && std::isspace(c))
+    buffer->sbumpc();
+  if (c == EOF) {
+    in.setstate(std::ios::eofbit | std::ios::failbit);
+    return in;
   }
+  while ((c = buffer->sgetc()) != EOF && !std::isspace(c)) {
+    push_back(static_cast<char>(c));
+    buffer->sbumpc();
+  }
+  if (c == EOF)
+    in.setstate(std::ios::eofbit);
   return in;
 }
 
 std::istream& qzcString::ReadLine(std::istream& in) {
   clear();
-  if (!in.good()) {
+  std::streambuf* buffer = in.rdbuf();
+  if (!in.good() || buffer == nullptr) {
     in.setstate(std::ios::failbit);
     return in;
   }
   bool readAnything = false;
   int c;
-  while ((c = in.get()) != EOF) {
+  while ((c = buffer->sbumpc()) != EOF) {
     readAnything = true;
     if (c == '\n')
       return in;
@@ -146,8 +157,6 @@ std::istream& qzcString::ReadLine(std::istream& in) {
       push_back(static_cast<char>(c));
   }
   // The end of the stream ends the last line; only nothing at all fails.
-  in.clear(in.rdstate() & ~std::ios::failbit);
-  if (!readAnything)
-    in.setstate(std::ios::failbit);
+  in.setstate(readAnything ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
   return in;
 }
