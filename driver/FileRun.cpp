@@ -44,11 +44,13 @@ bool RunFile(const FileJob& job, const qzcCmdLineParser& parser, const qzmMedica
   return converted && !OutputMissing;
 }
 
-// The walk over the list on worker threads. A worker takes the next file
-// only while fewer than two per worker are converted or waiting to be
-// shown, so that memory stays bounded however long the list; the calling
-// thread shows every file's gathered output in list order. A file is done
-// once shown.
+// The walk over the list on worker threads, the calling thread being one of
+// them. A worker takes the next file only while fewer than two per worker
+// are converted or waiting to be shown, so that memory stays bounded however
+// long the list. The worker that finishes a file shows, in list order, every
+// finished file at the head of the list, unless another worker is showing
+// them already: no thread sleeps and wakes per file, which on few cores costs
+// as much as converting it. A file is done once shown.
 class ParallelRun {
  public:
   ParallelRun(const std::vector<FileJob>& jobs, const qzcCmdLineParser& parser,
@@ -57,13 +59,14 @@ class ParallelRun {
 
   bool Run() {
     std::vector<std::thread> threads;
-    for (unsigned w = 0; w < buffers_.size(); ++w)
+    for (unsigned w = 1; w < buffers_.size(); ++w)
       threads.emplace_back(&ParallelRun::Work, this, w);
-    const bool allDone = ShowInOrder();
+    Work(0);
+    RestoreCallerChannels();
     for (std::thread& thread : threads)
       thread.join();
     MergeAccumulations();
-    return allDone;
+    return allDone_;
   }
 
  private:
@@ -103,6 +106,14 @@ class ParallelRun {
   static void PointAt(qzcChannel& channel, const qzcChannel& model, CapturedOutput& output) {
     channel = model;
     channel.stream = output.For(model.stream);
+  }
+
+  void RestoreCallerChannels() const {
+    qzcException::errorChannel = errors_;
+    qzcException::warningChannel = warnings_;
+    qzcException::messageChannel = messages_;
+    qzcException::dataChannel = data_;
+    qzcException::diagnosticChannel = diagnostics_;
   }
 
   // The file that claimed a name last keeps it; a later file waits for the
@@ -170,45 +181,50 @@ class ParallelRun {
   void Work(unsigned worker) {
     WorkerOrder order(*this);
     order.buffer = &buffers_[worker];
+    FileOrder* const callerOrder = CurrentFileOrder;
     CurrentFileOrder = &order;
-    for (;;) {
-      std::size_t job;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        roomFreed_.wait(lock, [this] { return next_ >= jobs_.size() || next_ < shown_ + slots_.size(); });
-        if (next_ >= jobs_.size())
-          return;
-        job = next_++;
-      }
+    for (std::size_t job; TakeJob(job);) {
       order.job = job;
       Slot& slot = slots_[job % slots_.size()];
       PointChannelsAt(slot.output);
       const bool succeeded = RunFile(jobs_[job], parser_, settings_);
-      std::lock_guard<std::mutex> lock(mutex_);
-      slot.succeeded = succeeded;
-      slot.finished = true;
-      slotFinished_.notify_all();
+      Finish(slot, succeeded);
     }
+    CurrentFileOrder = callerOrder;
   }
 
-  bool ShowInOrder() {
-    bool allDone = true;
-    for (std::size_t job = 0; job < jobs_.size(); ++job) {
-      Slot& slot = slots_[job % slots_.size()];
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        slotFinished_.wait(lock, [&slot] { return slot.finished; });
-      }
-      slot.output.Replay();
-      allDone = allDone && slot.succeeded;
-      std::lock_guard<std::mutex> lock(mutex_);
-      slot.finished = false;
-      ForgetClaims(job);
-      shown_ = job + 1;
+  bool TakeJob(std::size_t& job) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    roomFreed_.wait(lock, [this] { return next_ >= jobs_.size() || next_ < shown_ + slots_.size(); });
+    if (next_ >= jobs_.size())
+      return false;
+    job = next_++;
+    return true;
+  }
+
+  void Finish(Slot& slot, bool succeeded) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    slot.succeeded = succeeded;
+    slot.finished = true;
+    if (showing_)
+      return;
+    // The showing worker looks again after each file, so a file finished
+    // meanwhile is not left behind.
+    showing_ = true;
+    for (Slot* head = &HeadSlot(); shown_ < jobs_.size() && head->finished; head = &HeadSlot()) {
+      lock.unlock();
+      head->output.Replay();
+      lock.lock();
+      allDone_ = allDone_ && head->succeeded;
+      head->finished = false;
+      ForgetClaims(shown_);
+      ++shown_;
       roomFreed_.notify_all();
     }
-    return allDone;
+    showing_ = false;
   }
+
+  Slot& HeadSlot() { return slots_[shown_ % slots_.size()]; }
 
   // Every filled buffer started from the same one: they merge in any order.
   void MergeAccumulations() {
@@ -229,9 +245,10 @@ class ParallelRun {
 
   std::mutex mutex_;
   std::condition_variable roomFreed_;
-  std::condition_variable slotFinished_;
   std::size_t next_ = 0;
   std::size_t shown_ = 0;
+  bool showing_ = false;
+  bool allDone_ = true;
   std::vector<Slot> slots_;
   std::vector<qzmMedicalFrame> buffers_;
   qzmMedicalFrame start_;

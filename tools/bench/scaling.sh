@@ -2,7 +2,10 @@
 # Scaling of --jobs: the 100-slice series to BMP and to PNG without --jobs
 # (the sequential path), then with --jobs=1, 2, 4 ... up to the processors
 # online, all timed by hyperfine in one run per format; prints each
-# command's speed relative to the sequential path and to --jobs=1.
+# command's speed relative to the sequential path and to --jobs=1. Every run
+# writes into an emptied folder, as the conversion of an archive does, and
+# finds the binary dictionary in the working folder, as an installed program
+# finds it in its library folders.
 # Usage: tools/bench/scaling.sh <build folder>
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -18,6 +21,7 @@ mksamples=$build/tools/mksamples
 [ -x "$mksamples" ] || mksamples=$build/mksamples
 mkdir series out
 "$mksamples" --series 100 series >/dev/null
+if [ -f "$build/dicom.din" ]; then cp "$build/dicom.din" .; fi
 
 cores=$(getconf _NPROCESSORS_ONLN)
 counts=()
@@ -31,7 +35,7 @@ scale() { # title, medconv options
     commands+=(-n "jobs=$n" "$medconv $options --jobs=$n --nowarn --to=out/ series/*.dcm")
   done
   echo "== $title: $cores processors online"
-  hyperfine --warmup 1 --runs 10 --style none --export-json "$work/times.json" "${commands[@]}" >/dev/null
+  hyperfine --warmup 1 --runs 10 --style none --prepare 'rm -rf out && mkdir out' --export-json "$work/times.json" "${commands[@]}" >/dev/null
   python3 - "$work/times.json" "$cores" <<'PY'
 import json, sys
 results = json.load(open(sys.argv[1]))["results"]
