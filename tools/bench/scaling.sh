@@ -35,7 +35,7 @@ scale() { # title, medconv options
     commands+=(-n "jobs=$n" "$medconv $options --jobs=$n --nowarn --to=out/ series/*.dcm")
   done
   echo "== $title: $cores processors online"
-  hyperfine --warmup 1 --runs 10 --style none --prepare 'rm -rf out && mkdir out' --export-json "$work/times.json" "${commands[@]}" >/dev/null
+  hyperfine --warmup 2 --runs 20 --style none --prepare 'rm -rf out && mkdir out' --export-json "$work/times.json" "${commands[@]}" >/dev/null
   python3 - "$work/times.json" "$cores" <<'PY'
 import json, sys
 results = json.load(open(sys.argv[1]))["results"]
