@@ -10,7 +10,7 @@
 #include <map>
 
 #include "lib/ReportCapture.h"
-#include "DicomBytes.h"
+#include "support/DicomBytes.h"
 
 typedef qzmDicomDataElementSet Set;
 

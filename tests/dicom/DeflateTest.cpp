@@ -5,7 +5,7 @@
 #include <zlib.h>
 
 #include "lib/ReportCapture.h"
-#include "DicomBytes.h"
+#include "support/DicomBytes.h"
 #include "dicom/qzmDeflatedBody.h"
 
 using namespace dicombytes;  // NOLINT

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "lib/ReportCapture.h"
-#include "DicomBytes.h"
+#include "support/DicomBytes.h"
 #include "dicom/qzmDicomDataElementDictionary.h"
 
 using namespace dicombytes;  // NOLINT

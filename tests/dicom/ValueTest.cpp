@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "lib/ReportCapture.h"
-#include "DicomBytes.h"
+#include "support/DicomBytes.h"
 
 using namespace dicombytes;  // NOLINT
 typedef qzmDicomDataElementDescription D;

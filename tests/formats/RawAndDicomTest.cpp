@@ -29,18 +29,18 @@ TEST(RawFiles, OutputModesAndInput) {
   qzmDicomDataElementSet bytes, words, rle, jpeg, empty;
   ByteSet(bytes, Layout(), {1, 2, 3, 4});
   WordSet(words, Layout{1, 2, 16, 12, 15}, {0x123F, 0xABC0});
-  const Bytes first = RleFrame({{0xFD, 0x01}, {0x03, 1, 2, 3, 4}}), second = RleFrame({{0xFD, 0x02}, {0xFD, 9}});
+  const Bytes first = RleStream({{0xFD, 0x01}, {0x03, 1, 2, 3, 4}}), second = RleStream({{0xFD, 0x02}, {0xFD, 9}});
   EncapsulatedSet(rle, Layout{2, 2, 16, 16, 15, 0, 1, 0, 2}, RleSyntax,
-                  Encapsulated({0, ULONG(8 + first.size())}, {first, second}));
-  EncapsulatedSet(jpeg, Layout(), JpegSyntax, Encapsulated({}, {{0xFF, 0xD8, 1, 2}}));
-  const Bytes item = Encapsulated({}, {second});  // less the offset table and the delimitation below
+                  Items({0, ULONG(8 + first.size())}, {first, second}));
+  EncapsulatedSet(jpeg, Layout(), JpegSyntax, Items({}, {{0xFF, 0xD8, 1, 2}}));
+  const Bytes item = Items({}, {second});  // less the offset table and the delimitation below
   const struct { qzmDicomDataElementSet& set; UWORD mode, frame; bool whole; Bytes expected; } rows[] = {
       {bytes, 0, 1, false, {1, 2, 3, 4}}, {bytes, 1, 1, false, {1, 2, 3, 4}}, {bytes, 2, 1, false, {1, 2, 3, 4}},
       {words, 0, 1, false, {0x23, 0x01, 0xBC, 0x0A}}, {words, 1, 1, false, {0x01, 0x23, 0x0A, 0xBC}},
       {words, 2, 1, false, {0x3F, 0x12, 0xC0, 0xAB}}, {rle, 0, 1, false, {1, 1, 2, 1, 3, 1, 4, 1}},
       {rle, 1, 2, false, {2, 9, 2, 9, 2, 9, 2, 9}}, {rle, 0, 1, true, {1, 1, 2, 1, 3, 1, 4, 1, 9, 2, 9, 2, 9, 2, 9, 2}},
       {rle, 2, 2, false, Bytes(item.begin() + 8, item.end() - 8)},
-      {jpeg, 2, 1, true, Encapsulated({}, {{0xFF, 0xD8, 1, 2}})}, {jpeg, 0, 1, false, {0xDE, 0xAD}}};
+      {jpeg, 2, 1, true, Items({}, {{0xFF, 0xD8, 1, 2}})}, {jpeg, 0, 1, false, {0xDE, 0xAD}}};
   for (const auto& row : rows)
     EXPECT_EQ(SaveRaw(row.set, row.mode, row.frame, row.whole), row.expected) << row.mode << " " << row.set.size();
   EXPECT_HAS(reports.Warnings(), "using original Pixel Data.");
@@ -150,13 +150,13 @@ TEST(DicomOutput, SyntaxesFramesSetsAndCompressedData) {
   EXPECT_EQ(back[Tag(0x0028, 0x0006)].US(), 1);
   EXPECT_EQ(PixelBytes(back), "RRGGBB");
   const qzcFileName refused(folder.file("refused.dcm"));
-  EncapsulatedSet(set, Layout(), JpegSyntax, Encapsulated({}, {{0xFF, 0xD8, 0xFF, 0xD9}}));
+  EncapsulatedSet(set, Layout(), JpegSyntax, Items({}, {{0xFF, 0xD8, 0xFF, 0xD9}}));
   ASSERT_TRUE(frame.UpdateFrom(set, 1) && frame.SaveAsDICOM(name, Context, set, "", false));
   EXPECT_HAS(reports.Warnings(), "using original Pixel Data.");
   EXPECT_FALSE(frame.SaveAsDICOM(refused, Context, set, "el", false) || testsupport::FileExists(refused));
   EXPECT_HAS(reports.Errors(), "conversion to DICOM (-d=el) of encapsulated/compressed data");
   EncapsulatedSet(set, Layout{2, 2, 8, 8, 7, 0, 1, 0, 2}, RleSyntax,
-                  Encapsulated({}, {RleFrame({{0x03, 9, 8, 7, 6}}), RleFrame({{0xFD, 5}})}));
+                  Items({}, {RleStream({{0x03, 9, 8, 7, 6}}), RleStream({{0xFD, 5}})}));
   back.clear();
   ASSERT_TRUE(frame.UpdateFrom(set, 2) && frame.SaveAsDICOM(name, Context, set, "el", false) && back.Load(name));
   EXPECT_EQ(back[Tag(0x0002, 0x0010)].UI(), "1.2.840.10008.1.2.1");

@@ -57,7 +57,7 @@ Change Palette(bool words, UWORD entries, UWORD descriptor = 0x1101) {
 }
 Change Jpeg(const Layout& layout, std::vector<ULONG> offsets, size_t at = 0, UBYTE value = 0xFE) {
   return [=](Set& set) {
-    std::vector<UBYTE> data = Encapsulated(offsets, {First, Second});
+    std::vector<UBYTE> data = Items(offsets, {First, Second});
     data[at] = value;
     EncapsulatedSet(set, layout, JpegSyntax, data);
   };
@@ -176,7 +176,7 @@ TEST_F(FrameConstruction, EmptyElementsReadFromAFileAreAbsent) {
 // Two fragments per frame without markers: the Extended Offset Table
 // (64-bit offsets) finds them.
 TEST_F(FrameConstruction, EncapsulatedFramesThroughTheExtendedOffsetTable) {
-  EncapsulatedSet(set, TwoFrames, RleSyntax, Encapsulated({}, {First, Second, First, Second}));
+  EncapsulatedSet(set, TwoFrames, RleSyntax, Items({}, {First, Second, First, Second}));
   testframes::Fill(set[Tag(0x7FE0, 0x0001)].OB(), std::vector<UBYTE>{0, 0, 0, 0, 0, 0, 0, 0, 22, 0, 0, 0, 0, 0, 0, 0});
   ASSERT_TRUE(frame.UpdateFrom(set, 2));
   EXPECT_EQ(frame.SourcePixels.Value.OB().GetSize(), 22u);
@@ -212,10 +212,10 @@ TEST(PixelPreparation, SamplesPreparedOrRefused) {
       {Layout{1, 3, 16, 16, 15}, Native, {1, 2, 3, 4, 5, 6, 7}, {0x0201, 0x0403, 0x0605}, ""},
       {Layout{1, 2, 9, 9, 8}, Native, {5, 0, 0, 0}, {5, 0}, ""},
       // Literal "abc", "x" repeated three times, a no-op control byte.
-      {Layout{2, 3}, RleSyntax, RleFrame({{0x02, 'a', 'b', 'c', 0xFE, 'x', 0x80}}), {'a', 'b', 'c', 'x', 'x', 'x'}, ""},
+      {Layout{2, 3}, RleSyntax, RleStream({{0x02, 'a', 'b', 'c', 0xFE, 'x', 0x80}}), {'a', 'b', 'c', 'x', 'x', 'x'}, ""},
       // Decoded samples are whole pixels, whatever the interpretation says.
-      {Colour(2, "YBR_FULL_422"), RleSyntax, RleFrame({{0x01, 76, 128}, {0xFF, 85}, {0xFF, 255}}), rgb, ""},
-      {Layout{65535, 65535}, RleSyntax, RleFrame({run}), {}, "a code stream of 66 bytes can not hold a frame of"},
+      {Colour(2, "YBR_FULL_422"), RleSyntax, RleStream({{0x01, 76, 128}, {0xFF, 85}, {0xFF, 255}}), rgb, ""},
+      {Layout{65535, 65535}, RleSyntax, RleStream({run}), {}, "a code stream of 66 bytes can not hold a frame of"},
       {Layout(), JpegSyntax, {0xFF, 0xD8}, {}, "unable to decode the frame (transfer syntax 1.2.840.10008.1.2.4.50)!"},
       {Layout(), "1.2.840.10008.1.2.4.100", {0, 0}, {}, "1.2.840.10008.1.2.4.100 can not be decoded by this build!"},
   };
@@ -224,7 +224,7 @@ TEST(PixelPreparation, SamplesPreparedOrRefused) {
     ReportCapture reports;
     qzmDicomDataElementSet set;
     if (*row.syntax)
-      EncapsulatedSet(set, row.layout, row.syntax, Encapsulated({}, {row.data}));
+      EncapsulatedSet(set, row.layout, row.syntax, Items({}, {row.data}));
     else
       ByteSet(set, row.layout, row.data);
     qzmMedicalFrame frame;
@@ -243,7 +243,7 @@ TEST(PixelPreparation, SamplesPreparedOrRefused) {
   // An empty fragment gives its one report: no decoding is tried.
   ReportCapture reports;
   qzmDicomDataElementSet set;
-  EncapsulatedSet(set, Layout(), RleSyntax, Encapsulated({}, {{}}));
+  EncapsulatedSet(set, Layout(), RleSyntax, Items({}, {{}}));
   qzmMedicalFrame frame;
   EXPECT_FALSE(frame.UpdateFrom(set, 1) && frame.ArePixelsReady());
   EXPECT_HAS(reports.Errors(), "unable to allocate memory for concatenated fragments!");

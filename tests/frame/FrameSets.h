@@ -1,10 +1,11 @@
 // Data sets built in memory: the image tags of a layout, native pixel data
-// as bytes or words, encapsulated pixel data as items, RLE segments.
+// as bytes or words, or encapsulated in items.
 #ifndef MEDCONV_TESTS_FRAME_FRAME_SETS_H
 #define MEDCONV_TESTS_FRAME_FRAME_SETS_H
 
 #include "dicom/qzmDicomDataElementSet.h"
 #include "frame/TestFrames.h"
+#include "support/DicomBytes.h"
 
 #include <string>
 #include <vector>
@@ -49,42 +50,8 @@ inline void WordSet(qzmDicomDataElementSet& set, const Layout& layout, const std
   testframes::Fill(set[Tag(0x7FE0, 0x0010)].OW(), words);
 }
 
-inline void Append32(std::vector<UBYTE>& out, ULONG value) {
-  for (int k = 0; k < 4; ++k)
-    out.push_back(UBYTE(value >> (8 * k)));
-}
-
-// Encapsulated pixel data: the offset table item, one item per fragment and
-// the sequence delimitation.
-inline std::vector<UBYTE> Encapsulated(const std::vector<ULONG>& offsets,
-                                       const std::vector<std::vector<UBYTE>>& fragments) {
-  std::vector<UBYTE> table, out;
-  for (ULONG offset : offsets)
-    Append32(table, offset);
-  std::vector<std::vector<UBYTE>> items{table};
-  items.insert(items.end(), fragments.begin(), fragments.end());
-  for (const auto& item : items) {
-    out.insert(out.end(), {0xFE, 0xFF, 0x00, 0xE0});
-    Append32(out, ULONG(item.size()));
-    out.insert(out.end(), item.begin(), item.end());
-  }
-  out.insert(out.end(), {0xFE, 0xFF, 0xDD, 0xE0, 0, 0, 0, 0});
-  return out;
-}
-
-// An RLE frame: the 64-byte segment header followed by the segments.
-inline std::vector<UBYTE> RleFrame(const std::vector<std::vector<UBYTE>>& segments) {
-  std::vector<UBYTE> out;
-  Append32(out, ULONG(segments.size()));
-  ULONG offset = 64;
-  for (size_t s = 0; s < 15; ++s) {
-    Append32(out, s < segments.size() ? offset : 0);
-    offset += s < segments.size() ? ULONG(segments[s].size()) : 0;
-  }
-  for (const auto& segment : segments)
-    out.insert(out.end(), segment.begin(), segment.end());
-  return out;
-}
+using dicombytes::Items;
+using dicombytes::RleStream;
 
 inline void EncapsulatedSet(qzmDicomDataElementSet& set, const Layout& layout, const std::string& syntax,
                             const std::vector<UBYTE>& pixelData) {

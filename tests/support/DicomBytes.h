@@ -1,7 +1,9 @@
-// Builders of DICOM byte streams for the dicom tests, and helpers that read, write or dump sets through files.
-#ifndef MEDCONV_TESTS_DICOM_DICOM_BYTES_H
-#define MEDCONV_TESTS_DICOM_DICOM_BYTES_H
+// Builders of DICOM byte streams (elements, meta groups, encapsulated items,
+// RLE frames), and helpers that read, write or dump sets through files.
+#ifndef MEDCONV_TESTS_SUPPORT_DICOM_BYTES_H
+#define MEDCONV_TESTS_SUPPORT_DICOM_BYTES_H
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -66,6 +68,33 @@ inline Builder& Builder::Meta(const std::string& syntax) {
   const Bytes group = El(2, 1, "OB", Bytes{0, 1}) + El(2, 2, "UI", Even("1.2.840.10008.5.1.4.1.1.7", '\0')) +
                       (syntax.empty() ? Bytes() : El(2, 0x10, "UI", Even(syntax, '\0')));
   return Raw(El(2, 0, "UL", Builder().U32(group.size())) + group);
+}
+
+// Encapsulated pixel data: the offset table item, one item per fragment and
+// the sequence delimitation.
+inline Bytes Items(const std::vector<std::uint32_t>& offsets, const std::vector<Bytes>& fragments) {
+  Builder table;
+  for (std::uint32_t offset : offsets)
+    table.U32(offset);
+  Builder out;
+  out.Tag(0xFFFE, 0xE000).U32(table.bytes().size()).Raw(table);
+  for (const Bytes& fragment : fragments)
+    out.Tag(0xFFFE, 0xE000).U32(fragment.size()).Raw(fragment);
+  return out.Tag(0xFFFE, 0xE0DD).U32(0);
+}
+
+// An RLE frame: the 64-byte header of segment offsets, then the segments.
+inline Bytes RleStream(const std::vector<Bytes>& segments) {
+  Builder header;
+  header.U32(segments.size());
+  unsigned long offset = 64;
+  for (std::size_t s = 0; s < 15; ++s) {
+    header.U32(s < segments.size() ? offset : 0);
+    offset += s < segments.size() ? segments[s].size() : 0;
+  }
+  for (const Bytes& segment : segments)
+    header.Raw(segment);
+  return header;
 }
 
 // Writes the bytes to a file of the folder and reads them as a whole file.
