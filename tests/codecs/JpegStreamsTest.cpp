@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "CodecFixtures.h"
+#include "codecs/qzmJpegHuffmanTable.h"
 #include "codecs/qzmJpegLosslessDecoder.h"
 #include "support/TestSupport.h"
 
@@ -143,6 +144,8 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
   const Decoded partial = Decode(Lossless, stream, shape.Layout());
   EXPECT_FALSE(partial.ok);
   EXPECT_NE(partial.errors.find("before component 3"), std::string::npos) << partial.errors;
+  UBYTE counts[16] = {0, 0, 0, 0, 0, 0, 0, 0, 200, 100}, symbols[300] = {};  // lengths allow them, 256 is the most
+  EXPECT_FALSE(qzmJpegHuffmanTable().Build(counts, symbols));
   const Shape colour{64, 64, 3, 12, 1, 0, 64, true};
   ExpectJpegDamagesRefused(Lossless, 1, EncodeLossless(colour, TestSamples(colour, samples)), colour.Layout());
 }

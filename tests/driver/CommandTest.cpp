@@ -141,6 +141,7 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
        {"m.raw=" + std::string(32, '\0'), "b.raw=" + Repeated(std::string("\x80\0", 2), 16)}},
       {"--acc=max:sum.dcm --to=sub i1.dcm i2.dcm && medconv -t1 sum.dcm", 0, {"(0028,0002)", "!(0028,0006)"}, {"="},
        {"sum.dcm", "!sub/sum.dcm"}},
+      {"--crop=1:0:3:2 -r0 i1.dcm", 0, {}, {}, {"i1.dcm.raw=" + std::string(6, '\n')}},  // 3 wide, 2 high
       {"-w --frame=1 i1.dcm x.dcm", 1, {}, {"unable to build frame 1 !"}, {"i1.dcm.bmp"}},
       {"-w --frame=1:1:65537 i1.dcm", 1, {}, {"wrong arguments to --frame!"}, {"!i1.dcm.bmp"}},
       {"--changepr -r0 s32.dcm", 1, {}, {"unable to change the Pixel Representation"}, {"!s32.dcm.raw"}},

@@ -144,7 +144,7 @@ class Pixels : public MedconvTest {
 TEST_F(Pixels, SignedCtSlices) {
   ASSERT_TRUE(WriteWide(dir.file("ct16.dcm"), SignedCt(16)) && WriteWide(dir.file("ct12.dcm"), SignedCt(12)));
   for (const auto& [ours, theirs] : std::vector<std::pair<std::string, std::string>>{
-           {"--win", "+Wi 1"}, {"--win=40:400", "+Ww 40 400"}, {"", "+Wm"}, {"--changepr --win", "+Wi 1"}}) {
+           {"--win", "+Wi 1"}, {"--win=600:300", "+Ww 600 300"}, {"", "+Wm"}, {"--changepr --win", "+Wi 1"}}) {
     Run("-w " + ours + " ct16.dcm ct12.dcm");
     for (const std::string fixture : {"ct16.dcm", "ct12.dcm"}) {
       ASSERT_EQ(ReadBmp8(dir.file(fixture + ".bmp")).size(), 4096u);

@@ -295,6 +295,7 @@ TEST(PixelPreparation, RawOrganisationReplacesPadding) {
   testframes::Pad(frame, 0xFFF);
   frame.PaddingReplacement = 7;
   ASSERT_TRUE(frame.GetOrganizedToRaw(frame.OrganizedRaw));
+  EXPECT_TRUE(frame.GetOrganizedToRaw(frame.OrganizedRaw));  // already up to date
   EXPECT_EQ(testframes::Words(frame.OrganizedRaw), (V{0x123, 7, 0x001}));
 }
 
