@@ -146,6 +146,9 @@ TEST(JpegLosslessStreams, DecodeToTheEncodedSamples) {
   EXPECT_NE(partial.errors.find("before component 3"), std::string::npos) << partial.errors;
   UBYTE counts[16] = {0, 0, 0, 0, 0, 0, 0, 0, 200, 100}, symbols[300] = {};  // lengths allow them, 256 is the most
   EXPECT_FALSE(qzmJpegHuffmanTable().Build(counts, symbols));
+  const Shape five{2, 2, 5, 8, 1, 0, 0, true};
+  const Decoded fiveComponents = Decode(Lossless, EncodeLossless(five, TestSamples(five, samples)), five.Layout());
+  EXPECT_NE(fiveComponents.errors.find("has 5 components (1 to 4 supported)"), std::string::npos);
   const Shape colour{64, 64, 3, 12, 1, 0, 64, true};
   ExpectJpegDamagesRefused(Lossless, 1, EncodeLossless(colour, TestSamples(colour, samples)), colour.Layout());
 }

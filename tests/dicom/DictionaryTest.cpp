@@ -224,6 +224,9 @@ TEST(DictionaryFiles, AutomaticSearch) {
   EXPECT_EQ("built-in", dictionary.source);
   EXPECT_EQ(LoadedSize(MEDCONV_SOURCE_DIR "/data/dicom.dic"), int(dictionary.size()));
   EXPECT_TRUE(reports.None()) << reports.Errors() << reports.Warnings();
+  testsupport::WriteText(dir.file("dicom.dic"), "(0010,0010) PN 1 Patient's Name\n");  // the last file looked for
+  Dictionary found;
+  EXPECT_TRUE(found.AutoLoad() && found.size() == 1);
   ASSERT_EQ(0, mkdir(dir.file("share").c_str(), 0755) + mkdir(dir.file("share/dicom").c_str(), 0755));
   testsupport::WriteText(dir.file("share/dicom/mine.dic"), "(0010,0010) PN 1 Patient's Name\n");
   EXPECT_EQ(1, LoadedSize("somewhere/else/mine.dic"));
