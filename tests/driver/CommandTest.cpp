@@ -144,6 +144,9 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       {"--crop=1:0:3:2 -r0 i1.dcm", 0, {}, {}, {"i1.dcm.raw=" + std::string(6, '\n')}},  // 3 wide, 2 high
       {"-w --frame=1 i1.dcm x.dcm", 1, {}, {"unable to build frame 1 !"}, {"i1.dcm.bmp"}},
       {"-w --frame=1:1:65537 i1.dcm", 1, {}, {"wrong arguments to --frame!"}, {"!i1.dcm.bmp"}},
+      // Signed samples: a warning where the outputs would differ with --changepr.
+      {"-w --resample=no s16.dcm", 0, {"You might consider --changepr"}},
+      {"-p --resample=no s16.dcm", 0, {"You might consider --changepr"}}, {"-w s16.dcm", 0, {"!consider"}},
       {"--changepr -r0 s32.dcm", 1, {}, {"unable to change the Pixel Representation"}, {"!s32.dcm.raw"}},
       // A Number of Frames that is not a count is refused, not wrapped; one
       // that starts with a count is read as that count.
