@@ -147,6 +147,7 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       // Signed samples: a warning where the outputs would differ with --changepr.
       {"-w --resample=no s16.dcm", 0, {"You might consider --changepr"}},
       {"-p --resample=no s16.dcm", 0, {"You might consider --changepr"}}, {"-w s16.dcm", 0, {"!consider"}},
+      {"--changepr=abc -r0 s16.dcm", 1, {}, {"wrong argument abc to --changepr!"}, {"!s16.dcm.raw"}},
       {"--changepr -r0 s32.dcm", 1, {}, {"unable to change the Pixel Representation"}, {"!s32.dcm.raw"}},
       // A Number of Frames that is not a count is refused, not wrapped; one
       // that starts with a count is read as that count.

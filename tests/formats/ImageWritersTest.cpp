@@ -150,9 +150,11 @@ TEST(BmpReader, LoadsWrittenFramesAndRefusesOthers) {
     qzmMedicalFrame frame, loaded;
     written.Make(frame);
     Save(frame, dir, 'b');
+    loaded.Modality = "CT";  // of a set the frame held before
     ASSERT_TRUE(loaded.LoadAsBMP(qzcFileName(dir.file("image.b")))) << written.columns;
     EXPECT_TRUE(loaded.Structure.Rows == written.rows && loaded.Structure.Columns == written.columns &&
-                !loaded.HasClut && loaded.Structure.PhotometricInterpretation == "MONOCHROME2");
+                !loaded.HasClut && loaded.Structure.PhotometricInterpretation == "MONOCHROME2" &&
+                loaded.Modality.empty());
     ASSERT_TRUE(loaded.GetResampledTo8(loaded.Resampled8, false, qzmMedicalFrame::ReSamplingMethod::near));
     EXPECT_EQ(Bytes(written.values.begin(), written.values.end()), testframes::Bytes(loaded.Resampled8));
   }
