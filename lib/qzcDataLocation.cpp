@@ -124,25 +124,14 @@ void qzcDataLocation<T>::SetMemoryLocation(T* block) {
 }
 
 template <typename T>
-void qzcDataLocation<T>::SwitchToFileMode() {
+void qzcDataLocation<T>::SwitchToFileMode(const qzcFileName& name, ULONG offset, ULONG bflags) {
   if (mode_ != file) {
     Release();
     mode_ = file;
   }
-}
-
-template <typename T>
-void qzcDataLocation<T>::SwitchToFileMode(const qzcFileName& name, ULONG offset, ULONG bflags) {
-  SwitchToFileMode();
   fileName_ = name;
   fileOffset_ = offset;
   fileBFlags_ = bflags;
-}
-
-template <typename T>
-void qzcDataLocation<T>::SetFileName(const qzcFileName& name) {
-  SwitchToFileMode();
-  fileName_ = name;
 }
 
 template <typename T>

@@ -44,9 +44,7 @@ class qzcDataLocation : public qzcObject {
   // Releases what is held; back to undefined.
   void Clear();
 
-  void SwitchToFileMode();
   void SwitchToFileMode(const qzcFileName& name, ULONG offset, ULONG bflags);
-  void SetFileName(const qzcFileName& name);
 
   // Moves the start of the data n elements forward.
   qzcDataLocation& AddOffset(const ULONG n);
