@@ -43,6 +43,7 @@ const Damage Damages[] = {
     {0xD8, 3, 1, 0xD8, 3, "unexpected marker 0xD8 at byte 3!"},
     {0xC4, 1, 1, 0xC3, 3, "second frame header"},
     {0xC4, 4, 1, 0x04, 3, "Huffman table 0x04 is malformed"},
+    {0, 13, 1, 1, 1, "names two components 1"},  // the second component takes the first's number
 };
 
 // Between the samples of two decodings of a frame; -1 when sizes differ.

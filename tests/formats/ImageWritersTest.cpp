@@ -155,8 +155,10 @@ TEST(BmpReader, LoadsWrittenFramesAndRefusesOthers) {
     EXPECT_TRUE(loaded.Structure.Rows == written.rows && loaded.Structure.Columns == written.columns &&
                 !loaded.HasClut && loaded.Structure.PhotometricInterpretation == "MONOCHROME2" &&
                 loaded.Modality.empty());
-    ASSERT_TRUE(loaded.GetResampledTo8(loaded.Resampled8, false, qzmMedicalFrame::ReSamplingMethod::near));
+    ASSERT_TRUE(loaded.GetResampledTo8(loaded.Resampled8, false, qzmMedicalFrame::ReSamplingMethod::near) &&
+                loaded.GetOrganizedToRaw(loaded.OrganizedRaw));
     EXPECT_EQ(Bytes(written.values.begin(), written.values.end()), testframes::Bytes(loaded.Resampled8));
+    EXPECT_EQ(Bytes(written.values.begin(), written.values.end()), testframes::Bytes(loaded.OrganizedRaw));
   }
   ReportCapture reports;
   TempDir dir;

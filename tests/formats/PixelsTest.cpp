@@ -201,13 +201,17 @@ TEST_F(Pixels, WideSamplesThroughEveryOutput) {
          EXPECT_EQ(ReadBytes(dir.file("w.dcm.raw")), ReadBytes(dir.file("back.raw")));
          EXPECT_EQ(Units32(dir.file("w.dcm.raw"), false)[0], std::uint32_t(-128 * 60000) & 0xFFFFFF);
        }},
-      {rgb, "-w", [&] {
+      {rgb, "-w|-p", [&] {  // the PNG in 16 bits a sample, read by ImageMagick as big-endian RGB
          const Grey bmp = ReadBytes(dir.file("w.dcm.bmp"));
-         ASSERT_EQ(bmp.size(), 54u + 16 * 48);
+         const bool png = testsupport::Run("convert w.dcm.png -depth 16 -endian MSB rgb:w.rgb", dir.path()).status == 0;
+         const Grey rgb48 = png ? ReadBytes(dir.file("w.rgb")) : Grey(256 * 6);
+         ASSERT_EQ(bmp.size() + rgb48.size(), 54u + 16 * 48 + 256 * 6);
          for (unsigned i = 0; i < 256; ++i) {
            const unsigned at = 54 + (15 - i / 16) * 48 + (i % 16) * 3;
            EXPECT_EQ(Grey({bmp[at], bmp[at + 1], bmp[at + 2]}),
                      Grey({UBYTE((512 + i) / 4), UBYTE((256 + i) / 4), UBYTE(i / 4)}));
+           for (unsigned c = 0; c < 3; ++c)
+             EXPECT_TRUE(!png || (rgb48[6 * i + 2 * c] << 8 | rgb48[6 * i + 2 * c + 1]) == int(256 * c + i) * 64) << i;
          }
        }},
   };
