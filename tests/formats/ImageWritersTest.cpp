@@ -150,15 +150,15 @@ TEST(BmpReader, LoadsWrittenFramesAndRefusesOthers) {
     qzmMedicalFrame frame, loaded;
     written.Make(frame);
     Save(frame, dir, 'b');
+    ReportCapture quiet;
     loaded.Modality = "CT";  // of a set the frame held before
     ASSERT_TRUE(loaded.LoadAsBMP(qzcFileName(dir.file("image.b")))) << written.columns;
     EXPECT_TRUE(loaded.Structure.Rows == written.rows && loaded.Structure.Columns == written.columns &&
                 !loaded.HasClut && loaded.Structure.PhotometricInterpretation == "MONOCHROME2" &&
                 loaded.Modality.empty());
-    ASSERT_TRUE(loaded.GetResampledTo8(loaded.Resampled8, false, qzmMedicalFrame::ReSamplingMethod::near) &&
-                loaded.GetOrganizedToRaw(loaded.OrganizedRaw));
+    ASSERT_TRUE(loaded.GetResampledTo8(loaded.Resampled8, false, qzmMedicalFrame::ReSamplingMethod::near));
     EXPECT_EQ(Bytes(written.values.begin(), written.values.end()), testframes::Bytes(loaded.Resampled8));
-    EXPECT_EQ(Bytes(written.values.begin(), written.values.end()), testframes::Bytes(loaded.OrganizedRaw));
+    EXPECT_TRUE(quiet.None()) << quiet.Warnings();
   }
   ReportCapture reports;
   TempDir dir;
