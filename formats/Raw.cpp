@@ -69,7 +69,7 @@ void WriteWideUnits(ofbstream& ofs, qzmDicomDataElementValue& value, unsigned un
 bool qzmMedicalFrame::SaveAsRAW(const qzcFileName& name, const ConversionContext& context, UWORD mode, bool whole,
                                 qzmDicomDataElementSet& set) {
   const UWORD frames = FrameCountOf(set);
-  const auto pixelData = set.find(0x7FE0, 0x0010);
+  const auto pixelData = set.find(PixelElementOf(set));
   if (mode == 2 && whole && pixelData == set.end()) {
     qzcError(SaveSignature, "the set has no Pixel Data to extract!").Report();
     return false;

@@ -41,15 +41,6 @@ const qzmDicomDataElementTagSet& FloatImageTags() {
   return tags;
 }
 
-// The element holding the pixels: Pixel Data, or else one of the
-// floating-point ones.
-Tag PixelElementOf(const qzmDicomDataElementSet& set) {
-  for (const Tag& tag : {PixelDataTag, FloatPixelDataTag, DoubleFloatPixelDataTag})
-    if (set.find(tag) != set.end())
-      return tag;
-  return PixelDataTag;
-}
-
 const qzmDicomDataElementTagSet& ClutTags() {
   static const qzmDicomDataElementTagSet tags{Tag(0x0028, 0x1101), Tag(0x0028, 0x1102), Tag(0x0028, 0x1103),
                                               Tag(0x0028, 0x1201), Tag(0x0028, 0x1202), Tag(0x0028, 0x1203)};
@@ -523,6 +514,13 @@ qzmMedicalFrame::qzmMedicalFrame(const qzmDicomDataElementSet& set, const UWORD 
 
 // A count that is not a number, is negative or does not fit 16 bits is
 // refused, with 0 frames, rather than wrapped.
+Tag qzmMedicalFrame::PixelElementOf(const qzmDicomDataElementSet& set) {
+  for (const Tag& tag : {PixelDataTag, FloatPixelDataTag, DoubleFloatPixelDataTag})
+    if (set.find(tag) != set.end())
+      return tag;
+  return PixelDataTag;
+}
+
 UWORD qzmMedicalFrame::FrameCountOf(const qzmDicomDataElementSet& set) {
   const qzmDicomDataElementValue* frames = Find(set, NumberOfFramesTag);
   if (!frames)

@@ -181,6 +181,9 @@ class qzmMedicalFrame {
   // (0028,0008) Number of Frames of a set, read as a decimal integer; 1
   // when the set lacks it.
   static UWORD FrameCountOf(const qzmDicomDataElementSet& set);
+  // The element that holds a set's samples: Pixel Data, or else one of the
+  // floating-point ones (Pixel Data when the set has none).
+  static qzmDicomDataElementTag PixelElementOf(const qzmDicomDataElementSet& set);
   // Samples one frame of native data stores: two per pixel for YBR_FULL_422
   // (each pair of pixels shares its chrominance), else NumberOfSamples.
   ULONG StoredSampleCount() const;

@@ -190,10 +190,13 @@ TEST_F(Pixels, WideSamplesThroughEveryOutput) {
                    Units32(dir.file("w.dcm-002.raw"), false));
          EXPECT_EQ(std::vector<std::uint32_t>(all.begin() + 512, all.end()), big);
        }},
-      {floats, "-w --frame=1|-r0 --frame=whole|-d=eb --frame=2 --rename=eb|-r0 --rename=back eb.dcm", [&] {
+      {floats, "-w --frame=1|-r0 --frame=whole|-d=eb --frame=2 --rename=eb|-r0 --rename=back eb.dcm|"
+               "-r2 --frame=whole --rename=stored",
+       [&] {
          ramp("w.dcm-001.bmp", true);
          const Grey all = ReadBytes(dir.file("w.dcm.raw"));
          ASSERT_EQ(all.size(), 2048u);
+         EXPECT_EQ(all, ReadBytes(dir.file("stored.raw")));  // Float Pixel Data as stored
          EXPECT_EQ(Grey(all.begin() + 1024, all.end()), ReadBytes(dir.file("back.raw")));
        }},
       {big, "-w|-d=eb|-r0 --rename=back w.dcm.dcm|-r0", [&] {
