@@ -502,18 +502,6 @@ bool ViewNativeFrame(qzmMedicalFrame& frame, const qzmDicomDataElementValue& pix
 
 }  // namespace
 
-qzmMedicalFrame::qzmMedicalFrame(const qzmDicomDataElementSet& set, const UWORD frame) {
-  Reset();
-  if (!UpdateFrom(set, frame)) {
-    qzcError("qzmMedicalFrame::qzmMedicalFrame( const qzmDicomDataElementSet&, const UWORD )",
-             "unable to build frame %u from set!", unsigned(frame))
-        .Report();
-    Reset();
-  }
-}
-
-// A count that is not a number, is negative or does not fit 16 bits is
-// refused, with 0 frames, rather than wrapped.
 Tag qzmMedicalFrame::PixelElementOf(const qzmDicomDataElementSet& set) {
   for (const Tag& tag : {PixelDataTag, FloatPixelDataTag, DoubleFloatPixelDataTag})
     if (set.find(tag) != set.end())
@@ -521,6 +509,8 @@ Tag qzmMedicalFrame::PixelElementOf(const qzmDicomDataElementSet& set) {
   return PixelDataTag;
 }
 
+// A count that is not a number, is negative or does not fit 16 bits is
+// refused, with 0 frames, rather than wrapped.
 UWORD qzmMedicalFrame::FrameCountOf(const qzmDicomDataElementSet& set) {
   const qzmDicomDataElementValue* frames = Find(set, NumberOfFramesTag);
   if (!frames)

@@ -168,7 +168,6 @@ class qzmMedicalFrame {
 
   // --- construction (frame model) ---
   qzmMedicalFrame();
-  qzmMedicalFrame(const qzmDicomDataElementSet& set, const UWORD frame);
 
   void Reset();
   bool UpdateFrom(const qzmDicomDataElementSet& set, const UWORD frame);
