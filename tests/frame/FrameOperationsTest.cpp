@@ -71,6 +71,7 @@ TEST(FrameOperations, InPlaceOperations) {
       {{4, 6, 8, 8, ramp}, crop(3, 0, 4, 4), {}, "wrong cropping coordinates x:3 y:0 w:4 h:4, frame has 4 rows"},
       {{4, 6, 8, 8, ramp}, crop(0, 1, 6, 4), {}, "wrong cropping"},
       {{2, 4, 16, 16, {10, 11, 1, 1, 12, 14, 1, 1}}, halve, {11, 1}},
+      {{2, 4, 32, 32, {10, 11, 1, 1, 12, 14, 1, 1}}, halve, {11, 0, 0, 0, 1, 0, 0, 0}},
       {{2, 2, 16, 16, {1000, 10, 1000, 15}, 0, 1000}, halve, {12}},  // padding left out
       {{2, 2, 16, 16, {1000, 10, 1000, 1000}, 0, 1000}, halve, {1000}},
       {colour, halve, {1, 2, 3}},  // colour: the top-left pixel
