@@ -248,6 +248,11 @@ TEST(PixelPreparation, SamplesPreparedOrRefused) {
   EXPECT_FALSE(frame.UpdateFrom(set, 1) && frame.ArePixelsReady());
   EXPECT_HAS(reports.Errors(), "unable to allocate memory for concatenated fragments!");
   EXPECT_EQ(reports.ErrorCount(), 1u);
+  Layout words = Colour(2, "RGB", 1);  // 16-bit planes held as words
+  words.allocated = words.stored = 16, words.high = 15;
+  WordSet(set, words, {1, 1, 2, 2, 3, 3});
+  EXPECT_TRUE(frame.UpdateFrom(set, 1) && frame.ArePixelsReady());
+  EXPECT_EQ(Values(frame), (V{1, 2, 3, 1, 2, 3}));
 }
 
 TEST(PixelPreparation, SignedSamplesBecomeUnsigned) {
