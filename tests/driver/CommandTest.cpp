@@ -34,7 +34,8 @@ const std::vector<std::string> AnonymizedDump = {"(0010,0010)  1    PN [Anonymiz
 class CommandTest : public MedconvTest {
  protected:
   // x.dcm, y.dcm, noext and n.9, n.10, n.100: one patient's sets without pixels; i1.dcm,
-  // i2.dcm and s32.dcm (signed 32-bit samples): small images; bad.dcm: not a set; a.dcm: a
+  // i2.dcm: small images; s16.dcm, s32.dcm, rgbs.dcm: small images of signed samples (16-bit,
+  // 32-bit, RGB); bad.dcm: not a set; a.dcm: a
   // set with every kind of element anonymisation takes; in/e.dcm: a set whose names hold
   // "/"; esc.dcm: one whose value ends in raw control bytes.
   void WriteInputs() const {
@@ -49,6 +50,12 @@ class CommandTest : public MedconvTest {
     Write("i2.dcm", SmallImageSet(20));
     Write("s32.dcm", SmallImageSet(1, 32, true));
     Write("s16.dcm", SmallImageSet(0x80, 16, true));  // every sample -32640
+    samplewriter::SampleSet colour = SmallImageSet(1, 8, true);  // signed RGB
+    colour.Text(0x0028, 0x0004, "CS", "RGB");
+    colour.UnsignedShort(0x0028, 0x0002, 3);
+    colour.UnsignedShort(0x0028, 0x0006, 0);
+    colour.OtherBytes(0x7FE0, 0x0010, samplewriter::Bytes(48, 1));
+    Write("rgbs.dcm", colour);
     testsupport::WriteText(dir.file("bad.dcm"), "not a DICOM file");
     testsupport::WriteText(dir.file("notes.txt"), "precious");
     testsupport::WriteText(dir.file("pic.bmp"), "BM not really");
@@ -147,6 +154,7 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       // Signed samples: a warning where the outputs would differ with --changepr.
       {"-w --resample=no s16.dcm", 0, {"You might consider --changepr"}},
       {"-p --resample=no s16.dcm", 0, {"You might consider --changepr"}}, {"-w s16.dcm", 0, {"!consider"}},
+      {"--changepr -r0 rgbs.dcm", 1, {"Samples per Pixel = 3!"}, {}, {"!rgbs.dcm.raw"}},
       {"--changepr=abc -r0 s16.dcm", 1, {}, {"wrong argument abc to --changepr!"}, {"!s16.dcm.raw"}},
       {"--changepr -r0 s32.dcm", 1, {}, {"unable to change the Pixel Representation"}, {"!s32.dcm.raw"}},
       // A Number of Frames that is not a count is refused, not wrapped; one
