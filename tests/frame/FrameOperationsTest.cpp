@@ -253,6 +253,14 @@ TEST(Resampling, MappingsOfGreyAndPaletteFrames) {
   }
 }
 
+// 32-bit numbers through a window given in numbers (center 150, width 100); padding black.
+TEST(Resampling, WideSamplesThroughAWindow) {
+  F frame;
+  Build(frame, {1, 5, 32, 32, {100, 150, 200, 7, 250}, 0, 7});
+  frame.Windowing.HasWindowing = true, frame.Windowing.Center = 150, frame.Windowing.Width = 100;
+  EXPECT_EQ(To8(frame, true, Method::linear), (B{0, 127, 254, 0, 255}));
+}
+
 // The image is kept until the pixels change; the pixel data must hold it.
 TEST(Resampling, ImagesFollowTheStampOfThePixels) {
   qzmMedicalFrame frame;
