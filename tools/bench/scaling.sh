@@ -3,7 +3,9 @@
 # (the sequential path), then with --jobs=1, 2, 4 ... up to the processors
 # online, all timed by hyperfine in one run per format; prints each
 # command's speed relative to the sequential path and to --jobs=1. Every run
-# writes into an emptied folder, as the conversion of an archive does, and
+# writes into an emptied folder, as the conversion of an archive does, once
+# the files of the run before are on disk (their write-back would otherwise
+# fall at random into later runs), and
 # finds the binary dictionary in the working folder, as an installed program
 # finds it in its library folders.
 # Usage: tools/bench/scaling.sh <build folder>
@@ -35,7 +37,7 @@ scale() { # title, medconv options
     commands+=(-n "jobs=$n" "$medconv $options --jobs=$n --nowarn --to=out/ series/*.dcm")
   done
   echo "== $title: $cores processors online"
-  hyperfine --warmup 2 --runs 20 --style none --prepare 'rm -rf out && mkdir out' --export-json "$work/times.json" "${commands[@]}" >/dev/null
+  hyperfine --warmup 2 --runs 20 --style none --prepare 'rm -rf out && mkdir out && sync' --export-json "$work/times.json" "${commands[@]}" >/dev/null
   python3 - "$work/times.json" "$cores" <<'PY'
 import json, sys
 results = json.load(open(sys.argv[1]))["results"]
