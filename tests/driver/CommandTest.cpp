@@ -37,7 +37,7 @@ class CommandTest : public MedconvTest {
   // i2.dcm: small images; s16.dcm, s32.dcm, rgbs.dcm: small images of signed samples (16-bit,
   // 32-bit, RGB); bad.dcm: not a set; a.dcm: a
   // set with every kind of element anonymisation takes; in/e.dcm: a set whose names hold
-  // "/"; esc.dcm: one whose value ends in raw control bytes.
+  // "/"; esc.dcm: one whose values hold raw control bytes.
   void WriteInputs() const {
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
       if (entry.path().filename().string().compare(0, 6, "dicom.") != 0)
@@ -88,7 +88,8 @@ class CommandTest : public MedconvTest {
     Write("in/e.dcm", PatientSet("../../EVIL/NAME"));
     // A sound first element, from which the encoding is found, and a patient
     // name whose VR is two control bytes.
-    Write("esc.dcm", Set(empty, {{0x0008, 0x0060, "CS", "CT"}, {0x0010, 0x0010, "\x1b\x07", "A\x1b[31mB"}}));
+    Write("esc.dcm", Set(empty, {{0x0008, 0x0060, "CS", "CT"}, {0x0008, 0x1030, "LO", "one\nA\x1b[31mB"},
+                                 {0x0010, 0x0010, "\x1b\x07", "A\x1b[31mB"}}));
   }
 
   static samplewriter::SampleSet Set(samplewriter::SampleSet set,
@@ -182,8 +183,8 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
        {"!x.dcm.txt", "!y.dcm.txt", "!noext.txt"}},
       // The reader's default is implicit VR, which cannot read this one.
       {"--syntax=el -t1 bare.dcm", 0, {"(0010,0010)  1    PN [DOE^JOHN]\n"}},
-      // Raw bytes of a file are shown escaped.
-      {"-t1 esc.dcm", 0, {"!\x1b", "!\x07", "\\x1B\\x07"}, {"!\x1b", "!\x07"}},
+      // Control bytes of a file are shown escaped, in reports and in the dump.
+      {"-t1 esc.dcm", 0, {"!\x1b", "!\x07", "\\x1B\\x07", "LO [one\\x0AA\\x1B[31mB]"}, {"!\x1b", "!\x07"}},
       // --out keeps standard output for data; --warn=n and --nowarn silence warnings.
       {"--out --rank --name -t1 x.dcm", 0, {"(0010,0010)", "!About"}, {"About to process 1 file(s)...\n[1] x.dcm \n"}},
       {"--out -t7 x.dcm", 1, {"="}, {">> [W] [", "   wrong parameters for -t!\n"}},
