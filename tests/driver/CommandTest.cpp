@@ -172,6 +172,7 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
        "'--anon=(0008,0080):rm_priv' --to=sub -t x.dcm && medconv --to=sub/ -t y.dcm",
        0, {}, {"="}, {"!x.dcm.txt", "sub/x.dcm.txt", "sub/y.dcm.txt"}},
       {"--spacing=0.5:0.7:2 -d i1.dcm && medconv -t1 i1.dcm.dcm", 0, {"(0028,0030)  2    DS [0.7\\0.5]", "DS [2]"}},
+      {"--spacing=0.5:0.7 -d i1.dcm && medconv -t1 i1.dcm.dcm", 0, {"(0028,0030)  2    DS [0.7\\0.5]"}},
       // The mask is read from the working folder, not the destination.
       {"-w i1.dcm && cp i1.dcm.bmp sub/mask-zero.bmp && (medconv --mask=zero --to=sub -w i1.dcm; cp i1.dcm.bmp "
        "mask-zero.bmp && medconv --mask=zero --to=out -w i1.dcm)", 0, {}, {"   unable to load mask mask-zero.bmp!\n"},
