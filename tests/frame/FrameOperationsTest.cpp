@@ -160,6 +160,7 @@ TEST(FrameOperations, StatisticsSkipPadding) {
     double min, max, mean;
   } rows[] = {
       {{2, 2, 16, 12, {2, 4, 999, 999, 5000}, 0, 999}, 2, 4, 1.5},  // padding counts in the mean's divisor
+      {{1, 3, 16, 16, {0, 0, 7}, 0, 7}, 0, 0, 0},  // black but for padding
       // Signed values take the sign of their stored bits (-1024 in 12 of 16 bits).
       {{1, 4, 16, 12, {0x0C00, 0xFC00, 0x07FF, 0, 0x800}, 1}, -1024, 2047, (-1024 - 1024 + 2047) / 4.0},
       {{1, 3, 16, 16, {0x8000, 5, 3, 0x7FFF}, 1, 5}, -32768, 3, -32765 / 3.0},
