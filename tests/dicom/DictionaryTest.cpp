@@ -113,7 +113,7 @@ TEST(DictionaryText, ParsedPrintedAndFaultsReported) {
   EXPECT_TRUE(reports.None());
   const std::pair<const char*, const char*> faults[] = {
       {"(0008,0016) RET\n", "trying to put an undefined element (0008,0016) in the dictionary!"},
-      {"(0008,0016) ROT 1 x\n", "unknown token ROT!"},
+      {"(0010,0010) ROT 1 x\n", "unknown token ROT!"},
       {"(0008,0016) QQ 1 x\n", "while parsing description of element (0008,0016) from stream!"},
       {"0008,0016 UI 1 x\n", "while parsing data element tag from stream!"},
   };

@@ -134,6 +134,7 @@ class CommandTest : public MedconvTest {
 TEST_F(CommandTest, EveryOutcomeAsARow) {
   const Row rows[] = {
       {"-w --to=out 'i*.dcm'", 0, {}, {}, {"out/i1.dcm.bmp", "out/i2.dcm.bmp", "!i1.dcm.bmp"}},
+      {"-a i1.dcm", 0, {}, {"="}, {"i1.dcm.tga"}},
       {"-w -t i1.dcm bad.dcm i2.dcm", 1, {}, {"reading set from file bad.dcm!\n"}, {"i2.dcm.bmp", "!bad.dcm.txt"}},
       {"-w --jobs=2 i1.dcm bad.dcm i2.dcm", 1, {}, {"while processing file bad.dcm!"}, {"i2.dcm.bmp"}},
       // A name or a pattern that matches nothing counts as a failed file.

@@ -259,6 +259,8 @@ TEST(PngWriter, DepthColourSamplesSizeTextsAndCompression) {
             Chunk(Chunks(testsupport::ReadBytes(dir.file("set.png"))), "pHYs"));
   frame.PixelSpacing[0] = frame.PixelSpacing[1] = 1000.0f;  // a pixel a metre: the least count pHYs holds
   EXPECT_EQ(std::string("\0\0\0\x01\0\0\0\x01\x01", 9), Chunk(Chunks(Save(frame, dir, 'p', Context())), "pHYs"));
+  frame.PixelSpacing[0] = frame.PixelSpacing[1] = 1e-7f;  // more pixels a metre than pHYs holds
+  EXPECT_EQ("none", Chunk(Chunks(Save(frame, dir, 'p', Context())), "pHYs"));
   typedef qzmMedicalFrame::CompressionLevel Level;
   for (const auto& level : {std::make_pair(Level::best, 3), {Level::standard, 2}, {Level::fast, 0}, {Level::no, 0}}) {
     Context context;

@@ -159,6 +159,7 @@ TEST(CmdLineOptions, ValuesAndFileArguments) {
         std::to_string(parser.GetIntOption(name, 7)) + "/" + std::to_string(parser.GetIntOption(name, 7, true)) + " ";
   EXPECT_EQ(got, "11 11 00 11 00 11 00 01 01 01 12/12 7/7 -1/-1 7/-1 2/2 2147483647/2147483647 ");
   EXPECT_NE(0, parser.AddParameters("  --to=/env   b\tc.dcm ") && parser.AddParameters(nullptr));
+  EXPECT_NE(0, parser.AddParameters(1, nullptr));  // nothing to add
   for (int n = 0; n < 5; ++n)
     got += std::string(parser.GetFileArgument(n) ? parser.GetFileArgument(n) : "-") + "|";
   EXPECT_EQ(got.substr(got.find("647 ") + 4) + parser.GetOptionValue("to"), "-|a.dcm|my file.dcm|b\tc.dcm|-|/a");
