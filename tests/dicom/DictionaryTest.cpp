@@ -157,6 +157,8 @@ TEST(DictionaryBinary, LayoutRoundTripAndDamage) {
   EXPECT_FALSE(lying.Load(qzcFileName(dir.file("lying.din"))));
   EXPECT_TRUE(lying.empty());
   EXPECT_TRUE(reports.Error("while reading description of element (0010,0010)!"));
+  const Dictionary longest = Parsed("(0010,0010) PN 1 " + std::string(0xFFFF, 'n') + "\n");  // the most 2 bytes hold
+  EXPECT_TRUE(longest.Save(qzcFileName(dir.file("longest.din"))));
   testsupport::WriteBytes(dir.file("label.din"), {0xFF, 0xFF, 'x'});
   EXPECT_FALSE(lying.Load(qzcFileName(dir.file("label.din"))));
   EXPECT_EQ("", lying.label);
