@@ -255,12 +255,14 @@ TEST(Resampling, MappingsOfGreyAndPaletteFrames) {
   }
 }
 
-// 32-bit numbers through a window given in numbers (center 150, width 100); padding black.
+// 32-bit numbers through a window given in numbers (center 150, width 100), padding black; or as stored.
 TEST(Resampling, WideSamplesThroughAWindow) {
   F frame;
   Build(frame, {1, 5, 32, 32, {100, 150, 200, 7, 250}, 0, 7});
   frame.Windowing.HasWindowing = true, frame.Windowing.Center = 150, frame.Windowing.Width = 100;
   EXPECT_EQ(To8(frame, true, Method::linear), (B{0, 127, 254, 0, 255}));
+  F stored;  // no resampling keeps the low bits, padding included
+  EXPECT_EQ(To8(Build(stored, {1, 3, 32, 32, {100, 7, 0x1FF}, 0, 7}), false, Method::no), (B{100, 7, 0xFF}));
 }
 
 // The image is kept until the pixels change; the pixel data must hold it.
