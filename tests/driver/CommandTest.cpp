@@ -140,6 +140,7 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
       // A name or a pattern that matches nothing counts as a failed file.
       {"-w --jobs=2 'none*.dcm' i2.dcm", 1, {}, {"   no file matches none*.dcm\n"}, {"i2.dcm.bmp"}},
       {"-w --to=no/such i1.dcm", 1, {}, {"unable to save as BMP!"}, {"!i1.dcm.bmp"}},
+      {"-p --to=no/such i1.dcm", 1, {}, {"unable to save as PNG!"}},
       {"-d=el --to=no/such i1.dcm", 1, {}, {"unable to save as DICOM!"}},
       {"-t --to=no/such i1.dcm", 1, {}, {"   while opening text file no/such/i1.dcm.txt!\n", "!while processing"}},
       {"-t --rename=cur_we notes.txt", 1, {}, {"   while opening text file notes.txt!\n"}, {"notes.txt=precious"}},

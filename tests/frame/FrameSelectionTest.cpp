@@ -25,7 +25,7 @@ TEST(FrameSelection, FramesVisitedInOrderAndRefusals) {
       {"--frame=10", "10 \n", ""}, {"--frame=11", "", "wrong arguments to --frame! There is 10 frame(s) in the set!"},
       {"--frame=0:3", "", "wrong arguments to --frame!"}, {"--frame=1:3:-1", "", "wrong arguments to --frame!"},
       {"--frame=all:0", "", "wrong arguments to --frame!"}, {"--frame", "", "missing argument(s) to --frame!"},
-      {"--frame=1:10:32767", "1 \n", ""}, {"--frame=10:1:-32768", "10 \n", ""},
+      {"--frame=1:11", "", "There is 10 frame(s)"}, {"--frame=1:10:32767", "1 \n", ""}, {"--frame=10:1:-32768", "10 \n", ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.selection);
