@@ -174,7 +174,8 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
        "'--anon=(0008,0080):rm_priv' --to=sub -t x.dcm && medconv --to=sub/ -t y.dcm",
        0, {}, {"="}, {"!x.dcm.txt", "sub/x.dcm.txt", "sub/y.dcm.txt"}},
       {"--spacing=0.5:0.7:2 -d i1.dcm && medconv -t1 i1.dcm.dcm", 0, {"(0028,0030)  2    DS [0.7\\0.5]", "DS [2]"}},
-      {"--spacing=0.5:0.7 -d i1.dcm && medconv -t1 i1.dcm.dcm", 0, {"(0028,0030)  2    DS [0.7\\0.5]"}},
+      {"--spacing=0.5:0.7 --padding=5 -d i1.dcm && medconv -t1 i1.dcm.dcm", 0,
+       {"(0028,0030)  2    DS [0.7\\0.5]", "(0028,0120)  1    SS [5]"}},
       // The mask is read from the working folder, not the destination.
       {"-w i1.dcm && cp i1.dcm.bmp sub/mask-zero.bmp && (medconv --mask=zero --to=sub -w i1.dcm; cp i1.dcm.bmp "
        "mask-zero.bmp && medconv --mask=zero --to=out -w i1.dcm)", 0, {}, {"   unable to load mask mask-zero.bmp!\n"},
@@ -199,6 +200,7 @@ TEST_F(CommandTest, EveryOutcomeAsARow) {
        {"=n.9 \nn.10 \nn.100 \ny.dcm \nx.dcm \nn.9 \n"}},
       {"--name --sort n.9 n.100 n.10 'none*.xyz'", 1, {"=n.10 \nn.100 \nn.9 \n"}, {"   no file matches none*.xyz\n"}},
       {"--name n.100 n.9 n.10", 0, {"=n.100 \nn.9 \nn.10 \n"}},
+      {"--name --sort=ext_num noext x.dcm", 0, {"=noext \nx.dcm \n"}},  // no extension and no number alike
       // --step counts after sorting and reversing; the names see the counters.
       {"--rank --step=2 --sort 'n.*'", 0, {"=About to process 3 file(s)...\n[1] [3] \n"}},
       {"--name --reverse --step=2 --sort 'n.*'", 0, {"=n.9 \nn.10 \n"}},

@@ -109,6 +109,12 @@ TEST(ImageWriters, HeadersTablesAndRows) {
   ifbstream otherFile(dir.file("b").c_str());
   ReportCapture reports;
   EXPECT_TRUE(jfif.Read(otherFile).fail() && reports.Error("JFIF signature not found!"));
+  other = JfifHeader;
+  other[1] = 0xD9;  // no start of image
+  testsupport::WriteBytes(dir.file("c"), other);
+  ifbstream noStart(dir.file("c").c_str());
+  EXPECT_TRUE(jfif.Read(noStart).fail() && reports.Error("could not find SOI!"));
+  EXPECT_FALSE(qzgJfifHeader::IsJfif(other.data(), ULONG(other.size())));
 }
 
 TEST(ImageWriters, Refusals) {
