@@ -36,6 +36,8 @@ TEST(FrameSelection, FramesVisitedInOrderAndRefusals) {
     EXPECT_HAS(result.out + result.err, row.report);
   }
   EXPECT_EQ(testsupport::Run(MEDCONV_BINARY " -r0 --frame=1:3 s.dcm", folder.path()).out, "");  // no --rank, no numbers
+  testsupport::Run(MEDCONV_BINARY " -t --rename=cur_nm:cur_fr s.dcm", folder.path());  // the dump is of no frame
+  EXPECT_TRUE(testsupport::FileExists(folder.file("s.dcm.txt")));
   // Frame 10's file holds frame 10's samples only; --changepr leaves unsigned frames as they are, silently.
   EXPECT_EQ(testsupport::ReadBytes(folder.file("s.dcm-010.raw")), (std::vector<UBYTE>{10, 0, 10, 0, 10, 0, 10, 0}));
   const auto result = testsupport::Run(std::string(MEDCONV_BINARY) + " --changepr=bin -r0 --frame=2 s.dcm", folder.path());
