@@ -248,6 +248,8 @@ TEST(PixelPreparation, SamplesPreparedOrRefused) {
   EXPECT_FALSE(frame.UpdateFrom(set, 1) && frame.ArePixelsReady());
   EXPECT_HAS(reports.Errors(), "unable to allocate memory for concatenated fragments!");
   EXPECT_EQ(reports.ErrorCount(), 1u);
+  EncapsulatedSet(set, Layout{1, 2, 8, 8, 7, 1}, "1.2.840.10008.1.2.4.100", Items({}, {{0, 0}}));
+  EXPECT_FALSE(frame.UpdateFrom(set, 1) && frame.ChangePixelRepresentationToUnsigned(1));  // no pixels to change
   Layout words = Colour(2, "RGB", 1);  // 16-bit planes held as words
   words.allocated = words.stored = 16, words.high = 15;
   WordSet(set, words, {1, 1, 2, 2, 3, 3});
