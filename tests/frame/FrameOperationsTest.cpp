@@ -281,6 +281,9 @@ TEST(Resampling, ImagesFollowTheStampOfThePixels) {
   lying.Structure.NumberOfPixels = 400;
   EXPECT_FALSE(lying.GetResampledTo16(lying.Resampled16, false, Method::linear));
   EXPECT_HAS(reports.Errors(), "pixel data hold 4 samples, 400 expected!");
+  Build(lying, {1, 2, 32, 32, {1, 2}}).Structure.Rows = 100;  // and of 32-bit samples
+  lying.Structure.NumberOfPixels = 200;
+  EXPECT_FALSE(lying.GetResampledTo16(lying.Resampled16, false, Method::linear));
   // 32-bit samples resampled by their maximum's bits; colour as BGR bytes.
   F wide;
   EXPECT_EQ(To8(Build(wide, {1, 2, 32, 24, {1000, 4}}), false, Method::near), (B{250, 1}));
