@@ -2,7 +2,6 @@
 // current dictionary and the text dump.
 #include "dicom/qzmDicomDataElementSet.h"
 
-#include <algorithm>
 #include <cstring>
 #include <ostream>
 
@@ -84,24 +83,6 @@ std::ostream& LineStart(std::ostream& os, int depth, const qzcString& name) {
   return os << std::string(std::size_t(depth), '>') << name.Justified(NameWidth, justification) << ' ';
 }
 
-// A text value as stored, but for its control characters, shown as \xNN: a
-// value read from a file can neither break its dump line nor send escape
-// sequences to a terminal. Bytes above 0x7F are characters of the set's
-// character set and stay.
-void PrintText(std::ostream& os, const std::string& text) {
-  const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
-  std::size_t start = 0;
-  for (auto at = std::find_if(text.begin(), text.end(), control); at != text.end();
-       at = std::find_if(at + 1, text.end(), control)) {
-    static const char digits[] = "0123456789ABCDEF";
-    const std::size_t k = std::size_t(at - text.begin());
-    const unsigned char byte = static_cast<unsigned char>(*at);
-    os.write(text.data() + start, std::streamsize(k - start)) << "\\x" << digits[byte >> 4] << digits[byte & 0xF];
-    start = k + 1;
-  }
-  os.write(text.data() + start, std::streamsize(text.size() - start));
-}
-
 }  // namespace
 
 std::ostream& qzmDicomDataElementSet::Print(std::ostream& os) const {
@@ -130,8 +111,10 @@ void qzmDicomDataElementSet::PrintElements(std::ostream& os, const qzmDicomDataE
     }
     const qzmDicomDataElementValue& value = element->second;
     os << value.Token() << " [";
+    // Text read from the file cannot break the dump's line nor reach the
+    // terminal as escape sequences.
     if (qzmDicomDataElementValue::IsStringVR(value.GetVR()))
-      PrintText(os, value.LT());
+      os << value.LT().Escaped(true);
     else
       value.Print(os);
     os << "]\n";

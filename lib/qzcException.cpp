@@ -39,24 +39,6 @@ void ComplainOnStandardError(const char* signature, const char* what) {
   *qzcException::diagnosticChannel.stream << "   " << what << std::endl;
 }
 
-// Bytes outside printable ASCII written as \xNN: a message may quote text
-// read from a damaged file, which must not reach a terminal raw.
-std::string Escaped(const char* text, std::size_t length) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string escaped;
-  escaped.reserve(length);
-  for (std::size_t n = 0; n < length; ++n) {
-    const unsigned char byte = static_cast<unsigned char>(text[n]);
-    if (byte >= 0x20 && byte < 0x7F) {
-      escaped += static_cast<char>(byte);
-    } else {
-      escaped += "\\x";
-      escaped += digits[byte >> 4];
-      escaped += digits[byte & 0xF];
-    }
-  }
-  return escaped;
-}
 
 }  // namespace
 
@@ -86,7 +68,7 @@ void qzcException::FormatMessage(const char* format, va_list arguments) {
   }
   std::vector<char> text(static_cast<std::size_t>(length) + 1);
   std::vsnprintf(text.data(), text.size(), format, arguments);
-  message_ = Escaped(text.data(), static_cast<std::size_t>(length));
+  message_ = qzcString(text.data(), static_cast<std::size_t>(length)).Escaped(false);
 }
 
 void qzcException::ReportOn(qzcReportChannel& channel) const {

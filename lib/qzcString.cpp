@@ -107,6 +107,23 @@ qzcString qzcString::Justified(std::size_t width, int type, char fill) const {
   }
 }
 
+qzcString qzcString::Escaped(bool keepHighBytes) const {
+  static const char digits[] = "0123456789ABCDEF";
+  qzcString escaped;
+  escaped.reserve(size());
+  for (const char c : *this) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if ((byte >= 0x20 && byte < 0x7F) || (keepHighBytes && byte > 0x7F)) {
+      escaped += c;
+    } else {
+      escaped += "\\x";
+      escaped += digits[byte >> 4];
+      escaped += digits[byte & 0xF];
+    }
+  }
+  return escaped;
+}
+
 qzcString qzcString::ToLower() const {
   qzcString lowered(*this);
   for (char& c : lowered)

@@ -34,6 +34,10 @@ class qzcString : public std::string {
 
   // A copy with every character passed through tolower.
   [[nodiscard]] qzcString ToLower() const;
+  // The text with its control bytes written as \xNN, and every byte above
+  // 0x7E too unless keepHighBytes: text read from a file must not reach a
+  // terminal raw. High bytes are the characters of a data set's character set.
+  [[nodiscard]] qzcString Escaped(bool keepHighBytes) const;
 
   // Word reader: skips white space, then takes characters up to the next
   // white space; fails the stream when no word is left.
